@@ -1,0 +1,96 @@
+#include "cdormapp.h"
+
+#include "cstartpicturewnd.h"
+#include "ui/cdormdlg.h"
+#include "ui/messagebox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLibraryInfo>
+#include <QIcon>
+#include <QLocale>
+#include <QThread>
+#include <QTimer>
+#include <QTranslator>
+
+namespace orv {
+
+CDormApp::CDormApp(int pictureMilliseconds)
+    : m_pConnection(std::make_unique<Connection>()), m_pictureMilliseconds(pictureMilliseconds)
+{
+}
+
+CDormApp::~CDormApp()
+{
+    // The main window and its pages end before the connection they use.
+    m_mainWindow.reset();
+}
+
+void CDormApp::preparePlatform()
+{
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvane/orvane.png")));
+    // Standard buttons read 确定 and 取消, like the rest of the program.
+    auto *translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+}
+
+bool CDormApp::openConnection()
+{
+    try {
+        m_pConnection->Open(programConnectionString());
+        return true;
+    } catch (const StoreError &error) {
+        showMessage(nullptr, QStringLiteral("连接数据库失败!\n错误信息:") + error.message());
+        return false;
+    }
+}
+
+void CDormApp::showStartPicture()
+{
+    CStartPictureWnd picture(QStringLiteral("bgl.jpg"));
+    picture.showPicture();
+    // The wait takes place with or without a picture. Only painting is handled meanwhile, so the
+    // picture stays drawn while nothing else can happen.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < m_pictureMilliseconds) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+        QThread::msleep(10);
+    }
+}
+
+CDormDlg *CDormApp::createMainWindow()
+{
+    m_mainWindow = std::make_unique<CDormDlg>(*m_pConnection);
+    m_mainWindow->show();
+    return m_mainWindow.get();
+}
+
+void CDormApp::runModal()
+{
+    if (!m_mainWindow)
+        return;
+    QEventLoop loop;
+    QObject::connect(m_mainWindow.get(), &CDormDlg::closed, &loop, &QEventLoop::quit);
+    if (m_mainWindow->isVisible())
+        loop.exec();
+    m_mainWindow.reset();
+}
+
+int CDormApp::InitInstance()
+{
+    preparePlatform();
+    if (!openConnection())
+        return 1;
+    showStartPicture();
+    createMainWindow();
+    runModal();
+    return 0;
+}
+
+} // namespace orv

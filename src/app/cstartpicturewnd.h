@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+namespace orv {
+
+// The start-up picture: a borderless window of the picture's own size, centred on the screen.
+class CStartPictureWnd final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CStartPictureWnd)
+public:
+    explicit CStartPictureWnd(const QString &fileName, QWidget *parent = nullptr);
+
+    // Shows and paints the window at once; false when there is no picture to show.
+    bool showPicture();
+    bool hasPicture() const { return !m_picture.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_picture;
+};
+
+} // namespace orv

@@ -1,0 +1,214 @@
+#include "connection.h"
+
+#include "recordset.h"
+#include "schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace orv {
+
+namespace {
+
+// The provider part is a leftover of the file's Windows origins and is not read; the data source
+// and the password are.
+const QString kConnectionString = QStringLiteral(
+    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=OrvDb.mdb;Jet OLEDB:DataBase Password=甲乙丙丁戊己庚辛壬癸子");
+
+const QStringList kTables = {
+    QStringLiteral("floorinfo"), QStringLiteral("personinfo"), QStringLiteral("numinfo"),
+    QStringLiteral("feiyong"),   QStringLiteral("feiinfo"),    QStringLiteral("listfei"),
+    QStringLiteral("fangset"),   QStringLiteral("fanglist"),
+};
+
+QString dataSourceOf(const QString &connectionString)
+{
+    const QString key = QStringLiteral("Data Source=");
+    const auto from = connectionString.indexOf(key, 0, Qt::CaseInsensitive);
+    if (from < 0)
+        return QString();
+    const auto start = from + key.size();
+    const auto end = connectionString.indexOf(QLatin1Char(';'), start);
+    return connectionString.mid(start, end < 0 ? -1 : end - start).trimmed();
+}
+
+QString passwordOf(const QString &connectionString)
+{
+    const QString key = QStringLiteral("Password=");
+    const auto from = connectionString.indexOf(key, 0, Qt::CaseInsensitive);
+    // The password is the string's whole tail: it has no closing semicolon.
+    return from < 0 ? QString() : connectionString.mid(from + key.size());
+}
+
+} // namespace
+
+QString programConnectionString() { return kConnectionString; }
+QString programPassword() { return passwordOf(kConnectionString); }
+QString databaseFileName() { return dataSourceOf(kConnectionString); }
+
+void raiseEngineError(sqlite3 *db, int rc, const QString &what)
+{
+    const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    throw StoreError(static_cast<std::uint32_t>(rc), QStringLiteral("%1（数据库引擎：%2）").arg(what, detail));
+}
+
+void Connection::Closer::operator()(sqlite3 *db) const noexcept
+{
+    sqlite3_close_v2(db);
+}
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    // Recordsets normally end first; any left are cut loose so they never touch a closed handle.
+    for (Recordset *set : m_sets)
+        set->settle(true);
+}
+
+void Connection::Open(const QString &connectionString)
+{
+    if (m_db)
+        throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
+
+    const QString source = dataSourceOf(connectionString);
+    if (source.isEmpty())
+        throw StoreError(SQLITE_CANTOPEN, QStringLiteral("连接字符串没有指明数据库文件。"));
+
+    sqlite3 *raw = nullptr;
+    const QByteArray path = QFile::encodeName(source);
+    int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, Closer> owner(raw);
+    if (rc != SQLITE_OK) {
+        if (!QFileInfo::exists(source))
+            throw StoreError(static_cast<std::uint32_t>(rc),
+                             QStringLiteral("当前目录中没有数据库文件“%1”。").arg(source));
+        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法打开").arg(source));
+    }
+
+    const QByteArray key = passwordOf(connectionString).toUtf8();
+    rc = sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+    if (rc != SQLITE_OK)
+        raiseEngineError(raw, rc, QStringLiteral("无法设置数据库密码"));
+
+    // A wrong key only shows at the first read; a file without our tables is not ours either.
+    sqlite3_stmt *check = nullptr;
+    rc = sqlite3_prepare_v2(raw, "SELECT name FROM sqlite_master WHERE type='table'", -1, &check, nullptr);
+    QStringList found;
+    while (rc == SQLITE_OK && sqlite3_step(check) == SQLITE_ROW)
+        found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_finalize(check);
+    const QString notOurs = QStringLiteral("数据库密码不匹配，或者文件“%1”不是本程序的数据库。").arg(source);
+    if (rc != SQLITE_OK)
+        throw StoreError(static_cast<std::uint32_t>(rc), notOurs);
+    for (const QString &table : kTables) {
+        if (!found.contains(table))
+            throw StoreError(SQLITE_NOTADB, notOurs);
+    }
+
+    sqlite3_busy_timeout(raw, 3000);
+    m_owner = std::move(owner);
+    m_db = raw;
+}
+
+void Connection::Create(const QString &path, const QString &password)
+{
+    if (QFileInfo::exists(path))
+        throw StoreError(SQLITE_CANTOPEN, QStringLiteral("文件“%1”已经存在，不会覆盖它。").arg(path));
+    sqlite3 *raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::unique_ptr<sqlite3, Closer> owner(raw);
+    if (rc != SQLITE_OK)
+        raiseEngineError(raw, rc, QStringLiteral("无法创建数据库文件“%1”").arg(path));
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+
+    Connection creating;
+    creating.m_db = raw;
+    try {
+        creating.execute(QStringLiteral("BEGIN"));
+        for (const QString &statement : schema::creationStatements())
+            creating.execute(statement);
+        creating.execute(QStringLiteral("COMMIT"));
+    } catch (...) {
+        creating.m_db = nullptr;
+        owner.reset();
+        QFile::remove(path);
+        throw;
+    }
+    creating.m_db = nullptr;
+}
+
+void Connection::execute(const QString &sql)
+{
+    if (!m_db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_exec(m_db, text.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        raiseEngineError(m_db, rc, QStringLiteral("数据库语句执行失败"));
+}
+
+void Connection::beginUnit()
+{
+    execute(QStringLiteral("BEGIN"));
+}
+
+void Connection::commitUnit()
+{
+    settleCursors(false);
+    execute(QStringLiteral("COMMIT"));
+}
+
+void Connection::rollbackUnit() noexcept
+{
+    if (!m_db)
+        return;
+    for (Recordset *set : m_sets)
+        set->settle(true);
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    ++m_epoch;
+}
+
+bool Connection::inUnit() const
+{
+    return m_db && !sqlite3_get_autocommit(m_db);
+}
+
+void Connection::prepareWrite() noexcept
+{
+    // Outside a unit each write commits by itself, but SQLite defers that commit while any read
+    // statement is still running; settling the cursors first makes the write durable at once.
+    if (m_db && sqlite3_get_autocommit(m_db))
+        settleCursors(false);
+}
+
+std::uint64_t Connection::version() const noexcept
+{
+    const auto changes = m_db ? static_cast<std::uint32_t>(sqlite3_total_changes(m_db)) : 0U;
+    return (m_epoch << 32) | changes;
+}
+
+void Connection::attach(Recordset *set)
+{
+    m_sets.push_back(set);
+}
+
+void Connection::detach(Recordset *set) noexcept
+{
+    m_sets.erase(std::remove(m_sets.begin(), m_sets.end(), set), m_sets.end());
+}
+
+void Connection::settleCursors(bool rolledBack) noexcept
+{
+    for (Recordset *set : m_sets)
+        set->settle(rolledBack);
+}
+
+} // namespace orv

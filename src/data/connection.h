@@ -1,0 +1,79 @@
+#pragma once
+
+#include "storeerror.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace orv {
+
+class Recordset;
+
+// The program's one database connection: an SQLCipher file keyed with the program's password.
+class Connection final {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Opens the file named by the string's "Data Source=" in the current directory (a bare name
+    // stays relative), keyed with the whole tail after "Password=". Never creates a file: a
+    // missing file, a wrong password or a file that is not one of ours raise StoreError.
+    void Open(const QString &connectionString);
+    bool isOpen() const noexcept { return m_db != nullptr; }
+
+    // Creates a new database file with the eight tables, keyed with the given password. Refuses
+    // (StoreError) when the file exists already.
+    static void Create(const QString &path, const QString &password);
+
+    // Runs statements that return no rows (schema, transaction control, test set-up).
+    void execute(const QString &sql);
+
+    // A unit groups all writes of one user operation: either all of them stay or none.
+    void beginUnit();
+    void commitUnit();
+    void rollbackUnit() noexcept;
+    bool inUnit() const;
+
+    // Changes whenever any row of the database changes through this connection or a unit is
+    // rolled back; recordsets use it to know when their view of a table is stale.
+    std::uint64_t version() const noexcept;
+
+    sqlite3 *handle() const noexcept { return m_db; }
+
+    // Called by a recordset before it writes a row.
+    void prepareWrite() noexcept;
+
+    // Recordsets register themselves so that a commit or rollback can settle their cursors.
+    void attach(Recordset *set);
+    void detach(Recordset *set) noexcept;
+
+private:
+    struct Closer {
+        void operator()(sqlite3 *db) const noexcept;
+    };
+    std::unique_ptr<sqlite3, Closer> m_owner;
+    sqlite3 *m_db = nullptr;
+    std::uint64_t m_epoch = 0;
+    std::vector<Recordset *> m_sets;
+
+    void settleCursors(bool rolledBack) noexcept;
+};
+
+// The program's connection string: the data source and the database password.
+QString programConnectionString();
+// The database password alone (the tail of the connection string).
+QString programPassword();
+// The database file name, looked for in the current directory.
+QString databaseFileName();
+
+// Raises StoreError for a failed SQLite call, with the engine's own words.
+[[noreturn]] void raiseEngineError(sqlite3 *db, int rc, const QString &what);
+
+} // namespace orv

@@ -1,0 +1,712 @@
+#include "recordset.h"
+
+#include "connection.h"
+
+#include <QRegularExpression>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <sqlite3.h>
+
+namespace orv {
+
+namespace {
+
+struct Finalizer {
+    void operator()(sqlite3_stmt *statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+using Kind = FieldValue::Kind;
+
+struct Column {
+    QString name;
+    Kind kind; // Empty: no declared type, the stored value decides
+};
+
+// Column kinds come from the declared types of the schema, named after the Access types.
+Kind kindOfDeclared(const char *declared)
+{
+    if (!declared)
+        return Kind::Empty;
+    const QString type = QString::fromUtf8(declared).trimmed().toUpper();
+    if (type.startsWith(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")) ||
+        type.startsWith(QLatin1String("MEMO")))
+        return Kind::Text;
+    if (type == QLatin1String("INTEGER") || type == QLatin1String("SMALLINT") || type == QLatin1String("SHORT"))
+        return Kind::Int16;
+    if (type == QLatin1String("LONG") || type == QLatin1String("INT"))
+        return Kind::Int32;
+    if (type == QLatin1String("SINGLE") || type == QLatin1String("REAL") || type == QLatin1String("FLOAT"))
+        return Kind::Single;
+    if (type == QLatin1String("DOUBLE"))
+        return Kind::Double;
+    return Kind::Empty;
+}
+
+const char *kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Text: return "文本";
+    case Kind::Int16: return "16 位整数";
+    case Kind::Int32: return "32 位整数";
+    case Kind::Single: return "单精度实数";
+    case Kind::Double: return "双精度实数";
+    default: return "任意值";
+    }
+}
+
+FieldValue readColumn(sqlite3_stmt *statement, int index, Kind kind)
+{
+    const int type = sqlite3_column_type(statement, index);
+    if (type == SQLITE_NULL)
+        return FieldValue::null();
+    switch (kind) {
+    case Kind::Int16: return FieldValue::int16(static_cast<std::int16_t>(sqlite3_column_int(statement, index)));
+    case Kind::Int32: return FieldValue::int32(sqlite3_column_int(statement, index));
+    case Kind::Single: return FieldValue(static_cast<float>(sqlite3_column_double(statement, index)));
+    case Kind::Double: return FieldValue(sqlite3_column_double(statement, index));
+    case Kind::Text: break;
+    default:
+        if (type == SQLITE_INTEGER)
+            return FieldValue::int32(sqlite3_column_int(statement, index));
+        if (type == SQLITE_FLOAT)
+            return FieldValue(sqlite3_column_double(statement, index));
+        break;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
+    return FieldValue(QString::fromUtf8(text, sqlite3_column_bytes(statement, index)));
+}
+
+void bindValue(sqlite3_stmt *statement, int index, const FieldValue &value)
+{
+    switch (value.kind()) {
+    case Kind::Empty:
+    case Kind::Null: sqlite3_bind_null(statement, index); break;
+    case Kind::Text: {
+        const QByteArray text = value.asText().toUtf8();
+        sqlite3_bind_text(statement, index, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case Kind::Int16: sqlite3_bind_int(statement, index, value.asInt16()); break;
+    case Kind::Int32: sqlite3_bind_int(statement, index, value.asInt32()); break;
+    case Kind::Single: sqlite3_bind_double(statement, index, static_cast<double>(value.asSingle())); break;
+    case Kind::Double: sqlite3_bind_double(statement, index, value.asDouble()); break;
+    }
+}
+
+[[noreturn]] void overflow(const FieldValue &value, const Column &column)
+{
+    throw StoreError(StoreCode::Overflow, QStringLiteral("数值 %1 超出了列“%2”（%3）能存放的范围。")
+                                              .arg(value.toDisplayText(), column.name,
+                                                   QString::fromUtf8(kindName(column.kind))));
+}
+
+// A number held by a value, for storing it in a number column.
+double numberOf(const FieldValue &value, const Column &column)
+{
+    switch (value.kind()) {
+    case Kind::Int16: return value.asInt16();
+    case Kind::Int32: return value.asInt32();
+    case Kind::Single: return static_cast<double>(value.asSingle());
+    case Kind::Double: return value.asDouble();
+    case Kind::Text: {
+        bool ok = false;
+        const double number = value.asText().trimmed().toDouble(&ok);
+        if (ok && std::isfinite(number))
+            return number;
+        break;
+    }
+    default: break;
+    }
+    throw StoreError(StoreCode::TypeMismatch, QStringLiteral("“%1”不是数字，不能存入列“%2”（%3）。")
+                                                  .arg(value.toDisplayText(), column.name,
+                                                       QString::fromUtf8(kindName(column.kind))));
+}
+
+// Converts a value to the kind of the column it is written to, as the store would.
+FieldValue convertFor(const FieldValue &value, const Column &column)
+{
+    if (value.isEmpty() || value.isNull())
+        return FieldValue::null();
+    switch (column.kind) {
+    case Kind::Text: return FieldValue(value.toText());
+    case Kind::Int16:
+    case Kind::Int32: {
+        // Reals are rounded half to even, as variant conversion does.
+        const double number = std::nearbyint(numberOf(value, column));
+        const double low = column.kind == Kind::Int16 ? std::numeric_limits<std::int16_t>::min()
+                                                      : std::numeric_limits<std::int32_t>::min();
+        const double high = column.kind == Kind::Int16 ? std::numeric_limits<std::int16_t>::max()
+                                                       : std::numeric_limits<std::int32_t>::max();
+        if (number < low || number > high)
+            overflow(value, column);
+        if (column.kind == Kind::Int16)
+            return FieldValue::int16(static_cast<std::int16_t>(number));
+        return FieldValue::int32(static_cast<std::int32_t>(number));
+    }
+    case Kind::Single: {
+        const double number = numberOf(value, column);
+        if (std::fabs(number) > static_cast<double>(FLT_MAX))
+            overflow(value, column);
+        return FieldValue(static_cast<float>(number));
+    }
+    case Kind::Double: return FieldValue(numberOf(value, column));
+    default: return value;
+    }
+}
+
+[[noreturn]] void noCurrentRecord(const QString &why)
+{
+    throw StoreError(StoreCode::NoCurrentRecord, why);
+}
+
+const QString kAtEdge = QStringLiteral("没有当前记录：位置在第一条记录之前或最后一条记录之后。");
+
+} // namespace
+
+struct Recordset::Impl {
+    enum class Pos { Nowhere, BeforeFirst, OnRow, AfterLast, NewRow };
+
+    Recordset *self = nullptr;
+    Connection *created = nullptr; // the connection given at creation
+    Connection *conn = nullptr;    // the connection the set is open on
+    bool open = false;
+
+    // Updatable sets: one table, an optional condition, cursors by rowid.
+    bool updatable = false;
+    QString table;
+    std::vector<Column> columns;
+    Statement forward;  // rows after a rowid, in insertion order
+    Statement backward; // rows before a rowid, in reverse order
+    Statement exists;   // whether the set has any row now
+    Statement byRowid;  // one row, for a fresh read
+
+    // Read-only sets (joins): rows read whole, again when the database has changed.
+    QString sql;
+    std::vector<std::vector<FieldValue>> rows;
+    std::uint64_t rowsVersion = 0;
+    long index = -1;
+
+    Pos pos = Pos::Nowhere;
+    sqlite3_int64 rowid = 0;
+    bool deleted = false;
+
+    // The statement that stands on the current row, while nothing has changed since.
+    sqlite3_stmt *live = nullptr;
+    std::uint64_t liveVersion = 0;
+    std::vector<FieldValue> cache;
+    bool cacheValid = false;
+    std::uint64_t cacheVersion = 0;
+
+    std::vector<std::optional<FieldValue>> pending;
+    bool hasPending = false;
+
+    sqlite3 *db() const { return conn->handle(); }
+
+    void ensureHandle() const
+    {
+        if (!created && !conn)
+            throw StoreError(StoreCode::InvalidPointer, QStringLiteral("记录集对象不存在（无效指针）。"));
+    }
+
+    void ensureOpen() const
+    {
+        ensureHandle();
+        if (!open)
+            throw StoreError(StoreCode::ClosedObject, QStringLiteral("记录集已经关闭，不能进行这个操作。"));
+    }
+
+    void ensureUpdatable() const
+    {
+        if (!updatable)
+            throw StoreError(StoreCode::ReadOnly, QStringLiteral("这个记录集来自多个表的查询，不能修改。"));
+    }
+
+    Statement prepare(const QString &text) const
+    {
+        sqlite3_stmt *statement = nullptr;
+        const QByteArray utf8 = text.toUtf8();
+        const int rc = sqlite3_prepare_v2(db(), utf8.constData(), static_cast<int>(utf8.size()), &statement, nullptr);
+        Statement owner(statement);
+        if (rc != SQLITE_OK)
+            raiseEngineError(db(), rc, QStringLiteral("数据库不接受这条语句：%1").arg(sql));
+        return owner;
+    }
+
+    int columnIndex(const QString &name) const
+    {
+        const int count = static_cast<int>(columns.size());
+        for (int i = 0; i < count; ++i) {
+            if (columns[static_cast<size_t>(i)].name == name)
+                return i;
+        }
+        for (int i = 0; i < count; ++i) {
+            if (columns[static_cast<size_t>(i)].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        throw StoreError(StoreCode::ItemNotFound, QStringLiteral("记录集中没有名为“%1”的列。").arg(name));
+    }
+
+    void dropLive() noexcept
+    {
+        if (live)
+            sqlite3_reset(live);
+        live = nullptr;
+    }
+
+    bool setIsEmpty() const
+    {
+        if (!updatable) {
+            const_cast<Impl *>(this)->refreshRows(false);
+            return rows.empty();
+        }
+        sqlite3_reset(exists.get());
+        const int rc = sqlite3_step(exists.get());
+        sqlite3_reset(exists.get());
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+        return rc == SQLITE_DONE;
+    }
+
+    // Steps a cursor statement from a rowid; lands on its first row or reports none.
+    bool stepFrom(sqlite3_stmt *statement, sqlite3_int64 from)
+    {
+        dropLive();
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, from);
+        return stepLive(statement);
+    }
+
+    bool stepLive(sqlite3_stmt *statement)
+    {
+        const int rc = sqlite3_step(statement);
+        cacheValid = false;
+        deleted = false;
+        if (rc == SQLITE_ROW) {
+            live = statement;
+            liveVersion = conn->version();
+            rowid = sqlite3_column_int64(statement, 0);
+            pos = Pos::OnRow;
+            return true;
+        }
+        sqlite3_reset(statement);
+        live = nullptr;
+        if (rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+        return false;
+    }
+
+    bool liveUsable(sqlite3_stmt *statement) const
+    {
+        return live == statement && liveVersion == conn->version();
+    }
+
+    void refreshRows(bool force)
+    {
+        if (!force && rowsVersion == conn->version())
+            return;
+        Statement statement = prepare(sql);
+        rows.clear();
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+            std::vector<FieldValue> row;
+            row.reserve(columns.size());
+            for (size_t i = 0; i < columns.size(); ++i)
+                row.push_back(readColumn(statement.get(), static_cast<int>(i), columns[i].kind));
+            rows.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+        rowsVersion = conn->version();
+    }
+
+    const std::vector<FieldValue> &freshRow()
+    {
+        if (cacheValid && cacheVersion == conn->version())
+            return cache;
+        dropLive();
+        sqlite3_stmt *statement = byRowid.get();
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, rowid);
+        const int rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW) {
+            sqlite3_reset(statement);
+            if (rc != SQLITE_DONE)
+                raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+            noCurrentRecord(QStringLiteral("当前记录已经被删除，不能读取。"));
+        }
+        cache.clear();
+        for (size_t i = 0; i < columns.size(); ++i)
+            cache.push_back(readColumn(statement, static_cast<int>(i) + 1, columns[i].kind));
+        sqlite3_reset(statement);
+        cacheValid = true;
+        cacheVersion = conn->version();
+        return cache;
+    }
+
+    void clearPending()
+    {
+        pending.assign(columns.size(), std::nullopt);
+        hasPending = false;
+    }
+
+    // Runs one write statement with the given values bound in order.
+    void write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
+    {
+        conn->prepareWrite();
+        Statement statement = prepare(text);
+        int slot = 1;
+        for (const FieldValue &value : values)
+            bindValue(statement.get(), slot++, value);
+        if (bindKey)
+            sqlite3_bind_int64(statement.get(), slot, key);
+        const int rc = sqlite3_step(statement.get());
+        if (rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(table));
+    }
+
+    void flushPending()
+    {
+        if (pos == Pos::NewRow || (pos == Pos::OnRow && hasPending))
+            self->Update();
+    }
+};
+
+Recordset::Recordset(Connection *connection) : d(std::make_unique<Impl>())
+{
+    d->self = this;
+    d->created = connection;
+    if (connection)
+        connection->attach(this);
+}
+
+Recordset::~Recordset()
+{
+    d->dropLive();
+    if (d->created)
+        d->created->detach(this);
+    if (d->conn && d->conn != d->created)
+        d->conn->detach(this);
+}
+
+void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
+{
+    if (!connection)
+        connection = d->created;
+    if (!connection)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("记录集对象或数据库连接不存在（无效指针）。"));
+    if (d->open)
+        throw StoreError(StoreCode::OpenObject, QStringLiteral("记录集已经打开，不能再次打开。"));
+    if (!connection->isOpen())
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    if (connection != d->created)
+        connection->attach(this);
+
+    Impl &s = *d;
+    s.conn = connection;
+    s.sql = sql;
+
+    // The statement as written decides the columns and their kinds, and any fault in it.
+    Statement probe = s.prepare(sql);
+    s.columns.clear();
+    const int count = sqlite3_column_count(probe.get());
+    for (int i = 0; i < count; ++i)
+        s.columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
+                             kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});
+    probe.reset();
+
+    static const QRegularExpression simpleSelect(
+        QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = simpleSelect.match(sql);
+    s.updatable = match.hasMatch();
+    s.pos = Impl::Pos::Nowhere;
+    s.deleted = false;
+    s.cacheValid = false;
+    s.clearPending();
+
+    if (s.updatable) {
+        s.table = match.captured(1);
+        const QString condition = match.captured(2);
+        const QString filter = condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
+        s.forward = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(s.table, filter));
+        s.backward =
+            s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
+        s.exists = s.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(s.table, filter));
+        s.byRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(s.table));
+        s.open = true;
+        s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
+    } else {
+        s.table.clear();
+        s.refreshRows(true);
+        s.open = true;
+        s.index = 0;
+        s.pos = s.rows.empty() ? Impl::Pos::Nowhere : Impl::Pos::OnRow;
+    }
+}
+
+int Recordset::State() const noexcept
+{
+    return d->open ? adStateOpen : adStateClosed;
+}
+
+bool Recordset::BOF() const
+{
+    d->ensureOpen();
+    switch (d->pos) {
+    case Impl::Pos::BeforeFirst: return true;
+    case Impl::Pos::Nowhere:
+    case Impl::Pos::AfterLast: return d->setIsEmpty();
+    default: return false;
+    }
+}
+
+bool Recordset::adoEOF() const
+{
+    d->ensureOpen();
+    switch (d->pos) {
+    case Impl::Pos::AfterLast: return true;
+    case Impl::Pos::Nowhere:
+    case Impl::Pos::BeforeFirst: return d->setIsEmpty();
+    default: return false;
+    }
+}
+
+void Recordset::MoveFirst()
+{
+    d->ensureOpen();
+    d->flushPending();
+    Impl &s = *d;
+    if (!s.updatable) {
+        s.refreshRows(false);
+        s.index = 0;
+        s.pos = s.rows.empty() ? Impl::Pos::Nowhere : Impl::Pos::OnRow;
+        return;
+    }
+    if (!s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min()))
+        s.pos = Impl::Pos::Nowhere;
+}
+
+void Recordset::MoveNext()
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    if (s.pos == Impl::Pos::AfterLast || (s.pos == Impl::Pos::Nowhere && s.setIsEmpty()))
+        noCurrentRecord(QStringLiteral("已经在最后一条记录之后，不能再向后移动。"));
+    s.flushPending();
+    if (!s.updatable) {
+        s.index = (s.pos == Impl::Pos::OnRow) ? s.index + 1 : 0;
+        s.pos = s.index < static_cast<long>(s.rows.size()) ? Impl::Pos::OnRow : Impl::Pos::AfterLast;
+        return;
+    }
+    bool found = false;
+    if (s.pos == Impl::Pos::OnRow && s.liveUsable(s.forward.get()))
+        found = s.stepLive(s.forward.get());
+    else if (s.pos == Impl::Pos::OnRow)
+        found = s.stepFrom(s.forward.get(), s.rowid);
+    else
+        found = s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
+    if (!found)
+        s.pos = Impl::Pos::AfterLast;
+}
+
+void Recordset::MovePrevious()
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    if (s.pos == Impl::Pos::BeforeFirst || (s.pos == Impl::Pos::Nowhere && s.setIsEmpty()))
+        noCurrentRecord(QStringLiteral("已经在第一条记录之前，不能再向前移动。"));
+    s.flushPending();
+    if (!s.updatable) {
+        s.index = (s.pos == Impl::Pos::OnRow) ? s.index - 1 : static_cast<long>(s.rows.size()) - 1;
+        s.pos = s.index >= 0 ? Impl::Pos::OnRow : Impl::Pos::BeforeFirst;
+        return;
+    }
+    bool found = false;
+    if (s.pos == Impl::Pos::OnRow && s.liveUsable(s.backward.get()))
+        found = s.stepLive(s.backward.get());
+    else if (s.pos == Impl::Pos::OnRow)
+        found = s.stepFrom(s.backward.get(), s.rowid);
+    else
+        found = s.stepFrom(s.backward.get(), std::numeric_limits<sqlite3_int64>::max());
+    if (!found)
+        s.pos = Impl::Pos::BeforeFirst;
+}
+
+void Recordset::Move(long count)
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    if (count == 0) {
+        // Moving by nothing stores what was written and reads the row afresh.
+        s.flushPending();
+        s.cacheValid = false;
+        s.dropLive();
+        return;
+    }
+    if (count > 0) {
+        if (adoEOF())
+            noCurrentRecord(QStringLiteral("已经在最后一条记录之后，不能再向后移动。"));
+        for (long i = 0; i < count && s.pos != Impl::Pos::AfterLast; ++i)
+            MoveNext();
+    } else {
+        if (BOF())
+            noCurrentRecord(QStringLiteral("已经在第一条记录之前，不能再向前移动。"));
+        for (long i = 0; i > count && s.pos != Impl::Pos::BeforeFirst; --i)
+            MovePrevious();
+    }
+}
+
+FieldValue Recordset::GetCollect(const QString &column) const
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    const int index = s.columnIndex(column);
+    const auto at = static_cast<size_t>(index);
+    if (s.updatable && s.pending[at])
+        return *s.pending[at];
+    switch (s.pos) {
+    case Impl::Pos::NewRow: return FieldValue::null();
+    case Impl::Pos::OnRow:
+        if (!s.updatable)
+            return s.rows[static_cast<size_t>(s.index)][at];
+        if (s.deleted)
+            noCurrentRecord(QStringLiteral("当前记录已经被删除，不能读取。"));
+        if (s.liveUsable(s.live))
+            return readColumn(s.live, index + 1, s.columns[at].kind); // column 0 is the rowid
+        return s.freshRow()[at];
+    default: noCurrentRecord(kAtEdge);
+    }
+}
+
+void Recordset::PutCollect(const QString &column, const FieldValue &value)
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    s.ensureUpdatable();
+    const int index = s.columnIndex(column);
+    if (s.pos != Impl::Pos::NewRow && (s.pos != Impl::Pos::OnRow || s.deleted))
+        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除，不能写入。") : kAtEdge);
+    const auto at = static_cast<size_t>(index);
+    s.pending[at] = convertFor(value, s.columns[at]);
+    s.hasPending = true;
+}
+
+void Recordset::AddNew()
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    s.ensureUpdatable();
+    s.flushPending();
+    s.dropLive();
+    s.clearPending();
+    s.pos = Impl::Pos::NewRow;
+    s.deleted = false;
+    s.cacheValid = false;
+}
+
+void Recordset::Update()
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    s.ensureUpdatable();
+    if (s.pos == Impl::Pos::NewRow) {
+        QStringList names;
+        QStringList marks;
+        std::vector<FieldValue> values;
+        for (size_t i = 0; i < s.columns.size(); ++i) {
+            if (!s.pending[i])
+                continue;
+            names.append(s.columns[i].name);
+            marks.append(QStringLiteral("?"));
+            values.push_back(*s.pending[i]);
+        }
+        const QString text = names.isEmpty()
+                                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(s.table)
+                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(s.table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        s.write(text, values, 0, false);
+        // The new row stays current.
+        s.rowid = sqlite3_last_insert_rowid(s.db());
+        s.pos = Impl::Pos::OnRow;
+        s.deleted = false;
+        s.cacheValid = false;
+        s.dropLive();
+        s.clearPending();
+        return;
+    }
+    if (s.pos != Impl::Pos::OnRow || s.deleted)
+        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除，不能保存。") : kAtEdge);
+    if (!s.hasPending)
+        return;
+    QStringList assignments;
+    std::vector<FieldValue> values;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        if (!s.pending[i])
+            continue;
+        assignments.append(s.columns[i].name + QStringLiteral("=?"));
+        values.push_back(*s.pending[i]);
+    }
+    s.write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(s.table, assignments.join(QLatin1Char(','))),
+            values, s.rowid, true);
+    const bool stored = sqlite3_changes(s.db()) > 0;
+    s.clearPending();
+    s.cacheValid = false;
+    if (!stored)
+        noCurrentRecord(QStringLiteral("当前记录已经被其他操作删除，修改没有保存。"));
+}
+
+void Recordset::Delete(int)
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    s.ensureUpdatable();
+    if (s.pos != Impl::Pos::OnRow || s.deleted)
+        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除。") : kAtEdge);
+    s.clearPending();
+    s.write(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(s.table), {}, s.rowid, true);
+    // The deleted row stays the position until the cursor moves.
+    s.deleted = true;
+    s.cacheValid = false;
+}
+
+void Recordset::Close()
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    if (s.hasPending)
+        throw StoreError(StoreCode::PendingChanges, QStringLiteral("当前记录有写入但尚未保存的值，不能关闭记录集。"));
+    s.dropLive();
+    s.forward.reset();
+    s.backward.reset();
+    s.exists.reset();
+    s.byRowid.reset();
+    s.rows.clear();
+    s.cache.clear();
+    s.cacheValid = false;
+    s.open = false;
+    s.pos = Impl::Pos::Nowhere;
+    if (s.conn != s.created)
+        s.conn->detach(this);
+    s.conn = nullptr;
+}
+
+void Recordset::settle(bool rolledBack) noexcept
+{
+    Impl &s = *d;
+    s.dropLive();
+    if (s.exists)
+        sqlite3_reset(s.exists.get());
+    if (!rolledBack)
+        return;
+    s.clearPending();
+    s.cacheValid = false;
+    s.rowsVersion = 0;
+    if (s.pos == Impl::Pos::NewRow)
+        s.pos = Impl::Pos::Nowhere;
+}
+
+} // namespace orv

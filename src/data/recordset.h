@@ -1,0 +1,79 @@
+#pragma once
+
+#include "fieldvalue.h"
+#include "storeerror.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace orv {
+
+class Connection;
+
+// Cursor types, lock types and command options as the pages pass them.
+constexpr int adOpenDynamic = 2;
+constexpr int adLockOptimistic = 3;
+constexpr int adCmdText = 1;
+constexpr int adStateClosed = 0;
+constexpr int adStateOpen = 1;
+constexpr int adAffectCurrent = 1;
+
+// A dynamic cursor over the rows of one statement. A whole-table or filtered select of one table
+// is updatable; any other statement (the rent-list join) is read-only. Rows come in insertion
+// order; every move sees the table's current rows, including changes made through other
+// recordsets on the same connection.
+class Recordset final {
+public:
+    // A recordset without a connection behaves like a handle that could not be created: every
+    // operation raises StoreError with StoreCode::InvalidPointer.
+    explicit Recordset(Connection *connection = nullptr);
+    ~Recordset();
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    void Open(const QString &sql, Connection *connection = nullptr, int cursorType = adOpenDynamic,
+              int lockType = adLockOptimistic, int options = adCmdText);
+    int State() const noexcept;
+    bool BOF() const;
+    // EOF is a C library macro; ADO programs rename the property the same way.
+    bool adoEOF() const;
+    void MoveFirst();
+    void MoveNext();
+    void MovePrevious();
+    void Move(long count);
+    FieldValue GetCollect(const QString &column) const;
+    void PutCollect(const QString &column, const FieldValue &value);
+    void AddNew();
+    void Update();
+    void Delete(int affect = adAffectCurrent);
+    void Close();
+
+    // The three fixed patterns the pages use.
+    void openIfClosed(const QString &sql) {
+        if (State() == adStateClosed)
+            Open(sql, nullptr, adOpenDynamic, adLockOptimistic, adCmdText);
+    }
+    void closeIfOpen() {
+        if (State() != adStateClosed)
+            Close();
+    }
+    void rewind() {
+        if (!BOF())
+            MoveFirst();
+    }
+
+    // Called by the connection: statements are reset before a commit or rollback; after a
+    // rollback, unstored values and cached rows are dropped.
+    void settle(bool rolledBack) noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace orv

@@ -1,0 +1,66 @@
+#include "texts.h"
+
+namespace orv {
+
+QString sqlQuote(const QString &value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return quoted;
+}
+
+QString dateText(const QDate &date)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.year(), 4, 10, QLatin1Char('0'))
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.day(), 2, 10, QLatin1Char('0'));
+}
+
+QString paidUpToText(int year, int month, int day)
+{
+    return QStringLiteral("%1-%2-%3").arg(year).arg(month, 2).arg(day, 2);
+}
+
+namespace {
+
+// Decimal value of the characters [from, from + count): leading blanks skipped, digits up to
+// the first non-digit.
+int numberAt(const QString &text, int from, int count)
+{
+    int i = from;
+    const int end = qMin(from + count, static_cast<int>(text.size()));
+    while (i < end && text.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < end && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    int value = 0;
+    while (i < end && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+        value = value * 10 + (text.at(i).unicode() - '0');
+        ++i;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace
+
+DateParts readDateText(const QString &text)
+{
+    return {numberAt(text, 0, 4), numberAt(text, 5, 2), numberAt(text, 8, 2)};
+}
+
+int cp936Length(const QString &text)
+{
+    int bytes = 0;
+    for (QChar c : text) {
+        if (c.isLowSurrogate())
+            continue; // a character outside the code page counts once, with its high half
+        bytes += c.unicode() < 0x80 ? 1 : 2;
+    }
+    return bytes;
+}
+
+} // namespace orv

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+namespace orv {
+
+class Connection;
+class CTabSheet;
+class CDialog1;
+class CDialog2;
+class CDialog3;
+class CDialog4;
+
+// The main window: title, icon, the four pages under their tabs, a footer and the about box.
+class CDormDlg final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CDormDlg)
+public:
+    explicit CDormDlg(Connection &connection, QWidget *parent = nullptr);
+    ~CDormDlg() override;
+
+    CTabSheet *tabSheet() const { return m_tabSheet; }
+    CDialog1 *accommodationPage() const { return m_page1; }
+    CDialog2 *roomsPage() const { return m_page2; }
+    CDialog3 *queriesPage() const { return m_page3; }
+    CDialog4 *feesPage() const { return m_page4; }
+
+public Q_SLOTS:
+    void showAbout();
+
+Q_SIGNALS:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    CTabSheet *m_tabSheet;
+    CDialog1 *m_page1;
+    CDialog2 *m_page2;
+    CDialog3 *m_page3;
+    CDialog4 *m_page4;
+};
+
+} // namespace orv

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QValidator>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace orv {
+
+// Page layouts are given in dialog units of an 8-point dialog font; this turns them into pixels.
+QRect dialogUnits(int x, int y, int width, int height);
+
+// Building blocks for a page laid out at fixed places. Every input gets its label as buddy.
+QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget *buddy = nullptr);
+QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place);
+QPushButton *addButton(QWidget *page, const QString &text, const QString &objectName, const QRect &place);
+// A frame with a title drawn behind the controls placed over it (it is not their parent).
+QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place);
+
+// Keeps an edit's text within a number of code-page-936 bytes (a Chinese character counts two):
+// typing or pasting beyond the limit is refused. Optionally digits only.
+class Cp936LimitValidator final : public QValidator {
+    Q_OBJECT
+public:
+    Cp936LimitValidator(int maxBytes, bool digitsOnly, QObject *parent);
+    State validate(QString &input, int &pos) const override;
+
+private:
+    int m_maxBytes;
+    bool m_digitsOnly;
+};
+
+// Reading a form: each read either succeeds or shows the standard prompt for its kind of fault,
+// puts the focus on the field and returns false.
+namespace exchange {
+
+bool readInt(QLineEdit *edit, int &value);
+bool readIntInRange(QLineEdit *edit, int &value, int minimum, int maximum);
+bool readDouble(QLineEdit *edit, double &value);
+bool readFloat(QLineEdit *edit, float &value);
+bool readText(QLineEdit *edit, QString &value, int maxBytes = -1);
+// Shows the range prompt for a field already read.
+bool failIntRange(QLineEdit *edit, int minimum, int maximum);
+
+// Writing back: integers in decimal, a single with up to 6 significant digits, a double with up
+// to 15 and no trailing zeros.
+void writeInt(QLineEdit *edit, int value);
+void writeFloat(QLineEdit *edit, float value);
+void writeDouble(QLineEdit *edit, double value);
+
+} // namespace exchange
+} // namespace orv

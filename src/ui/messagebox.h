@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace orv {
+
+enum class MessageButtons { Ok, OkCancel };
+enum class MessageAnswer { Ok, Cancel };
+
+// Every message box of the program goes through here: caption "Orvane", the text as given (a
+// "\n" is a line break), OK or OK/Cancel.
+MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons buttons = MessageButtons::Ok);
+
+// When an answerer is a child of the application object, boxes are answered by it instead of
+// being shown: each box's text is recorded and the queued answers are given in order (OK once
+// the queue is empty). Tests use it; the program itself never creates one.
+class MessageAnswerer final : public QObject {
+    Q_OBJECT
+public:
+    explicit MessageAnswerer(QObject *application);
+
+    void queue(MessageAnswer answer) { m_answers.append(answer); }
+    const QStringList &texts() const { return m_texts; }
+    QString last() const { return m_texts.isEmpty() ? QString() : m_texts.last(); }
+    void clear() { m_texts.clear(); m_answers.clear(); }
+
+    MessageAnswer answer(const QString &text);
+
+private:
+    QStringList m_texts;
+    QList<MessageAnswer> m_answers;
+};
+
+} // namespace orv

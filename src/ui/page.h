@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QAbstractButton;
+
+namespace orv {
+
+class Connection;
+
+// What every tab page shares: the connection it works on, the shared colours, buttons that run
+// their handler as one unit, and Enter and Esc doing nothing.
+class Page : public QWidget {
+    Q_OBJECT
+public:
+    // Set by the main window once the page has been placed; the page keeps its place from then on.
+    bool m_bPosLocked = false;
+
+protected:
+    Page(Connection &connection, QWidget *parent);
+
+    // Clicking the button runs the handler as one unit (see runUnit).
+    void onClick(QAbstractButton *button, std::function<void()> handler);
+    // Runs a handler as one unit now (for handlers not started by a button).
+    bool runHandler(const std::function<void()> &handler);
+
+    void keyPressEvent(QKeyEvent *event) override;
+
+    Connection &m_connection;
+};
+
+} // namespace orv

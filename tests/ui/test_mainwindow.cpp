@@ -1,0 +1,139 @@
+#include "support/testsupport.h"
+#include "pages/accommodation/cdialog1.h"
+#include "ui/cdormdlg.h"
+#include "ui/ctabsheet.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+
+using namespace orv;
+using orv::test::TestDatabase;
+
+namespace {
+
+QWidget *pageAt(CDormDlg &window, int index)
+{
+    return window.tabSheet()->widget(index);
+}
+
+QList<int> visiblePages(CDormDlg &window)
+{
+    QList<int> shown;
+    for (int i = 0; i < window.tabSheet()->count(); ++i) {
+        if (pageAt(window, i)->isVisible())
+            shown.append(i);
+    }
+    return shown;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showsTitleAndTheFourTabsInOrderWithTheFirstPageShown()
+    {
+        TestDatabase db;
+        CDormDlg window(db.connection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Lumeo宿舍管理系统V2.8"));
+        QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed size
+        QStringList titles;
+        for (int i = 0; i < window.tabSheet()->count(); ++i)
+            titles.append(window.tabSheet()->tabText(i));
+        QCOMPARE(titles, (QStringList{QStringLiteral("【住宿管理】"), QStringLiteral("【房间设置】"),
+                                      QStringLiteral("【信息查询】"), QStringLiteral("【费用管理】")}));
+        QCOMPARE(pageAt(window, 0)->objectName(), QStringLiteral("CDialog1"));
+        QCOMPARE(pageAt(window, 3)->objectName(), QStringLiteral("CDialog4"));
+        QCOMPARE(visiblePages(window), QList<int>{0});
+        QVERIFY(window.accommodationPage()->m_bPosLocked);
+        // Each page fits inside the tab control whole.
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(pageAt(window, i)->width() >= pageAt(window, i)->minimumWidth());
+    }
+
+    void tabsSwitchByClickAndKeyboardAndPagesKeepTheirState()
+    {
+        TestDatabase db;
+        CDormDlg window(db.connection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTabBar *bar = window.tabSheet()->tabBar();
+
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+        QCOMPARE(visiblePages(window), QList<int>{2});
+        auto edits = pageAt(window, 2)->findChildren<QLineEdit *>();
+        QVERIFY(!edits.isEmpty());
+        edits.first()->setText(QStringLiteral("typed while shown"));
+
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(visiblePages(window), QList<int>{1});
+        QCOMPARE(window.tabSheet()->m_nCurPage, 1);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center()); // the shown tab: no change
+        QCOMPARE(visiblePages(window), QList<int>{1});
+
+        bar->setFocus();
+        QTest::keyClick(bar, Qt::Key_Right);
+        QCOMPARE(visiblePages(window), QList<int>{2});
+        QCOMPARE(window.tabSheet()->m_nCurPage, 2);
+        QCOMPARE(edits.first()->text(), QStringLiteral("typed while shown"));
+    }
+
+    void enterAndEscapeInsideAPageHideNothing()
+    {
+        TestDatabase db;
+        CDormDlg window(db.connection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget *page = pageAt(window, 0);
+        auto edits = page->findChildren<QLineEdit *>();
+        QVERIFY(!edits.isEmpty());
+        edits.first()->setFocus();
+        QTest::keyClick(edits.first(), Qt::Key_Escape);
+        QTest::keyClick(edits.first(), Qt::Key_Return);
+        QVERIFY(window.isVisible());
+        QVERIFY(page->isVisible());
+    }
+
+    void aboutBoxOpensFromTheWindowAndFromF1()
+    {
+        TestDatabase db;
+        CDormDlg window(db.connection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *aboutButton = orv::test::child<QPushButton>(&window, QStringLiteral("aboutButton"));
+        QCOMPARE(aboutButton->text(), QStringLiteral("关于 Orvane(&A)..."));
+
+        for (int way = 0; way < 2; ++way) {
+            QString caption;
+            QStringList texts;
+            QTimer::singleShot(50, this, [&] {
+                QWidget *box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                caption = box->windowTitle();
+                for (auto *label : box->findChildren<QLabel *>())
+                    texts.append(label->text());
+                auto *ok = box->findChild<QPushButton *>(QStringLiteral("aboutOk"));
+                QVERIFY(ok);
+                texts.append(ok->text());
+                ok->click();
+            });
+            if (way == 0)
+                orv::test::click(aboutButton);
+            else
+                QTest::keyClick(&window, Qt::Key_F1);
+            QCOMPARE(caption, QStringLiteral("关于 Orvane"));
+            QVERIFY(texts.contains(QStringLiteral("Orvane Version 1.0")));
+            QVERIFY(texts.contains(QStringLiteral("确\n定")));
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,12 +1,393 @@
 #include "cdialog1.h"
 
-namespace orv {
+#include "data/statements.h"
+#include "data/texts.h"
+#include "ui/form.h"
+#include "ui/messagebox.h"
+#include "ui/reportlist.h"
 
-CDialog1::CDialog1(Connection &connection, QWidget *parent) : Page(connection, parent)
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+
+#include <utility>
+
+namespace orv {
+namespace {
+
+namespace col {
+const QString roomNo = QStringLiteral("房间号码");
+const QString roomSex = QStringLiteral("入住性别");
+const QString phone = QStringLiteral("电话号码");
+const QString capacity = QStringLiteral("可住人数");
+const QString occupants = QStringLiteral("入住人数");
+const QString vacant = QStringLiteral("空缺人数");
+const QString name = QStringLiteral("姓名");
+const QString sex = QStringLiteral("性别");
+const QString dept = QStringLiteral("部门");
+const QString staffNo = QStringLiteral("工号");
+const QString mobile = QStringLiteral("手机");
+const QString date = QStringLiteral("日期");
+const QString room = QStringLiteral("房间");
+} // namespace col
+
+const QString kDuplicateStaffNo = QStringLiteral("你输入的工号已经存在，请不要重复输入！");
+const QString kRoomFull = QStringLiteral("你选择的房间已经住满，请选择其他房间入住！");
+const QString kNoSuchRoom = QStringLiteral("你输入的房间号码在数据库中不存在，请重新输入！");
+const QString kNoOutStaffNo = QStringLiteral("请输入员工的工号！");
+const QString kNoOutRoom = QStringLiteral("请输入员工的房间号码！");
+const QString kMismatch = QStringLiteral("您输入的工号和房间号码不匹配，请重新输入！");
+const QString kNotResident = QStringLiteral("您输入的工号还没有入住，请不要对此工号操作！");
+const QString kCheckedOut = QStringLiteral("成功迁出！");
+
+// The counters are Integer columns; they are written back as 32-bit values.
+FieldValue counter(int value)
+{
+    return FieldValue::int32(value);
+}
+
+// Labels sit left of their field, on the field's text line.
+QRect labelBeside(int fieldX, int fieldY, int width)
+{
+    return dialogUnits(fieldX - width - 3, fieldY + 3, width, 10);
+}
+
+} // namespace
+
+CDialog1::CDialog1(Connection &connection, QWidget *parent)
+    : Page(connection, parent),
+      m_strName(QStringLiteral("李明")),
+      m_strDept(QStringLiteral("计算机系")),
+      m_strStaffNo(QStringLiteral("2004101")),
+      m_strMobile(QStringLiteral("13912345678")),
+      m_strRoom(QStringLiteral("6-8-518"))
 {
     setObjectName(QStringLiteral("CDialog1"));
+    setMinimumSize(dialogUnits(0, 0, 491, 292).size());
+
+    m_listRooms = new ReportList(QStringLiteral("roomList"), this);
+    m_listRooms->setAccessibleName(QStringLiteral("房间列表"));
+    m_listRooms->setGeometry(dialogUnits(6, 10, 286, 146));
+    m_listRooms->setColumns({{QStringLiteral("房间号码"), 68, Qt::AlignRight},
+                             {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
+                             {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
+                             {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
+                             {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
+                             {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}});
+    m_listRooms->setRowHeight(19);
+
+    auto *freeButton = addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"),
+                                 dialogUnits(21, 163, 58, 16));
+    auto *fullButton = addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"),
+                                 dialogUnits(116, 163, 58, 16));
+    auto *clearButton = addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"),
+                                  dialogUnits(211, 163, 58, 16));
+
+    addGroup(this, QStringLiteral("办理入住"), dialogUnits(312, 7, 150, 241));
+    m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(370, 31, 60, 14));
+    addLabel(this, QStringLiteral("姓名："), labelBeside(370, 31, 30), m_editName);
+
+    m_cbSex = new QComboBox(this);
+    m_cbSex->setObjectName(QStringLiteral("sexCombo"));
+    m_cbSex->setGeometry(dialogUnits(370, 58, 62, 14));
+    m_cbSex->setEditable(true);
+    // Typed text is taken as it stands; it never joins the list.
+    m_cbSex->setInsertPolicy(QComboBox::NoInsert);
+    // Already in code-page-936 order, which is how the list is sorted.
+    m_cbSex->addItems({QStringLiteral("男"), QStringLiteral("女")});
+    m_cbSex->setCurrentIndex(-1);
+    m_cbSex->setEditText(QString());
+    addLabel(this, QStringLiteral("性别："), labelBeside(370, 58, 30), m_cbSex);
+
+    m_editDept = addEdit(this, QStringLiteral("deptEdit"), dialogUnits(370, 83, 60, 14));
+    addLabel(this, QStringLiteral("班级："), labelBeside(370, 83, 30), m_editDept);
+    m_editStaffNo = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(370, 110, 60, 14));
+    addLabel(this, QStringLiteral("学号："), labelBeside(370, 110, 30), m_editStaffNo);
+    m_editMobile = addEdit(this, QStringLiteral("mobileEdit"), dialogUnits(370, 137, 60, 14));
+    addLabel(this, QStringLiteral("手机："), labelBeside(370, 137, 30), m_editMobile);
+
+    m_dtCheckIn = new QDateEdit(QDate::currentDate(), this);
+    m_dtCheckIn->setObjectName(QStringLiteral("checkInDate"));
+    m_dtCheckIn->setGeometry(dialogUnits(370, 164, 63, 15));
+    m_dtCheckIn->setCalendarPopup(true);
+    m_dtCheckIn->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    addLabel(this, QStringLiteral("日期："), labelBeside(370, 164, 30), m_dtCheckIn);
+
+    m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(370, 191, 60, 14));
+    addLabel(this, QStringLiteral("房间："), labelBeside(370, 191, 30), m_editRoom);
+    auto *checkInButton = addButton(this, QStringLiteral("入     住"), QStringLiteral("checkInButton"),
+                                    dialogUnits(369, 221, 60, 14));
+
+    addGroup(this, QStringLiteral("办理迁出"), dialogUnits(13, 183, 267, 65));
+    m_editOutStaffNo = addEdit(this, QStringLiteral("outStaffNoEdit"), dialogUnits(75, 199, 59, 14));
+    addLabel(this, QStringLiteral("学  号："), labelBeside(75, 199, 36), m_editOutStaffNo);
+    m_editOutRoom = addEdit(this, QStringLiteral("outRoomEdit"), dialogUnits(199, 199, 58, 14));
+    addLabel(this, QStringLiteral("房   间："), labelBeside(199, 199, 40), m_editOutRoom);
+    auto *checkOutButton = addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"),
+                                     dialogUnits(75, 226, 59, 14));
+
+    // Tab order follows the forms top to bottom, check-in first.
+    setTabOrder(m_editName, m_cbSex);
+    setTabOrder(m_cbSex, m_editDept);
+    setTabOrder(m_editDept, m_editStaffNo);
+    setTabOrder(m_editStaffNo, m_editMobile);
+    setTabOrder(m_editMobile, m_dtCheckIn);
+    setTabOrder(m_dtCheckIn, m_editRoom);
+    setTabOrder(m_editRoom, checkInButton);
+    setTabOrder(checkInButton, m_editOutStaffNo);
+    setTabOrder(m_editOutStaffNo, m_editOutRoom);
+    setTabOrder(m_editOutRoom, checkOutButton);
+
+    DoDataExchange(false);
+
+    m_pRoomSet = std::make_unique<Recordset>(&m_connection);
+    m_pPersonSet = std::make_unique<Recordset>(&m_connection);
+    m_pNumSet = std::make_unique<Recordset>(&m_connection);
+
+    onClick(freeButton, [this] { OnFreeRooms(); });
+    onClick(fullButton, [this] { OnFullRooms(); });
+    onClick(clearButton, [this] { OnClearList(); });
+    onClick(checkInButton, [this] { OnCheckIn(); });
+    onClick(checkOutButton, [this] { OnCheckOut(); });
 }
 
 CDialog1::~CDialog1() = default;
+
+void CDialog1::DoDataExchange(bool bSaveAndValidate)
+{
+    const std::pair<QLineEdit *, QString *> fields[] = {
+        {m_editOutStaffNo, &m_strOutStaffNo}, {m_editOutRoom, &m_strOutRoom}, {m_editName, &m_strName},
+        {m_editDept, &m_strDept},             {m_editStaffNo, &m_strStaffNo}, {m_editMobile, &m_strMobile},
+        {m_editRoom, &m_strRoom},
+    };
+    for (const auto &[edit, member] : fields) {
+        if (bSaveAndValidate)
+            *member = edit->text();
+        else
+            edit->setText(*member);
+    }
+}
+
+void CDialog1::OnFreeRooms()
+{
+    listRooms(true);
+}
+
+void CDialog1::OnFullRooms()
+{
+    listRooms(false);
+}
+
+void CDialog1::listRooms(bool freeRooms)
+{
+    m_listRooms->clearRows();
+    m_pRoomSet->openIfClosed(sql::floorAll);
+    m_pRoomSet->rewind();
+    while (!m_pRoomSet->adoEOF()) {
+        m_varVacant = m_pRoomSet->GetCollect(col::vacant);
+        m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
+        m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+        m_nVacant = m_varVacant.asInt16();
+        m_nCapacity = m_varCapacity.asInt16();
+        // Only the free-bed counter decides; a negative one still counts as free.
+        if ((m_nVacant != 0) == freeRooms) {
+            m_varRoomNo = m_pRoomSet->GetCollect(col::roomNo);
+            m_varRoomSex = m_pRoomSet->GetCollect(col::roomSex);
+            m_varPhone = m_pRoomSet->GetCollect(col::phone);
+            m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+            m_nItem = m_listRooms->appendValues(
+                {m_varRoomNo, m_varRoomSex, m_varPhone, m_varCapacity, m_varOccupants, m_varVacant});
+        }
+        m_pRoomSet->MoveNext();
+    }
+    m_pRoomSet->closeIfOpen();
+}
+
+void CDialog1::OnClearList()
+{
+    m_listRooms->clearRows();
+}
+
+void CDialog1::OnCheckIn()
+{
+    m_pRoomSet->openIfClosed(sql::floorAll);
+    m_pPersonSet->openIfClosed(sql::personAll);
+    m_pNumSet->openIfClosed(sql::numAll);
+
+    const QString strDate = dateText(m_dtCheckIn->date());
+    const QString strSex = m_cbSex->currentText();
+    DoDataExchange(true);
+
+    // A date picker always holds a date, so the date check only guards against a blank entry.
+    const std::pair<const QString &, QString> required[] = {
+        {m_strName, QStringLiteral("请输入入住人的姓名！")},
+        {strSex, QStringLiteral("请输入性别！")},
+        {m_strDept, QStringLiteral("请输入部门！")},
+        {m_strStaffNo, QStringLiteral("请输入工号！")},
+        {m_strMobile, QStringLiteral("请输入手机号码！")},
+        {strDate, QStringLiteral("请输入入住日期！")},
+        {m_strRoom, QStringLiteral("请输入房间号码！")},
+    };
+    for (const auto &[value, message] : required) {
+        if (value.isEmpty()) {
+            showMessage(this, message);
+            return;
+        }
+    }
+
+    const FieldValue staffNo(m_strStaffNo);
+    m_pPersonSet->rewind();
+    while (!m_pPersonSet->adoEOF()) {
+        if (m_pPersonSet->GetCollect(col::staffNo) == staffNo) {
+            showMessage(this, kDuplicateStaffNo);
+            return;
+        }
+        m_pPersonSet->MoveNext();
+    }
+
+    const FieldValue room(m_strRoom);
+    bool roomFound = false;
+    m_pRoomSet->rewind();
+    while (!m_pRoomSet->adoEOF()) {
+        const FieldValue roomNo = m_pRoomSet->GetCollect(col::roomNo);
+        m_varVacant = m_pRoomSet->GetCollect(col::vacant);
+        m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
+        m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+        if (roomNo == room) {
+            m_nVacant = m_varVacant.asInt16();
+            m_nCapacity = m_varCapacity.asInt16();
+            m_nOccupants = m_varOccupants.asInt16();
+            // Fullness is judged by residents against beds; the free-bed counter follows along.
+            if (m_nOccupants >= m_nCapacity) {
+                showMessage(this, kRoomFull);
+                return;
+            }
+            m_nVacant -= 1;
+            m_nOccupants += 1;
+            m_varOccupants = counter(m_nOccupants);
+            m_varVacant = counter(m_nVacant);
+            roomFound = true;
+            break;
+        }
+        m_pRoomSet->MoveNext();
+    }
+    if (!roomFound) {
+        showMessage(this, kNoSuchRoom);
+        return;
+    }
+
+    m_pRoomSet->PutCollect(col::roomNo, room);
+    m_pRoomSet->PutCollect(col::occupants, m_varOccupants);
+    m_pRoomSet->PutCollect(col::vacant, m_varVacant);
+    m_pRoomSet->Update();
+    m_pRoomSet->closeIfOpen();
+
+    bool counted = false;
+    m_pNumSet->rewind();
+    while (!m_pNumSet->adoEOF()) {
+        const FieldValue numRoom = m_pNumSet->GetCollect(col::roomNo);
+        const FieldValue count = m_pNumSet->GetCollect(col::occupants);
+        if (numRoom == room) {
+            m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() + 1));
+            m_pNumSet->Update();
+            counted = true;
+        }
+        m_pNumSet->MoveNext();
+    }
+    if (!counted) {
+        m_pNumSet->AddNew();
+        m_pNumSet->PutCollect(col::roomNo, room);
+        m_pNumSet->PutCollect(col::occupants, counter(1));
+        m_pNumSet->Update();
+    }
+
+    m_pPersonSet->AddNew();
+    m_pPersonSet->PutCollect(col::name, FieldValue(m_strName));
+    m_pPersonSet->PutCollect(col::sex, FieldValue(strSex));
+    m_pPersonSet->PutCollect(col::dept, FieldValue(m_strDept));
+    m_pPersonSet->PutCollect(col::staffNo, staffNo);
+    m_pPersonSet->PutCollect(col::mobile, FieldValue(m_strMobile));
+    m_pPersonSet->PutCollect(col::date, FieldValue(strDate));
+    m_pPersonSet->PutCollect(col::room, room);
+    m_pPersonSet->Update();
+
+    m_pPersonSet->closeIfOpen();
+    m_pNumSet->closeIfOpen();
+
+    OnFreeRooms();
+}
+
+void CDialog1::OnCheckOut()
+{
+    m_pRoomSet->openIfClosed(sql::floorAll);
+    m_pPersonSet->openIfClosed(sql::personAll);
+    m_pNumSet->openIfClosed(sql::numAll);
+
+    DoDataExchange(true);
+    if (m_strOutStaffNo.isEmpty()) {
+        showMessage(this, kNoOutStaffNo);
+        return;
+    }
+    if (m_strOutRoom.isEmpty()) {
+        showMessage(this, kNoOutRoom);
+        return;
+    }
+
+    const FieldValue staffNo(m_strOutStaffNo);
+    const FieldValue room(m_strOutRoom);
+    bool resident = false;
+    m_pPersonSet->rewind();
+    while (!m_pPersonSet->adoEOF()) {
+        const FieldValue personStaffNo = m_pPersonSet->GetCollect(col::staffNo);
+        const FieldValue personRoom = m_pPersonSet->GetCollect(col::room);
+        if (personStaffNo == staffNo) {
+            if (personRoom != room) {
+                showMessage(this, kMismatch);
+                return;
+            }
+            resident = true;
+            break;
+        }
+        m_pPersonSet->MoveNext();
+    }
+    if (!resident) {
+        showMessage(this, kNotResident);
+        return;
+    }
+
+    m_pPersonSet->Delete(adAffectCurrent);
+
+    m_pNumSet->rewind();
+    while (!m_pNumSet->adoEOF()) {
+        const FieldValue numRoom = m_pNumSet->GetCollect(col::roomNo);
+        const FieldValue count = m_pNumSet->GetCollect(col::occupants);
+        if (numRoom == room) {
+            // The row lives only while the room has residents; moving on stores the lowered count.
+            if (count.asInt16() == 1)
+                m_pNumSet->Delete(adAffectCurrent);
+            else
+                m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() - 1));
+        }
+        m_pNumSet->MoveNext();
+    }
+
+    m_pRoomSet->rewind();
+    while (!m_pRoomSet->adoEOF()) {
+        if (m_pRoomSet->GetCollect(col::roomNo) == room) {
+            const int occupants = m_pRoomSet->GetCollect(col::occupants).asInt16();
+            const int vacant = m_pRoomSet->GetCollect(col::vacant).asInt16();
+            m_pRoomSet->PutCollect(col::occupants, counter(occupants - 1));
+            m_pRoomSet->PutCollect(col::vacant, counter(vacant + 1));
+            m_pRoomSet->Update();
+        }
+        m_pRoomSet->MoveNext();
+    }
+    m_pRoomSet->closeIfOpen();
+
+    OnFreeRooms();
+    showMessage(this, kCheckedOut);
+}
 
 } // namespace orv

@@ -1,12 +1,478 @@
 #include "cdialog4.h"
 
+#include "data/statements.h"
+#include "data/texts.h"
+#include "ui/form.h"
+#include "ui/messagebox.h"
+#include "ui/reportlist.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+
+#include <cstdint>
+#include <limits>
+
 namespace orv {
+namespace {
+
+const QString kNoStandard = QStringLiteral("还没有设置费用标准，请先设置费用标准！");
+const QString kNotYetDue =
+    QStringLiteral("您输入的日期小于入住或上次结算时的日期或还没满一个月现在还不能够结算，请重新输入结算日期！");
+const QString kBeforeStart = QStringLiteral("您输入的日期小于入住或上次结算时的日期，请重新输入结算日期！");
+const QString kChargeTooLarge = QStringLiteral("本次应收的房租超出了能够记录的范围，无法结算！");
+const QString kTotalTooLarge = QStringLiteral("房租合计超出了能够记录的范围，无法结算！");
+
+constexpr int kReadingMax = 9999999;
+constexpr int kStaffNoBytes = 16;
+
+bool fitsInt32(std::int64_t value)
+{
+    return value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
+}
+
+QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place)
+{
+    auto *picker = new QDateEdit(QDate::currentDate(), page);
+    picker->setObjectName(objectName);
+    picker->setGeometry(place);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return picker;
+}
+
+// A field's caption to its left, at the field's height (dialog units).
+QLabel *labelLeftOf(QWidget *page, const QString &text, QWidget *field, int x, int y, int width)
+{
+    return addLabel(page, text, dialogUnits(x, y + 2, width, 8), field);
+}
+
+} // namespace
 
 CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, parent)
 {
     setObjectName(QStringLiteral("CDialog4"));
+    setMinimumSize(dialogUnits(0, 0, 492, 257).size());
+
+    addGroup(this, QStringLiteral("设置费用标准"), dialogUnits(7, 7, 459, 38));
+    m_waterPriceEdit = addEdit(this, QStringLiteral("waterPriceEdit"), dialogUnits(56, 22, 50, 12));
+    labelLeftOf(this, QStringLiteral("水费："), m_waterPriceEdit, 24, 22, 30);
+    addLabel(this, QStringLiteral("元/吨"), dialogUnits(108, 24, 26, 8));
+    m_powerPriceEdit = addEdit(this, QStringLiteral("powerPriceEdit"), dialogUnits(169, 22, 50, 12));
+    labelLeftOf(this, QStringLiteral("电费："), m_powerPriceEdit, 137, 22, 30);
+    addLabel(this, QStringLiteral("元/度"), dialogUnits(221, 24, 26, 8));
+    m_rentPriceEdit = addEdit(this, QStringLiteral("rentPriceEdit"), dialogUnits(297, 22, 50, 12));
+    labelLeftOf(this, QStringLiteral("房租费："), m_rentPriceEdit, 257, 22, 38);
+    addLabel(this, QStringLiteral("元/人"), dialogUnits(349, 24, 26, 8));
+    auto *setButton =
+        addButton(this, QStringLiteral("设    置"), QStringLiteral("setStandardButton"), dialogUnits(391, 22, 56, 14));
+
+    addLabel(this, QStringLiteral("水电费结算"), dialogUnits(21, 50, 60, 8));
+    m_dtFeeDate = addDatePicker(this, QStringLiteral("feeDateEdit"), dialogUnits(58, 65, 52, 14));
+    labelLeftOf(this, QStringLiteral("日  期："), m_dtFeeDate, 21, 65, 35);
+    m_feeRoomEdit = addEdit(this, QStringLiteral("feeRoomEdit"), dialogUnits(161, 66, 46, 12));
+    labelLeftOf(this, QStringLiteral("房间号："), m_feeRoomEdit, 122, 66, 37);
+    m_waterReadingEdit = addEdit(this, QStringLiteral("waterReadingEdit"), dialogUnits(57, 90, 53, 12));
+    labelLeftOf(this, QStringLiteral("水表数："), m_waterReadingEdit, 18, 90, 37);
+    m_powerReadingEdit = addEdit(this, QStringLiteral("powerReadingEdit"), dialogUnits(160, 90, 47, 12));
+    labelLeftOf(this, QStringLiteral("电表数："), m_powerReadingEdit, 121, 90, 37);
+    auto *settleUtilityButton =
+        addButton(this, QStringLiteral("提交结算"), QStringLiteral("settleUtilityButton"), dialogUnits(17, 114, 56, 14));
+    auto *clearFeeButton =
+        addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(83, 114, 57, 14));
+    auto *listFeesButton =
+        addButton(this, QStringLiteral("费用列表"), QStringLiteral("listFeesButton"), dialogUnits(149, 114, 57, 14));
+    m_listFee = new ReportList(QStringLiteral("feeList"), this);
+    m_listFee->setGeometry(dialogUnits(7, 135, 213, 115));
+    m_listFee->setAccessibleName(QStringLiteral("水电费结算列表"));
+    m_listFee->setColumns({{QStringLiteral("房间号码"), 59},
+                           {QStringLiteral("  日  期"), 75},
+                           {QStringLiteral("  水  费"), 59},
+                           {QStringLiteral("  电  费"), 59},
+                           {QStringLiteral(" 总费用"), 59}});
+    m_listFee->setRowHeight(18);
+
+    addLabel(this, QStringLiteral("房租费结算"), dialogUnits(256, 50, 60, 8));
+    m_staffNoEdit = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(292, 62, 52, 12));
+    m_staffNoEdit->setValidator(new Cp936LimitValidator(kStaffNoBytes, false, m_staffNoEdit));
+    labelLeftOf(this, QStringLiteral("工  号："), m_staffNoEdit, 256, 62, 34);
+    m_staffNameEdit = addEdit(this, QStringLiteral("staffNameEdit"), dialogUnits(400, 62, 50, 12));
+    m_staffNameEdit->setReadOnly(true);
+    labelLeftOf(this, QStringLiteral("姓  名 ："), m_staffNameEdit, 356, 62, 42);
+    m_dtRentDate = addDatePicker(this, QStringLiteral("rentDateEdit"), dialogUnits(292, 86, 55, 14));
+    labelLeftOf(this, QStringLiteral("日  期："), m_dtRentDate, 256, 86, 34);
+    auto *settleRentButton =
+        addButton(this, QStringLiteral("房租结算"), QStringLiteral("settleRentButton"), dialogUnits(391, 86, 59, 14));
+    auto *listRentButton =
+        addButton(this, QStringLiteral("房租列表"), QStringLiteral("listRentButton"), dialogUnits(288, 114, 59, 14));
+    auto *clearRentButton =
+        addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"), dialogUnits(390, 114, 58, 14));
+    m_listRent = new ReportList(QStringLiteral("rentList"), this);
+    m_listRent->setGeometry(dialogUnits(239, 135, 230, 115));
+    m_listRent->setAccessibleName(QStringLiteral("房租费结算列表"));
+    m_listRent->setColumns({{QStringLiteral(" 姓  名"), 66},
+                            {QStringLiteral(" 工  号"), 66},
+                            {QStringLiteral(" 房间号码"), 66},
+                            {QStringLiteral(" 房  租"), 59},
+                            {QStringLiteral(" 结算日期"), 80},
+                            {QStringLiteral("房租到期"), 80}});
+    m_listRent->setRowHeight(18);
+
+    m_pFeeStdSet = std::make_unique<Recordset>(&m_connection);
+    m_pFeeInfoSet = std::make_unique<Recordset>(&m_connection);
+    m_pFeeListSet = std::make_unique<Recordset>(&m_connection);
+    m_pFloorSet = std::make_unique<Recordset>(&m_connection);
+    m_pResidentSet = std::make_unique<Recordset>(&m_connection);
+    m_pRentDueSet = std::make_unique<Recordset>(&m_connection);
+    m_pRentListSet = std::make_unique<Recordset>(&m_connection);
+
+    onClick(setButton, [this] { OnSetStandard(); });
+    onClick(settleUtilityButton, [this] { OnSettleUtility(); });
+    onClick(clearFeeButton, [this] { OnClearFeeList(); });
+    onClick(listFeesButton, [this] { OnListFees(); });
+    onClick(settleRentButton, [this] { OnSettleRent(); });
+    onClick(listRentButton, [this] { OnListRent(); });
+    onClick(clearRentButton, [this] { OnClearRentList(); });
+
+    DoDataExchange(false);
 }
 
 CDialog4::~CDialog4() = default;
+
+bool CDialog4::DoDataExchange(bool bSaveAndValidate)
+{
+    if (!bSaveAndValidate) {
+        exchange::writeFloat(m_waterPriceEdit, m_fWaterPrice);
+        exchange::writeFloat(m_powerPriceEdit, m_fPowerPrice);
+        exchange::writeInt(m_rentPriceEdit, m_nRentPrice);
+        m_feeRoomEdit->setText(m_strFeeRoom);
+        exchange::writeInt(m_waterReadingEdit, m_nWaterReading);
+        exchange::writeInt(m_powerReadingEdit, m_nPowerReading);
+        m_staffNoEdit->setText(m_strStaffNo);
+        m_staffNameEdit->setText(m_strStaffName);
+        return true;
+    }
+    if (!exchange::readFloat(m_waterPriceEdit, m_fWaterPrice) || !exchange::readFloat(m_powerPriceEdit, m_fPowerPrice)
+        || !exchange::readInt(m_rentPriceEdit, m_nRentPrice) || !exchange::readText(m_feeRoomEdit, m_strFeeRoom)
+        || !exchange::readInt(m_waterReadingEdit, m_nWaterReading)
+        || !exchange::readInt(m_powerReadingEdit, m_nPowerReading))
+        return false;
+    if (m_nWaterReading < 0 || m_nWaterReading > kReadingMax)
+        return exchange::failIntRange(m_waterReadingEdit, 0, kReadingMax);
+    if (m_nPowerReading < 0 || m_nPowerReading > kReadingMax)
+        return exchange::failIntRange(m_powerReadingEdit, 0, kReadingMax);
+    if (!exchange::readText(m_staffNoEdit, m_strStaffNo, kStaffNoBytes))
+        return false;
+    // The name is only ever shown, never typed, so its length is not held against the form.
+    m_strStaffName = m_staffNameEdit->text();
+    return true;
+}
+
+bool CDialog4::standardStored()
+{
+    m_pFeeStdSet->openIfClosed(sql::feeStandard);
+    m_pFeeStdSet->rewind();
+    if (m_pFeeStdSet->BOF() && m_pFeeStdSet->adoEOF()) {
+        m_pFeeStdSet->closeIfOpen();
+        showMessage(this, kNoStandard);
+        return false;
+    }
+    return true;
+}
+
+void CDialog4::addStandardRow()
+{
+    m_varWater = FieldValue(m_fWaterPrice);
+    m_varPower = FieldValue(m_fPowerPrice);
+    m_varRent = FieldValue::int32(m_nRentPrice);
+    m_pFeeStdSet->AddNew();
+    m_pFeeStdSet->PutCollect(QStringLiteral("水费"), m_varWater);
+    m_pFeeStdSet->PutCollect(QStringLiteral("电费"), m_varPower);
+    m_pFeeStdSet->PutCollect(QStringLiteral("房租"), m_varRent);
+    m_pFeeStdSet->Update();
+}
+
+void CDialog4::OnSetStandard()
+{
+    m_pFeeStdSet->openIfClosed(sql::feeStandard);
+    if (!DoDataExchange(true))
+        return;
+    if (!(m_fWaterPrice > 0 && m_fWaterPrice <= 100)) {
+        showMessage(this, QStringLiteral("请输入一个大于0小于100的数！"));
+        return;
+    }
+    if (!(m_fPowerPrice > 0 && m_fPowerPrice <= 100)) {
+        showMessage(this, QStringLiteral("请正确输入标准！"));
+        return;
+    }
+    if (m_nRentPrice < 1 || m_nRentPrice > 10000) {
+        showMessage(this, QStringLiteral("请输入一个大于0小于10000的数！"));
+        return;
+    }
+
+    if (m_pFeeStdSet->BOF() && m_pFeeStdSet->adoEOF()) {
+        if (showMessage(this, QStringLiteral("目前还没有设置费用标准，你要继续设置吗？"), MessageButtons::OkCancel)
+            == MessageAnswer::Cancel)
+            return;
+        const QString confirm =
+            QString::asprintf("你设置的水费为：%4.2f元/吨  电费为：%4.2f元/度  房租费为：%ld元/人吗？",
+                              static_cast<double>(m_fWaterPrice), static_cast<double>(m_fPowerPrice),
+                              static_cast<long>(m_nRentPrice));
+        if (showMessage(this, confirm, MessageButtons::OkCancel) == MessageAnswer::Cancel)
+            return;
+        addStandardRow();
+    } else {
+        m_pFeeStdSet->rewind();
+        m_varWater = m_pFeeStdSet->GetCollect(QStringLiteral("水费"));
+        m_varPower = m_pFeeStdSet->GetCollect(QStringLiteral("电费"));
+        m_varRent = m_pFeeStdSet->GetCollect(QStringLiteral("房租"));
+        m_fWaterFee = m_varWater.asSingle();
+        m_fPowerFee = m_varPower.asSingle();
+        m_nRentDue = m_varRent.asInt32();
+        const QString confirm = QString::asprintf(
+            "目前的水费为：%4.2f元/吨   目前的电费为：%4.2f元/度   目前的房租费为：%ld元/人\n\n\n"
+            "你确定要修改为现在的水费为：%4.2f元/吨  电费为：%4.2f元/度  房租费为：%ld元/人吗？",
+            static_cast<double>(m_fWaterFee), static_cast<double>(m_fPowerFee), static_cast<long>(m_nRentDue),
+            static_cast<double>(m_fWaterPrice), static_cast<double>(m_fPowerPrice), static_cast<long>(m_nRentPrice));
+        if (showMessage(this, confirm, MessageButtons::OkCancel) == MessageAnswer::Cancel)
+            return;
+        // The delete is stored at once; there is nothing left on the deleted row to save.
+        m_pFeeStdSet->Delete(adAffectCurrent);
+        addStandardRow();
+    }
+    m_pFeeStdSet->closeIfOpen();
+}
+
+void CDialog4::OnClearFeeList()
+{
+    m_listFee->clearRows();
+}
+
+void CDialog4::OnClearRentList()
+{
+    m_listRent->clearRows();
+}
+
+void CDialog4::OnSettleUtility()
+{
+    m_pFloorSet->closeIfOpen();
+    m_pFeeInfoSet->closeIfOpen();
+    if (!DoDataExchange(true))
+        return;
+    const QString date = dateText(m_dtFeeDate->date());
+    if (m_strFeeRoom.isEmpty()) {
+        showMessage(this, QStringLiteral("请输入房间号码！"));
+        return;
+    }
+    if (m_nWaterReading <= 0 || m_nWaterReading > 999999 || m_nPowerReading <= 0 || m_nPowerReading > 999999) {
+        showMessage(this, QStringLiteral("请输入一个大于0小于999999的数！"));
+        return;
+    }
+
+    m_pFeeInfoSet->openIfClosed(sql::withValues(sql::feeInfoByDateRoom, date, m_strFeeRoom));
+    m_pFloorSet->openIfClosed(sql::withValue(sql::floorByRoom, m_strFeeRoom));
+    if (m_pFloorSet->BOF() && m_pFloorSet->adoEOF()) {
+        showMessage(this, QStringLiteral("您输入的房间号码还没有被初始化，请查询后输入！"));
+        return;
+    }
+    const std::int32_t previousWater = m_pFloorSet->GetCollect(QStringLiteral("水表底数")).asInt32();
+    const std::int32_t previousPower = m_pFloorSet->GetCollect(QStringLiteral("电表底数")).asInt32();
+    if (m_nWaterReading < previousWater || m_nPowerReading < previousPower) {
+        showMessage(this, QStringLiteral("现在的表数小于上次的表数，请核查后在结算！"));
+        return;
+    }
+    if (!(m_pFeeInfoSet->BOF() && m_pFeeInfoSet->adoEOF())) {
+        showMessage(this, QStringLiteral("同一日期对同一房间已经操作超过一次，不允许这样操作！"));
+        return;
+    }
+    // Without a standard the readings must not be recorded either: the base readings would move
+    // on and that consumption would never be billed.
+    if (!standardStored())
+        return;
+
+    m_pFeeInfoSet->AddNew();
+    m_pFeeInfoSet->PutCollect(QStringLiteral("房间号"), m_strFeeRoom);
+    m_pFeeInfoSet->PutCollect(QStringLiteral("日期"), date);
+    m_pFeeInfoSet->PutCollect(QStringLiteral("水表"), FieldValue::int32(m_nWaterReading));
+    m_pFeeInfoSet->PutCollect(QStringLiteral("电表"), FieldValue::int32(m_nPowerReading));
+    m_pFeeInfoSet->Update();
+
+    m_pFloorSet->PutCollect(QStringLiteral("水表底数"), FieldValue::int32(m_nWaterReading));
+    m_pFloorSet->PutCollect(QStringLiteral("电表底数"), FieldValue::int32(m_nPowerReading));
+    m_pFloorSet->Update();
+    m_pFloorSet->closeIfOpen();
+    m_pFeeInfoSet->closeIfOpen();
+
+    // Widened so that a stored base reading far below zero cannot wrap the difference.
+    const std::int64_t usedWater = std::int64_t{m_nWaterReading} - previousWater;
+    const std::int64_t usedPower = std::int64_t{m_nPowerReading} - previousPower;
+
+    m_pFeeStdSet->openIfClosed(sql::feeStandard);
+    m_varWater = m_pFeeStdSet->GetCollect(QStringLiteral("水费"));
+    m_varPower = m_pFeeStdSet->GetCollect(QStringLiteral("电费"));
+    const float waterPrice = m_varWater.asSingle();
+    const float powerPrice = m_varPower.asSingle();
+    m_pFeeStdSet->closeIfOpen();
+
+    const double waterProduct = static_cast<double>(usedWater) * static_cast<double>(waterPrice);
+    const double powerProduct = static_cast<double>(usedPower) * static_cast<double>(powerPrice);
+    m_fWaterFee = static_cast<float>(waterProduct);
+    m_fPowerFee = static_cast<float>(powerProduct);
+    m_fTotalFee = static_cast<float>(waterProduct + powerProduct);
+
+    m_pFeeListSet->openIfClosed(sql::feeListAll);
+    m_varWater = FieldValue(m_fWaterFee);
+    m_varPower = FieldValue(m_fPowerFee);
+    m_varTotal = FieldValue(m_fTotalFee);
+    m_pFeeListSet->AddNew();
+    m_pFeeListSet->PutCollect(QStringLiteral("房间号码"), m_strFeeRoom);
+    m_pFeeListSet->PutCollect(QStringLiteral("日期"), date);
+    m_pFeeListSet->PutCollect(QStringLiteral("水费"), m_varWater);
+    m_pFeeListSet->PutCollect(QStringLiteral("电费"), m_varPower);
+    m_pFeeListSet->PutCollect(QStringLiteral("总费用"), m_varTotal);
+    m_pFeeListSet->Update();
+    m_pFeeListSet->closeIfOpen();
+
+    m_listFee->clearRows();
+    m_listFee->appendValues({m_strFeeRoom, date, m_varWater, m_varPower, m_varTotal});
+}
+
+void CDialog4::OnListFees()
+{
+    m_listFee->clearRows();
+    m_pFeeListSet->openIfClosed(sql::feeListAll);
+    m_pFeeListSet->rewind();
+    while (!m_pFeeListSet->adoEOF()) {
+        m_varRoom = m_pFeeListSet->GetCollect(QStringLiteral("房间号码"));
+        m_varDate = m_pFeeListSet->GetCollect(QStringLiteral("日期"));
+        m_varWater = m_pFeeListSet->GetCollect(QStringLiteral("水费"));
+        m_varPower = m_pFeeListSet->GetCollect(QStringLiteral("电费"));
+        m_varTotal = m_pFeeListSet->GetCollect(QStringLiteral("总费用"));
+        m_listFee->appendValues({m_varRoom, m_varDate, m_varWater, m_varPower, m_varTotal});
+        m_pFeeListSet->MoveNext();
+    }
+    m_pFeeListSet->closeIfOpen();
+}
+
+void CDialog4::OnListRent()
+{
+    m_pRentListSet->openIfClosed(sql::rentListJoin);
+    m_pRentListSet->rewind();
+    m_listRent->clearRows();
+    while (!m_pRentListSet->adoEOF()) {
+        const FieldValue name = m_pRentListSet->GetCollect(QStringLiteral("姓名"));
+        const FieldValue staffNo = m_pRentListSet->GetCollect(QStringLiteral("工号"));
+        const FieldValue room = m_pRentListSet->GetCollect(QStringLiteral("房间"));
+        const FieldValue date = m_pRentListSet->GetCollect(QStringLiteral("日期"));
+        const FieldValue rent = m_pRentListSet->GetCollect(QStringLiteral("房租"));
+        const FieldValue paidUpTo = m_pRentListSet->GetCollect(QStringLiteral("房租到期"));
+        m_listRent->appendValues({name, staffNo, room, rent, date, paidUpTo});
+        m_pRentListSet->MoveNext();
+    }
+    m_pRentListSet->closeIfOpen();
+}
+
+void CDialog4::OnSettleRent()
+{
+    const QString date = dateText(m_dtRentDate->date());
+    if (!DoDataExchange(true))
+        return;
+
+    m_pResidentSet->closeIfOpen();
+    m_pResidentSet->Open(sql::withValue(sql::personByStaffNo, m_strStaffNo));
+    if (m_pResidentSet->BOF() && m_pResidentSet->adoEOF()) {
+        showMessage(this, QStringLiteral("您输入的工号还没有入住，无法计算房租！"));
+        return;
+    }
+
+    m_pRentDueSet->closeIfOpen();
+    m_pRentDueSet->Open(sql::withValue(sql::rentDueByStaffNo, m_strStaffNo));
+    const bool firstSettlement = m_pRentDueSet->BOF() && m_pRentDueSet->adoEOF();
+    QString startText;
+    std::int32_t previousTotal = 0;
+    if (firstSettlement) {
+        startText = m_pResidentSet->GetCollect(QStringLiteral("日期")).toText();
+    } else {
+        startText = m_pRentDueSet->GetCollect(QStringLiteral("日期")).toText();
+        previousTotal = m_pRentDueSet->GetCollect(QStringLiteral("房租合计")).asInt32();
+    }
+
+    const DateParts start = readDateText(startText);
+    const DateParts chosen = readDateText(date);
+    auto refuse = [this](const QString &text) {
+        showMessage(this, text);
+        m_pRentDueSet->closeIfOpen();
+    };
+    // Whole years and months between the dates are counted in 64 bits: dates typed into the
+    // table by hand must not wrap the count.
+    std::int64_t months = 0;
+    int newYear = chosen.year;
+    int newMonth = chosen.month;
+    if (chosen.year == start.year) {
+        if (chosen.month <= start.month)
+            return refuse(kNotYetDue);
+        months = chosen.month - start.month;
+    } else if (chosen.year < start.year) {
+        return refuse(kBeforeStart);
+    } else {
+        months = std::int64_t{12} * (chosen.year - start.year) + chosen.month - start.month;
+    }
+    if (chosen.day < start.day) {
+        --months;
+        if (--newMonth == 0) {
+            newMonth = 12;
+            --newYear;
+        }
+    }
+    // Below zero only for a month text out of its range, which is no period to charge either.
+    if (months <= 0)
+        return refuse(kNotYetDue);
+
+    if (!standardStored()) {
+        m_pRentDueSet->closeIfOpen();
+        return;
+    }
+    m_varRent = m_pFeeStdSet->GetCollect(QStringLiteral("房租"));
+    const std::int32_t monthlyRent = m_varRent.asInt32();
+    m_pFeeStdSet->closeIfOpen();
+    const std::int64_t charge = monthlyRent * months;
+    if (!fitsInt32(charge))
+        return refuse(kChargeTooLarge);
+    const std::int64_t total = previousTotal + charge;
+    if (!fitsInt32(total))
+        return refuse(kTotalTooLarge);
+    m_nRentDue = static_cast<int>(charge);
+    m_varRent = FieldValue::int32(m_nRentDue);
+
+    const QString paidUpTo = paidUpToText(newYear, newMonth, start.day);
+    if (firstSettlement) {
+        m_pRentDueSet->AddNew();
+        m_pRentDueSet->PutCollect(QStringLiteral("工号"), m_strStaffNo);
+    }
+    m_pRentDueSet->PutCollect(QStringLiteral("日期"), paidUpTo);
+    m_pRentDueSet->PutCollect(QStringLiteral("房租合计"), FieldValue::int32(static_cast<std::int32_t>(total)));
+    m_pRentDueSet->Update();
+    m_pRentDueSet->closeIfOpen();
+
+    m_pRentListSet->openIfClosed(sql::rentListAll);
+    m_pRentListSet->AddNew();
+    m_pRentListSet->PutCollect(QStringLiteral("工号"), m_strStaffNo);
+    m_pRentListSet->PutCollect(QStringLiteral("日期"), date);
+    m_pRentListSet->PutCollect(QStringLiteral("房租"), m_varRent);
+    m_pRentListSet->Update();
+    m_pRentListSet->closeIfOpen();
+
+    const FieldValue room = m_pResidentSet->GetCollect(QStringLiteral("房间"));
+    const FieldValue name = m_pResidentSet->GetCollect(QStringLiteral("姓名"));
+    m_strStaffName = name.toDisplayText();
+    DoDataExchange(false);
+    m_pResidentSet->closeIfOpen();
+
+    m_listRent->clearRows();
+    m_listRent->appendValues({name, m_strStaffNo, room, FieldValue::int32(m_nRentDue), date, paidUpTo});
+}
 
 } // namespace orv

@@ -1,14 +1,88 @@
 #pragma once
 
+#include "data/fieldvalue.h"
+#include "data/recordset.h"
 #include "ui/page.h"
+
+#include <QString>
+
+#include <memory>
+
+class QDateEdit;
+class QLineEdit;
 
 namespace orv {
 
+class ReportList;
+
+// The fee tab: the fee standard, the water and electricity bill of a room, and the monthly rent of
+// a resident.
 class CDialog4 final : public Page {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CDialog4)
 public:
     explicit CDialog4(Connection &connection, QWidget *parent = nullptr);
     ~CDialog4() override;
+
+    void OnSetStandard();
+    void OnClearFeeList();
+    void OnClearRentList();
+    void OnSettleUtility();
+    void OnListFees();
+    void OnSettleRent();
+    void OnListRent();
+
+    ReportList *m_listRent = nullptr;
+    ReportList *m_listFee = nullptr;
+
+    float m_fWaterPrice = 0;
+    float m_fPowerPrice = 0;
+    int m_nRentPrice = 0;
+
+    float m_fWaterFee = 0;
+    float m_fPowerFee = 0;
+    float m_fTotalFee = 0;
+    int m_nRentDue = 0;
+
+    FieldValue m_varWater;
+    FieldValue m_varPower;
+    FieldValue m_varRent;
+    FieldValue m_varTotal;
+    FieldValue m_varRoom;
+    FieldValue m_varDate;
+
+    std::unique_ptr<Recordset> m_pFeeStdSet;
+    std::unique_ptr<Recordset> m_pFeeInfoSet;
+    std::unique_ptr<Recordset> m_pFeeListSet;
+    std::unique_ptr<Recordset> m_pFloorSet;
+    std::unique_ptr<Recordset> m_pResidentSet;
+    std::unique_ptr<Recordset> m_pRentDueSet;
+    std::unique_ptr<Recordset> m_pRentListSet;
+
+    QDateEdit *m_dtFeeDate = nullptr;
+    QString m_strFeeRoom;
+    int m_nWaterReading = 0;
+    int m_nPowerReading = 0;
+    QString m_strStaffNo;
+    QDateEdit *m_dtRentDate = nullptr;
+    QString m_strStaffName;
+
+private:
+    // true: controls into members, stopping at the first field that breaks its rule (its prompt
+    // has been shown); false: members into controls.
+    bool DoDataExchange(bool bSaveAndValidate);
+    // Leaves m_pFeeStdSet open on the first standard row, or shows the refusal and returns false.
+    bool standardStored();
+    void addStandardRow();
+
+    QLineEdit *m_waterPriceEdit = nullptr;
+    QLineEdit *m_powerPriceEdit = nullptr;
+    QLineEdit *m_rentPriceEdit = nullptr;
+    QLineEdit *m_feeRoomEdit = nullptr;
+    QLineEdit *m_waterReadingEdit = nullptr;
+    QLineEdit *m_powerReadingEdit = nullptr;
+    QLineEdit *m_staffNoEdit = nullptr;
+    QLineEdit *m_staffNameEdit = nullptr;
 };
 
 } // namespace orv

@@ -1,12 +1,264 @@
 #include "cdialog3.h"
 
+#include "data/statements.h"
+#include "ui/form.h"
+#include "ui/messagebox.h"
+#include "ui/reportlist.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 namespace orv {
+
+namespace {
+
+const QString kChooseFirst = QStringLiteral("请你选择：");
+const QString kChooseAgain = QStringLiteral("请您选择：");
+
+} // namespace
 
 CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, parent)
 {
     setObjectName(QStringLiteral("CDialog3"));
+    setMinimumSize(dialogUnits(0, 0, 482, 266).size());
+
+    addGroup(this, QStringLiteral("人物查询"), dialogUnits(2, 7, 475, 121));
+    auto *listAllButton = addButton(this, QStringLiteral("整体查询"), QStringLiteral("listAllButton"),
+                                    dialogUnits(60, 22, 62, 14));
+    m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(59, 44, 63, 14));
+    addLabel(this, QStringLiteral("姓名："), dialogUnits(25, 47, 32, 10), m_editName);
+    m_editSex = addEdit(this, QStringLiteral("sexEdit"), dialogUnits(59, 66, 63, 14));
+    addLabel(this, QStringLiteral("性别："), dialogUnits(25, 69, 32, 10), m_editSex);
+    m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(59, 88, 63, 14));
+    addLabel(this, QStringLiteral("房间："), dialogUnits(25, 91, 32, 10), m_editRoom);
+    auto *queryPersonsButton = addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"),
+                                         dialogUnits(59, 110, 63, 14));
+    m_listPersons = new ReportList(QStringLiteral("personList"), this);
+    m_listPersons->setGeometry(dialogUnits(158, 23, 311, 102));
+    m_listPersons->setAccessibleName(QStringLiteral("人物查询"));
+
+    addGroup(this, QStringLiteral("房间查询"), dialogUnits(4, 138, 140, 114));
+    m_lbQueryField = new QListWidget(this);
+    m_lbQueryField->setObjectName(QStringLiteral("queryFieldList"));
+    m_lbQueryField->setGeometry(dialogUnits(79, 153, 47, 60));
+    addLabel(this, QStringLiteral("选择查询方式—>"), dialogUnits(15, 164, 62, 10), m_lbQueryField);
+    auto *chooseFieldButton = addButton(this, QStringLiteral("选     择"), QStringLiteral("chooseFieldButton"),
+                                        dialogUnits(15, 191, 58, 14));
+    m_editQueryValue = addEdit(this, QStringLiteral("queryValueEdit"), dialogUnits(77, 231, 54, 14));
+    // The static text names the adopted field, so it is the value edit's label.
+    m_staticChosenField = addLabel(this, kChooseFirst, dialogUnits(13, 235, 62, 10), m_editQueryValue);
+    m_staticChosenField->setObjectName(QStringLiteral("chosenFieldLabel"));
+    auto *queryRoomsButton = addButton(this, QStringLiteral("房间查询"), QStringLiteral("queryRoomsButton"),
+                                       dialogUnits(271, 236, 68, 14));
+    m_listRoomResult = new ReportList(QStringLiteral("roomResultList"), this);
+    m_listRoomResult->setGeometry(dialogUnits(158, 143, 313, 86));
+    m_listRoomResult->setAccessibleName(QStringLiteral("房间查询"));
+
+    m_listRoomResult->setColumns({{QStringLiteral("房间号码"), 70, Qt::AlignRight},
+                                  {QStringLiteral("电话号码"), 70},
+                                  {QStringLiteral("电话端口"), 70},
+                                  {QStringLiteral("网线端口"), 70},
+                                  {QStringLiteral("可住人数"), 70},
+                                  {QStringLiteral("水表数"), 70},
+                                  {QStringLiteral("电表数"), 70}});
+    m_listRoomResult->setRowHeight(19);
+    m_listPersons->setColumns({{QStringLiteral("姓名"), 70, Qt::AlignRight},
+                               {QStringLiteral("性别"), 70},
+                               {QStringLiteral("房间"), 70},
+                               {QStringLiteral("学号"), 70},
+                               {QStringLiteral("班级"), 70},
+                               {QStringLiteral("手机号码"), 100},
+                               {QStringLiteral("入住日期"), 100}});
+    m_listPersons->setRowHeight(19);
+
+    m_pPersonSet = std::make_unique<Recordset>(&m_connection);
+    m_pRoomSet = std::make_unique<Recordset>(&m_connection);
+
+    m_lbQueryField->addItems({QStringLiteral("  房间号码"), QString(), QStringLiteral("  电话号码"), QString(),
+                              QStringLiteral("  电话端口"), QString(), QStringLiteral("  网线端口")});
+
+    for (QLineEdit *edit : {m_editName, m_editSex, m_editRoom})
+        edit->installEventFilter(this);
+
+    onClick(listAllButton, [this] { OnListAllPersons(); });
+    onClick(queryPersonsButton, [this] { OnQueryPersons(); });
+    onClick(chooseFieldButton, [this] { OnChooseField(); });
+    onClick(queryRoomsButton, [this] { OnQueryRooms(); });
 }
 
 CDialog3::~CDialog3() = default;
+
+bool CDialog3::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool gained = event->type() == QEvent::FocusIn;
+    if (gained || event->type() == QEvent::FocusOut) {
+        if (watched == m_editName)
+            gained ? OnSetFocusName() : OnKillFocusName();
+        else if (watched == m_editSex)
+            gained ? OnSetFocusSex() : OnKillFocusSex();
+        else if (watched == m_editRoom)
+            gained ? OnSetFocusRoom() : OnKillFocusRoom();
+    }
+    return Page::eventFilter(watched, event);
+}
+
+void CDialog3::OnSetFocusName()
+{
+    m_editSex->setEnabled(false);
+    m_editRoom->setEnabled(false);
+}
+
+void CDialog3::OnKillFocusName()
+{
+    m_editSex->setEnabled(true);
+    m_editRoom->setEnabled(true);
+}
+
+void CDialog3::OnSetFocusSex()
+{
+    m_editName->setEnabled(false);
+    m_editRoom->setEnabled(false);
+}
+
+void CDialog3::OnKillFocusSex()
+{
+    m_editName->setEnabled(true);
+    m_editRoom->setEnabled(true);
+}
+
+void CDialog3::OnSetFocusRoom()
+{
+    m_editName->setEnabled(false);
+    m_editSex->setEnabled(false);
+}
+
+void CDialog3::OnKillFocusRoom()
+{
+    m_editName->setEnabled(true);
+    m_editSex->setEnabled(true);
+}
+
+void CDialog3::DoDataExchange()
+{
+    m_strName = m_editName->text();
+    m_strSex = m_editSex->text();
+    m_strRoom = m_editRoom->text();
+    m_strQueryValue = m_editQueryValue->text();
+}
+
+bool CDialog3::fillPersonList()
+{
+    m_listPersons->clearRows();
+    m_pPersonSet->rewind();
+    const bool empty = m_pPersonSet->adoEOF();
+    while (!m_pPersonSet->adoEOF()) {
+        m_rowPerson = {m_pPersonSet->GetCollect(QStringLiteral("姓名")),
+                       m_pPersonSet->GetCollect(QStringLiteral("性别")),
+                       m_pPersonSet->GetCollect(QStringLiteral("房间")),
+                       m_pPersonSet->GetCollect(QStringLiteral("工号")),
+                       m_pPersonSet->GetCollect(QStringLiteral("部门")),
+                       m_pPersonSet->GetCollect(QStringLiteral("手机")),
+                       m_pPersonSet->GetCollect(QStringLiteral("日期"))};
+        m_nItem = m_listPersons->appendValues({m_rowPerson[0], m_rowPerson[1], m_rowPerson[2], m_rowPerson[3],
+                                               m_rowPerson[4], m_rowPerson[5], m_rowPerson[6]});
+        m_pPersonSet->MoveNext();
+    }
+    return empty;
+}
+
+void CDialog3::OnListAllPersons()
+{
+    // A query that failed half-way leaves its set open on its own statement; reopening keeps
+    // that statement from answering this one.
+    m_pPersonSet->closeIfOpen();
+    m_pPersonSet->openIfClosed(sql::personAll);
+    if (fillPersonList())
+        showMessage(this, QStringLiteral("还没有人入住，数据库为空！"));
+    m_pPersonSet->closeIfOpen();
+}
+
+void CDialog3::OnQueryPersons()
+{
+    m_strName = m_editName->text();
+    m_strSex = m_editSex->text();
+    m_strRoom = m_editRoom->text();
+
+    QString query;
+    if (!m_strName.isEmpty()) {
+        query = sql::withValue(sql::personByName, m_strName);
+        m_editName->clear();
+    }
+    if (!m_strSex.isEmpty()) {
+        query = sql::withValue(sql::personBySex, m_strSex);
+        m_editSex->clear();
+    }
+    if (!m_strRoom.isEmpty()) {
+        query = sql::withValue(sql::personByRoom, m_strRoom);
+        m_editRoom->clear();
+    }
+    if (query.isEmpty()) {
+        showMessage(this, QStringLiteral("请输入查询条件！"));
+        return;
+    }
+
+    m_pPersonSet->closeIfOpen(); // see OnListAllPersons
+    m_pPersonSet->openIfClosed(query);
+    if (fillPersonList())
+        showMessage(this, QStringLiteral("没有满足你要查询的记录！"));
+    m_pPersonSet->closeIfOpen();
+}
+
+void CDialog3::OnChooseField()
+{
+    const QList<QListWidgetItem *> selected = m_lbQueryField->selectedItems();
+    const QString text = selected.isEmpty() ? QString() : selected.first()->text();
+    if (!text.isEmpty()) {
+        m_strQueryField = text;
+        m_staticChosenField->setText(text + QStringLiteral("："));
+    } else {
+        m_strQueryField.clear();
+        m_staticChosenField->setText(kChooseAgain);
+    }
+}
+
+void CDialog3::OnQueryRooms()
+{
+    if (m_strQueryField.isEmpty()) {
+        showMessage(this, QStringLiteral("请您选择完查询方式后再操作！"));
+        return;
+    }
+    DoDataExchange();
+    if (m_strQueryValue.isEmpty()) {
+        showMessage(this, QStringLiteral("请您输入查询条件！"));
+        return;
+    }
+
+    // The column name is always one of the list box's own entries; only the value is typed.
+    const QString query = sql::floorByFieldQuery(m_strQueryField, m_strQueryValue);
+    m_pRoomSet->closeIfOpen(); // see OnListAllPersons
+    m_pRoomSet->openIfClosed(query);
+    m_listRoomResult->clearRows();
+    bool found = false;
+    m_pRoomSet->rewind();
+    while (!m_pRoomSet->adoEOF()) {
+        found = true;
+        m_nItem = m_listRoomResult->appendValues({m_pRoomSet->GetCollect(QStringLiteral("房间号码")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("电话号码")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("电话端口")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("网线端口")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("可住人数")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("水表底数")),
+                                                  m_pRoomSet->GetCollect(QStringLiteral("电表底数"))});
+        m_pRoomSet->MoveNext();
+    }
+    if (found)
+        m_pRoomSet->MoveFirst();
+    else
+        showMessage(this, QStringLiteral("数据库中没有你要查询的记录！"));
+    m_pRoomSet->closeIfOpen();
+}
 
 } // namespace orv

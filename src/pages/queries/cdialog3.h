@@ -1,14 +1,74 @@
 #pragma once
 
+#include "data/fieldvalue.h"
+#include "data/recordset.h"
 #include "ui/page.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
 
 namespace orv {
 
+class ReportList;
+
+// The information-queries tab: lists and searches residents, and finds rooms by a chosen field.
+// It only ever reads the database.
 class CDialog3 final : public Page {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CDialog3)
 public:
     explicit CDialog3(Connection &connection, QWidget *parent = nullptr);
     ~CDialog3() override;
+
+    void OnListAllPersons();
+    void OnQueryPersons();
+    void OnChooseField();
+    void OnQueryRooms();
+
+    // While one criterion edit has the focus the other two are disabled, so that only one
+    // criterion is typed at a time.
+    void OnSetFocusName();
+    void OnKillFocusName();
+    void OnSetFocusSex();
+    void OnKillFocusSex();
+    void OnSetFocusRoom();
+    void OnKillFocusRoom();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Copies the edits' texts into the text members; this page has no validation rules.
+    void DoDataExchange();
+    // Fills the resident list from m_pPersonSet; returns whether the set had no rows.
+    bool fillPersonList();
+
+    QLineEdit *m_editName = nullptr;
+    QLineEdit *m_editSex = nullptr;
+    QLineEdit *m_editRoom = nullptr;
+    QLineEdit *m_editQueryValue = nullptr;
+    QListWidget *m_lbQueryField = nullptr;
+    QLabel *m_staticChosenField = nullptr;
+    ReportList *m_listPersons = nullptr;
+    ReportList *m_listRoomResult = nullptr;
+
+    QString m_strName;
+    QString m_strSex;
+    QString m_strRoom;
+    QString m_strQueryField;
+    QString m_strQueryValue;
+
+    std::unique_ptr<Recordset> m_pPersonSet;
+    std::unique_ptr<Recordset> m_pRoomSet;
+    // One personinfo row: 姓名, 性别, 房间, 工号, 部门, 手机, 日期.
+    std::array<FieldValue, 7> m_rowPerson;
+    int m_nItem = -1;
 };
 
 } // namespace orv

@@ -31,9 +31,10 @@ const QString kNotIn = s(u"您输入的工号还没有入住，请不要对此�
 // Rooms "A 4 1 3" (number, beds, residents, free), counts "A 1", residents "P1 A", each list comma-separated.
 void seed(TestDatabase &db, const QString &rooms, const QString &counts = {}, const QString &people = {})
 {
-    const QString statements[] = {QStringLiteral("INSERT INTO floorinfo VALUES ('%1','男','tel-%1','1','2',%2,0,0,%3,%4)"),
-                                  QStringLiteral("INSERT INTO numinfo VALUES ('%1',%2)"),
-                                  QStringLiteral("INSERT INTO personinfo VALUES ('某人','男','系','%1','139','2004-01-01','%2')")};
+    const QString statements[] = {
+        QStringLiteral("INSERT INTO floorinfo VALUES ('%1','男','tel-%1','1','2',%2,0,0,%3,%4)"),
+        QStringLiteral("INSERT INTO numinfo VALUES ('%1',%2)"),
+        QStringLiteral("INSERT INTO personinfo VALUES ('某人','男','系','%1','139','2004-01-01','%2')")};
     const QString lists[] = {rooms, counts, people};
     for (int table = 0; table < 3; ++table) {
         for (const QString &row : split(lists[table], ',')) {
@@ -171,7 +172,8 @@ private Q_SLOTS:
         f.checkIn(s(u"李四||数学系|s1|13900000000|A")); // refused; the form keeps its values
         f.get<QComboBox>("sexCombo")->setCurrentIndex(1);
         f.press("checkInButton");
-        QCOMPARE(dump(f.db, u"SELECT * FROM personinfo WHERE 工号='s1'"), s(u"李四 女 数学系 s1 13900000000 2004-01-05 A"));
+        QCOMPARE(dump(f.db, u"SELECT * FROM personinfo WHERE 工号='s1'"),
+                 s(u"李四 女 数学系 s1 13900000000 2004-01-05 A"));
         QCOMPARE(f.listed(), QStringList{s(u"B")});
         f.checkIn(s(u"王五|male|系|S2|139|B"));
         f.checkIn(s(u"S3|B"));

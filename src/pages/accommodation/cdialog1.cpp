@@ -57,11 +57,8 @@ QRect labelBeside(int fieldX, int fieldY, int width)
 } // namespace
 
 CDialog1::CDialog1(Connection &connection, QWidget *parent)
-    : Page(connection, parent),
-      m_strName(QStringLiteral("李明")),
-      m_strDept(QStringLiteral("计算机系")),
-      m_strStaffNo(QStringLiteral("2004101")),
-      m_strMobile(QStringLiteral("13912345678")),
+    : Page(connection, parent), m_strName(QStringLiteral("李明")), m_strDept(QStringLiteral("计算机系")),
+      m_strStaffNo(QStringLiteral("2004101")), m_strMobile(QStringLiteral("13912345678")),
       m_strRoom(QStringLiteral("6-8-518"))
 {
     setObjectName(QStringLiteral("CDialog1"));
@@ -78,12 +75,12 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
                              {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}});
     m_listRooms->setRowHeight(19);
 
-    auto *freeButton = addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"),
-                                 dialogUnits(21, 163, 58, 16));
-    auto *fullButton = addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"),
-                                 dialogUnits(116, 163, 58, 16));
-    auto *clearButton = addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"),
-                                  dialogUnits(211, 163, 58, 16));
+    auto *freeButton =
+        addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(21, 163, 58, 16));
+    auto *fullButton =
+        addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"), dialogUnits(116, 163, 58, 16));
+    auto *clearButton =
+        addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"), dialogUnits(211, 163, 58, 16));
 
     addGroup(this, QStringLiteral("办理入住"), dialogUnits(312, 7, 150, 241));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(370, 31, 60, 14));
@@ -117,16 +114,16 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
 
     m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(370, 191, 60, 14));
     addLabel(this, QStringLiteral("房间："), labelBeside(370, 191, 30), m_editRoom);
-    auto *checkInButton = addButton(this, QStringLiteral("入     住"), QStringLiteral("checkInButton"),
-                                    dialogUnits(369, 221, 60, 14));
+    auto *checkInButton =
+        addButton(this, QStringLiteral("入     住"), QStringLiteral("checkInButton"), dialogUnits(369, 221, 60, 14));
 
     addGroup(this, QStringLiteral("办理迁出"), dialogUnits(13, 183, 267, 65));
     m_editOutStaffNo = addEdit(this, QStringLiteral("outStaffNoEdit"), dialogUnits(75, 199, 59, 14));
     addLabel(this, QStringLiteral("学  号："), labelBeside(75, 199, 36), m_editOutStaffNo);
     m_editOutRoom = addEdit(this, QStringLiteral("outRoomEdit"), dialogUnits(199, 199, 58, 14));
     addLabel(this, QStringLiteral("房   间："), labelBeside(199, 199, 40), m_editOutRoom);
-    auto *checkOutButton = addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"),
-                                     dialogUnits(75, 226, 59, 14));
+    auto *checkOutButton =
+        addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"), dialogUnits(75, 226, 59, 14));
 
     // Tab order follows the forms top to bottom, check-in first.
     setTabOrder(m_editName, m_cbSex);
@@ -158,8 +155,12 @@ CDialog1::~CDialog1() = default;
 void CDialog1::DoDataExchange(bool bSaveAndValidate)
 {
     const std::pair<QLineEdit *, QString *> fields[] = {
-        {m_editOutStaffNo, &m_strOutStaffNo}, {m_editOutRoom, &m_strOutRoom}, {m_editName, &m_strName},
-        {m_editDept, &m_strDept},             {m_editStaffNo, &m_strStaffNo}, {m_editMobile, &m_strMobile},
+        {m_editOutStaffNo, &m_strOutStaffNo},
+        {m_editOutRoom, &m_strOutRoom},
+        {m_editName, &m_strName},
+        {m_editDept, &m_strDept},
+        {m_editStaffNo, &m_strStaffNo},
+        {m_editMobile, &m_strMobile},
         {m_editRoom, &m_strRoom},
     };
     for (const auto &[edit, member] : fields) {
@@ -222,12 +223,9 @@ void CDialog1::OnCheckIn()
 
     // A date picker always holds a date, so the date check only guards against a blank entry.
     const std::pair<const QString &, QString> required[] = {
-        {m_strName, QStringLiteral("请输入入住人的姓名！")},
-        {strSex, QStringLiteral("请输入性别！")},
-        {m_strDept, QStringLiteral("请输入部门！")},
-        {m_strStaffNo, QStringLiteral("请输入工号！")},
-        {m_strMobile, QStringLiteral("请输入手机号码！")},
-        {strDate, QStringLiteral("请输入入住日期！")},
+        {m_strName, QStringLiteral("请输入入住人的姓名！")}, {strSex, QStringLiteral("请输入性别！")},
+        {m_strDept, QStringLiteral("请输入部门！")},         {m_strStaffNo, QStringLiteral("请输入工号！")},
+        {m_strMobile, QStringLiteral("请输入手机号码！")},   {strDate, QStringLiteral("请输入入住日期！")},
         {m_strRoom, QStringLiteral("请输入房间号码！")},
     };
     for (const auto &[value, message] : required) {

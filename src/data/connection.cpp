@@ -157,6 +157,12 @@ void Connection::execute(const QString &sql)
 void Connection::beginUnit()
 {
     execute(QStringLiteral("BEGIN"));
+    ++m_unit;
+}
+
+std::uint64_t Connection::currentUnit() const
+{
+    return inUnit() ? m_unit : 0;
 }
 
 void Connection::commitUnit()
@@ -169,7 +175,8 @@ void Connection::rollbackUnit() noexcept
 {
     if (!m_db)
         return;
-    for (Recordset *set : m_sets)
+    const std::vector<Recordset *> sets = m_sets; // settling may close a set, which detaches it
+    for (Recordset *set : sets)
         set->settle(true);
     if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -44,6 +44,8 @@ public:
     // Changes whenever any row of the database changes through this connection or a unit is
     // rolled back; recordsets use it to know when their view of a table is stale.
     std::uint64_t version() const noexcept;
+    // Serial of the open unit; 0 outside any unit.
+    std::uint64_t currentUnit() const;
 
     sqlite3 *handle() const noexcept { return m_db; }
 
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<sqlite3, Closer> m_owner;
     sqlite3 *m_db = nullptr;
     std::uint64_t m_epoch = 0;
+    std::uint64_t m_unit = 0; // serial of the unit now open, or of the last one
     std::vector<Recordset *> m_sets;
 
     void settleCursors(bool rolledBack) noexcept;

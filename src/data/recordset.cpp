@@ -174,6 +174,7 @@ struct Recordset::Impl {
     Connection *created = nullptr; // the connection given at creation
     Connection *conn = nullptr;    // the connection the set is open on
     bool open = false;
+    std::uint64_t openedInUnit = 0; // the unit that opened the set, 0 when opened outside one
 
     // Updatable sets: one table, an optional condition, cursors by rowid.
     bool updatable = false;
@@ -408,6 +409,7 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
     Impl &s = *d;
     s.conn = connection;
     s.sql = sql;
+    s.openedInUnit = connection->currentUnit();
 
     // The statement as written decides the columns and their kinds, and any fault in it.
     Statement probe = s.prepare(sql);
@@ -707,6 +709,10 @@ void Recordset::settle(bool rolledBack) noexcept
     s.rowsVersion = 0;
     if (s.pos == Impl::Pos::NewRow)
         s.pos = Impl::Pos::Nowhere;
+    // A set the failed operation opened is closed again, so the next operation opens it on its
+    // own statement instead of going on with the failed one's rows.
+    if (s.open && s.openedInUnit != 0 && s.conn && s.openedInUnit == s.conn->currentUnit())
+        Close();
 }
 
 } // namespace orv

@@ -215,7 +215,9 @@ private Q_SLOTS:
         Connection &connection = db.connection();
         Recordset set(&connection);
         set.Open(sql::floorAll);
+        Recordset opened(&connection);
         connection.beginUnit();
+        opened.Open(sql::withValue(sql::floorByRoom, QStringLiteral("1")));
         set.PutCollect(QStringLiteral("入住人数"), FieldValue::int32(1));
         set.Update();
         set.AddNew();
@@ -223,8 +225,10 @@ private Q_SLOTS:
         connection.rollbackUnit();
         QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码, 入住人数 FROM floorinfo")),
                  (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("0")}}));
-        // The recordset goes on with the table as it truly is.
+        // A set opened before the failed unit goes on with the table as it truly is; one the unit
+        // opened is closed, so no later operation reuses the failed one's statement.
         QCOMPARE(walkColumn(set, QStringLiteral("入住人数")), QStringList{QStringLiteral("0")});
+        QCOMPARE(opened.State(), adStateClosed);
         set.Close();
     }
 

@@ -40,7 +40,6 @@ QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &
     picker->setGeometry(place);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-    picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return picker;
 }
 
@@ -79,8 +78,8 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
     labelLeftOf(this, QStringLiteral("水表数："), m_waterReadingEdit, 18, 90, 37);
     m_powerReadingEdit = addEdit(this, QStringLiteral("powerReadingEdit"), dialogUnits(160, 90, 47, 12));
     labelLeftOf(this, QStringLiteral("电表数："), m_powerReadingEdit, 121, 90, 37);
-    auto *settleUtilityButton =
-        addButton(this, QStringLiteral("提交结算"), QStringLiteral("settleUtilityButton"), dialogUnits(17, 114, 56, 14));
+    auto *settleUtilityButton = addButton(this, QStringLiteral("提交结算"), QStringLiteral("settleUtilityButton"),
+                                          dialogUnits(17, 114, 56, 14));
     auto *clearFeeButton =
         addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(83, 114, 57, 14));
     auto *listFeesButton =
@@ -108,8 +107,8 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
         addButton(this, QStringLiteral("房租结算"), QStringLiteral("settleRentButton"), dialogUnits(391, 86, 59, 14));
     auto *listRentButton =
         addButton(this, QStringLiteral("房租列表"), QStringLiteral("listRentButton"), dialogUnits(288, 114, 59, 14));
-    auto *clearRentButton =
-        addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"), dialogUnits(390, 114, 58, 14));
+    auto *clearRentButton = addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"),
+                                      dialogUnits(390, 114, 58, 14));
     m_listRent = new ReportList(QStringLiteral("rentList"), this);
     m_listRent->setGeometry(dialogUnits(239, 135, 230, 115));
     m_listRent->setAccessibleName(QStringLiteral("房租费结算列表"));
@@ -155,10 +154,10 @@ bool CDialog4::DoDataExchange(bool bSaveAndValidate)
         m_staffNameEdit->setText(m_strStaffName);
         return true;
     }
-    if (!exchange::readFloat(m_waterPriceEdit, m_fWaterPrice) || !exchange::readFloat(m_powerPriceEdit, m_fPowerPrice)
-        || !exchange::readInt(m_rentPriceEdit, m_nRentPrice) || !exchange::readText(m_feeRoomEdit, m_strFeeRoom)
-        || !exchange::readInt(m_waterReadingEdit, m_nWaterReading)
-        || !exchange::readInt(m_powerReadingEdit, m_nPowerReading))
+    if (!exchange::readFloat(m_waterPriceEdit, m_fWaterPrice) ||
+        !exchange::readFloat(m_powerPriceEdit, m_fPowerPrice) || !exchange::readInt(m_rentPriceEdit, m_nRentPrice) ||
+        !exchange::readText(m_feeRoomEdit, m_strFeeRoom) || !exchange::readInt(m_waterReadingEdit, m_nWaterReading) ||
+        !exchange::readInt(m_powerReadingEdit, m_nPowerReading))
         return false;
     if (m_nWaterReading < 0 || m_nWaterReading > kReadingMax)
         return exchange::failIntRange(m_waterReadingEdit, 0, kReadingMax);
@@ -214,13 +213,12 @@ void CDialog4::OnSetStandard()
     }
 
     if (m_pFeeStdSet->BOF() && m_pFeeStdSet->adoEOF()) {
-        if (showMessage(this, QStringLiteral("目前还没有设置费用标准，你要继续设置吗？"), MessageButtons::OkCancel)
-            == MessageAnswer::Cancel)
+        if (showMessage(this, QStringLiteral("目前还没有设置费用标准，你要继续设置吗？"), MessageButtons::OkCancel) ==
+            MessageAnswer::Cancel)
             return;
-        const QString confirm =
-            QString::asprintf("你设置的水费为：%4.2f元/吨  电费为：%4.2f元/度  房租费为：%ld元/人吗？",
-                              static_cast<double>(m_fWaterPrice), static_cast<double>(m_fPowerPrice),
-                              static_cast<long>(m_nRentPrice));
+        const QString confirm = QString::asprintf(
+            "你设置的水费为：%4.2f元/吨  电费为：%4.2f元/度  房租费为：%ld元/人吗？",
+            static_cast<double>(m_fWaterPrice), static_cast<double>(m_fPowerPrice), static_cast<long>(m_nRentPrice));
         if (showMessage(this, confirm, MessageButtons::OkCancel) == MessageAnswer::Cancel)
             return;
         addStandardRow();

@@ -32,6 +32,7 @@ public:
     void OnSettleRent();
     void OnListRent();
 
+private:
     ReportList *m_listRent = nullptr;
     ReportList *m_listFee = nullptr;
 
@@ -67,7 +68,6 @@ public:
     QDateEdit *m_dtRentDate = nullptr;
     QString m_strStaffName;
 
-private:
     // true: controls into members, stopping at the first field that breaks its rule (its prompt
     // has been shown); false: members into controls.
     bool DoDataExchange(bool bSaveAndValidate);

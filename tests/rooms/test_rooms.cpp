@@ -13,9 +13,15 @@ using namespace orv;
 
 namespace {
 
-QString S(const char *text) { return QString::fromUtf8(text); }
+QString S(const char *text)
+{
+    return QString::fromUtf8(text);
+}
 // "a|b|c" -> {"a", "b", "c"}
-QStringList L(const char *texts) { return S(texts).split(QLatin1Char('|')); }
+QStringList L(const char *texts)
+{
+    return S(texts).split(QLatin1Char('|'));
+}
 
 const QString kRooms = S("SELECT * FROM floorinfo ORDER BY rowid");
 const QString kOccupied = S("此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！");
@@ -41,7 +47,9 @@ struct Fixture {
     void insert(const QString &room, int residents = 0)
     {
         db.exec(S("INSERT INTO floorinfo VALUES ('%1','女','555','1','2',6,120,35,%2,%3)")
-                    .arg(room).arg(residents).arg(6 - residents));
+                    .arg(room)
+                    .arg(residents)
+                    .arg(6 - residents));
     }
     void fill(const QStringList &values)
     {
@@ -179,7 +187,8 @@ private Q_SLOTS:
         f.add(S("101"), capacity);
         QVERIFY(f.answers->texts().isEmpty());
         const QString listed = S("101|男|555|1|2|%1|120|35").arg(capacity);
-        QCOMPARE(f.stored("*"), QStringList{QString(listed).replace(QLatin1Char('|'), QLatin1Char(',')) + S(",") + counters});
+        QCOMPARE(f.stored("*"),
+                 QStringList{QString(listed).replace(QLatin1Char('|'), QLatin1Char(',')) + S(",") + counters});
         QCOMPARE(f.list->rowTexts(0), listed.split(QLatin1Char('|')));
         QVERIFY(!f.buttonsEnabled() && !f.roomSetOpen());
         QCOMPARE(f.page.m_pNumSet->State(), adStateOpen);

@@ -26,8 +26,8 @@ const std::array<QString, 10> kColumn = {
 
 // The order of the list's columns, which is also the order a new row's values are put in.
 constexpr std::array<CDialog2::RoomField, 10> kRowOrder = {
-    CDialog2::RoomNo,    CDialog2::Sex,       CDialog2::Phone,     CDialog2::PhonePort, CDialog2::NetPort,
-    CDialog2::Capacity,  CDialog2::WaterBase, CDialog2::PowerBase, CDialog2::Residents, CDialog2::Vacancies,
+    CDialog2::RoomNo,   CDialog2::Sex,       CDialog2::Phone,     CDialog2::PhonePort, CDialog2::NetPort,
+    CDialog2::Capacity, CDialog2::WaterBase, CDialog2::PowerBase, CDialog2::Residents, CDialog2::Vacancies,
 };
 constexpr int kListedColumns = 8;
 
@@ -106,12 +106,12 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
 
     QPushButton *addButtonWidget =
         addButton(this, QStringLiteral("添加房间"), QStringLiteral("addRoomButton"), dialogUnits(61, 223, 65, 14));
-    QPushButton *listButton =
-        addButton(this, QStringLiteral("房间信息列表"), QStringLiteral("listRoomsButton"), dialogUnits(166, 224, 72, 14));
-    m_btnModify =
-        addButton(this, QStringLiteral("房间信息修改"), QStringLiteral("modifyRoomButton"), dialogUnits(270, 224, 72, 14));
-    m_btnDelete =
-        addButton(this, QStringLiteral("房间信息删除"), QStringLiteral("deleteRoomButton"), dialogUnits(374, 224, 72, 14));
+    QPushButton *listButton = addButton(this, QStringLiteral("房间信息列表"), QStringLiteral("listRoomsButton"),
+                                        dialogUnits(166, 224, 72, 14));
+    m_btnModify = addButton(this, QStringLiteral("房间信息修改"), QStringLiteral("modifyRoomButton"),
+                            dialogUnits(270, 224, 72, 14));
+    m_btnDelete = addButton(this, QStringLiteral("房间信息删除"), QStringLiteral("deleteRoomButton"),
+                            dialogUnits(374, 224, 72, 14));
     onClick(addButtonWidget, [this] { OnAddRoom(); });
     onClick(listButton, [this] { OnListRooms(); });
     onClick(m_btnModify, [this] { OnModifyRoom(); });
@@ -145,9 +145,8 @@ bool CDialog2::readForm()
     return exchange::readText(m_editRoomNo, m_strRoomNo, kRoomNoBytes) &&
            exchange::readText(m_editPhone, m_strPhone, kPhoneBytes) &&
            exchange::readText(m_editPhonePort, m_strPhonePort) && exchange::readText(m_editNetPort, m_strNetPort) &&
-           exchange::readIntInRange(m_editCapacity, m_nCapacity, 1, 8) &&
-           readReading(m_editWaterBase, m_dWaterBase) && readReading(m_editPowerBase, m_dPowerBase) &&
-           exchange::readText(m_editSex, m_strSex);
+           exchange::readIntInRange(m_editCapacity, m_nCapacity, 1, 8) && readReading(m_editWaterBase, m_dWaterBase) &&
+           readReading(m_editPowerBase, m_dPowerBase) && exchange::readText(m_editSex, m_strSex);
 }
 
 void CDialog2::writeForm()

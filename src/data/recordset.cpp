@@ -302,7 +302,7 @@ struct Recordset::Impl {
 
     bool liveUsable(sqlite3_stmt *statement) const
     {
-        return live == statement && liveVersion == conn->version();
+        return live && live == statement && liveVersion == conn->version();
     }
 
     void refreshRows(bool force)
@@ -640,10 +640,11 @@ void Recordset::Update()
         s.clearPending();
         return;
     }
-    if (s.pos != Impl::Pos::OnRow || s.deleted)
-        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除，不能保存。") : kAtEdge);
+    // Nothing written means nothing to store, also on a row just deleted.
     if (!s.hasPending)
         return;
+    if (s.pos != Impl::Pos::OnRow || s.deleted)
+        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除，不能保存。") : kAtEdge);
     QStringList assignments;
     std::vector<FieldValue> values;
     for (size_t i = 0; i < s.columns.size(); ++i) {

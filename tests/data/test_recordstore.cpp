@@ -62,6 +62,8 @@ private Q_SLOTS:
         QVERIFY(set.adoEOF());
         QCOMPARE(walkColumn(set, QStringLiteral("房间号码")), expected); // again, same order
         set.MoveFirst();
+        set.Move(0); // reads the row afresh
+        QCOMPARE(set.GetCollect(QStringLiteral("房间号码")).toText(), QStringLiteral("9"));
         set.Move(2);
         QCOMPARE(set.GetCollect(QStringLiteral("房间号码")).toText(), QStringLiteral("5"));
         set.Move(-1);
@@ -112,6 +114,7 @@ private Q_SLOTS:
                  QStringLiteral("3"));
 
         set.Delete(adAffectCurrent);
+        set.Update(); // nothing written since: nothing to store
         QCOMPARE(db.count(QStringLiteral("floorinfo")), 2);
         QCOMPARE(errorCode([&] { set.GetCollect(QStringLiteral("房间号码")); }), StoreCode::NoCurrentRecord);
         set.MoveNext();

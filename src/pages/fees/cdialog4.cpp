@@ -237,8 +237,9 @@ void CDialog4::OnSetStandard()
             static_cast<double>(m_fWaterPrice), static_cast<double>(m_fPowerPrice), static_cast<long>(m_nRentPrice));
         if (showMessage(this, confirm, MessageButtons::OkCancel) == MessageAnswer::Cancel)
             return;
-        // The delete is stored at once; there is nothing left on the deleted row to save.
+        // A change replaces the row, so the table keeps exactly one.
         m_pFeeStdSet->Delete(adAffectCurrent);
+        m_pFeeStdSet->Update();
         addStandardRow();
     }
     m_pFeeStdSet->closeIfOpen();

@@ -193,10 +193,9 @@ void CDialog2::endOperation()
 
 void CDialog2::moveToItem()
 {
-    // Move(0) would only reread the row MoveFirst has just reached, and the record store then
-    // reads that row's columns as null; the first row is taken as it stands instead.
-    if (m_nItem > 0)
-        m_pRoomSet->Move(m_nItem);
+    // List row i is the record reached by MoveFirst and then Move(i).
+    m_pRoomSet->MoveFirst();
+    m_pRoomSet->Move(m_nItem);
 }
 
 void CDialog2::OnListRooms()
@@ -296,7 +295,6 @@ void CDialog2::OnModifyRoom()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
     if (m_nItem >= 0 && !m_pRoomSet->adoEOF()) {
-        m_pRoomSet->MoveFirst();
         moveToItem();
         for (RoomField slot : {RoomNo, Phone, PhonePort, NetPort, Capacity, WaterBase, PowerBase})
             m_rowRoom[slot] = m_pRoomSet->GetCollect(kColumn[slot]);
@@ -328,7 +326,6 @@ void CDialog2::OnDeleteRoom()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
     if (m_nItem >= 0) {
-        m_pRoomSet->MoveFirst();
         moveToItem();
         const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
         if (m_pRoomSet->GetCollect(kColumn[Residents]).asInt16() != 0) {

@@ -42,7 +42,9 @@ private Q_SLOTS:
         QVERIFY(answers->last().contains(QStringLiteral("可住人数")));
 
         // The program goes on: the next unit works on the table as it truly is.
+        QCOMPARE(set.State(), adStateClosed); // opened by the failed unit
         QVERIFY(runUnit(&parent, db.connection(), [&] {
+            set.openIfClosed(sql::floorAll);
             set.rewind();
             QVERIFY(set.adoEOF());
             set.AddNew();

@@ -43,7 +43,10 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     addGroup(this, QStringLiteral("房间查询"), dialogUnits(4, 138, 140, 114));
     m_lbQueryField = new QListWidget(this);
     m_lbQueryField->setObjectName(QStringLiteral("queryFieldList"));
-    m_lbQueryField->setGeometry(dialogUnits(79, 153, 47, 60));
+    // A little wider than the template's 47 units, so the field names are not cut off in the
+    // larger Linux dialog font.
+    m_lbQueryField->setGeometry(dialogUnits(79, 153, 60, 60));
+    m_lbQueryField->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     addLabel(this, QStringLiteral("选择查询方式—>"), dialogUnits(15, 164, 62, 10), m_lbQueryField);
     auto *chooseFieldButton = addButton(this, QStringLiteral("选     择"), QStringLiteral("chooseFieldButton"),
                                         dialogUnits(15, 191, 58, 14));

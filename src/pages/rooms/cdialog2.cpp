@@ -198,6 +198,18 @@ void CDialog2::moveToItem()
     m_pRoomSet->Move(m_nItem);
 }
 
+void CDialog2::removeItem()
+{
+    const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
+    // The record goes first, so a failing delete leaves the list matching the table.
+    m_pRoomSet->Delete(adAffectCurrent);
+    m_listRooms->removeRow(m_nItem);
+    if (lastRow)
+        m_pRoomSet->MovePrevious();
+    else
+        m_pRoomSet->MoveNext();
+}
+
 void CDialog2::OnListRooms()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
@@ -309,16 +321,8 @@ void CDialog2::OnModifyRoom()
         m_strSex = m_editSex->text();
         writeForm();
     }
-    if (m_nItem >= 0) {
-        const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
-        // The record goes first, so a failing delete leaves the list matching the table.
-        m_pRoomSet->Delete(adAffectCurrent);
-        m_listRooms->removeRow(m_nItem);
-        if (lastRow)
-            m_pRoomSet->MovePrevious();
-        else
-            m_pRoomSet->MoveNext();
-    }
+    if (m_nItem >= 0)
+        removeItem();
     endOperation();
 }
 
@@ -332,12 +336,7 @@ void CDialog2::OnDeleteRoom()
             showMessage(this, lastRow ? kOccupied + QStringLiteral("!!") : kOccupied);
             return;
         }
-        m_pRoomSet->Delete(adAffectCurrent);
-        m_listRooms->removeRow(m_nItem);
-        if (lastRow)
-            m_pRoomSet->MovePrevious();
-        else
-            m_pRoomSet->MoveNext();
+        removeItem();
     }
     endOperation();
 }

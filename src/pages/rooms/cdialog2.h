@@ -64,6 +64,8 @@ private:
     void appendBufferRow();
     // From the first row to the row of the list's m_nItem.
     void moveToItem();
+    // Deletes the room of list row m_nItem from the table and the list.
+    void removeItem();
     void endOperation();
 
     QLineEdit *m_editRoomNo = nullptr;

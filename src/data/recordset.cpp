@@ -369,6 +369,36 @@ struct Recordset::Impl {
             raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(table));
     }
 
+    // One row on (ahead) or back, from the current row or from the edge the position is at.
+    void step(bool ahead)
+    {
+        const Pos edge = ahead ? Pos::AfterLast : Pos::BeforeFirst;
+        if (pos == edge || (pos == Pos::Nowhere && setIsEmpty()))
+            noCurrentRecord(ahead ? QStringLiteral("已经在最后一条记录之后，不能再向后移动。")
+                                  : QStringLiteral("已经在第一条记录之前，不能再向前移动。"));
+        flushPending();
+        if (!updatable) {
+            const auto count = static_cast<long>(rows.size());
+            if (pos == Pos::OnRow)
+                index += ahead ? 1 : -1;
+            else
+                index = ahead ? 0 : count - 1;
+            pos = (index >= 0 && index < count) ? Pos::OnRow : edge;
+            return;
+        }
+        sqlite3_stmt *statement = ahead ? forward.get() : backward.get();
+        bool found = false;
+        if (pos == Pos::OnRow && liveUsable(statement))
+            found = stepLive(statement);
+        else if (pos == Pos::OnRow)
+            found = stepFrom(statement, rowid);
+        else
+            found = stepFrom(statement, ahead ? std::numeric_limits<sqlite3_int64>::min()
+                                              : std::numeric_limits<sqlite3_int64>::max());
+        if (!found)
+            pos = edge;
+    }
+
     void flushPending()
     {
         if (pos == Pos::NewRow || (pos == Pos::OnRow && hasPending))
@@ -495,47 +525,13 @@ void Recordset::MoveFirst()
 void Recordset::MoveNext()
 {
     d->ensureOpen();
-    Impl &s = *d;
-    if (s.pos == Impl::Pos::AfterLast || (s.pos == Impl::Pos::Nowhere && s.setIsEmpty()))
-        noCurrentRecord(QStringLiteral("已经在最后一条记录之后，不能再向后移动。"));
-    s.flushPending();
-    if (!s.updatable) {
-        s.index = (s.pos == Impl::Pos::OnRow) ? s.index + 1 : 0;
-        s.pos = s.index < static_cast<long>(s.rows.size()) ? Impl::Pos::OnRow : Impl::Pos::AfterLast;
-        return;
-    }
-    bool found = false;
-    if (s.pos == Impl::Pos::OnRow && s.liveUsable(s.forward.get()))
-        found = s.stepLive(s.forward.get());
-    else if (s.pos == Impl::Pos::OnRow)
-        found = s.stepFrom(s.forward.get(), s.rowid);
-    else
-        found = s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
-    if (!found)
-        s.pos = Impl::Pos::AfterLast;
+    d->step(true);
 }
 
 void Recordset::MovePrevious()
 {
     d->ensureOpen();
-    Impl &s = *d;
-    if (s.pos == Impl::Pos::BeforeFirst || (s.pos == Impl::Pos::Nowhere && s.setIsEmpty()))
-        noCurrentRecord(QStringLiteral("已经在第一条记录之前，不能再向前移动。"));
-    s.flushPending();
-    if (!s.updatable) {
-        s.index = (s.pos == Impl::Pos::OnRow) ? s.index - 1 : static_cast<long>(s.rows.size()) - 1;
-        s.pos = s.index >= 0 ? Impl::Pos::OnRow : Impl::Pos::BeforeFirst;
-        return;
-    }
-    bool found = false;
-    if (s.pos == Impl::Pos::OnRow && s.liveUsable(s.backward.get()))
-        found = s.stepLive(s.backward.get());
-    else if (s.pos == Impl::Pos::OnRow)
-        found = s.stepFrom(s.backward.get(), s.rowid);
-    else
-        found = s.stepFrom(s.backward.get(), std::numeric_limits<sqlite3_int64>::max());
-    if (!found)
-        s.pos = Impl::Pos::BeforeFirst;
+    d->step(false);
 }
 
 void Recordset::Move(long count)

@@ -10,30 +10,21 @@
 #include <QPushButton>
 
 using namespace orv;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QString S(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-// "a|b|c" -> {"a", "b", "c"}
-QStringList L(const char *texts)
-{
-    return S(texts).split(QLatin1Char('|'));
-}
+const QString kOccupied = u"此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！"_s;
+const QStringList kFormEdits = {u"roomNoEdit"_s,   u"phoneEdit"_s,     u"phonePortEdit"_s, u"netPortEdit"_s,
+                                u"capacityEdit"_s, u"waterBaseEdit"_s, u"powerBaseEdit"_s, u"sexEdit"_s};
 
-const QString kRooms = S("SELECT * FROM floorinfo ORDER BY rowid");
-const QString kOccupied = S("此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！");
-const char *const kFormEdits[] = {"roomNoEdit",   "phoneEdit",     "phonePortEdit", "netPortEdit",
-                                  "capacityEdit", "waterBaseEdit", "powerBaseEdit", "sexEdit"};
-
-// A fresh database with the room page on it, shown and active, every message box answered.
+// The room page on a fresh database, shown and active, every box answered. Forms, lists and
+// tables are compared as "a|b|c" texts, a table row's values joined by ",".
 struct Fixture {
     test::TestDatabase db;
     test::Answers answers;
     CDialog2 page{db.connection()};
-    ReportList *list = test::child<ReportList>(&page, S("roomList"));
+    ReportList *list = test::child<ReportList>(&page, u"roomList"_s);
 
     Fixture()
     {
@@ -41,46 +32,44 @@ struct Fixture {
         page.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&page));
     }
-    QLineEdit *edit(const char *name) { return test::child<QLineEdit>(&page, S(name)); }
-    void press(const char *name) { test::click(test::child<QPushButton>(&page, S(name))); }
+    QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
+    void press(const QString &name) { test::click(test::child<QPushButton>(&page, name)); }
     // Capacity 6, readings 120 and 35.
     void insert(const QString &room, int residents = 0)
     {
-        db.exec(S("INSERT INTO floorinfo VALUES ('%1','女','555','1','2',6,120,35,%2,%3)")
-                    .arg(room)
-                    .arg(residents)
-                    .arg(6 - residents));
+        db.exec(u"INSERT INTO floorinfo VALUES ('%1','女','555','1','2',6,120,35,%2,6-%2)"_s.arg(room).arg(residents));
     }
-    void fill(const QStringList &values)
+    void fill(const QString &values)
     {
-        for (int i = 0; i < values.size(); ++i)
-            edit(kFormEdits[i])->setText(values[i]);
+        for (int i = 0; i < kFormEdits.size(); ++i)
+            edit(kFormEdits[i])->setText(values.section(u'|', i, i));
     }
-    QStringList form()
+    QString form()
     {
         QStringList texts;
-        for (const char *name : kFormEdits)
+        for (const QString &name : kFormEdits)
             texts.append(edit(name)->text());
-        return texts;
+        return texts.join(u'|');
     }
-    void add(const QString &room, const QString &capacity = S("6"))
+    void add(const QString &room, const QString &capacity = u"6"_s)
     {
-        fill({room, S("555"), S("1"), S("2"), capacity, S("120"), S("35"), S("男")});
-        press("addRoomButton");
+        fill(u"%1|555|1|2|%2|120|35|男"_s.arg(room, capacity));
+        press(u"addRoomButton"_s);
     }
-    QStringList listed()
+    QString stored(const QString &columns = u"房间号码"_s)
     {
-        QStringList rooms;
+        QStringList rows;
+        for (const QStringList &row : db.rows(u"SELECT %1 FROM floorinfo ORDER BY rowid"_s.arg(columns)))
+            rows.append(row.join(u','));
+        return rows.join(u'|');
+    }
+    // The rooms of the list, and of the table too when the two differ.
+    QString rooms()
+    {
+        QStringList listed;
         for (int r = 0; r < list->rowCount(); ++r)
-            rooms.append(list->cellText(r, 0));
-        return rooms;
-    }
-    QStringList stored(const char *column = "房间号码")
-    {
-        QStringList values;
-        for (const QStringList &row : db.rows(S("SELECT %1 FROM floorinfo ORDER BY rowid").arg(S(column))))
-            values.append(row.join(QLatin1Char(',')));
-        return values;
+            listed.append(list->cellText(r, 0));
+        return listed.join(u'|') == stored() ? stored() : listed.join(u'|') + u" listed, stored "_s + stored();
     }
     // A click on a row, or below the rows for -1.
     void clickRow(int row)
@@ -88,8 +77,8 @@ struct Fixture {
         const int y = row < 0 ? list->viewport()->height() - 2 : list->rowViewportPosition(row) + 5;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, y));
     }
-    bool buttonsEnabled() { return page.m_btnModify->isEnabled() && page.m_btnDelete->isEnabled(); }
-    bool roomSetOpen() { return page.m_pRoomSet->State() != adStateClosed; }
+    // Modify, delete and the room set on: 3 while an operation goes on, 0 once it has ended.
+    int on() { return page.m_btnModify->isEnabled() + page.m_btnDelete->isEnabled() + page.m_pRoomSet->State(); }
 };
 
 } // namespace
@@ -97,52 +86,45 @@ struct Fixture {
 class TestRooms final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void setUpAndListing()
+    void listing()
     {
         Fixture f;
-        QCOMPARE(f.form(), L("6-8-518|88886666|206|618|6|0|0|男"));
-        QVERIFY(!f.page.m_btnModify->isEnabled() && !f.page.m_btnDelete->isEnabled());
-        QVERIFY(f.roomSetOpen() && f.page.m_pNumSet->State() != adStateClosed);
         for (QLabel *label : f.page.findChildren<QLabel *>())
             QVERIFY(label->buddy() || label->parent() != &f.page);
+        f.press(u"listRoomsButton"_s);
+        QCOMPARE(f.answers->texts(), QStringList{u"数据库中没有记录,请您添加了记录之后在操作"_s});
+        QCOMPARE(f.list->rowCount() + f.on(), 0);
 
-        f.press("listRoomsButton");
-        QCOMPARE(f.answers->texts(), QStringList{S("数据库中没有记录,请您添加了记录之后在操作")});
-        QCOMPARE(f.list->rowCount(), 0);
-        QVERIFY(!f.roomSetOpen());
-
-        for (const char *room : {"b2", "a1", "c3 "})
-            f.insert(S(room));
+        for (const QString &room : {u"b2"_s, u"a1"_s, u"c3 "_s})
+            f.insert(room);
         f.clickRow(-1);
-        f.press("listRoomsButton");
+        f.press(u"listRoomsButton"_s);
         QCOMPARE(f.answers->texts().size(), 1);
-        QCOMPARE(f.listed(), L("b2|a1|c3 "));
-        QCOMPARE(f.list->rowTexts(0), L("b2|女|555|1|2|6|120|35"));
-        QVERIFY(!f.buttonsEnabled() && !f.roomSetOpen());
+        QCOMPARE(f.rooms(), u"b2|a1|c3 "_s);
+        QCOMPARE(f.list->rowTexts(0).join(u'|'), u"b2|女|555|1|2|6|120|35"_s);
+        QCOMPARE(f.on(), 0);
     }
 
     void addRefusesFirstFault_data()
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<bool>("ended"); // buttons disabled and room set closed
-        const QString range8 = S("请输入一个介于 1 和 8 之间的整数。");
-        const QString reading = S("请输入一个介于 1 和 100000 之间的数字。");
-        const QString bytes = S("请输入不超过 %1 个字符（一个汉字算两个字符）。");
-        QTest::newRow("capacity 0") << S("1|5|1|2|0|x||") << range8 << S("capacityEdit") << true;
-        QTest::newRow("capacity 9") << S("1|5|1|2|9|1|1|男") << range8 << S("capacityEdit") << true;
-        QTest::newRow("capacity text") << S("1|5|1|2|six|1|1|男") << S("请输入一个整数。") << S("capacityEdit") << true;
-        QTest::newRow("water 0") << S("1|5|1|2|6|0|1|男") << reading << S("waterBaseEdit") << true;
-        QTest::newRow("power empty") << S("1|5|1|2|6|1||男") << S("请输入一个数字。") << S("powerBaseEdit") << true;
-        QTest::newRow("power over") << S("1|5|1|2|6|1|100001|男") << reading << S("powerBaseEdit") << true;
-        QTest::newRow("room 21 bytes") << S("一二三四五六七八九十1||||0") << bytes.arg(20) << S("roomNoEdit") << true;
-        QTest::newRow("phone 16 bytes") << S("1|1234567890123456|||0") << bytes.arg(15) << S("phoneEdit") << true;
-        QTest::newRow("room empty") << S("||||6|1|1|") << S("请输入用户名") << QString() << true;
-        QTest::newRow("phone, sex empty") << S("1||||6|1|1|") << S("请输入电话号码") << QString() << false;
-        QTest::newRow("phone port empty") << S("1|5||2|6|1|1|") << S("请输入电话端口号") << QString() << false;
-        QTest::newRow("net port empty") << S("1|5|1||6|1|1|") << S("请输入网线端口号") << QString() << false;
-        QTest::newRow("sex empty") << S("1|5|1|2|6|1|1|") << S("请输入性别") << QString() << false;
+        QTest::addColumn<QString>("focus"); // empty: no form fault
+        QTest::addColumn<bool>("ended");
+        const QString range8 = u"请输入一个介于 1 和 8 之间的整数。"_s;
+        const QString reading = u"请输入一个介于 1 和 100000 之间的数字。"_s;
+        const QString bytes = u"请输入不超过 %1 个字符（一个汉字算两个字符）。"_s;
+        QTest::newRow("capacity 0") << u"1|5|1|2|0|x||"_s << range8 << u"capacityEdit"_s << true;
+        QTest::newRow("capacity 9") << u"1|5|1|2|9|1|1|男"_s << range8 << u"capacityEdit"_s << true;
+        QTest::newRow("water 0") << u"1|5|1|2|6|0|1|男"_s << reading << u"waterBaseEdit"_s << true;
+        QTest::newRow("power 100001") << u"1|5|1|2|6|1|100001|男"_s << reading << u"powerBaseEdit"_s << true;
+        QTest::newRow("room 21 bytes") << u"一二三四五六七八九十1||||0"_s << bytes.arg(20) << u"roomNoEdit"_s << true;
+        QTest::newRow("phone 16 bytes") << u"1|1234567890123456|||0"_s << bytes.arg(15) << u"phoneEdit"_s << true;
+        QTest::newRow("room empty") << u"||||6|1|1|"_s << u"请输入用户名"_s << QString() << true;
+        QTest::newRow("phone, sex empty") << u"1||||6|1|1|"_s << u"请输入电话号码"_s << QString() << false;
+        QTest::newRow("phone port empty") << u"1|5||2|6|1|1|"_s << u"请输入电话端口号"_s << QString() << false;
+        QTest::newRow("net port empty") << u"1|5|1||6|1|1|"_s << u"请输入网线端口号"_s << QString() << false;
+        QTest::newRow("sex empty") << u"1|5|1|2|6|1|1|"_s << u"请输入性别"_s << QString() << false;
     }
     void addRefusesFirstFault()
     {
@@ -151,127 +133,106 @@ private Q_SLOTS:
         QFETCH(QString, focus);
         QFETCH(bool, ended);
         Fixture f;
-        f.insert(S("0"));
-        f.fill(form.split(QLatin1Char('|')));
+        f.fill(form);
         f.page.OnClickRoomList(-1);
-        const auto before = f.db.rows(kRooms);
-        f.press("addRoomButton");
+        f.press(u"addRoomButton"_s);
         QCOMPARE(f.answers->texts(), QStringList{message});
-        QCOMPARE(f.db.rows(kRooms), before);
-        QCOMPARE(f.list->rowCount(), 0);
+        QVERIFY(f.rooms().isEmpty());
         if (!focus.isEmpty())
-            QCOMPARE(QApplication::focusWidget(), f.edit(qPrintable(focus)));
-        QCOMPARE(f.buttonsEnabled(), !ended);
-        QCOMPARE(f.roomSetOpen(), !ended);
+            QCOMPARE(QApplication::focusWidget(), f.edit(focus));
+        QCOMPARE(f.on(), ended ? 0 : 3);
     }
 
     void addCarriesOccupancyFromNuminfo_data()
     {
-        QTest::addColumn<QString>("numinfo"); // room|residents|room|residents...
+        QTest::addColumn<QStringList>("numinfo"); // room, residents, room, residents...
         QTest::addColumn<QString>("capacity");
         QTest::addColumn<QString>("counters");
-        QTest::newRow("not in numinfo") << S("999|4") << S("6") << S("0,6");
-        QTest::newRow("three living") << S("101|3") << S("6") << S("3,3");
-        QTest::newRow("eight in six beds") << S("101|8") << S("6") << S("8,-2");
-        QTest::newRow("last match wins") << S("101|2|101|5") << S("8") << S("5,3");
+        QTest::newRow("not in numinfo") << QStringList{u"999"_s, u"4"_s} << u"6"_s << u"0,6"_s;
+        QTest::newRow("three living") << QStringList{u"101"_s, u"3"_s} << u"6"_s << u"3,3"_s;
+        QTest::newRow("eight in six beds") << QStringList{u"101"_s, u"8"_s} << u"6"_s << u"8,-2"_s;
+        QTest::newRow("last match wins") << QStringList{u"101"_s, u"2"_s, u"101"_s, u"5"_s} << u"8"_s << u"5,3"_s;
     }
     void addCarriesOccupancyFromNuminfo()
     {
-        QFETCH(QString, numinfo);
+        QFETCH(QStringList, numinfo);
         QFETCH(QString, capacity);
         QFETCH(QString, counters);
         Fixture f;
-        const QStringList nums = numinfo.split(QLatin1Char('|'));
-        for (int i = 0; i < nums.size(); i += 2)
-            f.db.exec(S("INSERT INTO numinfo VALUES ('%1', %2)").arg(nums[i], nums[i + 1]));
-        f.add(S("101"), capacity);
-        QVERIFY(f.answers->texts().isEmpty());
-        const QString listed = S("101|男|555|1|2|%1|120|35").arg(capacity);
-        QCOMPARE(f.stored("*"),
-                 QStringList{QString(listed).replace(QLatin1Char('|'), QLatin1Char(',')) + S(",") + counters});
-        QCOMPARE(f.list->rowTexts(0), listed.split(QLatin1Char('|')));
-        QVERIFY(!f.buttonsEnabled() && !f.roomSetOpen());
-        QCOMPARE(f.page.m_pNumSet->State(), adStateOpen);
+        for (int i = 0; i < numinfo.size(); i += 2)
+            f.db.exec(u"INSERT INTO numinfo VALUES ('%1', %2)"_s.arg(numinfo[i], numinfo[i + 1]));
+        f.add(u"101"_s, capacity);
+        QCOMPARE(f.answers->texts().size() + f.on(), 0);
+        QCOMPARE(f.stored(u"*"_s), u"101,男,555,1,2,%1,120,35,%2"_s.arg(capacity, counters));
+        QCOMPARE(f.list->rowTexts(0).join(u'|'), u"101|男|555|1|2|%1|120|35"_s.arg(capacity));
     }
 
-    void addRefusesOnlyExactDuplicatesAndKeepsByteLimits()
+    void addRefusesOnlyExactDuplicates()
     {
         Fixture f;
-        f.insert(S("1"));
-        f.add(S("A101"));
-        f.add(S("A101"));
-        QCOMPARE(f.answers->texts(), QStringList{S("您输入的房间号码已经存在，请不要重复输入")});
-        QVERIFY(f.roomSetOpen());
-        for (const char *room : {"a101", "A101 ", "O'Neil"})
-            f.add(S(room));
-        QCOMPARE(f.answers->texts().size(), 1);
+        f.insert(u"1"_s);
+        for (const QString &room : {u"A101"_s, u"A101"_s, u"a101"_s, u"A101 "_s, u"O'Neil"_s})
+            f.add(room);
+        QCOMPARE(f.answers->texts(), QStringList{u"您输入的房间号码已经存在，请不要重复输入"_s});
         // The list was never filled, so the first add shows every room rather than a misplaced row.
-        QCOMPARE(f.listed(), L("1|A101|a101|A101 |O'Neil"));
-        QCOMPARE(f.stored(), L("1|A101|a101|A101 |O'Neil"));
+        QCOMPARE(f.rooms(), u"1|A101|a101|A101 |O'Neil"_s);
+    }
 
-        const QString ten = S("一二三四五六七八九十");
-        QVERIFY(!test::typeText(f.edit("roomNoEdit"), ten + S("一")));
-        QVERIFY(test::typeText(f.edit("roomNoEdit"), ten));
-        QVERIFY(!test::typeText(f.edit("phoneEdit"), S("电话电话电话电话")));
-        QVERIFY(test::typeText(f.edit("phoneEdit"), S("0571-8888666699")));
-        QVERIFY(!test::typeText(f.edit("phoneEdit"), S("0571-88886666999")) && f.edit("phoneEdit")->text().isEmpty());
-        QVERIFY(!test::typeText(f.edit("waterBaseEdit"), S("12.5")));
-        f.fill({ten, S("0571-8888666699"), S("1"), S("2"), S("8"), S("100000"), S("1")});
-        f.press("addRoomButton");
-        QCOMPARE(f.answers->texts().size(), 1);
-        QCOMPARE(f.stored("房间号码, 水表底数").last(), ten + S(",100000"));
+    void byteLimitsCountChineseAsTwo()
+    {
+        Fixture f;
+        const QString ten = u"一二三四五六七八九十"_s;
+        QVERIFY(!test::typeText(f.edit(u"roomNoEdit"_s), ten + u"一"_s));
+        QVERIFY(test::typeText(f.edit(u"roomNoEdit"_s), ten));
+        QVERIFY(!test::typeText(f.edit(u"phoneEdit"_s), u"电话电话电话电话"_s));
+        QVERIFY(test::typeText(f.edit(u"phoneEdit"_s), u"0571-8888666699"_s));
+        QVERIFY(!test::typeText(f.edit(u"waterBaseEdit"_s), u"12.5"_s));
+        f.fill(ten + u"|0571-8888666699|1|2|8|100000|1|男"_s);
+        f.press(u"addRoomButton"_s);
+        QVERIFY(f.answers->texts().isEmpty());
+        QCOMPARE(f.stored(u"房间号码, 电话号码, 水表底数"_s), ten + u",0571-8888666699,100000"_s);
     }
 
     void modifyTakesRoomOutAndAddBringsItBack()
     {
         Fixture f;
-        f.insert(S("1"));
-        f.insert(S("2"), 2);
-        f.insert(S("3"));
-        f.db.exec(S("INSERT INTO numinfo VALUES ('2', 2)"));
-        f.press("listRoomsButton");
-        f.fill({S("x"), S("x"), S("x"), S("x"), S("3"), S("7"), S("7"), S("男女")});
+        for (int room = 1; room <= 3; ++room)
+            f.insert(QString::number(room), room == 2 ? 2 : 0);
+        f.db.exec(u"INSERT INTO numinfo VALUES ('2', 2)"_s);
+        f.press(u"listRoomsButton"_s);
+        f.fill(u"x|x|x|x|3|7|7|男女"_s);
+        f.clickRow(-1);
+        f.press(u"modifyRoomButton"_s);
+        QCOMPARE(f.rooms(), u"1|2|3"_s);
         f.clickRow(1);
-        f.press("modifyRoomButton");
-        QVERIFY(f.answers->texts().isEmpty());
-        QCOMPARE(f.form(), L("2|555|1|2|6|120|35|男女"));
-        QCOMPARE(f.listed(), L("1|3"));
-        QCOMPARE(f.stored(), L("1|3"));
-        QVERIFY(!f.buttonsEnabled() && !f.roomSetOpen());
-
-        f.press("addRoomButton");
-        QCOMPARE(f.stored("房间号码, 入住性别, 入住人数, 空缺人数").last(), S("2,男女,2,4"));
-        QCOMPARE(f.listed(), L("1|3|2"));
-        for (int row : {2, 0}) {
-            f.clickRow(row);
-            f.press("modifyRoomButton");
-            f.edit("roomNoEdit")->setText(f.edit("roomNoEdit")->text() + S("b"));
-            f.press("addRoomButton");
-        }
-        QCOMPARE(f.stored("房间号码, 入住人数, 空缺人数"), L("3,0,6|2b,0,6|1b,0,6"));
-        QCOMPARE(f.listed(), L("3|2b|1b"));
+        f.press(u"modifyRoomButton"_s);
+        QCOMPARE(f.answers->texts().size() + f.on(), 0);
+        QCOMPARE(f.form(), u"2|555|1|2|6|120|35|男女"_s);
+        QCOMPARE(f.rooms(), u"1|3"_s);
+        f.press(u"addRoomButton"_s); // the same number takes its residents back from numinfo
+        QCOMPARE(f.stored(u"房间号码, 入住性别, 入住人数, 空缺人数"_s), u"1,女,0,6|3,女,0,6|2,男女,2,4"_s);
+        f.clickRow(2);
+        f.press(u"modifyRoomButton"_s);
+        f.edit(u"roomNoEdit"_s)->setText(u"2b"_s);
+        f.press(u"addRoomButton"_s);
+        QCOMPARE(f.stored(u"房间号码, 入住人数, 空缺人数"_s), u"1,0,6|3,0,6|2b,0,6"_s);
+        QCOMPARE(f.rooms(), u"1|3|2b"_s);
     }
 
-    void rowOperations_data()
+    void deleteRoom_data()
     {
-        QTest::addColumn<QString>("button");
         QTest::addColumn<int>("row"); // -1: a click below the rows
         QTest::addColumn<int>("residents");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("left");
-        const QString del = S("deleteRoomButton");
-        const QString modify = S("modifyRoomButton");
-        QTest::newRow("delete empty, third of five") << del << 2 << 0 << QString() << S("1|2|4|5");
-        QTest::newRow("delete empty, last") << del << 4 << 0 << QString() << S("1|2|3|4");
-        QTest::newRow("delete occupied, first") << del << 0 << 1 << kOccupied << S("1|2|3|4|5");
-        QTest::newRow("delete occupied, last") << del << 4 << 1 << kOccupied + S("!!") << S("1|2|3|4|5");
-        QTest::newRow("delete, no row") << del << -1 << 0 << QString() << S("1|2|3|4|5");
-        QTest::newRow("modify occupied, last") << modify << 4 << 1 << QString() << S("1|2|3|4");
-        QTest::newRow("modify, no row") << modify << -1 << 0 << QString() << S("1|2|3|4|5");
+        QTest::newRow("empty, third of five") << 2 << 0 << QString() << u"1|2|4|5"_s;
+        QTest::newRow("empty, last") << 4 << 0 << QString() << u"1|2|3|4"_s;
+        QTest::newRow("occupied, first") << 0 << 1 << kOccupied << u"1|2|3|4|5"_s;
+        QTest::newRow("occupied, last") << 4 << 1 << kOccupied + u"!!"_s << u"1|2|3|4|5"_s;
+        QTest::newRow("no row") << -1 << 0 << QString() << u"1|2|3|4|5"_s;
     }
-    void rowOperations()
+    void deleteRoom()
     {
-        QFETCH(QString, button);
         QFETCH(int, row);
         QFETCH(int, residents);
         QFETCH(QString, message);
@@ -279,38 +240,32 @@ private Q_SLOTS:
         Fixture f;
         for (int room = 1; room <= 5; ++room)
             f.insert(QString::number(room), residents);
-        f.press("listRoomsButton");
+        f.press(u"listRoomsButton"_s);
         f.clickRow(row);
-        QCOMPARE(f.page.m_nItem, row);
-        QVERIFY(f.buttonsEnabled());
-        f.press(qPrintable(button));
+        QVERIFY(f.page.m_nItem == row && f.page.m_btnDelete->isEnabled());
+        f.press(u"deleteRoomButton"_s);
         QCOMPARE(f.answers->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(f.listed(), left.split(QLatin1Char('|')));
-        QCOMPARE(f.stored(), left.split(QLatin1Char('|')));
-        QCOMPARE(f.edit("roomNoEdit")->text(),
-                 row >= 0 && button == S("modifyRoomButton") ? QString::number(row + 1) : S("6-8-518"));
-        QCOMPARE(f.buttonsEnabled(), !message.isEmpty());
-        QCOMPARE(f.roomSetOpen(), !message.isEmpty());
+        QCOMPARE(f.rooms(), left);
+        QCOMPARE(f.on(), message.isEmpty() ? 0 : 3);
     }
 
     void storeFailureLeavesTablesAndListAsTheyWere()
     {
         Fixture f;
-        f.insert(S("1"));
-        f.insert(S("2"));
-        f.db.exec(S("INSERT INTO numinfo VALUES ('7', NULL)"));
-        f.db.exec(S("CREATE TRIGGER t BEFORE DELETE ON floorinfo BEGIN SELECT RAISE(ABORT, 'boom'); END"));
-        f.press("listRoomsButton");
-        const auto before = f.db.rows(kRooms);
+        f.insert(u"1"_s);
+        f.insert(u"2"_s);
+        f.db.exec(u"INSERT INTO numinfo VALUES ('7', NULL)"_s);
+        f.db.exec(u"CREATE TRIGGER t BEFORE DELETE ON floorinfo BEGIN SELECT RAISE(ABORT, 'boom'); END"_s);
+        f.press(u"listRoomsButton"_s);
+        const QString before = f.stored(u"*"_s);
         f.clickRow(0);
-        f.press("modifyRoomButton");
-        QCOMPARE(f.edit("roomNoEdit")->text(), S("1"));
-        f.add(S("7"));
+        f.press(u"modifyRoomButton"_s);
+        f.add(u"7"_s); // the NULL residents of numinfo fail the add after its row was put
         QCOMPARE(f.answers->texts().size(), 2);
         for (const QString &text : f.answers->texts())
-            QVERIFY(text.startsWith(S("数据库操作失败!\n错误信息:")));
-        QCOMPARE(f.db.rows(kRooms), before);
-        QCOMPARE(f.listed(), L("1|2"));
+            QVERIFY(text.startsWith(u"数据库操作失败!\n错误信息:"_s));
+        QCOMPARE(f.stored(u"*"_s), before);
+        QCOMPARE(f.rooms(), u"1|2"_s);
     }
 };
 

@@ -3,8 +3,13 @@
 #include "ui/cdormdlg.h"
 #include "ui/ctabsheet.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -56,6 +61,34 @@ private Q_SLOTS:
         // Each page fits inside the tab control whole.
         for (int i = 0; i < 4; ++i)
             QVERIFY(pageAt(window, i)->width() >= pageAt(window, i)->minimumWidth());
+    }
+
+    void everyInputHasItsLabelAndEveryListAName()
+    {
+        TestDatabase db;
+        CDormDlg window(db.connection());
+        QSet<QWidget *> labelled;
+        for (QLabel *label : window.findChildren<QLabel *>()) {
+            if (label->buddy())
+                labelled.insert(label->buddy());
+        }
+        QStringList unlabelled;
+        for (QWidget *input : window.findChildren<QWidget *>()) {
+            const bool isInput = qobject_cast<QLineEdit *>(input) || qobject_cast<QComboBox *>(input) ||
+                                 qobject_cast<QDateEdit *>(input);
+            // Editable combos and date pickers hold an inner edit that their own label covers.
+            if (isInput && !labelled.contains(input) && !labelled.contains(input->parentWidget()))
+                unlabelled.append(input->objectName());
+        }
+        QCOMPARE(unlabelled, QStringList());
+        QList<QAbstractItemView *> lists;
+        for (auto *table : window.findChildren<QTableWidget *>())
+            lists.append(table);
+        for (auto *box : window.findChildren<QListWidget *>())
+            lists.append(box);
+        QCOMPARE(lists.size(), 7); // the room, resident, room-result, fee and rent lists, the field box
+        for (QAbstractItemView *list : lists)
+            QVERIFY2(!list->accessibleName().isEmpty() || labelled.contains(list), qPrintable(list->objectName()));
     }
 
     void tabsSwitchByClickAndKeyboardAndPagesKeepTheirState()

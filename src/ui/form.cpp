@@ -4,9 +4,11 @@
 #include "data/texts.h"
 #include "messagebox.h"
 
+#include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
 #include <cmath>
@@ -49,6 +51,16 @@ QPushButton *addButton(QWidget *page, const QString &text, const QString &object
     button->setGeometry(place);
     button->setAutoDefault(false);
     return button;
+}
+
+QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place)
+{
+    auto *picker = new QDateEdit(QDate::currentDate(), page);
+    picker->setObjectName(objectName);
+    picker->setGeometry(place);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    return picker;
 }
 
 QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place)

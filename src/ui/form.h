@@ -4,6 +4,7 @@
 #include <QString>
 #include <QValidator>
 
+class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +20,8 @@ QRect dialogUnits(int x, int y, int width, int height);
 QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget *buddy = nullptr);
 QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place);
 QPushButton *addButton(QWidget *page, const QString &text, const QString &objectName, const QRect &place);
+// A date picker with a calendar drop-down, showing today in the short date format.
+QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place);
 // A frame with a title drawn behind the controls placed over it (it is not their parent).
 QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place);
 

@@ -105,11 +105,7 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     m_editMobile = addEdit(this, QStringLiteral("mobileEdit"), dialogUnits(370, 137, 60, 14));
     addLabel(this, QStringLiteral("手机："), labelBeside(370, 137, 30), m_editMobile);
 
-    m_dtCheckIn = new QDateEdit(QDate::currentDate(), this);
-    m_dtCheckIn->setObjectName(QStringLiteral("checkInDate"));
-    m_dtCheckIn->setGeometry(dialogUnits(370, 164, 63, 15));
-    m_dtCheckIn->setCalendarPopup(true);
-    m_dtCheckIn->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    m_dtCheckIn = addDatePicker(this, QStringLiteral("checkInDate"), dialogUnits(370, 164, 63, 15));
     addLabel(this, QStringLiteral("日期："), labelBeside(370, 164, 30), m_dtCheckIn);
 
     m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(370, 191, 60, 14));

@@ -33,16 +33,6 @@ bool fitsInt32(std::int64_t value)
     return value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
 }
 
-QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place)
-{
-    auto *picker = new QDateEdit(QDate::currentDate(), page);
-    picker->setObjectName(objectName);
-    picker->setGeometry(place);
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-    return picker;
-}
-
 // A field's caption to its left, at the field's height (dialog units).
 QLabel *labelLeftOf(QWidget *page, const QString &text, QWidget *field, int x, int y, int width)
 {

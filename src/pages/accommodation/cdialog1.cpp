@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 
 #include <utility>

@@ -1,7 +1,6 @@
 #include "data/recordset.h"
 #include "data/statements.h"
 #include "support/testsupport.h"
-#include "ui/colours.h"
 #include "ui/form.h"
 #include "ui/messagebox.h"
 #include "ui/reportlist.h"
@@ -77,15 +76,6 @@ private Q_SLOTS:
         QCOMPARE(buttons.size(), 2);
     }
 
-    void answererRecordsAndAnswersInOrder()
-    {
-        Answers answers;
-        answers->queue(MessageAnswer::Cancel);
-        QCOMPARE(showMessage(nullptr, QStringLiteral("a"), MessageButtons::OkCancel), MessageAnswer::Cancel);
-        QCOMPARE(showMessage(nullptr, QStringLiteral("b"), MessageButtons::OkCancel), MessageAnswer::Ok);
-        QCOMPARE(answers->texts(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    }
-
     void formReadsPromptFocusAndKeepLimits()
     {
         Answers answers;
@@ -142,16 +132,6 @@ private Q_SLOTS:
         QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("101"));
         list.clearRows();
         QCOMPARE(list.rowCount(), 0);
-    }
-
-    void coloursFollowTheSharedRule()
-    {
-        QWidget window;
-        auto *edit = new QLineEdit(&window);
-        applySharedColours(&window);
-        QCOMPARE(window.palette().color(QPalette::Window), QColor(160, 180, 220));
-        QCOMPARE(edit->palette().color(QPalette::Base), QColor(233, 233, 220));
-        QCOMPARE(edit->palette().color(QPalette::Text), QColor(Qt::black));
     }
 };
 

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLibraryInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
 #include <QTimer>

@@ -19,9 +19,8 @@ const QString kConnectionString = QStringLiteral(
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=OrvDb.mdb;Jet OLEDB:DataBase Password=甲乙丙丁戊己庚辛壬癸子");
 
 const QStringList kTables = {
-    QStringLiteral("floorinfo"), QStringLiteral("personinfo"), QStringLiteral("numinfo"),
-    QStringLiteral("feiyong"),   QStringLiteral("feiinfo"),    QStringLiteral("listfei"),
-    QStringLiteral("fangset"),   QStringLiteral("fanglist"),
+    QStringLiteral("floorinfo"), QStringLiteral("personinfo"), QStringLiteral("numinfo"), QStringLiteral("feiyong"),
+    QStringLiteral("feiinfo"),   QStringLiteral("listfei"),    QStringLiteral("fangset"), QStringLiteral("fanglist"),
 };
 
 QString dataSourceOf(const QString &connectionString)
@@ -45,9 +44,18 @@ QString passwordOf(const QString &connectionString)
 
 } // namespace
 
-QString programConnectionString() { return kConnectionString; }
-QString programPassword() { return passwordOf(kConnectionString); }
-QString databaseFileName() { return dataSourceOf(kConnectionString); }
+QString programConnectionString()
+{
+    return kConnectionString;
+}
+QString programPassword()
+{
+    return passwordOf(kConnectionString);
+}
+QString databaseFileName()
+{
+    return dataSourceOf(kConnectionString);
+}
 
 void raiseEngineError(sqlite3 *db, int rc, const QString &what)
 {

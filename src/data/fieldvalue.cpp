@@ -21,13 +21,20 @@ FieldValue::Kind FieldValue::kind() const noexcept
 const char *FieldValue::kindName() const noexcept
 {
     switch (kind()) {
-    case Kind::Empty: return "空";
-    case Kind::Null: return "Null";
-    case Kind::Text: return "文本";
-    case Kind::Int16: return "16 位整数";
-    case Kind::Int32: return "32 位整数";
-    case Kind::Single: return "单精度实数";
-    case Kind::Double: return "双精度实数";
+    case Kind::Empty:
+        return "空";
+    case Kind::Null:
+        return "Null";
+    case Kind::Text:
+        return "文本";
+    case Kind::Int16:
+        return "16 位整数";
+    case Kind::Int32:
+        return "32 位整数";
+    case Kind::Single:
+        return "单精度实数";
+    case Kind::Double:
+        return "双精度实数";
     }
     return "";
 }
@@ -49,14 +56,20 @@ QString realToText(double value, int significantDigits)
 QString FieldValue::toText() const
 {
     switch (kind()) {
-    case Kind::Empty: return QString();
+    case Kind::Empty:
+        return QString();
     case Kind::Null:
         throw StoreError(StoreCode::TypeMismatch, QStringLiteral("字段没有值（Null），不能转换为文本。"));
-    case Kind::Text: return std::get<QString>(m_value);
-    case Kind::Int16: return QString::number(std::get<std::int16_t>(m_value));
-    case Kind::Int32: return QString::number(std::get<std::int32_t>(m_value));
-    case Kind::Single: return realToText(static_cast<double>(std::get<float>(m_value)), 7);
-    case Kind::Double: return realToText(std::get<double>(m_value), 15);
+    case Kind::Text:
+        return std::get<QString>(m_value);
+    case Kind::Int16:
+        return QString::number(std::get<std::int16_t>(m_value));
+    case Kind::Int32:
+        return QString::number(std::get<std::int32_t>(m_value));
+    case Kind::Single:
+        return realToText(static_cast<double>(std::get<float>(m_value)), 7);
+    case Kind::Double:
+        return realToText(std::get<double>(m_value), 15);
     }
     return QString();
 }
@@ -69,8 +82,9 @@ QString FieldValue::toDisplayText() const
 namespace {
 [[noreturn]] void wrongKind(const char *have, const char *want)
 {
-    throw StoreError(StoreCode::TypeMismatch, QStringLiteral("字段值是%1，不能作为%2读取。")
-                                                  .arg(QString::fromUtf8(have), QString::fromUtf8(want)));
+    throw StoreError(
+        StoreCode::TypeMismatch,
+        QStringLiteral("字段值是%1，不能作为%2读取。").arg(QString::fromUtf8(have), QString::fromUtf8(want)));
 }
 } // namespace
 

@@ -14,12 +14,13 @@ public:
     enum class Kind { Empty, Null, Text, Int16, Int32, Single, Double };
 
     FieldValue() = default; // empty
-    FieldValue(const QString &text) : m_value(text) {} // NOLINT: text converts implicitly, as with the variant it mirrors
+    FieldValue(const QString &text)
+        : m_value(text) {} // NOLINT: text converts implicitly, as with the variant it mirrors
     FieldValue(const char16_t *text) : m_value(QString::fromUtf16(text)) {} // NOLINT
-    FieldValue(std::int16_t v) : m_value(v) {} // NOLINT
-    FieldValue(std::int32_t v) : m_value(v) {} // NOLINT
-    FieldValue(float v) : m_value(v) {} // NOLINT
-    FieldValue(double v) : m_value(v) {} // NOLINT
+    FieldValue(std::int16_t v) : m_value(v) {}                              // NOLINT
+    FieldValue(std::int32_t v) : m_value(v) {}                              // NOLINT
+    FieldValue(float v) : m_value(v) {}                                     // NOLINT
+    FieldValue(double v) : m_value(v) {}                                    // NOLINT
 
     static FieldValue null();
     static FieldValue int16(std::int16_t v) { return FieldValue(v); }

@@ -49,12 +49,18 @@ Kind kindOfDeclared(const char *declared)
 const char *kindName(Kind kind)
 {
     switch (kind) {
-    case Kind::Text: return "文本";
-    case Kind::Int16: return "16 位整数";
-    case Kind::Int32: return "32 位整数";
-    case Kind::Single: return "单精度实数";
-    case Kind::Double: return "双精度实数";
-    default: return "任意值";
+    case Kind::Text:
+        return "文本";
+    case Kind::Int16:
+        return "16 位整数";
+    case Kind::Int32:
+        return "32 位整数";
+    case Kind::Single:
+        return "单精度实数";
+    case Kind::Double:
+        return "双精度实数";
+    default:
+        return "任意值";
     }
 }
 
@@ -64,11 +70,16 @@ FieldValue readColumn(sqlite3_stmt *statement, int index, Kind kind)
     if (type == SQLITE_NULL)
         return FieldValue::null();
     switch (kind) {
-    case Kind::Int16: return FieldValue::int16(static_cast<std::int16_t>(sqlite3_column_int(statement, index)));
-    case Kind::Int32: return FieldValue::int32(sqlite3_column_int(statement, index));
-    case Kind::Single: return FieldValue(static_cast<float>(sqlite3_column_double(statement, index)));
-    case Kind::Double: return FieldValue(sqlite3_column_double(statement, index));
-    case Kind::Text: break;
+    case Kind::Int16:
+        return FieldValue::int16(static_cast<std::int16_t>(sqlite3_column_int(statement, index)));
+    case Kind::Int32:
+        return FieldValue::int32(sqlite3_column_int(statement, index));
+    case Kind::Single:
+        return FieldValue(static_cast<float>(sqlite3_column_double(statement, index)));
+    case Kind::Double:
+        return FieldValue(sqlite3_column_double(statement, index));
+    case Kind::Text:
+        break;
     default:
         if (type == SQLITE_INTEGER)
             return FieldValue::int32(sqlite3_column_int(statement, index));
@@ -84,34 +95,48 @@ void bindValue(sqlite3_stmt *statement, int index, const FieldValue &value)
 {
     switch (value.kind()) {
     case Kind::Empty:
-    case Kind::Null: sqlite3_bind_null(statement, index); break;
+    case Kind::Null:
+        sqlite3_bind_null(statement, index);
+        break;
     case Kind::Text: {
         const QByteArray text = value.asText().toUtf8();
         sqlite3_bind_text(statement, index, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         break;
     }
-    case Kind::Int16: sqlite3_bind_int(statement, index, value.asInt16()); break;
-    case Kind::Int32: sqlite3_bind_int(statement, index, value.asInt32()); break;
-    case Kind::Single: sqlite3_bind_double(statement, index, static_cast<double>(value.asSingle())); break;
-    case Kind::Double: sqlite3_bind_double(statement, index, value.asDouble()); break;
+    case Kind::Int16:
+        sqlite3_bind_int(statement, index, value.asInt16());
+        break;
+    case Kind::Int32:
+        sqlite3_bind_int(statement, index, value.asInt32());
+        break;
+    case Kind::Single:
+        sqlite3_bind_double(statement, index, static_cast<double>(value.asSingle()));
+        break;
+    case Kind::Double:
+        sqlite3_bind_double(statement, index, value.asDouble());
+        break;
     }
 }
 
 [[noreturn]] void overflow(const FieldValue &value, const Column &column)
 {
-    throw StoreError(StoreCode::Overflow, QStringLiteral("数值 %1 超出了列“%2”（%3）能存放的范围。")
-                                              .arg(value.toDisplayText(), column.name,
-                                                   QString::fromUtf8(kindName(column.kind))));
+    throw StoreError(StoreCode::Overflow,
+                     QStringLiteral("数值 %1 超出了列“%2”（%3）能存放的范围。")
+                         .arg(value.toDisplayText(), column.name, QString::fromUtf8(kindName(column.kind))));
 }
 
 // A number held by a value, for storing it in a number column.
 double numberOf(const FieldValue &value, const Column &column)
 {
     switch (value.kind()) {
-    case Kind::Int16: return value.asInt16();
-    case Kind::Int32: return value.asInt32();
-    case Kind::Single: return static_cast<double>(value.asSingle());
-    case Kind::Double: return value.asDouble();
+    case Kind::Int16:
+        return value.asInt16();
+    case Kind::Int32:
+        return value.asInt32();
+    case Kind::Single:
+        return static_cast<double>(value.asSingle());
+    case Kind::Double:
+        return value.asDouble();
     case Kind::Text: {
         bool ok = false;
         const double number = value.asText().trimmed().toDouble(&ok);
@@ -119,11 +144,12 @@ double numberOf(const FieldValue &value, const Column &column)
             return number;
         break;
     }
-    default: break;
+    default:
+        break;
     }
-    throw StoreError(StoreCode::TypeMismatch, QStringLiteral("“%1”不是数字，不能存入列“%2”（%3）。")
-                                                  .arg(value.toDisplayText(), column.name,
-                                                       QString::fromUtf8(kindName(column.kind))));
+    throw StoreError(StoreCode::TypeMismatch,
+                     QStringLiteral("“%1”不是数字，不能存入列“%2”（%3）。")
+                         .arg(value.toDisplayText(), column.name, QString::fromUtf8(kindName(column.kind))));
 }
 
 // Converts a value to the kind of the column it is written to, as the store would.
@@ -132,7 +158,8 @@ FieldValue convertFor(const FieldValue &value, const Column &column)
     if (value.isEmpty() || value.isNull())
         return FieldValue::null();
     switch (column.kind) {
-    case Kind::Text: return FieldValue(value.toText());
+    case Kind::Text:
+        return FieldValue(value.toText());
     case Kind::Int16:
     case Kind::Int32: {
         // Reals are rounded half to even, as variant conversion does.
@@ -153,8 +180,10 @@ FieldValue convertFor(const FieldValue &value, const Column &column)
             overflow(value, column);
         return FieldValue(static_cast<float>(number));
     }
-    case Kind::Double: return FieldValue(numberOf(value, column));
-    default: return value;
+    case Kind::Double:
+        return FieldValue(numberOf(value, column));
+    default:
+        return value;
     }
 }
 
@@ -464,9 +493,10 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
         s.table = match.captured(1);
         const QString condition = match.captured(2);
         const QString filter = condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
-        s.forward = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(s.table, filter));
-        s.backward =
-            s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
+        s.forward =
+            s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(s.table, filter));
+        s.backward = s.prepare(
+            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
         s.exists = s.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(s.table, filter));
         s.byRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(s.table));
         s.open = true;
@@ -489,10 +519,13 @@ bool Recordset::BOF() const
 {
     d->ensureOpen();
     switch (d->pos) {
-    case Impl::Pos::BeforeFirst: return true;
+    case Impl::Pos::BeforeFirst:
+        return true;
     case Impl::Pos::Nowhere:
-    case Impl::Pos::AfterLast: return d->setIsEmpty();
-    default: return false;
+    case Impl::Pos::AfterLast:
+        return d->setIsEmpty();
+    default:
+        return false;
     }
 }
 
@@ -500,10 +533,13 @@ bool Recordset::adoEOF() const
 {
     d->ensureOpen();
     switch (d->pos) {
-    case Impl::Pos::AfterLast: return true;
+    case Impl::Pos::AfterLast:
+        return true;
     case Impl::Pos::Nowhere:
-    case Impl::Pos::BeforeFirst: return d->setIsEmpty();
-    default: return false;
+    case Impl::Pos::BeforeFirst:
+        return d->setIsEmpty();
+    default:
+        return false;
     }
 }
 
@@ -567,7 +603,8 @@ FieldValue Recordset::GetCollect(const QString &column) const
     if (s.updatable && s.pending[at])
         return *s.pending[at];
     switch (s.pos) {
-    case Impl::Pos::NewRow: return FieldValue::null();
+    case Impl::Pos::NewRow:
+        return FieldValue::null();
     case Impl::Pos::OnRow:
         if (!s.updatable)
             return s.rows[static_cast<size_t>(s.index)][at];
@@ -576,7 +613,8 @@ FieldValue Recordset::GetCollect(const QString &column) const
         if (s.liveUsable(s.live))
             return readColumn(s.live, index + 1, s.columns[at].kind); // column 0 is the rowid
         return s.freshRow()[at];
-    default: noCurrentRecord(kAtEdge);
+    default:
+        noCurrentRecord(kAtEdge);
     }
 }
 
@@ -649,8 +687,8 @@ void Recordset::Update()
         assignments.append(s.columns[i].name + QStringLiteral("=?"));
         values.push_back(*s.pending[i]);
     }
-    s.write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(s.table, assignments.join(QLatin1Char(','))),
-            values, s.rowid, true);
+    s.write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(s.table, assignments.join(QLatin1Char(','))), values,
+            s.rowid, true);
     const bool stored = sqlite3_changes(s.db()) > 0;
     s.clearPending();
     s.cacheValid = false;

@@ -54,15 +54,18 @@ public:
     void Close();
 
     // The three fixed patterns the pages use.
-    void openIfClosed(const QString &sql) {
+    void openIfClosed(const QString &sql)
+    {
         if (State() == adStateClosed)
             Open(sql, nullptr, adOpenDynamic, adLockOptimistic, adCmdText);
     }
-    void closeIfOpen() {
+    void closeIfOpen()
+    {
         if (State() != adStateClosed)
             Close();
     }
-    void rewind() {
+    void rewind()
+    {
         if (!BOF())
             MoveFirst();
     }

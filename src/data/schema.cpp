@@ -111,7 +111,8 @@ void fillDemo(Connection &connection)
         floors.PutCollect(QStringLiteral("水表底数"), FieldValue::int32(r.water));
         floors.PutCollect(QStringLiteral("电表底数"), FieldValue::int32(r.power));
         floors.PutCollect(QStringLiteral("入住人数"), FieldValue::int16(living));
-        floors.PutCollect(QStringLiteral("空缺人数"), FieldValue::int16(static_cast<std::int16_t>(r.capacity - living)));
+        floors.PutCollect(QStringLiteral("空缺人数"),
+                          FieldValue::int16(static_cast<std::int16_t>(r.capacity - living)));
         floors.Update();
         if (living > 0) {
             nums.AddNew();

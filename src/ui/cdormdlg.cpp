@@ -27,12 +27,8 @@ QRect units(int x, int y, int w, int h)
 } // namespace
 
 CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
-    : QWidget(parent),
-      m_tabSheet(new CTabSheet(this)),
-      m_page1(new CDialog1(connection)),
-      m_page2(new CDialog2(connection)),
-      m_page3(new CDialog3(connection)),
-      m_page4(new CDialog4(connection))
+    : QWidget(parent), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
+      m_page2(new CDialog2(connection)), m_page3(new CDialog3(connection)), m_page4(new CDialog4(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Lumeo宿舍管理系统V2.8"));

@@ -27,7 +27,11 @@ public:
     void queue(MessageAnswer answer) { m_answers.append(answer); }
     const QStringList &texts() const { return m_texts; }
     QString last() const { return m_texts.isEmpty() ? QString() : m_texts.last(); }
-    void clear() { m_texts.clear(); m_answers.clear(); }
+    void clear()
+    {
+        m_texts.clear();
+        m_answers.clear();
+    }
 
     MessageAnswer answer(const QString &text);
 

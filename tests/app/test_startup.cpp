@@ -60,7 +60,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("file missing") << QStringLiteral("none") << QStringLiteral("当前目录中没有数据库文件“OrvDb.mdb”。");
+        QTest::newRow("file missing") << QStringLiteral("none")
+                                      << QStringLiteral("当前目录中没有数据库文件“OrvDb.mdb”。");
         QTest::newRow("wrong password") << QStringLiteral("other key")
                                         << QStringLiteral("数据库密码不匹配，或者文件“OrvDb.mdb”不是本程序的数据库。");
         QTest::newRow("not a database") << QStringLiteral("text")

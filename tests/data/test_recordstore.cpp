@@ -109,7 +109,7 @@ private Q_SLOTS:
         set.Open(sql::floorAll);
         set.PutCollect(QStringLiteral("入住人数"), FieldValue::int32(3));
         QCOMPARE(set.GetCollect(QStringLiteral("入住人数")), FieldValue::int16(3)); // converted to the column's kind
-        set.MoveNext(); // stores without Update
+        set.MoveNext();                                                             // stores without Update
         QCOMPARE(db.rows(QStringLiteral("SELECT 入住人数 FROM floorinfo WHERE 房间号码='a'")).value(0).value(0),
                  QStringLiteral("3"));
 
@@ -156,9 +156,9 @@ private Q_SLOTS:
         Recordset orphan(nullptr);
         QCOMPARE(errorCode([&] { orphan.Open(sql::floorAll); }), StoreCode::InvalidPointer);
         QVERIFY(errorCode([&] {
-            Recordset broken(&db.connection());
-            broken.Open(QStringLiteral("select * from floorinfo where 房间号码='a'b'"));
-        }) != 0);
+                    Recordset broken(&db.connection());
+                    broken.Open(QStringLiteral("select * from floorinfo where 房间号码='a'b'"));
+                }) != 0);
 
         db.exec(QStringLiteral("INSERT INTO personinfo (姓名) VALUES ('无号')"));
         Recordset people(&db.connection());
@@ -187,7 +187,8 @@ private Q_SLOTS:
         writer.MoveFirst();
         writer.PutCollect(QStringLiteral("房间号码"), QStringLiteral("100"));
         writer.Update();
-        QCOMPARE(walkColumn(reader, QStringLiteral("房间号码")), (QStringList{QStringLiteral("100"), QStringLiteral("102")}));
+        QCOMPARE(walkColumn(reader, QStringLiteral("房间号码")),
+                 (QStringList{QStringLiteral("100"), QStringLiteral("102")}));
         writer.Delete(adAffectCurrent);
         QCOMPARE(walkColumn(reader, QStringLiteral("房间号码")), QStringList{QStringLiteral("102")});
     }

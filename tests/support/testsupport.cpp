@@ -43,9 +43,15 @@ QList<QStringList> TestDatabase::rows(const QString &sql)
         QStringList row;
         for (int i = 0; i < sqlite3_column_count(statement); ++i) {
             switch (sqlite3_column_type(statement, i)) {
-            case SQLITE_NULL: row.append(QStringLiteral("NULL")); break;
-            case SQLITE_INTEGER: row.append(QString::number(sqlite3_column_int64(statement, i))); break;
-            case SQLITE_FLOAT: row.append(realToText(sqlite3_column_double(statement, i), 7)); break;
+            case SQLITE_NULL:
+                row.append(QStringLiteral("NULL"));
+                break;
+            case SQLITE_INTEGER:
+                row.append(QString::number(sqlite3_column_int64(statement, i)));
+                break;
+            case SQLITE_FLOAT:
+                row.append(realToText(sqlite3_column_double(statement, i), 7));
+                break;
             default:
                 row.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, i))));
             }

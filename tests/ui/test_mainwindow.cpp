@@ -1,5 +1,5 @@
-#include "support/testsupport.h"
 #include "pages/accommodation/cdialog1.h"
+#include "support/testsupport.h"
 #include "ui/cdormdlg.h"
 #include "ui/ctabsheet.h"
 
@@ -8,11 +8,11 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
-#include <QListWidget>
-#include <QTableWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTimer>
 
 using namespace orv;

@@ -51,7 +51,8 @@ private Q_SLOTS:
             set.Update();
             set.closeIfOpen();
         }));
-        QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码 FROM floorinfo")), QList<QStringList>{{QStringLiteral("102")}});
+        QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码 FROM floorinfo")),
+                 QList<QStringList>{{QStringLiteral("102")}});
     }
 
     void messageBoxesCarryTheProgramNameAndLineBreaks()
@@ -66,7 +67,7 @@ private Q_SLOTS:
             text = box->text();
             for (auto *button : box->buttons())
                 buttons.append(box->standardButton(button) == QMessageBox::Ok ? QStringLiteral("ok")
-                                                                               : QStringLiteral("cancel"));
+                                                                              : QStringLiteral("cancel"));
             box->button(QMessageBox::Cancel)->click();
         });
         const MessageAnswer answer = showMessage(nullptr, QStringLiteral("第一行\n第二行"), MessageButtons::OkCancel);

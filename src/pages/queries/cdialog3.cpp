@@ -26,16 +26,16 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     setMinimumSize(dialogUnits(0, 0, 482, 266).size());
 
     addGroup(this, QStringLiteral("人物查询"), dialogUnits(2, 7, 475, 121));
-    auto *listAllButton = addButton(this, QStringLiteral("整体查询"), QStringLiteral("listAllButton"),
-                                    dialogUnits(60, 22, 62, 14));
+    auto *listAllButton =
+        addButton(this, QStringLiteral("整体查询"), QStringLiteral("listAllButton"), dialogUnits(60, 22, 62, 14));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(59, 44, 63, 14));
     addLabel(this, QStringLiteral("姓名："), dialogUnits(25, 47, 32, 10), m_editName);
     m_editSex = addEdit(this, QStringLiteral("sexEdit"), dialogUnits(59, 66, 63, 14));
     addLabel(this, QStringLiteral("性别："), dialogUnits(25, 69, 32, 10), m_editSex);
     m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(59, 88, 63, 14));
     addLabel(this, QStringLiteral("房间："), dialogUnits(25, 91, 32, 10), m_editRoom);
-    auto *queryPersonsButton = addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"),
-                                         dialogUnits(59, 110, 63, 14));
+    auto *queryPersonsButton =
+        addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"), dialogUnits(59, 110, 63, 14));
     m_listPersons = new ReportList(QStringLiteral("personList"), this);
     m_listPersons->setGeometry(dialogUnits(158, 23, 311, 102));
     m_listPersons->setAccessibleName(QStringLiteral("人物查询"));
@@ -48,14 +48,14 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     m_lbQueryField->setGeometry(dialogUnits(79, 153, 60, 60));
     m_lbQueryField->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     addLabel(this, QStringLiteral("选择查询方式—>"), dialogUnits(15, 164, 62, 10), m_lbQueryField);
-    auto *chooseFieldButton = addButton(this, QStringLiteral("选     择"), QStringLiteral("chooseFieldButton"),
-                                        dialogUnits(15, 191, 58, 14));
+    auto *chooseFieldButton =
+        addButton(this, QStringLiteral("选     择"), QStringLiteral("chooseFieldButton"), dialogUnits(15, 191, 58, 14));
     m_editQueryValue = addEdit(this, QStringLiteral("queryValueEdit"), dialogUnits(77, 231, 54, 14));
     // The static text names the adopted field, so it is the value edit's label.
     m_staticChosenField = addLabel(this, kChooseFirst, dialogUnits(13, 235, 62, 10), m_editQueryValue);
     m_staticChosenField->setObjectName(QStringLiteral("chosenFieldLabel"));
-    auto *queryRoomsButton = addButton(this, QStringLiteral("房间查询"), QStringLiteral("queryRoomsButton"),
-                                       dialogUnits(271, 236, 68, 14));
+    auto *queryRoomsButton =
+        addButton(this, QStringLiteral("房间查询"), QStringLiteral("queryRoomsButton"), dialogUnits(271, 236, 68, 14));
     m_listRoomResult = new ReportList(QStringLiteral("roomResultList"), this);
     m_listRoomResult->setGeometry(dialogUnits(158, 143, 313, 86));
     m_listRoomResult->setAccessibleName(QStringLiteral("房间查询"));
@@ -158,13 +158,11 @@ bool CDialog3::fillPersonList()
     m_pPersonSet->rewind();
     const bool empty = m_pPersonSet->adoEOF();
     while (!m_pPersonSet->adoEOF()) {
-        m_rowPerson = {m_pPersonSet->GetCollect(QStringLiteral("姓名")),
-                       m_pPersonSet->GetCollect(QStringLiteral("性别")),
-                       m_pPersonSet->GetCollect(QStringLiteral("房间")),
-                       m_pPersonSet->GetCollect(QStringLiteral("工号")),
-                       m_pPersonSet->GetCollect(QStringLiteral("部门")),
-                       m_pPersonSet->GetCollect(QStringLiteral("手机")),
-                       m_pPersonSet->GetCollect(QStringLiteral("日期"))};
+        m_rowPerson = {
+            m_pPersonSet->GetCollect(QStringLiteral("姓名")), m_pPersonSet->GetCollect(QStringLiteral("性别")),
+            m_pPersonSet->GetCollect(QStringLiteral("房间")), m_pPersonSet->GetCollect(QStringLiteral("工号")),
+            m_pPersonSet->GetCollect(QStringLiteral("部门")), m_pPersonSet->GetCollect(QStringLiteral("手机")),
+            m_pPersonSet->GetCollect(QStringLiteral("日期"))};
         m_nItem = m_listPersons->appendValues({m_rowPerson[0], m_rowPerson[1], m_rowPerson[2], m_rowPerson[3],
                                                m_rowPerson[4], m_rowPerson[5], m_rowPerson[6]});
         m_pPersonSet->MoveNext();
@@ -248,13 +246,11 @@ void CDialog3::OnQueryRooms()
     m_pRoomSet->rewind();
     while (!m_pRoomSet->adoEOF()) {
         found = true;
-        m_nItem = m_listRoomResult->appendValues({m_pRoomSet->GetCollect(QStringLiteral("房间号码")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("电话号码")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("电话端口")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("网线端口")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("可住人数")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("水表底数")),
-                                                  m_pRoomSet->GetCollect(QStringLiteral("电表底数"))});
+        m_nItem = m_listRoomResult->appendValues(
+            {m_pRoomSet->GetCollect(QStringLiteral("房间号码")), m_pRoomSet->GetCollect(QStringLiteral("电话号码")),
+             m_pRoomSet->GetCollect(QStringLiteral("电话端口")), m_pRoomSet->GetCollect(QStringLiteral("网线端口")),
+             m_pRoomSet->GetCollect(QStringLiteral("可住人数")), m_pRoomSet->GetCollect(QStringLiteral("水表底数")),
+             m_pRoomSet->GetCollect(QStringLiteral("电表底数"))});
         m_pRoomSet->MoveNext();
     }
     if (found)

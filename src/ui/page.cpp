@@ -1,9 +1,13 @@
 #include "page.h"
 
+#include "data/connection.h"
+#include "messagebox.h"
 #include "unit.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>
+
+#include <utility>
 
 namespace orv {
 
@@ -19,7 +23,22 @@ void Page::onClick(QAbstractButton *button, std::function<void()> handler)
 
 bool Page::runHandler(const std::function<void()> &handler)
 {
-    return runUnit(this, m_connection, handler);
+    m_successes.clear();
+    const bool completed = runUnit(this, m_connection, handler);
+    const QStringList successes = std::exchange(m_successes, {});
+    if (completed) {
+        for (const QString &text : successes)
+            showMessage(this, text);
+    }
+    return completed;
+}
+
+void Page::reportSuccess(const QString &text)
+{
+    if (m_connection.inUnit())
+        m_successes.append(text);
+    else
+        showMessage(this, text);
 }
 
 void Page::keyPressEvent(QKeyEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -26,9 +27,16 @@ protected:
     // Runs a handler as one unit now (for handlers not started by a button).
     bool runHandler(const std::function<void()> &handler);
 
+    // Tells the user a handler succeeded. Inside a unit the box waits until the unit's writes are
+    // committed, so a failure at the very end is never preceded by a success message.
+    void reportSuccess(const QString &text);
+
     void keyPressEvent(QKeyEvent *event) override;
 
     Connection &m_connection;
+
+private:
+    QStringList m_successes;
 };
 
 } // namespace orv

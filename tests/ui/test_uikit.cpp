@@ -3,6 +3,7 @@
 #include "support/testsupport.h"
 #include "ui/form.h"
 #include "ui/messagebox.h"
+#include "ui/page.h"
 #include "ui/reportlist.h"
 #include "ui/unit.h"
 
@@ -16,6 +17,22 @@
 using namespace orv;
 using orv::test::Answers;
 using orv::test::TestDatabase;
+
+namespace {
+// A page whose one handler reports success and then, when told to, fails.
+class SuccessPage final : public Page {
+public:
+    explicit SuccessPage(Connection &connection) : Page(connection, nullptr) {}
+    bool run(bool fail)
+    {
+        return runHandler([this, fail] {
+            reportSuccess(QStringLiteral("成功迁出！"));
+            if (fail)
+                throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
+        });
+    }
+};
+} // namespace
 
 class TestUiKit : public QObject {
     Q_OBJECT
@@ -53,6 +70,18 @@ private Q_SLOTS:
         }));
         QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码 FROM floorinfo")),
                  QList<QStringList>{{QStringLiteral("102")}});
+    }
+
+    void successIsReportedOnlyOnceTheUnitIsStored()
+    {
+        TestDatabase db;
+        Answers answers;
+        SuccessPage page(db.connection());
+        QVERIFY(!page.run(true));
+        QCOMPARE(answers->texts(), QStringList{QStringLiteral("数据库操作失败!\n错误信息:坏了")});
+        answers->clear();
+        QVERIFY(page.run(false));
+        QCOMPARE(answers->texts(), QStringList{QStringLiteral("成功迁出！")});
     }
 
     void messageBoxesCarryTheProgramNameAndLineBreaks()

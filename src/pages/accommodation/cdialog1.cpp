@@ -380,7 +380,7 @@ void CDialog1::OnCheckOut()
     m_pRoomSet->closeIfOpen();
 
     OnFreeRooms();
-    showMessage(this, kCheckedOut);
+    reportSuccess(kCheckedOut);
 }
 
 } // namespace orv

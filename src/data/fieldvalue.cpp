@@ -18,25 +18,26 @@ FieldValue::Kind FieldValue::kind() const noexcept
     return static_cast<Kind>(m_value.index());
 }
 
-const char *FieldValue::kindName() const noexcept
+QString kindName(FieldValue::Kind kind)
 {
-    switch (kind()) {
+    using Kind = FieldValue::Kind;
+    switch (kind) {
     case Kind::Empty:
-        return "空";
+        return QStringLiteral("空");
     case Kind::Null:
-        return "Null";
+        return QStringLiteral("Null");
     case Kind::Text:
-        return "文本";
+        return QStringLiteral("文本");
     case Kind::Int16:
-        return "16 位整数";
+        return QStringLiteral("16 位整数");
     case Kind::Int32:
-        return "32 位整数";
+        return QStringLiteral("32 位整数");
     case Kind::Single:
-        return "单精度实数";
+        return QStringLiteral("单精度实数");
     case Kind::Double:
-        return "双精度实数";
+        return QStringLiteral("双精度实数");
     }
-    return "";
+    return QString();
 }
 
 QString realToText(double value, int significantDigits)
@@ -80,11 +81,10 @@ QString FieldValue::toDisplayText() const
 }
 
 namespace {
-[[noreturn]] void wrongKind(const char *have, const char *want)
+[[noreturn]] void wrongKind(FieldValue::Kind have, FieldValue::Kind want)
 {
-    throw StoreError(
-        StoreCode::TypeMismatch,
-        QStringLiteral("字段值是%1，不能作为%2读取。").arg(QString::fromUtf8(have), QString::fromUtf8(want)));
+    throw StoreError(StoreCode::TypeMismatch,
+                     QStringLiteral("字段值是%1，不能作为%2读取。").arg(kindName(have), kindName(want)));
 }
 } // namespace
 
@@ -92,35 +92,35 @@ std::int16_t FieldValue::asInt16() const
 {
     if (const auto *v = std::get_if<std::int16_t>(&m_value))
         return *v;
-    wrongKind(kindName(), "16 位整数");
+    wrongKind(kind(), Kind::Int16);
 }
 
 std::int32_t FieldValue::asInt32() const
 {
     if (const auto *v = std::get_if<std::int32_t>(&m_value))
         return *v;
-    wrongKind(kindName(), "32 位整数");
+    wrongKind(kind(), Kind::Int32);
 }
 
 float FieldValue::asSingle() const
 {
     if (const auto *v = std::get_if<float>(&m_value))
         return *v;
-    wrongKind(kindName(), "单精度实数");
+    wrongKind(kind(), Kind::Single);
 }
 
 double FieldValue::asDouble() const
 {
     if (const auto *v = std::get_if<double>(&m_value))
         return *v;
-    wrongKind(kindName(), "双精度实数");
+    wrongKind(kind(), Kind::Double);
 }
 
 const QString &FieldValue::asText() const
 {
     if (const auto *v = std::get_if<QString>(&m_value))
         return *v;
-    wrongKind(kindName(), "文本");
+    wrongKind(kind(), Kind::Text);
 }
 
 bool operator==(const FieldValue &a, const FieldValue &b)

@@ -54,9 +54,10 @@ private:
         bool operator==(const NullTag &) const { return true; }
     };
     std::variant<std::monostate, NullTag, QString, std::int16_t, std::int32_t, float, double> m_value;
-
-    const char *kindName() const noexcept;
 };
+
+// The kind's name in messages ("16 位整数").
+QString kindName(FieldValue::Kind kind);
 
 // Text of a single- or double-precision real as the record store writes it.
 QString realToText(double value, int significantDigits);

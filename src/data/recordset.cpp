@@ -46,22 +46,10 @@ Kind kindOfDeclared(const char *declared)
     return Kind::Empty;
 }
 
-const char *kindName(Kind kind)
+// Columns without a declared type take any value.
+QString columnKindName(Kind kind)
 {
-    switch (kind) {
-    case Kind::Text:
-        return "文本";
-    case Kind::Int16:
-        return "16 位整数";
-    case Kind::Int32:
-        return "32 位整数";
-    case Kind::Single:
-        return "单精度实数";
-    case Kind::Double:
-        return "双精度实数";
-    default:
-        return "任意值";
-    }
+    return kind == Kind::Empty ? QStringLiteral("任意值") : kindName(kind);
 }
 
 FieldValue readColumn(sqlite3_stmt *statement, int index, Kind kind)
@@ -120,9 +108,8 @@ void bindValue(sqlite3_stmt *statement, int index, const FieldValue &value)
 
 [[noreturn]] void overflow(const FieldValue &value, const Column &column)
 {
-    throw StoreError(StoreCode::Overflow,
-                     QStringLiteral("数值 %1 超出了列“%2”（%3）能存放的范围。")
-                         .arg(value.toDisplayText(), column.name, QString::fromUtf8(kindName(column.kind))));
+    throw StoreError(StoreCode::Overflow, QStringLiteral("数值 %1 超出了列“%2”（%3）能存放的范围。")
+                                              .arg(value.toDisplayText(), column.name, columnKindName(column.kind)));
 }
 
 // A number held by a value, for storing it in a number column.
@@ -149,7 +136,7 @@ double numberOf(const FieldValue &value, const Column &column)
     }
     throw StoreError(StoreCode::TypeMismatch,
                      QStringLiteral("“%1”不是数字，不能存入列“%2”（%3）。")
-                         .arg(value.toDisplayText(), column.name, QString::fromUtf8(kindName(column.kind))));
+                         .arg(value.toDisplayText(), column.name, columnKindName(column.kind)));
 }
 
 // Converts a value to the kind of the column it is written to, as the store would.

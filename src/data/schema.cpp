@@ -12,7 +12,7 @@ QStringList creationStatements()
 {
     // Declared types name the Access types the program reads: Integer is 16-bit, Long 32-bit,
     // Single a 32-bit real. Rows keep their insertion order through the implicit rowid.
-    return {
+    return QStringList{
         QStringLiteral("CREATE TABLE floorinfo (房间号码 Text, 入住性别 Text, 电话号码 Text, 电话端口 Text, "
                        "网线端口 Text, 可住人数 Integer, 水表底数 Long, 电表底数 Long, 入住人数 Integer, "
                        "空缺人数 Integer)"),
@@ -24,14 +24,21 @@ QStringList creationStatements()
         QStringLiteral("CREATE TABLE listfei (房间号码 Text, 日期 Text, 水费 Single, 电费 Single, 总费用 Single)"),
         QStringLiteral("CREATE TABLE fangset (工号 Text, 日期 Text, 房租合计 Long)"),
         QStringLiteral("CREATE TABLE fanglist (工号 Text, 日期 Text, 房租 Long)"),
-        // Look-ups by a where clause stay fast at a hundred thousand residents.
-        QStringLiteral("CREATE INDEX floorinfo_room ON floorinfo (房间号码)"),
-        QStringLiteral("CREATE INDEX personinfo_staff ON personinfo (工号)"),
-        QStringLiteral("CREATE INDEX personinfo_name ON personinfo (姓名)"),
-        QStringLiteral("CREATE INDEX personinfo_room ON personinfo (房间)"),
-        QStringLiteral("CREATE INDEX feiinfo_room_date ON feiinfo (房间号, 日期)"),
-        QStringLiteral("CREATE INDEX fangset_staff ON fangset (工号)"),
-        QStringLiteral("CREATE INDEX fanglist_staff ON fanglist (工号)"),
+    } + indexStatements();
+}
+
+QStringList indexStatements()
+{
+    // Look-ups by a where clause or by a found value stay fast at a hundred thousand residents.
+    return {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS floorinfo_room ON floorinfo (房间号码)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_staff ON personinfo (工号)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_name ON personinfo (姓名)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_room ON personinfo (房间)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS numinfo_room ON numinfo (房间号码)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS feiinfo_room_date ON feiinfo (房间号, 日期)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS fangset_staff ON fangset (工号)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS fanglist_staff ON fanglist (工号)"),
     };
 }
 

@@ -196,10 +196,14 @@ struct Recordset::Impl {
     bool updatable = false;
     QString table;
     std::vector<Column> columns;
-    Statement forward;  // rows after a rowid, in insertion order
-    Statement backward; // rows before a rowid, in reverse order
-    Statement exists;   // whether the set has any row now
-    Statement byRowid;  // one row, for a fresh read
+    Statement forward;              // rows after a rowid, in insertion order
+    Statement backward;             // rows before a rowid, in reverse order
+    Statement exists;               // whether the set has any row now
+    Statement byRowid;              // one row, for a fresh read
+    Statement atRowid;              // one row if the set holds it, for a bookmark
+    Statement counter;              // how many rows the set has
+    std::vector<Statement> finders; // per column: equal values after a rowid, prepared on first use
+    QString filter;                 // " AND (condition)", or empty
 
     // Read-only sets (joins): rows read whole, again when the database has changed.
     QString sql;
@@ -249,7 +253,7 @@ struct Recordset::Impl {
         const int rc = sqlite3_prepare_v2(db(), utf8.constData(), static_cast<int>(utf8.size()), &statement, nullptr);
         Statement owner(statement);
         if (rc != SQLITE_OK)
-            raiseEngineError(db(), rc, QStringLiteral("数据库不接受这条语句：%1").arg(sql));
+            raiseEngineError(db(), rc, QStringLiteral("数据库不接受这条语句：%1").arg(text));
         return owner;
     }
 
@@ -420,6 +424,64 @@ struct Recordset::Impl {
         if (pos == Pos::NewRow || (pos == Pos::OnRow && hasPending))
             self->Update();
     }
+
+    // Lands on a row stepped by a statement of the "rowid, *" shape, or past the end.
+    bool landOn(sqlite3_stmt *statement, bool found)
+    {
+        cacheValid = false;
+        deleted = false;
+        if (found) {
+            live = statement;
+            liveVersion = conn->version();
+            rowid = sqlite3_column_int64(statement, 0);
+            pos = Pos::OnRow;
+            return true;
+        }
+        live = nullptr;
+        pos = Pos::AfterLast;
+        return false;
+    }
+
+    enum class Seek { Found, None, Walk };
+
+    // The first row after a rowid whose column equals the value. Text columns are asked of the
+    // engine, whose binary comparison of texts is the store's own; any other case is left to a
+    // walk, which applies the store's conversions row by row.
+    Seek seek(int at, const FieldValue &value, sqlite3_int64 after)
+    {
+        const Column &column = columns[static_cast<size_t>(at)];
+        if (!updatable || column.kind != Kind::Text || value.isNull())
+            return Seek::Walk;
+        dropLive();
+        if (value.kind() != Kind::Text) { // a text never equals a value of another kind
+            landOn(nullptr, false);
+            return Seek::None;
+        }
+        Statement &finder = finders[static_cast<size_t>(at)];
+        if (!finder) {
+            QString name = column.name;
+            name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            finder = prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                                 .arg(table, name, filter));
+        }
+        sqlite3_stmt *statement = finder.get();
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, after);
+        const QByteArray text = value.asText().toUtf8();
+        sqlite3_bind_text(statement, 2, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (readColumn(statement, at + 1, column.kind) == value) {
+                landOn(statement, true);
+                return Seek::Found;
+            }
+        }
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+        landOn(nullptr, false);
+        return Seek::None;
+    }
 };
 
 Recordset::Recordset(Connection *connection) : d(std::make_unique<Impl>())
@@ -476,16 +538,21 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
     s.cacheValid = false;
     s.clearPending();
 
+    s.finders.clear();
+    s.finders.resize(s.columns.size());
     if (s.updatable) {
         s.table = match.captured(1);
         const QString condition = match.captured(2);
-        const QString filter = condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
+        s.filter = condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
+        const QString &filter = s.filter;
         s.forward =
             s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(s.table, filter));
         s.backward = s.prepare(
             QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
         s.exists = s.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(s.table, filter));
         s.byRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(s.table));
+        s.atRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(s.table, filter));
+        s.counter = s.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(s.table, filter));
         s.open = true;
         s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
     } else {
@@ -697,6 +764,104 @@ void Recordset::Delete(int)
     s.cacheValid = false;
 }
 
+bool Recordset::Find(const QString &column, const FieldValue &value)
+{
+    d->ensureOpen();
+    const int index = d->columnIndex(column);
+    d->flushPending();
+    switch (d->seek(index, value, std::numeric_limits<sqlite3_int64>::min())) {
+    case Impl::Seek::Found:
+        return true;
+    case Impl::Seek::None:
+        return false;
+    case Impl::Seek::Walk:
+        break;
+    }
+    rewind();
+    while (!adoEOF()) {
+        if (GetCollect(column) == value)
+            return true;
+        MoveNext();
+    }
+    return false;
+}
+
+bool Recordset::FindNext(const QString &column, const FieldValue &value)
+{
+    d->ensureOpen();
+    const int index = d->columnIndex(column);
+    MoveNext();
+    Impl &s = *d;
+    if (s.pos != Impl::Pos::OnRow)
+        return false;
+    // The row just reached is the first candidate.
+    switch (s.seek(index, value, s.rowid - 1)) {
+    case Impl::Seek::Found:
+        return true;
+    case Impl::Seek::None:
+        return false;
+    case Impl::Seek::Walk:
+        break;
+    }
+    while (!adoEOF()) {
+        if (GetCollect(column) == value)
+            return true;
+        MoveNext();
+    }
+    return false;
+}
+
+long Recordset::RecordCount() const
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    if (!s.updatable) {
+        s.refreshRows(false);
+        return static_cast<long>(s.rows.size());
+    }
+    sqlite3_stmt *statement = s.counter.get();
+    sqlite3_reset(statement);
+    const int rc = sqlite3_step(statement);
+    const long count = rc == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(statement, 0)) : 0;
+    sqlite3_reset(statement);
+    if (rc != SQLITE_ROW)
+        raiseEngineError(s.db(), rc, QStringLiteral("读取记录失败"));
+    return count;
+}
+
+std::int64_t Recordset::Bookmark() const
+{
+    d->ensureOpen();
+    const Impl &s = *d;
+    if (s.pos != Impl::Pos::OnRow || s.deleted)
+        noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除。") : kAtEdge);
+    return s.updatable ? s.rowid : s.index;
+}
+
+bool Recordset::MoveToBookmark(std::int64_t bookmark)
+{
+    d->ensureOpen();
+    Impl &s = *d;
+    s.flushPending();
+    if (!s.updatable) {
+        s.index = static_cast<long>(bookmark);
+        const bool found = s.index >= 0 && s.index < static_cast<long>(s.rows.size());
+        s.pos = found ? Impl::Pos::OnRow : Impl::Pos::AfterLast;
+        return found;
+    }
+    s.dropLive();
+    sqlite3_stmt *statement = s.atRowid.get();
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, bookmark);
+    const int rc = sqlite3_step(statement);
+    if (rc != SQLITE_ROW) {
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE)
+            raiseEngineError(s.db(), rc, QStringLiteral("读取记录失败"));
+    }
+    return s.landOn(statement, rc == SQLITE_ROW);
+}
+
 void Recordset::Close()
 {
     d->ensureOpen();
@@ -708,6 +873,9 @@ void Recordset::Close()
     s.backward.reset();
     s.exists.reset();
     s.byRowid.reset();
+    s.atRowid.reset();
+    s.counter.reset();
+    s.finders.clear();
     s.rows.clear();
     s.cache.clear();
     s.cacheValid = false;

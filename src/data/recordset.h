@@ -50,6 +50,20 @@ public:
     void PutCollect(const QString &column, const FieldValue &value);
     void AddNew();
     void Update();
+
+    // Moves to the first row, in insertion order, whose column equals the value under the
+    // store's equality rule (FieldValue's ==), answered by an index where the table has one. With
+    // no such row the set is left at its end, as a walk to the end would leave it. Returns
+    // whether a row was found.
+    bool Find(const QString &column, const FieldValue &value);
+    // The same, from the row after the current one.
+    bool FindNext(const QString &column, const FieldValue &value);
+    // The number of rows the set has now.
+    long RecordCount() const;
+    // The current row's bookmark; moving to a bookmark finds that row again wherever it now
+    // stands, or leaves the set at its end and returns false when the row is gone.
+    std::int64_t Bookmark() const;
+    bool MoveToBookmark(std::int64_t bookmark);
     void Delete(int affect = adAffectCurrent);
     void Close();
 

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "messagebox.h"
+#include "reportlist.h"
 #include "unit.h"
 
 #include <QAbstractButton>
@@ -25,6 +26,9 @@ bool Page::runHandler(const std::function<void()> &handler)
 {
     m_successes.clear();
     const bool completed = runUnit(this, m_connection, handler);
+    // The rows a handler listed are shown before anything else happens on the page.
+    for (ReportList *list : findChildren<ReportList *>())
+        list->publishRows();
     const QStringList successes = std::exchange(m_successes, {});
     if (completed) {
         for (const QString &text : successes)

@@ -3,12 +3,215 @@
 #include "data/fieldvalue.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace orv {
 
-ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableWidget(parent)
+namespace {
+
+// Freed list memory goes back to the system, so a full list emptied leaves the process as small
+// as before and the next allocation does not page through a fragmented heap.
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// Whether a text fits the given width in the widget's font, with the margins a cell or header
+// section draws around it.
+bool fits(const QWidget *widget, const QString &text, int width)
+{
+    const int margins = 2 * (widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1);
+    return widget->fontMetrics().horizontalAdvance(text) + margins <= width;
+}
+
+// Item views read an alignment as a plain integer.
+QVariant alignmentOf(Qt::Alignment horizontal)
+{
+    return static_cast<int>(horizontal | Qt::AlignVCenter);
+}
+
+} // namespace
+
+ReportModel::ReportModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void ReportModel::setColumns(const QStringList &headers, const QList<Qt::Alignment> &alignments)
+{
+    beginResetModel();
+    m_headers = headers;
+    m_alignments = alignments;
+    m_text.clear();
+    m_ends.clear();
+    m_keys.clear();
+    m_published = 0;
+    endResetModel();
+}
+
+void ReportModel::appendCell(const QString &text)
+{
+    m_text.insert(m_text.end(), text.utf16(), text.utf16() + text.size());
+    m_ends.push_back(static_cast<quint32>(m_text.size()));
+}
+
+void ReportModel::appendCell(const FieldValue &value)
+{
+    if (value.kind() == FieldValue::Kind::Text)
+        appendCell(value.asText());
+    else
+        appendCell(value.toDisplayText());
+}
+
+int ReportModel::finishRow(int given, qint64 key)
+{
+    for (int column = given; column < m_headers.size(); ++column)
+        m_ends.push_back(static_cast<quint32>(m_text.size()));
+    m_keys.push_back(key);
+    schedulePublish();
+    return static_cast<int>(m_keys.size()) - 1;
+}
+
+int ReportModel::appendRow(const QStringList &cells, qint64 key)
+{
+    const int given = std::min(static_cast<int>(cells.size()), static_cast<int>(m_headers.size()));
+    for (int column = 0; column < given; ++column)
+        appendCell(cells.at(column));
+    return finishRow(given, key);
+}
+
+int ReportModel::appendValues(std::initializer_list<FieldValue> values, qint64 key)
+{
+    int given = 0;
+    for (const FieldValue &value : values) {
+        if (given == m_headers.size())
+            break;
+        appendCell(value);
+        ++given;
+    }
+    return finishRow(given, key);
+}
+
+void ReportModel::schedulePublish()
+{
+    if (m_publishQueued)
+        return;
+    m_publishQueued = true;
+    QMetaObject::invokeMethod(this, &ReportModel::publish, Qt::QueuedConnection);
+}
+
+void ReportModel::publish()
+{
+    m_publishQueued = false;
+    const int stored = rows();
+    if (stored <= m_published)
+        return;
+    beginInsertRows(QModelIndex(), m_published, stored - 1);
+    m_published = stored;
+    endInsertRows();
+}
+
+void ReportModel::removeRow(int row)
+{
+    publish();
+    if (row < 0 || row >= rows())
+        return;
+    const size_t columns = static_cast<size_t>(m_headers.size());
+    const size_t first = static_cast<size_t>(row) * columns;
+    const quint32 from = first == 0 ? 0 : m_ends[first - 1];
+    const quint32 to = columns == 0 ? from : m_ends[first + columns - 1];
+    beginRemoveRows(QModelIndex(), row, row);
+    m_text.erase(m_text.begin() + from, m_text.begin() + to);
+    m_ends.erase(m_ends.begin() + static_cast<std::ptrdiff_t>(first),
+                 m_ends.begin() + static_cast<std::ptrdiff_t>(first + columns));
+    for (size_t i = first; i < m_ends.size(); ++i)
+        m_ends[i] -= to - from;
+    m_keys.erase(m_keys.begin() + row);
+    --m_published;
+    endRemoveRows();
+}
+
+void ReportModel::clear()
+{
+    beginResetModel();
+    std::vector<char16_t>().swap(m_text);
+    std::vector<quint32>().swap(m_ends);
+    std::vector<qint64>().swap(m_keys);
+    m_published = 0;
+    endResetModel();
+    returnFreedMemory();
+}
+
+int ReportModel::rows() const
+{
+    return static_cast<int>(m_keys.size());
+}
+
+QString ReportModel::cell(int row, int column) const
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= m_headers.size())
+        return QString();
+    const size_t at = static_cast<size_t>(row) * static_cast<size_t>(m_headers.size()) + static_cast<size_t>(column);
+    const quint32 from = at == 0 ? 0 : m_ends[at - 1];
+    return QString(reinterpret_cast<const QChar *>(m_text.data() + from), static_cast<qsizetype>(m_ends[at] - from));
+}
+
+qint64 ReportModel::key(int row) const
+{
+    return row >= 0 && row < rows() ? m_keys[static_cast<size_t>(row)] : 0;
+}
+
+int ReportModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_published;
+}
+
+int ReportModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+QVariant ReportModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_published)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return alignmentOf(m_alignments.value(index.column(), Qt::AlignLeft));
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_headers.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_headers.at(section);
+    case Qt::TextAlignmentRole:
+        return alignmentOf(m_alignments.value(section, Qt::AlignLeft));
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags ReportModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableView(parent), m_model(new ReportModel(this))
 {
     setObjectName(objectName);
+    setModel(m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -19,22 +222,22 @@ ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableWidge
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->viewport()->installEventFilter(this);
     setRowHeight(19);
 }
 
 void ReportList::setColumns(std::initializer_list<Column> columns)
 {
-    setColumnCount(static_cast<int>(columns.size()));
-    m_alignments.clear();
-    int index = 0;
+    QStringList headers;
+    QList<Qt::Alignment> alignments;
     for (const Column &column : columns) {
-        auto *header = new QTableWidgetItem(column.header);
-        header->setTextAlignment(column.alignment | Qt::AlignVCenter);
-        setHorizontalHeaderItem(index, header);
-        setColumnWidth(index, column.width);
-        m_alignments.append(column.alignment);
-        ++index;
+        headers.append(column.header);
+        alignments.append(column.alignment);
     }
+    m_model->setColumns(headers, alignments);
+    int index = 0;
+    for (const Column &column : columns)
+        setColumnWidth(index++, column.width);
 }
 
 void ReportList::setRowHeight(int pixels)
@@ -45,35 +248,39 @@ void ReportList::setRowHeight(int pixels)
 
 void ReportList::clearRows()
 {
-    clearContents();
-    setRowCount(0);
+    m_model->clear();
 }
 
-int ReportList::appendRow(const QStringList &cells)
+int ReportList::appendRow(const QStringList &cells, qint64 key)
 {
-    const int row = rowCount();
-    insertRow(row);
-    for (int column = 0; column < columnCount(); ++column) {
-        auto *item = new QTableWidgetItem(column < cells.size() ? cells.at(column) : QString());
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        item->setTextAlignment(m_alignments.value(column, Qt::AlignLeft) | Qt::AlignVCenter);
-        setItem(row, column, item);
-    }
-    return row;
+    return m_model->appendRow(cells, key);
 }
 
-int ReportList::appendValues(std::initializer_list<FieldValue> values)
+int ReportList::appendValues(std::initializer_list<FieldValue> values, qint64 key)
 {
-    QStringList cells;
-    for (const FieldValue &value : values)
-        cells.append(value.toDisplayText());
-    return appendRow(cells);
+    return m_model->appendValues(values, key);
+}
+
+void ReportList::removeRow(int row)
+{
+    m_model->removeRow(row);
+}
+
+int ReportList::rowCount() const
+{
+    m_model->publish();
+    return m_model->rows();
+}
+
+int ReportList::columnCount() const
+{
+    return m_model->columnCount();
 }
 
 QString ReportList::cellText(int row, int column) const
 {
-    const QTableWidgetItem *cell = item(row, column);
-    return cell ? cell->text() : QString();
+    m_model->publish();
+    return m_model->cell(row, column);
 }
 
 QStringList ReportList::rowTexts(int row) const
@@ -82,6 +289,54 @@ QStringList ReportList::rowTexts(int row) const
     for (int column = 0; column < columnCount(); ++column)
         texts.append(cellText(row, column));
     return texts;
+}
+
+qint64 ReportList::rowKey(int row) const
+{
+    return m_model->key(row);
+}
+
+void ReportList::publishRows()
+{
+    m_model->publish();
+}
+
+int ReportList::selectedRow() const
+{
+    m_model->publish();
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+bool ReportList::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.data().toString();
+        if (index.isValid() && !text.isEmpty() && !fits(this, text, visualRect(index).width()))
+            QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+bool ReportList::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const int section = horizontalHeader()->logicalIndexAt(help->pos());
+        const QString text = m_model->headerData(section, Qt::Horizontal).toString();
+        if (section >= 0 && !text.isEmpty() &&
+            !fits(horizontalHeader(), text, horizontalHeader()->sectionSize(section)))
+            QToolTip::showText(help->globalPos(), text, horizontalHeader()->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 } // namespace orv

@@ -3,6 +3,7 @@
 #include "ui/cdormdlg.h"
 #include "ui/ctabsheet.h"
 
+#include "ui/reportlist.h"
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTableWidget>
 #include <QTimer>
 
 using namespace orv;
@@ -82,7 +82,7 @@ private Q_SLOTS:
         }
         QCOMPARE(unlabelled, QStringList());
         QList<QAbstractItemView *> lists;
-        for (auto *table : window.findChildren<QTableWidget *>())
+        for (auto *table : window.findChildren<ReportList *>())
             lists.append(table);
         for (auto *box : window.findChildren<QListWidget *>())
             lists.append(box);

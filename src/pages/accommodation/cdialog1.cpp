@@ -231,45 +231,31 @@ void CDialog1::OnCheckIn()
     }
 
     const FieldValue staffNo(m_strStaffNo);
-    m_pPersonSet->rewind();
-    while (!m_pPersonSet->adoEOF()) {
-        if (m_pPersonSet->GetCollect(col::staffNo) == staffNo) {
-            showMessage(this, kDuplicateStaffNo);
-            return;
-        }
-        m_pPersonSet->MoveNext();
+    if (m_pPersonSet->Find(col::staffNo, staffNo)) {
+        showMessage(this, kDuplicateStaffNo);
+        return;
     }
 
     const FieldValue room(m_strRoom);
-    bool roomFound = false;
-    m_pRoomSet->rewind();
-    while (!m_pRoomSet->adoEOF()) {
-        const FieldValue roomNo = m_pRoomSet->GetCollect(col::roomNo);
-        m_varVacant = m_pRoomSet->GetCollect(col::vacant);
-        m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
-        m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
-        if (roomNo == room) {
-            m_nVacant = m_varVacant.asInt16();
-            m_nCapacity = m_varCapacity.asInt16();
-            m_nOccupants = m_varOccupants.asInt16();
-            // Fullness is judged by residents against beds; the free-bed counter follows along.
-            if (m_nOccupants >= m_nCapacity) {
-                showMessage(this, kRoomFull);
-                return;
-            }
-            m_nVacant -= 1;
-            m_nOccupants += 1;
-            m_varOccupants = counter(m_nOccupants);
-            m_varVacant = counter(m_nVacant);
-            roomFound = true;
-            break;
-        }
-        m_pRoomSet->MoveNext();
-    }
-    if (!roomFound) {
+    if (!m_pRoomSet->Find(col::roomNo, room)) {
         showMessage(this, kNoSuchRoom);
         return;
     }
+    m_varVacant = m_pRoomSet->GetCollect(col::vacant);
+    m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
+    m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+    m_nVacant = m_varVacant.asInt16();
+    m_nCapacity = m_varCapacity.asInt16();
+    m_nOccupants = m_varOccupants.asInt16();
+    // Fullness is judged by residents against beds; the free-bed counter follows along.
+    if (m_nOccupants >= m_nCapacity) {
+        showMessage(this, kRoomFull);
+        return;
+    }
+    m_nVacant -= 1;
+    m_nOccupants += 1;
+    m_varOccupants = counter(m_nOccupants);
+    m_varVacant = counter(m_nVacant);
 
     m_pRoomSet->PutCollect(col::roomNo, room);
     m_pRoomSet->PutCollect(col::occupants, m_varOccupants);
@@ -277,17 +263,13 @@ void CDialog1::OnCheckIn()
     m_pRoomSet->Update();
     m_pRoomSet->closeIfOpen();
 
+    // Every counter row of the room is raised.
     bool counted = false;
-    m_pNumSet->rewind();
-    while (!m_pNumSet->adoEOF()) {
-        const FieldValue numRoom = m_pNumSet->GetCollect(col::roomNo);
+    for (bool found = m_pNumSet->Find(col::roomNo, room); found; found = m_pNumSet->FindNext(col::roomNo, room)) {
         const FieldValue count = m_pNumSet->GetCollect(col::occupants);
-        if (numRoom == room) {
-            m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() + 1));
-            m_pNumSet->Update();
-            counted = true;
-        }
-        m_pNumSet->MoveNext();
+        m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() + 1));
+        m_pNumSet->Update();
+        counted = true;
     }
     if (!counted) {
         m_pNumSet->AddNew();
@@ -330,52 +312,33 @@ void CDialog1::OnCheckOut()
 
     const FieldValue staffNo(m_strOutStaffNo);
     const FieldValue room(m_strOutRoom);
-    bool resident = false;
-    m_pPersonSet->rewind();
-    while (!m_pPersonSet->adoEOF()) {
-        const FieldValue personStaffNo = m_pPersonSet->GetCollect(col::staffNo);
-        const FieldValue personRoom = m_pPersonSet->GetCollect(col::room);
-        if (personStaffNo == staffNo) {
-            if (personRoom != room) {
-                showMessage(this, kMismatch);
-                return;
-            }
-            resident = true;
-            break;
-        }
-        m_pPersonSet->MoveNext();
-    }
-    if (!resident) {
+    if (!m_pPersonSet->Find(col::staffNo, staffNo)) {
         showMessage(this, kNotResident);
+        return;
+    }
+    if (m_pPersonSet->GetCollect(col::room) != room) {
+        showMessage(this, kMismatch);
         return;
     }
 
     m_pPersonSet->Delete(adAffectCurrent);
 
-    m_pNumSet->rewind();
-    while (!m_pNumSet->adoEOF()) {
-        const FieldValue numRoom = m_pNumSet->GetCollect(col::roomNo);
+    // Every counter row and every room row of that number follows the resident out.
+    for (bool found = m_pNumSet->Find(col::roomNo, room); found; found = m_pNumSet->FindNext(col::roomNo, room)) {
         const FieldValue count = m_pNumSet->GetCollect(col::occupants);
-        if (numRoom == room) {
-            // The row lives only while the room has residents; moving on stores the lowered count.
-            if (count.asInt16() == 1)
-                m_pNumSet->Delete(adAffectCurrent);
-            else
-                m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() - 1));
-        }
-        m_pNumSet->MoveNext();
+        // The row lives only while the room has residents; moving on stores the lowered count.
+        if (count.asInt16() == 1)
+            m_pNumSet->Delete(adAffectCurrent);
+        else
+            m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() - 1));
     }
 
-    m_pRoomSet->rewind();
-    while (!m_pRoomSet->adoEOF()) {
-        if (m_pRoomSet->GetCollect(col::roomNo) == room) {
-            const int occupants = m_pRoomSet->GetCollect(col::occupants).asInt16();
-            const int vacant = m_pRoomSet->GetCollect(col::vacant).asInt16();
-            m_pRoomSet->PutCollect(col::occupants, counter(occupants - 1));
-            m_pRoomSet->PutCollect(col::vacant, counter(vacant + 1));
-            m_pRoomSet->Update();
-        }
-        m_pRoomSet->MoveNext();
+    for (bool found = m_pRoomSet->Find(col::roomNo, room); found; found = m_pRoomSet->FindNext(col::roomNo, room)) {
+        const int occupants = m_pRoomSet->GetCollect(col::occupants).asInt16();
+        const int vacant = m_pRoomSet->GetCollect(col::vacant).asInt16();
+        m_pRoomSet->PutCollect(col::occupants, counter(occupants - 1));
+        m_pRoomSet->PutCollect(col::vacant, counter(vacant + 1));
+        m_pRoomSet->Update();
     }
     m_pRoomSet->closeIfOpen();
 

@@ -32,6 +32,8 @@ constexpr std::array<CDialog2::RoomField, 10> kRowOrder = {
 constexpr int kListedColumns = 8;
 
 const QString kNoRooms = QStringLiteral("数据库中没有记录,请您添加了记录之后在操作");
+const QString kListOutOfDate =
+    QStringLiteral("房间列表已经过时（房间已在别处被修改或删除），列表已重新显示，请重新选择房间！");
 const QString kOccupied = QStringLiteral("此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！");
 
 constexpr int kRoomNoBytes = 20;
@@ -161,12 +163,12 @@ void CDialog2::writeForm()
     m_editSex->setText(m_strSex);
 }
 
-void CDialog2::appendBufferRow()
+void CDialog2::appendBufferRow(std::int64_t bookmark)
 {
     QStringList cells;
     for (int i = 0; i < kListedColumns; ++i)
         cells.append(m_rowRoom[kRowOrder[i]].toDisplayText());
-    m_listRooms->appendRow(cells);
+    m_listRooms->appendRow(cells, bookmark);
 }
 
 int CDialog2::fillList()
@@ -178,7 +180,7 @@ int CDialog2::fillList()
         ++found;
         for (int i = 0; i < kListedColumns; ++i)
             m_rowRoom[kRowOrder[i]] = m_pRoomSet->GetCollect(kColumn[kRowOrder[i]]);
-        appendBufferRow();
+        appendBufferRow(m_pRoomSet->Bookmark());
         m_pRoomSet->MoveNext();
     }
     return found;
@@ -191,11 +193,17 @@ void CDialog2::endOperation()
     m_pRoomSet->closeIfOpen();
 }
 
-void CDialog2::moveToItem()
+bool CDialog2::moveToItem()
 {
-    // List row i is the record reached by MoveFirst and then Move(i).
-    m_pRoomSet->MoveFirst();
-    m_pRoomSet->Move(m_nItem);
+    // Each row keeps the bookmark of the room it shows, so finding it costs the same for every
+    // row. A room gone or renumbered since the list was filled (another window changed the
+    // table) is not acted on.
+    if (m_pRoomSet->MoveToBookmark(m_listRooms->rowKey(m_nItem)) &&
+        m_pRoomSet->GetCollect(kColumn[RoomNo]).toDisplayText() == m_listRooms->cellText(m_nItem, 0))
+        return true;
+    fillList();
+    showMessage(this, kListOutOfDate);
+    return false;
 }
 
 void CDialog2::removeItem()
@@ -261,16 +269,11 @@ void CDialog2::OnAddRoom()
     m_rowRoom[WaterBase] = m_dWaterBase;
     m_rowRoom[PowerBase] = m_dPowerBase;
 
-    int stored = 0;
-    m_pRoomSet->rewind();
-    while (!m_pRoomSet->adoEOF()) {
-        if (m_pRoomSet->GetCollect(kColumn[RoomNo]) == m_rowRoom[RoomNo]) {
-            showMessage(this, QStringLiteral("您输入的房间号码已经存在，请不要重复输入"));
-            return;
-        }
-        ++stored;
-        m_pRoomSet->MoveNext();
+    if (m_pRoomSet->Find(kColumn[RoomNo], m_rowRoom[RoomNo])) {
+        showMessage(this, QStringLiteral("您输入的房间号码已经存在，请不要重复输入"));
+        return;
     }
+    const long stored = m_pRoomSet->RecordCount();
 
     m_rowRoom[Residents] = FieldValue::int32(0);
     m_rowRoom[Vacancies] = FieldValue::int32(m_nCapacity);
@@ -280,24 +283,22 @@ void CDialog2::OnAddRoom()
 
     // A room taken out by modify keeps its residents in numinfo; the last matching row counts.
     m_pNumSet->openIfClosed(sql::numAll);
-    m_pNumSet->rewind();
-    while (!m_pNumSet->adoEOF()) {
-        if (m_pNumSet->GetCollect(kColumn[RoomNo]) == m_rowRoom[RoomNo]) {
-            const FieldValue residents = m_pNumSet->GetCollect(kColumn[Residents]);
-            const auto capacity = static_cast<std::int16_t>(m_rowRoom[Capacity].asInt32());
-            m_rowRoom[Vacancies] = FieldValue::int32(capacity - residents.asInt16());
-            m_rowRoom[Residents] = residents;
-            m_pRoomSet->PutCollect(kColumn[Vacancies], m_rowRoom[Vacancies]);
-            m_pRoomSet->PutCollect(kColumn[Residents], m_rowRoom[Residents]);
-        }
-        m_pNumSet->MoveNext();
+    const FieldValue &roomNo = m_rowRoom[RoomNo];
+    for (bool found = m_pNumSet->Find(kColumn[RoomNo], roomNo); found;
+         found = m_pNumSet->FindNext(kColumn[RoomNo], roomNo)) {
+        const FieldValue residents = m_pNumSet->GetCollect(kColumn[Residents]);
+        const auto capacity = static_cast<std::int16_t>(m_rowRoom[Capacity].asInt32());
+        m_rowRoom[Vacancies] = FieldValue::int32(capacity - residents.asInt16());
+        m_rowRoom[Residents] = residents;
+        m_pRoomSet->PutCollect(kColumn[Vacancies], m_rowRoom[Vacancies]);
+        m_pRoomSet->PutCollect(kColumn[Residents], m_rowRoom[Residents]);
     }
     m_pRoomSet->Update();
 
     // Modify and delete find a room by its list row's position in the table, so a list that was
     // never filled (or is out of step) is refilled rather than given a row at the wrong place.
     if (m_listRooms->rowCount() == stored)
-        appendBufferRow();
+        appendBufferRow(m_pRoomSet->Bookmark());
     else
         fillList();
     endOperation();
@@ -306,8 +307,11 @@ void CDialog2::OnAddRoom()
 void CDialog2::OnModifyRoom()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
-    if (m_nItem >= 0 && !m_pRoomSet->adoEOF()) {
-        moveToItem();
+    if (m_nItem >= 0) {
+        if (!moveToItem()) {
+            endOperation();
+            return;
+        }
         for (RoomField slot : {RoomNo, Phone, PhonePort, NetPort, Capacity, WaterBase, PowerBase})
             m_rowRoom[slot] = m_pRoomSet->GetCollect(kColumn[slot]);
         m_strRoomNo = m_rowRoom[RoomNo].toText();
@@ -320,9 +324,8 @@ void CDialog2::OnModifyRoom()
         // The sex is not taken from the room: the field keeps what it shows.
         m_strSex = m_editSex->text();
         writeForm();
-    }
-    if (m_nItem >= 0)
         removeItem();
+    }
     endOperation();
 }
 
@@ -330,7 +333,10 @@ void CDialog2::OnDeleteRoom()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
     if (m_nItem >= 0) {
-        moveToItem();
+        if (!moveToItem()) {
+            endOperation();
+            return;
+        }
         const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
         if (m_pRoomSet->GetCollect(kColumn[Residents]).asInt16() != 0) {
             showMessage(this, lastRow ? kOccupied + QStringLiteral("!!") : kOccupied);

@@ -61,9 +61,10 @@ private:
     void writeForm();
     // Walks floorinfo into the list; returns the number of rooms found.
     int fillList();
-    void appendBufferRow();
-    // From the first row to the row of the list's m_nItem.
-    void moveToItem();
+    void appendBufferRow(std::int64_t bookmark);
+    // To the room of list row m_nItem; when the row no longer shows the room at its place, the
+    // list is filled again, the user told, and false returned.
+    bool moveToItem();
     // Deletes the room of list row m_nItem from the table and the list.
     void removeItem();
     void endOperation();

@@ -103,7 +103,8 @@ void Connection::Open(const QString &connectionString)
 
     sqlite3 *raw = nullptr;
     const QByteArray path = QFile::encodeName(source);
-    int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    // The connection is used from one thread only, so the engine's per-call locking is left out.
+    int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, Closer> owner(raw);
     if (rc != SQLITE_OK) {
         if (!QFileInfo::exists(source))

@@ -205,11 +205,13 @@ struct Recordset::Impl {
     std::vector<Statement> finders; // per column: equal values after a rowid, prepared on first use
     QString filter;                 // " AND (condition)", or empty
 
-    // Read-only sets (joins): rows read whole, again when the database has changed.
+    // Read-only sets (joins): the statement is stepped along as the set moves; a row behind the
+    // current one is reached by stepping again from the start, which no list walk needs.
     QString sql;
-    std::vector<std::vector<FieldValue>> rows;
-    std::uint64_t rowsVersion = 0;
-    long index = -1;
+    Statement cursor;
+    Statement probe;       // whether the statement has rows now
+    long index = -1;       // the row the set stands on
+    bool cursorOn = false; // whether cursor stands on that row
 
     Pos pos = Pos::Nowhere;
     sqlite3_int64 rowid = 0;
@@ -280,13 +282,10 @@ struct Recordset::Impl {
 
     bool setIsEmpty() const
     {
-        if (!updatable) {
-            const_cast<Impl *>(this)->refreshRows(false);
-            return rows.empty();
-        }
-        sqlite3_reset(exists.get());
-        const int rc = sqlite3_step(exists.get());
-        sqlite3_reset(exists.get());
+        sqlite3_stmt *statement = updatable ? exists.get() : probe.get();
+        sqlite3_reset(statement);
+        const int rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
         return rc == SQLITE_DONE;
@@ -325,23 +324,55 @@ struct Recordset::Impl {
         return live && live == statement && liveVersion == conn->version();
     }
 
-    void refreshRows(bool force)
+    // Steps the read-only statement from its start to row n; false when it has fewer rows.
+    bool seekRow(long n)
     {
-        if (!force && rowsVersion == conn->version())
-            return;
-        Statement statement = prepare(sql);
-        rows.clear();
-        int rc = SQLITE_OK;
-        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-            std::vector<FieldValue> row;
-            row.reserve(columns.size());
-            for (size_t i = 0; i < columns.size(); ++i)
-                row.push_back(readColumn(statement.get(), static_cast<int>(i), columns[i].kind));
-            rows.push_back(std::move(row));
+        sqlite3_stmt *statement = cursor.get();
+        sqlite3_reset(statement);
+        cursorOn = false;
+        for (long i = 0; i <= n; ++i) {
+            const int rc = sqlite3_step(statement);
+            if (rc != SQLITE_ROW) {
+                sqlite3_reset(statement);
+                if (rc != SQLITE_DONE)
+                    raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+                return false;
+            }
         }
+        index = n;
+        cursorOn = true;
+        return true;
+    }
+
+    // From the current row of a read-only set to the next.
+    bool nextRow()
+    {
+        if (!cursorOn && !seekRow(index))
+            return false;
+        const int rc = sqlite3_step(cursor.get());
+        if (rc == SQLITE_ROW) {
+            ++index;
+            return true;
+        }
+        sqlite3_reset(cursor.get());
+        cursorOn = false;
         if (rc != SQLITE_DONE)
             raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
-        rowsVersion = conn->version();
+        return false;
+    }
+
+    long countRows()
+    {
+        sqlite3_stmt *statement = probe.get();
+        sqlite3_reset(statement);
+        long count = 0;
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            ++count;
+        sqlite3_reset(statement);
+        if (rc != SQLITE_DONE)
+            raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+        return count;
     }
 
     const std::vector<FieldValue> &freshRow()
@@ -398,12 +429,14 @@ struct Recordset::Impl {
                                   : QStringLiteral("已经在第一条记录之前，不能再向前移动。"));
         flushPending();
         if (!updatable) {
-            const auto count = static_cast<long>(rows.size());
-            if (pos == Pos::OnRow)
-                index += ahead ? 1 : -1;
+            bool found = false;
+            if (ahead)
+                found = pos == Pos::OnRow ? nextRow() : seekRow(0);
+            else if (pos == Pos::OnRow)
+                found = index > 0 && seekRow(index - 1);
             else
-                index = ahead ? 0 : count - 1;
-            pos = (index >= 0 && index < count) ? Pos::OnRow : edge;
+                found = seekRow(countRows() - 1);
+            pos = found ? Pos::OnRow : edge;
             return;
         }
         sqlite3_stmt *statement = ahead ? forward.get() : backward.get();
@@ -557,10 +590,10 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
         s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
     } else {
         s.table.clear();
-        s.refreshRows(true);
+        s.cursor = s.prepare(sql);
+        s.probe = s.prepare(sql);
         s.open = true;
-        s.index = 0;
-        s.pos = s.rows.empty() ? Impl::Pos::Nowhere : Impl::Pos::OnRow;
+        s.pos = s.seekRow(0) ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
     }
 }
 
@@ -603,9 +636,7 @@ void Recordset::MoveFirst()
     d->flushPending();
     Impl &s = *d;
     if (!s.updatable) {
-        s.refreshRows(false);
-        s.index = 0;
-        s.pos = s.rows.empty() ? Impl::Pos::Nowhere : Impl::Pos::OnRow;
+        s.pos = s.seekRow(0) ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
         return;
     }
     if (!s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min()))
@@ -660,8 +691,11 @@ FieldValue Recordset::GetCollect(const QString &column) const
     case Impl::Pos::NewRow:
         return FieldValue::null();
     case Impl::Pos::OnRow:
-        if (!s.updatable)
-            return s.rows[static_cast<size_t>(s.index)][at];
+        if (!s.updatable) {
+            if (!s.cursorOn && !s.seekRow(s.index))
+                noCurrentRecord(QStringLiteral("当前记录已经不在查询结果中，不能读取。"));
+            return readColumn(s.cursor.get(), index, s.columns[at].kind);
+        }
         if (s.deleted)
             noCurrentRecord(QStringLiteral("当前记录已经被删除，不能读取。"));
         if (s.liveUsable(s.live))
@@ -669,6 +703,36 @@ FieldValue Recordset::GetCollect(const QString &column) const
         return s.freshRow()[at];
     default:
         noCurrentRecord(kAtEdge);
+    }
+}
+
+std::optional<QByteArrayView> Recordset::storedText(const QString &column) const
+{
+    d->ensureOpen();
+    const Impl &s = *d;
+    const int index = s.columnIndex(column);
+    const auto at = static_cast<size_t>(index);
+    if (s.pos != Impl::Pos::OnRow || s.deleted || s.columns[at].kind != Kind::Text)
+        return std::nullopt;
+    sqlite3_stmt *statement = nullptr;
+    int slot = index;
+    if (!s.updatable && s.cursorOn) {
+        statement = s.cursor.get();
+    } else if (s.updatable && !s.pending[at] && s.liveUsable(s.live)) {
+        statement = s.live;
+        slot = index + 1; // column 0 is the rowid
+    }
+    if (!statement)
+        return std::nullopt;
+    switch (sqlite3_column_type(statement, slot)) {
+    case SQLITE_NULL:
+        return QByteArrayView();
+    case SQLITE_TEXT: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, slot));
+        return QByteArrayView(text, sqlite3_column_bytes(statement, slot));
+    }
+    default:
+        return std::nullopt;
     }
 }
 
@@ -815,10 +879,8 @@ long Recordset::RecordCount() const
 {
     d->ensureOpen();
     Impl &s = *d;
-    if (!s.updatable) {
-        s.refreshRows(false);
-        return static_cast<long>(s.rows.size());
-    }
+    if (!s.updatable)
+        return s.countRows();
     sqlite3_stmt *statement = s.counter.get();
     sqlite3_reset(statement);
     const int rc = sqlite3_step(statement);
@@ -844,8 +906,7 @@ bool Recordset::MoveToBookmark(std::int64_t bookmark)
     Impl &s = *d;
     s.flushPending();
     if (!s.updatable) {
-        s.index = static_cast<long>(bookmark);
-        const bool found = s.index >= 0 && s.index < static_cast<long>(s.rows.size());
+        const bool found = bookmark >= 0 && s.seekRow(static_cast<long>(bookmark));
         s.pos = found ? Impl::Pos::OnRow : Impl::Pos::AfterLast;
         return found;
     }
@@ -876,7 +937,9 @@ void Recordset::Close()
     s.atRowid.reset();
     s.counter.reset();
     s.finders.clear();
-    s.rows.clear();
+    s.cursor.reset();
+    s.probe.reset();
+    s.cursorOn = false;
     s.cache.clear();
     s.cacheValid = false;
     s.open = false;
@@ -892,11 +955,15 @@ void Recordset::settle(bool rolledBack) noexcept
     s.dropLive();
     if (s.exists)
         sqlite3_reset(s.exists.get());
+    if (s.cursor)
+        sqlite3_reset(s.cursor.get());
+    if (s.probe)
+        sqlite3_reset(s.probe.get());
+    s.cursorOn = false;
     if (!rolledBack)
         return;
     s.clearPending();
     s.cacheValid = false;
-    s.rowsVersion = 0;
     if (s.pos == Impl::Pos::NewRow)
         s.pos = Impl::Pos::Nowhere;
     // A set the failed operation opened is closed again, so the next operation opens it on its

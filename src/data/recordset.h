@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -60,6 +61,12 @@ public:
     bool FindNext(const QString &column, const FieldValue &value);
     // The number of rows the set has now.
     long RecordCount() const;
+    // The current row's text in a text column as the engine holds it (UTF-8; a null as no
+    // bytes), without making a value: for lists that copy many cells. Empty when the value must
+    // come through GetCollect (another kind, a value written but not stored, no live row). Valid
+    // until the set moves.
+    std::optional<QByteArrayView> storedText(const QString &column) const;
+
     // The current row's bookmark; moving to a bookmark finds that row again wherever it now
     // stands, or leaves the set at its end and returns false when the row is gone.
     std::int64_t Bookmark() const;

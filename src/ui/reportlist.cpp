@@ -1,10 +1,13 @@
 #include "reportlist.h"
 
 #include "data/fieldvalue.h"
+#include "data/recordset.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QToolTip>
+
+#include <cstdio>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -31,6 +34,9 @@ bool fits(const QWidget *widget, const QString &text, int width)
     return widget->fontMetrics().horizontalAdvance(text) + margins <= width;
 }
 
+constexpr qsizetype kBlockChars = 32 * 1024; // 64 KiB a block, below the allocator's mmap threshold
+constexpr quint16 kLong = 0xFFFF;
+
 // Item views read an alignment as a plain integer.
 QVariant alignmentOf(Qt::Alignment horizontal)
 {
@@ -46,31 +52,109 @@ void ReportModel::setColumns(const QStringList &headers, const QList<Qt::Alignme
     beginResetModel();
     m_headers = headers;
     m_alignments = alignments;
-    m_text.clear();
-    m_ends.clear();
+    m_blocks.clear();
+    m_used = 0;
+    m_starts.clear();
+    m_lengths.clear();
+    m_long.clear();
     m_keys.clear();
     m_published = 0;
     endResetModel();
 }
 
+char16_t *ReportModel::reserveCell(qsizetype length)
+{
+    if (m_blocks.empty() || m_used + length > kBlockChars) {
+        m_blocks.emplace_back(new char16_t[static_cast<size_t>(kBlockChars)]); // not zeroed: written before read
+        m_used = 0;
+    }
+    return m_blocks.back().get() + m_used;
+}
+
+void ReportModel::endCell(qsizetype length)
+{
+    m_starts.push_back(static_cast<quint32>((m_blocks.size() - 1) * kBlockChars + m_used));
+    m_lengths.push_back(static_cast<quint16>(length));
+    m_used += length;
+}
+
 void ReportModel::appendCell(const QString &text)
 {
-    m_text.insert(m_text.end(), text.utf16(), text.utf16() + text.size());
-    m_ends.push_back(static_cast<quint32>(m_text.size()));
+    const qsizetype length = text.size();
+    if (length >= kLong) {
+        m_long.emplace(m_lengths.size(), text);
+        m_starts.push_back(0);
+        m_lengths.push_back(kLong);
+        return;
+    }
+    std::copy(text.utf16(), text.utf16() + length, reserveCell(length));
+    endCell(length);
 }
 
 void ReportModel::appendCell(const FieldValue &value)
 {
-    if (value.kind() == FieldValue::Kind::Text)
+    switch (value.kind()) {
+    case FieldValue::Kind::Text:
         appendCell(value.asText());
-    else
+        break;
+    case FieldValue::Kind::Int16:
+    case FieldValue::Kind::Int32: {
+        // Counters and readings fill most number cells; their digits go in without a string.
+        char digits[16];
+        const int length = std::snprintf(digits, sizeof digits, "%d",
+                                         value.kind() == FieldValue::Kind::Int16 ? value.asInt16() : value.asInt32());
+        std::copy(digits, digits + length, reserveCell(length));
+        endCell(length);
+        break;
+    }
+    default:
         appendCell(value.toDisplayText());
+        break;
+    }
+}
+
+void ReportModel::appendUtf8(QByteArrayView text)
+{
+    // A UTF-8 text never has fewer bytes than its UTF-16 form has characters.
+    if (text.size() >= kLong) {
+        appendCell(QString::fromUtf8(text));
+        return;
+    }
+    auto *out = reinterpret_cast<QChar *>(reserveCell(text.size()));
+    const QChar *end = m_utf8.appendToBuffer(out, text);
+    m_utf8.resetState();
+    endCell(end - out);
+}
+
+int ReportModel::appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key)
+{
+    const size_t cells = m_lengths.size();
+    int given = 0;
+    try {
+        for (const QString &column : columns) {
+            if (given == m_headers.size())
+                break;
+            if (const std::optional<QByteArrayView> text = set.storedText(column))
+                appendUtf8(*text);
+            else
+                appendCell(set.GetCollect(column));
+            ++given;
+        }
+    } catch (...) {
+        // A record that cannot be read whole leaves no part of a row behind.
+        m_starts.resize(cells);
+        m_lengths.resize(cells);
+        for (auto it = m_long.begin(); it != m_long.end();)
+            it = it->first >= cells ? m_long.erase(it) : std::next(it);
+        throw;
+    }
+    return finishRow(given, key);
 }
 
 int ReportModel::finishRow(int given, qint64 key)
 {
     for (int column = given; column < m_headers.size(); ++column)
-        m_ends.push_back(static_cast<quint32>(m_text.size()));
+        appendCell(QString());
     m_keys.push_back(key);
     schedulePublish();
     return static_cast<int>(m_keys.size()) - 1;
@@ -120,16 +204,20 @@ void ReportModel::removeRow(int row)
     publish();
     if (row < 0 || row >= rows())
         return;
+    // The row's texts stay in their block until the list is emptied; only its cells go.
     const size_t columns = static_cast<size_t>(m_headers.size());
     const size_t first = static_cast<size_t>(row) * columns;
-    const quint32 from = first == 0 ? 0 : m_ends[first - 1];
-    const quint32 to = columns == 0 ? from : m_ends[first + columns - 1];
     beginRemoveRows(QModelIndex(), row, row);
-    m_text.erase(m_text.begin() + from, m_text.begin() + to);
-    m_ends.erase(m_ends.begin() + static_cast<std::ptrdiff_t>(first),
-                 m_ends.begin() + static_cast<std::ptrdiff_t>(first + columns));
-    for (size_t i = first; i < m_ends.size(); ++i)
-        m_ends[i] -= to - from;
+    std::unordered_map<size_t, QString> moved;
+    for (auto &[cell, text] : m_long) {
+        if (cell < first || cell >= first + columns)
+            moved.emplace(cell < first ? cell : cell - columns, std::move(text));
+    }
+    m_long.swap(moved);
+    const auto from = static_cast<std::ptrdiff_t>(first);
+    const auto to = static_cast<std::ptrdiff_t>(first + columns);
+    m_starts.erase(m_starts.begin() + from, m_starts.begin() + to);
+    m_lengths.erase(m_lengths.begin() + from, m_lengths.begin() + to);
     m_keys.erase(m_keys.begin() + row);
     --m_published;
     endRemoveRows();
@@ -138,8 +226,11 @@ void ReportModel::removeRow(int row)
 void ReportModel::clear()
 {
     beginResetModel();
-    std::vector<char16_t>().swap(m_text);
-    std::vector<quint32>().swap(m_ends);
+    std::vector<std::unique_ptr<char16_t[]>>().swap(m_blocks);
+    m_used = 0;
+    std::vector<quint32>().swap(m_starts);
+    std::vector<quint16>().swap(m_lengths);
+    std::unordered_map<size_t, QString>().swap(m_long);
     std::vector<qint64>().swap(m_keys);
     m_published = 0;
     endResetModel();
@@ -156,8 +247,11 @@ QString ReportModel::cell(int row, int column) const
     if (row < 0 || row >= rows() || column < 0 || column >= m_headers.size())
         return QString();
     const size_t at = static_cast<size_t>(row) * static_cast<size_t>(m_headers.size()) + static_cast<size_t>(column);
-    const quint32 from = at == 0 ? 0 : m_ends[at - 1];
-    return QString(reinterpret_cast<const QChar *>(m_text.data() + from), static_cast<qsizetype>(m_ends[at] - from));
+    if (m_lengths[at] == kLong)
+        return m_long.at(at);
+    const quint32 start = m_starts[at];
+    const char16_t *text = m_blocks[start / kBlockChars].get() + start % kBlockChars;
+    return QString(reinterpret_cast<const QChar *>(text), m_lengths[at]);
 }
 
 qint64 ReportModel::key(int row) const
@@ -259,6 +353,11 @@ int ReportList::appendRow(const QStringList &cells, qint64 key)
 int ReportList::appendValues(std::initializer_list<FieldValue> values, qint64 key)
 {
     return m_model->appendValues(values, key);
+}
+
+int ReportList::appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key)
+{
+    return m_model->appendRecord(set, columns, key);
 }
 
 void ReportList::removeRow(int row)

@@ -2,18 +2,23 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTableView>
 
 #include <initializer_list>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace orv {
 
 class FieldValue;
+class Recordset;
 
-// The rows of a report list, held compactly: every cell's text back to back in one buffer, so a
-// hundred thousand rows cost a few allocations instead of one object per cell. Rows appended in
+// The rows of a report list, held compactly: cells' texts back to back in large blocks, so a
+// hundred thousand rows cost a few hundred allocations instead of one object per cell, and
+// growing never moves what is stored. Rows appended in
 // a burst reach the views in one insert notification, at the next turn of the event loop or as
 // soon as anyone asks for the rows.
 class ReportModel final : public QAbstractTableModel {
@@ -28,6 +33,9 @@ public:
     // row (a record's bookmark, say). Returns the row's index.
     int appendRow(const QStringList &cells, qint64 key = 0);
     int appendValues(std::initializer_list<FieldValue> values, qint64 key = 0);
+    // Appends the current record's columns, each shown as GetCollect(column) would show it,
+    // copied straight from the engine where it can be.
+    int appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key = 0);
     void removeRow(int row);
     // Empties the model and gives its memory back.
     void clear();
@@ -48,15 +56,23 @@ public:
 private:
     void appendCell(const QString &text);
     void appendCell(const FieldValue &value);
+    void appendUtf8(QByteArrayView text);
+    // Room in the last block for a cell of up to this many characters.
+    char16_t *reserveCell(qsizetype length);
+    void endCell(qsizetype length);
     int finishRow(int given, qint64 key);
     void schedulePublish();
 
     QStringList m_headers;
     QList<Qt::Alignment> m_alignments;
-    std::vector<char16_t> m_text; // all cells, row by row
-    std::vector<quint32> m_ends;  // end of each cell in m_text
-    std::vector<qint64> m_keys;   // one per row
-    int m_published = 0;          // rows the views know of
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks; // cells' texts, row by row
+    qsizetype m_used = 0;                              // characters used in the last block
+    std::vector<quint32> m_starts;                     // per cell: block and offset of its text
+    std::vector<quint16> m_lengths;                    // per cell: its length, or kLong
+    std::unordered_map<size_t, QString> m_long;        // cells too long for a length above
+    std::vector<qint64> m_keys;                        // one per row
+    QStringDecoder m_utf8{QStringDecoder::Utf8};
+    int m_published = 0; // rows the views know of
     bool m_publishQueued = false;
 };
 
@@ -84,6 +100,7 @@ public:
     int appendRow(const QStringList &cells, qint64 key = 0);
     // Appends a row from field values (null shows as an empty cell); returns its index.
     int appendValues(std::initializer_list<FieldValue> values, qint64 key = 0);
+    int appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key = 0);
     void removeRow(int row);
 
     int rowCount() const;

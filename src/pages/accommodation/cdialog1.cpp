@@ -189,12 +189,8 @@ void CDialog1::listRooms(bool freeRooms)
         m_nCapacity = m_varCapacity.asInt16();
         // Only the free-bed counter decides; a negative one still counts as free.
         if ((m_nVacant != 0) == freeRooms) {
-            m_varRoomNo = m_pRoomSet->GetCollect(col::roomNo);
-            m_varRoomSex = m_pRoomSet->GetCollect(col::roomSex);
-            m_varPhone = m_pRoomSet->GetCollect(col::phone);
-            m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
-            m_nItem = m_listRooms->appendValues(
-                {m_varRoomNo, m_varRoomSex, m_varPhone, m_varCapacity, m_varOccupants, m_varVacant});
+            m_nItem = m_listRooms->appendRecord(
+                *m_pRoomSet, {col::roomNo, col::roomSex, col::phone, col::capacity, col::occupants, col::vacant});
         }
         m_pRoomSet->MoveNext();
     }

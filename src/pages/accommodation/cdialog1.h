@@ -43,9 +43,6 @@ private:
 
     FieldValue m_varVacant;
     FieldValue m_varCapacity;
-    FieldValue m_varRoomNo;
-    FieldValue m_varPhone;
-    FieldValue m_varRoomSex;
     FieldValue m_varOccupants;
 
     int m_nVacant = 0;

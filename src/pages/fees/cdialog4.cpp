@@ -334,12 +334,9 @@ void CDialog4::OnListFees()
     m_pFeeListSet->openIfClosed(sql::feeListAll);
     m_pFeeListSet->rewind();
     while (!m_pFeeListSet->adoEOF()) {
-        m_varRoom = m_pFeeListSet->GetCollect(QStringLiteral("房间号码"));
-        m_varDate = m_pFeeListSet->GetCollect(QStringLiteral("日期"));
-        m_varWater = m_pFeeListSet->GetCollect(QStringLiteral("水费"));
-        m_varPower = m_pFeeListSet->GetCollect(QStringLiteral("电费"));
-        m_varTotal = m_pFeeListSet->GetCollect(QStringLiteral("总费用"));
-        m_listFee->appendValues({m_varRoom, m_varDate, m_varWater, m_varPower, m_varTotal});
+        m_listFee->appendRecord(*m_pFeeListSet,
+                                {QStringLiteral("房间号码"), QStringLiteral("日期"), QStringLiteral("水费"),
+                                 QStringLiteral("电费"), QStringLiteral("总费用")});
         m_pFeeListSet->MoveNext();
     }
     m_pFeeListSet->closeIfOpen();
@@ -351,13 +348,9 @@ void CDialog4::OnListRent()
     m_pRentListSet->rewind();
     m_listRent->clearRows();
     while (!m_pRentListSet->adoEOF()) {
-        const FieldValue name = m_pRentListSet->GetCollect(QStringLiteral("姓名"));
-        const FieldValue staffNo = m_pRentListSet->GetCollect(QStringLiteral("工号"));
-        const FieldValue room = m_pRentListSet->GetCollect(QStringLiteral("房间"));
-        const FieldValue date = m_pRentListSet->GetCollect(QStringLiteral("日期"));
-        const FieldValue rent = m_pRentListSet->GetCollect(QStringLiteral("房租"));
-        const FieldValue paidUpTo = m_pRentListSet->GetCollect(QStringLiteral("房租到期"));
-        m_listRent->appendValues({name, staffNo, room, rent, date, paidUpTo});
+        m_listRent->appendRecord(*m_pRentListSet,
+                                 {QStringLiteral("姓名"), QStringLiteral("工号"), QStringLiteral("房间"),
+                                  QStringLiteral("房租"), QStringLiteral("日期"), QStringLiteral("房租到期")});
         m_pRentListSet->MoveNext();
     }
     m_pRentListSet->closeIfOpen();

@@ -49,8 +49,6 @@ private:
     FieldValue m_varPower;
     FieldValue m_varRent;
     FieldValue m_varTotal;
-    FieldValue m_varRoom;
-    FieldValue m_varDate;
 
     std::unique_ptr<Recordset> m_pFeeStdSet;
     std::unique_ptr<Recordset> m_pFeeInfoSet;

@@ -158,13 +158,10 @@ bool CDialog3::fillPersonList()
     m_pPersonSet->rewind();
     const bool empty = m_pPersonSet->adoEOF();
     while (!m_pPersonSet->adoEOF()) {
-        m_rowPerson = {
-            m_pPersonSet->GetCollect(QStringLiteral("姓名")), m_pPersonSet->GetCollect(QStringLiteral("性别")),
-            m_pPersonSet->GetCollect(QStringLiteral("房间")), m_pPersonSet->GetCollect(QStringLiteral("工号")),
-            m_pPersonSet->GetCollect(QStringLiteral("部门")), m_pPersonSet->GetCollect(QStringLiteral("手机")),
-            m_pPersonSet->GetCollect(QStringLiteral("日期"))};
-        m_nItem = m_listPersons->appendValues({m_rowPerson[0], m_rowPerson[1], m_rowPerson[2], m_rowPerson[3],
-                                               m_rowPerson[4], m_rowPerson[5], m_rowPerson[6]});
+        m_nItem = m_listPersons->appendRecord(*m_pPersonSet,
+                                              {QStringLiteral("姓名"), QStringLiteral("性别"), QStringLiteral("房间"),
+                                               QStringLiteral("工号"), QStringLiteral("部门"), QStringLiteral("手机"),
+                                               QStringLiteral("日期")});
         m_pPersonSet->MoveNext();
     }
     return empty;
@@ -246,11 +243,10 @@ void CDialog3::OnQueryRooms()
     m_pRoomSet->rewind();
     while (!m_pRoomSet->adoEOF()) {
         found = true;
-        m_nItem = m_listRoomResult->appendValues(
-            {m_pRoomSet->GetCollect(QStringLiteral("房间号码")), m_pRoomSet->GetCollect(QStringLiteral("电话号码")),
-             m_pRoomSet->GetCollect(QStringLiteral("电话端口")), m_pRoomSet->GetCollect(QStringLiteral("网线端口")),
-             m_pRoomSet->GetCollect(QStringLiteral("可住人数")), m_pRoomSet->GetCollect(QStringLiteral("水表底数")),
-             m_pRoomSet->GetCollect(QStringLiteral("电表底数"))});
+        m_nItem = m_listRoomResult->appendRecord(*m_pRoomSet, {QStringLiteral("房间号码"), QStringLiteral("电话号码"),
+                                                               QStringLiteral("电话端口"), QStringLiteral("网线端口"),
+                                                               QStringLiteral("可住人数"), QStringLiteral("水表底数"),
+                                                               QStringLiteral("电表底数")});
         m_pRoomSet->MoveNext();
     }
     if (found)

@@ -67,7 +67,6 @@ private:
     std::unique_ptr<Recordset> m_pPersonSet;
     std::unique_ptr<Recordset> m_pRoomSet;
     // One personinfo row: 姓名, 性别, 房间, 工号, 部门, 手机, 日期.
-    std::array<FieldValue, 7> m_rowPerson;
     int m_nItem = -1;
 };
 

@@ -178,9 +178,10 @@ int CDialog2::fillList()
     m_pRoomSet->rewind();
     while (!m_pRoomSet->adoEOF()) {
         ++found;
-        for (int i = 0; i < kListedColumns; ++i)
-            m_rowRoom[kRowOrder[i]] = m_pRoomSet->GetCollect(kColumn[kRowOrder[i]]);
-        appendBufferRow(m_pRoomSet->Bookmark());
+        m_listRooms->appendRecord(*m_pRoomSet,
+                                  {kColumn[RoomNo], kColumn[Sex], kColumn[Phone], kColumn[PhonePort], kColumn[NetPort],
+                                   kColumn[Capacity], kColumn[WaterBase], kColumn[PowerBase]},
+                                  m_pRoomSet->Bookmark());
         m_pRoomSet->MoveNext();
     }
     return found;

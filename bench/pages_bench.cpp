@@ -89,10 +89,12 @@ void build(const QString &file)
                     {u"入住人数", FieldValue::int16(kPerRoom)},
                     {u"空缺人数", FieldValue::int16(kBeds - kPerRoom)}});
         put(nums, {{u"房间号码", room}, {u"入住人数", FieldValue::int16(kPerRoom)}});
-        put(meters, {{u"房间号", room}, {u"日期", u"2026-01-05"}, {u"水表", FieldValue::int32(100)},
+        put(meters, {{u"房间号", room},
+                     {u"日期", u"2026-01-05"},
+                     {u"水表", FieldValue::int32(100)},
                      {u"电表", FieldValue::int32(200)}});
-        put(bills, {{u"房间号码", room}, {u"日期", u"2026-01-05"}, {u"水费", 25.0F}, {u"电费", 60.0F},
-                    {u"总费用", 85.0F}});
+        put(bills,
+            {{u"房间号码", room}, {u"日期", u"2026-01-05"}, {u"水费", 25.0F}, {u"电费", 60.0F}, {u"总费用", 85.0F}});
     }
     people.Open(sql::personAll);
     due.Open(QStringLiteral("select * from fangset"));
@@ -279,11 +281,14 @@ int main(int argc, char **argv)
 
     for (int k = 0; k < rounds; ++k) {
         // Accommodation page.
-        measure(QStringLiteral("查询空房间 (%1 rooms)").arg(kRooms), [&] { click(&page1, "freeRoomsButton"); },
-                [&] { raw.select("select * from floorinfo"); });
-        measure(QStringLiteral("查询满房间"), [&] { click(&page1, "fullRoomsButton"); },
-                [&] { raw.select("select * from floorinfo"); });
-        measure(QStringLiteral("清除信息"), [&] { click(&page1, "clearListButton"); }, [] {});
+        measure(
+            QStringLiteral("查询空房间 (%1 rooms)").arg(kRooms), [&] { click(&page1, "freeRoomsButton"); },
+            [&] { raw.select("select * from floorinfo"); });
+        measure(
+            QStringLiteral("查询满房间"), [&] { click(&page1, "fullRoomsButton"); },
+            [&] { raw.select("select * from floorinfo"); });
+        measure(
+            QStringLiteral("清除信息"), [&] { click(&page1, "clearListButton"); }, [] {});
         const QString inRoom = roomName(k * 7);
         type(&page1, "nameEdit", QStringLiteral("新人"));
         widget<QComboBox>(&page1, "sexCombo")->setEditText(QStringLiteral("男"));
@@ -321,8 +326,9 @@ int main(int argc, char **argv)
             true);
 
         // Room page: the list, then a room added, taken out by modify, added back and deleted.
-        measure(QStringLiteral("房间信息列表 (%1 rooms)").arg(kRooms), [&] { click(&page2, "listRoomsButton"); },
-                [&] { raw.select("select * from floorinfo"); });
+        measure(
+            QStringLiteral("房间信息列表 (%1 rooms)").arg(kRooms), [&] { click(&page2, "listRoomsButton"); },
+            [&] { raw.select("select * from floorinfo"); });
         const QString newRoom = QStringLiteral("9-9-%1").arg(k);
         auto addRoom = [&] {
             measure(
@@ -362,24 +368,28 @@ int main(int argc, char **argv)
         removeLast(QStringLiteral("房间信息删除"), "deleteRoomButton");
 
         // Query page.
-        measure(QStringLiteral("整体查询 (%1 residents)").arg(kResidents), [&] { click(&page3, "listAllButton"); },
-                [&] { raw.select("select * from personinfo"); });
+        measure(
+            QStringLiteral("整体查询 (%1 residents)").arg(kResidents), [&] { click(&page3, "listAllButton"); },
+            [&] { raw.select("select * from personinfo"); });
         type(&page3, "nameEdit", QStringLiteral("住户%1").arg(k * 13));
-        measure(QStringLiteral("one-row 姓名 query right after 整体查询"), [&] { click(&page3, "queryPersonsButton"); },
-                [&] { raw.select("select * from personinfo where 姓名=?", {QStringLiteral("住户%1").arg(k * 13)}); });
+        measure(
+            QStringLiteral("one-row 姓名 query right after 整体查询"), [&] { click(&page3, "queryPersonsButton"); },
+            [&] { raw.select("select * from personinfo where 姓名=?", {QStringLiteral("住户%1").arg(k * 13)}); });
         type(&page3, "sexEdit", QStringLiteral("男"));
-        measure(QStringLiteral("查询 by 性别 (%1 rows)").arg(kResidents / 2),
-                [&] { click(&page3, "queryPersonsButton"); },
-                [&] { raw.select("select * from personinfo where 性别=?", {QStringLiteral("男")}); });
+        measure(
+            QStringLiteral("查询 by 性别 (%1 rows)").arg(kResidents / 2), [&] { click(&page3, "queryPersonsButton"); },
+            [&] { raw.select("select * from personinfo where 性别=?", {QStringLiteral("男")}); });
         type(&page3, "roomEdit", roomName(k));
-        measure(QStringLiteral("查询 by 房间"), [&] { click(&page3, "queryPersonsButton"); },
-                [&] { raw.select("select * from personinfo where 房间=?", {roomName(k)}); });
+        measure(
+            QStringLiteral("查询 by 房间"), [&] { click(&page3, "queryPersonsButton"); },
+            [&] { raw.select("select * from personinfo where 房间=?", {roomName(k)}); });
         auto *fields = widget<QListWidget>(&page3, "queryFieldList");
         fields->setCurrentItem(fields->findItems(QStringLiteral("可住人数"), Qt::MatchContains).value(0));
         click(&page3, "chooseFieldButton");
         type(&page3, "queryValueEdit", QString::number(kBeds));
-        measure(QStringLiteral("房间查询 by 可住人数 (%1 rooms)").arg(kRooms), [&] { click(&page3, "queryRoomsButton"); },
-                [&] { raw.select("select * from floorinfo where 可住人数='6'"); });
+        measure(
+            QStringLiteral("房间查询 by 可住人数 (%1 rooms)").arg(kRooms), [&] { click(&page3, "queryRoomsButton"); },
+            [&] { raw.select("select * from floorinfo where 可住人数='6'"); });
 
         // Fee page.
         type(&page4, "waterPriceEdit", QStringLiteral("2.5"));
@@ -411,9 +421,11 @@ int main(int argc, char **argv)
                 raw.exec(QStringLiteral("COMMIT"));
             },
             true);
-        measure(QStringLiteral("费用列表 (%1 bills)").arg(kRooms), [&] { click(&page4, "listFeesButton"); },
-                [&] { raw.select("select * from listfei"); });
-        measure(QStringLiteral("信息清除 (fees)"), [&] { click(&page4, "clearFeeListButton"); }, [] {});
+        measure(
+            QStringLiteral("费用列表 (%1 bills)").arg(kRooms), [&] { click(&page4, "listFeesButton"); },
+            [&] { raw.select("select * from listfei"); });
+        measure(
+            QStringLiteral("信息清除 (fees)"), [&] { click(&page4, "clearFeeListButton"); }, [] {});
         type(&page4, "staffNoEdit", staffName(k * 11));
         measure(
             QStringLiteral("房租结算 (rent)"), [&] { click(&page4, "settleRentButton"); },
@@ -427,9 +439,11 @@ int main(int argc, char **argv)
                 raw.exec(QStringLiteral("COMMIT"));
             },
             true);
-        measure(QStringLiteral("房租列表 (%1 settlements)").arg(kResidents), [&] { click(&page4, "listRentButton"); },
-                [&] { raw.select(sql::rentListJoin.toUtf8().constData()); });
-        measure(QStringLiteral("信息清除 (rent)"), [&] { click(&page4, "clearRentListButton"); }, [] {});
+        measure(
+            QStringLiteral("房租列表 (%1 settlements)").arg(kResidents), [&] { click(&page4, "listRentButton"); },
+            [&] { raw.select(sql::rentListJoin.toUtf8().constData()); });
+        measure(
+            QStringLiteral("信息清除 (rent)"), [&] { click(&page4, "clearRentListButton"); }, [] {});
         raw.exec(QStringLiteral("DELETE FROM feiinfo WHERE 房间号='R'; DELETE FROM listfei WHERE 房间号码='R'; "
                                 "DELETE FROM fanglist WHERE 工号='R'"));
     }

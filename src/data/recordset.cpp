@@ -196,12 +196,17 @@ struct Recordset::Impl {
     bool updatable = false;
     QString table;
     std::vector<Column> columns;
+    // Statements other than the forward walk are prepared on first use: most sets need few.
+    struct Lazy {
+        QString text;
+        Statement statement;
+    };
     Statement forward;              // rows after a rowid, in insertion order
-    Statement backward;             // rows before a rowid, in reverse order
-    Statement exists;               // whether the set has any row now
-    Statement byRowid;              // one row, for a fresh read
-    Statement atRowid;              // one row if the set holds it, for a bookmark
-    Statement counter;              // how many rows the set has
+    mutable Lazy backward;          // rows before a rowid, in reverse order
+    mutable Lazy exists;            // whether the set has any row now
+    mutable Lazy byRowid;           // one row, for a fresh read
+    mutable Lazy atRowid;           // one row if the set holds it, for a bookmark
+    mutable Lazy counter;           // how many rows the set has
     std::vector<Statement> finders; // per column: equal values after a rowid, prepared on first use
     QString filter;                 // " AND (condition)", or empty
 
@@ -259,16 +264,39 @@ struct Recordset::Impl {
         return owner;
     }
 
+    sqlite3_stmt *use(Lazy &lazy) const
+    {
+        if (!lazy.statement)
+            lazy.statement = prepare(lazy.text);
+        return lazy.statement.get();
+    }
+
+    // Walks ask for the same columns in the same order row after row, so the column asked for
+    // after the previous one is tried first.
+    mutable std::vector<int> askedAfter; // per column (and one for the start): the next one asked
+    mutable int lastAsked = -1;
+
     int columnIndex(const QString &name) const
     {
         const int count = static_cast<int>(columns.size());
-        for (int i = 0; i < count; ++i) {
+        const auto slot = static_cast<size_t>(lastAsked + 1);
+        if (askedAfter.size() != columns.size() + 1)
+            askedAfter.assign(columns.size() + 1, -1);
+        const int guess = askedAfter[slot];
+        if (guess >= 0 && guess < count && columns[static_cast<size_t>(guess)].name == name)
+            return lastAsked = guess;
+        int found = -1;
+        for (int i = 0; i < count && found < 0; ++i) {
             if (columns[static_cast<size_t>(i)].name == name)
-                return i;
+                found = i;
         }
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count && found < 0; ++i) {
             if (columns[static_cast<size_t>(i)].name.compare(name, Qt::CaseInsensitive) == 0)
-                return i;
+                found = i;
+        }
+        if (found >= 0) {
+            askedAfter[slot] = found;
+            return lastAsked = found;
         }
         throw StoreError(StoreCode::ItemNotFound, QStringLiteral("记录集中没有名为“%1”的列。").arg(name));
     }
@@ -282,7 +310,7 @@ struct Recordset::Impl {
 
     bool setIsEmpty() const
     {
-        sqlite3_stmt *statement = updatable ? exists.get() : probe.get();
+        sqlite3_stmt *statement = updatable ? use(exists) : probe.get();
         sqlite3_reset(statement);
         const int rc = sqlite3_step(statement);
         sqlite3_reset(statement);
@@ -380,7 +408,7 @@ struct Recordset::Impl {
         if (cacheValid && cacheVersion == conn->version())
             return cache;
         dropLive();
-        sqlite3_stmt *statement = byRowid.get();
+        sqlite3_stmt *statement = use(byRowid);
         sqlite3_reset(statement);
         sqlite3_bind_int64(statement, 1, rowid);
         const int rc = sqlite3_step(statement);
@@ -439,7 +467,7 @@ struct Recordset::Impl {
             pos = found ? Pos::OnRow : edge;
             return;
         }
-        sqlite3_stmt *statement = ahead ? forward.get() : backward.get();
+        sqlite3_stmt *statement = ahead ? forward.get() : use(backward);
         bool found = false;
         if (pos == Pos::OnRow && liveUsable(statement))
             found = stepLive(statement);
@@ -555,6 +583,8 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
     // The statement as written decides the columns and their kinds, and any fault in it.
     Statement probe = s.prepare(sql);
     s.columns.clear();
+    s.askedAfter.clear();
+    s.lastAsked = -1;
     const int count = sqlite3_column_count(probe.get());
     for (int i = 0; i < count; ++i)
         s.columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
@@ -580,12 +610,12 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
         const QString &filter = s.filter;
         s.forward =
             s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(s.table, filter));
-        s.backward = s.prepare(
-            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
-        s.exists = s.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(s.table, filter));
-        s.byRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(s.table));
-        s.atRowid = s.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(s.table, filter));
-        s.counter = s.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(s.table, filter));
+        s.backward.text =
+            (QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(s.table, filter));
+        s.exists.text = QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(s.table, filter);
+        s.byRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(s.table);
+        s.atRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(s.table, filter);
+        s.counter.text = QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(s.table, filter);
         s.open = true;
         s.stepFrom(s.forward.get(), std::numeric_limits<sqlite3_int64>::min());
     } else {
@@ -881,7 +911,7 @@ long Recordset::RecordCount() const
     Impl &s = *d;
     if (!s.updatable)
         return s.countRows();
-    sqlite3_stmt *statement = s.counter.get();
+    sqlite3_stmt *statement = s.use(s.counter);
     sqlite3_reset(statement);
     const int rc = sqlite3_step(statement);
     const long count = rc == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(statement, 0)) : 0;
@@ -911,7 +941,7 @@ bool Recordset::MoveToBookmark(std::int64_t bookmark)
         return found;
     }
     s.dropLive();
-    sqlite3_stmt *statement = s.atRowid.get();
+    sqlite3_stmt *statement = s.use(s.atRowid);
     sqlite3_reset(statement);
     sqlite3_bind_int64(statement, 1, bookmark);
     const int rc = sqlite3_step(statement);
@@ -931,11 +961,8 @@ void Recordset::Close()
         throw StoreError(StoreCode::PendingChanges, QStringLiteral("当前记录有写入但尚未保存的值，不能关闭记录集。"));
     s.dropLive();
     s.forward.reset();
-    s.backward.reset();
-    s.exists.reset();
-    s.byRowid.reset();
-    s.atRowid.reset();
-    s.counter.reset();
+    for (Impl::Lazy *lazy : {&s.backward, &s.exists, &s.byRowid, &s.atRowid, &s.counter})
+        lazy->statement.reset();
     s.finders.clear();
     s.cursor.reset();
     s.probe.reset();
@@ -953,8 +980,8 @@ void Recordset::settle(bool rolledBack) noexcept
 {
     Impl &s = *d;
     s.dropLive();
-    if (s.exists)
-        sqlite3_reset(s.exists.get());
+    if (s.exists.statement)
+        sqlite3_reset(s.exists.statement.get());
     if (s.cursor)
         sqlite3_reset(s.cursor.get());
     if (s.probe)

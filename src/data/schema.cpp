@@ -13,18 +13,20 @@ QStringList creationStatements()
     // Declared types name the Access types the program reads: Integer is 16-bit, Long 32-bit,
     // Single a 32-bit real. Rows keep their insertion order through the implicit rowid.
     return QStringList{
-        QStringLiteral("CREATE TABLE floorinfo (房间号码 Text, 入住性别 Text, 电话号码 Text, 电话端口 Text, "
-                       "网线端口 Text, 可住人数 Integer, 水表底数 Long, 电表底数 Long, 入住人数 Integer, "
-                       "空缺人数 Integer)"),
-        QStringLiteral("CREATE TABLE personinfo (姓名 Text, 性别 Text, 部门 Text, 工号 Text, 手机 Text, "
-                       "日期 Text, 房间 Text)"),
-        QStringLiteral("CREATE TABLE numinfo (房间号码 Text, 入住人数 Integer)"),
-        QStringLiteral("CREATE TABLE feiyong (水费 Single, 电费 Single, 房租 Long)"),
-        QStringLiteral("CREATE TABLE feiinfo (房间号 Text, 日期 Text, 水表 Long, 电表 Long)"),
-        QStringLiteral("CREATE TABLE listfei (房间号码 Text, 日期 Text, 水费 Single, 电费 Single, 总费用 Single)"),
-        QStringLiteral("CREATE TABLE fangset (工号 Text, 日期 Text, 房租合计 Long)"),
-        QStringLiteral("CREATE TABLE fanglist (工号 Text, 日期 Text, 房租 Long)"),
-    } + indexStatements();
+               QStringLiteral("CREATE TABLE floorinfo (房间号码 Text, 入住性别 Text, 电话号码 Text, 电话端口 Text, "
+                              "网线端口 Text, 可住人数 Integer, 水表底数 Long, 电表底数 Long, 入住人数 Integer, "
+                              "空缺人数 Integer)"),
+               QStringLiteral("CREATE TABLE personinfo (姓名 Text, 性别 Text, 部门 Text, 工号 Text, 手机 Text, "
+                              "日期 Text, 房间 Text)"),
+               QStringLiteral("CREATE TABLE numinfo (房间号码 Text, 入住人数 Integer)"),
+               QStringLiteral("CREATE TABLE feiyong (水费 Single, 电费 Single, 房租 Long)"),
+               QStringLiteral("CREATE TABLE feiinfo (房间号 Text, 日期 Text, 水表 Long, 电表 Long)"),
+               QStringLiteral(
+                   "CREATE TABLE listfei (房间号码 Text, 日期 Text, 水费 Single, 电费 Single, 总费用 Single)"),
+               QStringLiteral("CREATE TABLE fangset (工号 Text, 日期 Text, 房租合计 Long)"),
+               QStringLiteral("CREATE TABLE fanglist (工号 Text, 日期 Text, 房租 Long)"),
+           } +
+           indexStatements();
 }
 
 QStringList indexStatements()

@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QTimer>
 #include <QToolTip>
 
 #include <cstdio>
@@ -225,6 +226,10 @@ void ReportModel::removeRow(int row)
 
 void ReportModel::clear()
 {
+    // Trimming the heap takes a few milliseconds after a large list; it is done once the
+    // handler that emptied the list has returned.
+    if (m_blocks.size() > 16)
+        QTimer::singleShot(0, this, &returnFreedMemory);
     beginResetModel();
     std::vector<std::unique_ptr<char16_t[]>>().swap(m_blocks);
     m_used = 0;
@@ -234,7 +239,6 @@ void ReportModel::clear()
     std::vector<qint64>().swap(m_keys);
     m_published = 0;
     endResetModel();
-    returnFreedMemory();
 }
 
 int ReportModel::rows() const

@@ -2,7 +2,10 @@
 #include "data/statements.h"
 #include "support/testsupport.h"
 
+#include <algorithm>
+
 using namespace orv;
+using namespace Qt::StringLiterals;
 using orv::test::TestDatabase;
 
 namespace {
@@ -236,6 +239,99 @@ private Q_SLOTS:
         set.Close();
     }
 
+    void findMovesToTheFirstEqualRowOrToTheEnd_data()
+    {
+        QTest::addColumn<FieldValue>("value");
+        QTest::addColumn<int>("row"); // the first matching row, -1 for none
+        QTest::newRow("first of two") << FieldValue(QStringLiteral("6-101")) << 1;
+        QTest::newRow("case differs") << FieldValue(QStringLiteral("6-a")) << -1;
+        QTest::newRow("trailing blank") << FieldValue(QStringLiteral("6-101 ")) << -1;
+        QTest::newRow("full-width digits") << FieldValue(QStringLiteral("６-101")) << -1;
+        QTest::newRow("apostrophe") << FieldValue(QStringLiteral("O'6")) << 4;
+        QTest::newRow("number for a text") << FieldValue::int32(7) << -1;
+        QTest::newRow("null matches the null row") << FieldValue::null() << 5;
+    }
+    void findMovesToTheFirstEqualRowOrToTheEnd()
+    {
+        QFETCH(FieldValue, value);
+        QFETCH(int, row);
+        TestDatabase db;
+        for (const QString &room : {u"6-A"_s, u"6-101"_s, u"7"_s, u"6-101"_s, u"O''6"_s})
+            addRoom(db, room);
+        db.exec(QStringLiteral("INSERT INTO floorinfo (房间号码, 电话号码) VALUES (NULL, 'null room')"));
+        Recordset set(&db.connection());
+        set.Open(sql::floorAll);
+        set.MoveNext(); // a find starts from the first row wherever the set stands
+        set.MoveNext();
+        set.MoveNext();
+        QCOMPARE(set.Find(QStringLiteral("房间号码"), value), row >= 0);
+        QCOMPARE(set.adoEOF(), row < 0);
+        if (row >= 0) {
+            set.Move(0);
+            QStringList before;
+            while (!set.BOF()) {
+                before.append(set.GetCollect(QStringLiteral("电话号码")).toDisplayText());
+                set.MovePrevious();
+            }
+            QCOMPARE(before.size(), row + 1); // landed on the row with exactly `row` rows before it
+        }
+    }
+
+    void findNextVisitsEveryMatchAndSeesOtherSetsChanges()
+    {
+        TestDatabase db;
+        for (const QString &room : {u"a"_s, u"b"_s, u"a"_s, u"c"_s, u"a"_s})
+            addRoom(db, room);
+        Recordset set(&db.connection());
+        Recordset other(&db.connection());
+        set.Open(sql::floorAll);
+        other.Open(sql::floorAll);
+        QVERIFY(other.Find(QStringLiteral("房间号码"), FieldValue(QStringLiteral("b"))));
+        other.PutCollect(QStringLiteral("房间号码"), FieldValue(QStringLiteral("a")));
+        other.Update();
+        other.AddNew();
+        other.PutCollect(QStringLiteral("房间号码"), FieldValue(QStringLiteral("a")));
+        other.PutCollect(QStringLiteral("入住人数"), FieldValue::int16(9));
+        other.Update();
+        QVERIFY(other.Find(QStringLiteral("房间号码"), FieldValue(QStringLiteral("c"))));
+        other.Delete();
+
+        QList<std::int64_t> bookmarks;
+        const FieldValue a(QStringLiteral("a"));
+        for (bool found = set.Find(QStringLiteral("房间号码"), a); found;
+             found = set.FindNext(QStringLiteral("房间号码"), a))
+            bookmarks.append(set.Bookmark());
+        QCOMPARE(bookmarks.size(), 5);
+        QVERIFY(std::is_sorted(bookmarks.begin(), bookmarks.end()));
+        QVERIFY(set.adoEOF());
+        QCOMPARE(set.RecordCount(), 5L);
+
+        // A bookmark finds its row again; one whose row was deleted leaves the set at its end.
+        QVERIFY(set.MoveToBookmark(bookmarks.last()));
+        QCOMPARE(set.GetCollect(QStringLiteral("入住人数")), FieldValue::int16(9));
+        other.MoveToBookmark(bookmarks.first());
+        other.Delete();
+        QVERIFY(!set.MoveToBookmark(bookmarks.first()));
+        QVERIFY(set.adoEOF());
+    }
+
+    void findInAFilteredSetStaysInsideItsCondition()
+    {
+        TestDatabase db;
+        addRoom(db, QStringLiteral("1"), 4, 4);
+        addRoom(db, QStringLiteral("1"), 4, 0);
+        Recordset set(&db.connection());
+        set.Open(QStringLiteral("select * from floorinfo where 入住人数=0"));
+        QVERIFY(set.Find(QStringLiteral("房间号码"), FieldValue(QStringLiteral("1"))));
+        QCOMPARE(set.GetCollect(QStringLiteral("空缺人数")), FieldValue::int16(4));
+        QVERIFY(!set.FindNext(QStringLiteral("房间号码"), FieldValue(QStringLiteral("1"))));
+        QCOMPARE(set.RecordCount(), 1L);
+        // Number columns are compared by the store's own rule, row by row.
+        QVERIFY(set.Find(QStringLiteral("可住人数"), FieldValue::int16(4)));
+        QVERIFY(!set.Find(QStringLiteral("可住人数"), FieldValue::int32(4)));
+        QCOMPARE(errorCode([&] { set.Find(QStringLiteral("没有"), FieldValue()); }), StoreCode::ItemNotFound);
+    }
+
     void joinListsRowsReadOnly()
     {
         TestDatabase db;
@@ -250,6 +346,36 @@ private Q_SLOTS:
         QCOMPARE(errorCode([&] { set.PutCollect(QStringLiteral("房租"), FieldValue::int32(1)); }), StoreCode::ReadOnly);
         set.MoveNext();
         QVERIFY(set.adoEOF());
+    }
+
+    void joinWalksBackAndSeesChangesWhenStartedAgain()
+    {
+        TestDatabase db;
+        for (int i = 1; i <= 3; ++i) {
+            db.exec(QStringLiteral("INSERT INTO personinfo (姓名, 工号) VALUES ('p%1', '%1')").arg(i));
+            db.exec(QStringLiteral("INSERT INTO fangset VALUES ('%1', '2004- 6-15', 1)").arg(i));
+            db.exec(QStringLiteral("INSERT INTO fanglist VALUES ('%1', '2004-06-20', %1)").arg(i));
+        }
+        Recordset set(&db.connection());
+        set.Open(sql::rentListJoin);
+        QCOMPARE(walkColumn(set, QStringLiteral("姓名")), (QStringList{u"p1"_s, u"p2"_s, u"p3"_s}));
+        set.MovePrevious();
+        QCOMPARE(set.GetCollect(QStringLiteral("姓名")).toText(), u"p3"_s);
+        set.MovePrevious();
+        set.MovePrevious();
+        QCOMPARE(set.GetCollect(QStringLiteral("姓名")).toText(), u"p1"_s);
+        set.MovePrevious();
+        QVERIFY(set.BOF());
+        QVERIFY(set.MoveToBookmark(1));
+        QCOMPARE(set.GetCollect(QStringLiteral("房租")), FieldValue::int32(2));
+        // A commit in between does not lose the place.
+        db.connection().beginUnit();
+        db.connection().commitUnit();
+        set.MoveNext();
+        QCOMPARE(set.GetCollect(QStringLiteral("房租")), FieldValue::int32(3));
+        db.exec(QStringLiteral("DELETE FROM fanglist WHERE 工号='2'"));
+        QCOMPARE(walkColumn(set, QStringLiteral("姓名")), (QStringList{u"p1"_s, u"p3"_s}));
+        QCOMPARE(set.RecordCount(), 2L);
     }
 };
 

@@ -249,6 +249,44 @@ private Q_SLOTS:
         QCOMPARE(f.on(), message.isEmpty() ? 0 : 3);
     }
 
+    void modifyAndDeleteActOnTheRoomTheRowShows()
+    {
+        const QString outOfDate = u"房间列表已经过时（房间已在别处被修改或删除），列表已重新显示，请重新选择房间！"_s;
+        Fixture f;
+        for (int room = 1; room <= 5; ++room)
+            f.insert(QString::number(room));
+        f.press(u"listRoomsButton"_s);
+        f.add(u"6"_s);
+        f.clickRow(1);
+        f.press(u"deleteRoomButton"_s);
+        f.clickRow(4);
+        f.press(u"modifyRoomButton"_s);
+        QCOMPARE(f.edit(u"roomNoEdit"_s)->text(), u"6"_s);
+        QCOMPARE(f.rooms(), u"1|3|4|5"_s);
+
+        // Another window deletes room 4 and renumbers room 1; this list still shows both.
+        Connection other;
+        other.Open(programConnectionString());
+        other.execute(u"DELETE FROM floorinfo WHERE 房间号码='4'"_s);
+        other.execute(u"UPDATE floorinfo SET 房间号码='1b' WHERE 房间号码='1'"_s);
+        f.clickRow(3);
+        f.press(u"deleteRoomButton"_s); // the row shows 5, which is still there
+        QCOMPARE(f.stored(), u"1b|3"_s);
+        QCOMPARE(f.answers->texts(), QStringList());
+        QCOMPARE(f.rooms(), u"1|3|4 listed, stored 1b|3"_s);
+        f.clickRow(2); // shows 4, which is gone
+        f.press(u"deleteRoomButton"_s);
+        QCOMPARE(f.answers->texts(), QStringList{outOfDate});
+        QCOMPARE(f.rooms(), u"1b|3"_s);
+        f.answers->clear();
+        other.execute(u"UPDATE floorinfo SET 房间号码='3c' WHERE 房间号码='3'"_s);
+        f.clickRow(1); // shows 3, renumbered meanwhile
+        f.press(u"modifyRoomButton"_s);
+        QCOMPARE(f.answers->texts(), QStringList{outOfDate});
+        QCOMPARE(f.rooms(), u"1b|3c"_s);
+        QCOMPARE(f.edit(u"roomNoEdit"_s)->text(), u"6"_s); // the form is left as it was
+    }
+
     void storeFailureLeavesTablesAndListAsTheyWere()
     {
         Fixture f;

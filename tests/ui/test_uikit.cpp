@@ -13,8 +13,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace orv;
+using namespace Qt::StringLiterals;
 using orv::test::Answers;
 using orv::test::TestDatabase;
 
@@ -142,6 +144,82 @@ private Q_SLOTS:
         QCOMPARE(price, 2.5F);
         exchange::writeDouble(count, 120.0);
         QCOMPARE(count->text(), QStringLiteral("120"));
+    }
+
+    void listRowsKeepTheirOrderKeysAndSelection()
+    {
+        ReportList list(QStringLiteral("rooms"));
+        list.setColumns({{QStringLiteral("房间号码"), 68}, {QStringLiteral("电话号码"), 68}});
+        for (int i = 0; i < 5; ++i)
+            list.appendRow({QStringLiteral("r%1").arg(i), QStringLiteral("t%1").arg(i)}, 100 + i);
+        list.appendRow({QStringLiteral("only one cell")});
+        QCOMPARE(list.rowCount(), 6);
+        QCOMPARE(list.rowTexts(5), (QStringList{QStringLiteral("only one cell"), QString()}));
+        list.removeRow(1);
+        QCOMPARE(list.rowTexts(1), (QStringList{QStringLiteral("r2"), QStringLiteral("t2")}));
+        QCOMPARE(list.rowKey(1), 102);
+        QCOMPARE(list.model()->rowCount(), 5);
+
+        list.selectRow(3);
+        QCOMPARE(list.selectedRow(), 3);
+        list.clearRows();
+        QCOMPARE(list.selectedRow(), -1);
+        QCOMPARE(list.rowCount(), 0);
+        const QString longText(70000, QLatin1Char('x')); // longer than a cell's length field
+        list.appendRow({longText, QStringLiteral("后")});
+        list.appendRow({QStringLiteral("a"), QStringLiteral("b")});
+        QCOMPARE(list.selectedRow(), -1);
+        list.selectRow(1);
+        QCOMPARE(list.selectedRow(), 1);
+        QCOMPARE(list.cellText(0, 0), longText);
+        QCOMPARE(list.cellText(0, 1), QStringLiteral("后"));
+        list.removeRow(0);
+        QCOMPARE(list.rowTexts(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    }
+
+    void recordsAreListedAsTheirValuesShow()
+    {
+        TestDatabase db;
+        db.exec(QStringLiteral("INSERT INTO listfei VALUES ('O''6 号', '2004-03-05', 37.5, 0.6, 38.1)"));
+        db.exec(QStringLiteral("INSERT INTO listfei VALUES (NULL, '', 1e10, -2, NULL)"));
+        db.exec(QStringLiteral("INSERT INTO listfei VALUES ('%1', 'é😀', 0, 1, 2)").arg(QString(300, QChar(0x623F))));
+        Recordset set(&db.connection());
+        set.Open(sql::feeListAll);
+        ReportList fast(QStringLiteral("fast"));
+        ReportList plain(QStringLiteral("plain"));
+        for (ReportList *list : {&fast, &plain})
+            list->setColumns({{u"a"_s, 9}, {u"b"_s, 9}, {u"c"_s, 9}, {u"d"_s, 9}, {u"e"_s, 9}});
+        const QStringList columns{u"房间号码"_s, u"日期"_s, u"水费"_s, u"电费"_s, u"总费用"_s};
+        while (!set.adoEOF()) {
+            fast.appendRecord(set, {columns[0], columns[1], columns[2], columns[3], columns[4]});
+            plain.appendValues({set.GetCollect(columns[0]), set.GetCollect(columns[1]), set.GetCollect(columns[2]),
+                                set.GetCollect(columns[3]), set.GetCollect(columns[4])});
+            set.MoveNext();
+        }
+        QCOMPARE(fast.rowCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(fast.rowTexts(row), plain.rowTexts(row));
+        QCOMPARE(fast.cellText(0, 0), QStringLiteral("O'6 号"));
+    }
+
+    void aCutCellShowsItsWholeTextAsTooltip()
+    {
+        ReportList list(QStringLiteral("phones"));
+        list.setColumns({{QStringLiteral("电话号码"), 40}, {QStringLiteral("房间"), 200}});
+        list.appendRow({QStringLiteral("0571-86001518"), QStringLiteral("6-8-518")});
+        list.resize(300, 120);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        auto tipAt = [&](int column) {
+            const QRect cell = list.visualRect(list.model()->index(0, column));
+            QHelpEvent help(QEvent::ToolTip, cell.center(), list.viewport()->mapToGlobal(cell.center()));
+            QApplication::sendEvent(list.viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(1), QString());
+        QCOMPARE(tipAt(0), QStringLiteral("0571-86001518"));
+        tipAt(1);
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 
     void listsShowValuesAndExposeCellsToAccessibility()

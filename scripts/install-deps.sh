@@ -7,7 +7,9 @@ packages=(
   build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlcipher-dev
+  libxlsxwriter-dev
   fonts-noto-cjk
+  unzip poppler-utils
 )
 
 missing=()

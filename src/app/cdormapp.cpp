@@ -1,5 +1,6 @@
 #include "cdormapp.h"
 
+#include "backupcommand.h"
 #include "cstartpicturewnd.h"
 #include "ui/cdormdlg.h"
 #include "ui/messagebox.h"
@@ -87,6 +88,7 @@ int CDormApp::InitInstance()
     preparePlatform();
     if (!openConnection())
         return 1;
+    runDailyBackup(*m_pConnection);
     showStartPicture();
     createMainWindow();
     runModal();

@@ -71,6 +71,10 @@ QString databaseFileName()
 {
     return dataSourceOf(kConnectionString);
 }
+QStringList programTableNames()
+{
+    return kTables;
+}
 
 void raiseEngineError(sqlite3 *db, int rc, const QString &what)
 {
@@ -138,6 +142,35 @@ void Connection::Open(const QString &connectionString)
     applyEngineSettings(raw);
     m_owner = std::move(owner);
     m_db = raw;
+    m_connectionString = connectionString;
+}
+
+void Connection::Close() noexcept
+{
+    if (!m_db)
+        return;
+    rollbackUnit();
+    // A set left open would go on reading through statements of the closed file.
+    const std::vector<Recordset *> sets = m_sets;
+    for (Recordset *set : sets) {
+        set->settle(true);
+        if (set->State() != adStateClosed) {
+            try {
+                set->Close();
+            } catch (const StoreError &) {
+                // settle(true) dropped every unstored value, so Close has nothing left to refuse.
+            }
+        }
+    }
+    m_db = nullptr;
+    m_owner.reset(); // the last close folds the log back into the file and removes it
+    ++m_epoch;
+}
+
+QString Connection::filePath() const
+{
+    const char *name = m_db ? sqlite3_db_filename(m_db, "main") : nullptr;
+    return name ? QFile::decodeName(name) : QString();
 }
 
 void Connection::Create(const QString &path, const QString &password)

@@ -3,6 +3,7 @@
 #include "storeerror.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -27,6 +28,12 @@ public:
     // missing file, a wrong password or a file that is not one of ours raise StoreError.
     void Open(const QString &connectionString);
     bool isOpen() const noexcept { return m_db != nullptr; }
+    // Closes every recordset still open on the connection (unstored values are dropped), rolls back
+    // an open unit and closes the file, so that the file can be replaced; Open may follow again.
+    void Close() noexcept;
+    // The string the connection was last opened with, and the full path of its open file.
+    QString connectionString() const { return m_connectionString; }
+    QString filePath() const;
 
     // Creates a new database file with the eight tables, keyed with the given password. Refuses
     // (StoreError) when the file exists already.
@@ -65,6 +72,7 @@ private:
     std::uint64_t m_epoch = 0;
     std::uint64_t m_unit = 0; // serial of the unit now open, or of the last one
     std::vector<Recordset *> m_sets;
+    QString m_connectionString;
 
     void settleCursors(bool rolledBack) noexcept;
 };
@@ -75,6 +83,8 @@ QString programConnectionString();
 QString programPassword();
 // The database file name, looked for in the current directory.
 QString databaseFileName();
+// The eight tables every database of the program holds.
+QStringList programTableNames();
 
 // Raises StoreError for a failed SQLite call, with the engine's own words.
 [[noreturn]] void raiseEngineError(sqlite3 *db, int rc, const QString &what);

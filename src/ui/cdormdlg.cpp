@@ -3,15 +3,18 @@
 #include "caboutdlg.h"
 #include "colours.h"
 #include "ctabsheet.h"
+#include "databackupdialogs.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
 #include "pages/rooms/cdialog2.h"
+#include "reportlist.h"
 
 #include <QCloseEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabBar>
@@ -23,6 +26,33 @@ namespace {
 QRect units(int x, int y, int w, int h)
 {
     return QRect(x * 7 / 4, y * 2, w * 7 / 4, h * 2);
+}
+
+// "数据(&D)" left of the about button: copies of the database and putting one back.
+void addDataButton(QWidget *window, Connection &connection, const QRect &aboutPlace)
+{
+    auto *button = new QPushButton(QStringLiteral("数据(&D)"), window);
+    button->setObjectName(QStringLiteral("dataButton"));
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::TabFocus);
+    auto *menu = new QMenu(button);
+    menu->setObjectName(QStringLiteral("dataMenu"));
+    QAction *backupAction = menu->addAction(QStringLiteral("备份数据库…"));
+    backupAction->setObjectName(QStringLiteral("backupAction"));
+    QObject::connect(backupAction, &QAction::triggered, window,
+                     [window, &connection] { backupDatabaseInteractively(window, connection); });
+    QAction *restoreAction = menu->addAction(QStringLiteral("恢复数据库…"));
+    restoreAction->setObjectName(QStringLiteral("restoreAction"));
+    QObject::connect(restoreAction, &QAction::triggered, window, [window, &connection] {
+        // Every list showed rows of the replaced data.
+        if (restoreDatabaseInteractively(window, connection)) {
+            for (ReportList *list : window->findChildren<ReportList *>())
+                list->clearRows();
+        }
+    });
+    button->setMenu(menu);
+    const int width = button->sizeHint().width();
+    button->setGeometry(aboutPlace.left() - 8 - width, aboutPlace.top(), width, aboutPlace.height());
 }
 } // namespace
 
@@ -66,6 +96,7 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     const int aboutWidth = about->sizeHint().width();
     about->setGeometry(m_tabSheet->geometry().right() - aboutWidth, footerTop - 2, aboutWidth, 24);
     connect(about, &QPushButton::clicked, this, &CDormDlg::showAbout);
+    addDataButton(this, connection, about->geometry());
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CDormDlg::showAbout);
 

@@ -3,6 +3,7 @@
 #include "data/statements.h"
 #include "data/texts.h"
 #include "ui/form.h"
+#include "ui/listactions.h"
 #include "ui/messagebox.h"
 #include "ui/reportlist.h"
 
@@ -73,6 +74,7 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
                              {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
                              {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}});
     m_listRooms->setRowHeight(19);
+    installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
 
     auto *freeButton =
         addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(21, 163, 58, 16));

@@ -2,6 +2,7 @@
 
 #include "data/statements.h"
 #include "data/texts.h"
+#include "ui/bills.h"
 #include "ui/form.h"
 #include "ui/messagebox.h"
 #include "ui/reportlist.h"
@@ -108,6 +109,10 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
                             {QStringLiteral(" 结算日期"), 80},
                             {QStringLiteral("房租到期"), 80}});
     m_listRent->setRowHeight(18);
+    installListActions(m_listFee, QStringLiteral("水电费列表"), QStringLiteral("费用管理"),
+                       {utilityBillAction(m_connection, m_listFee)});
+    installListActions(m_listRent, QStringLiteral("房租列表"), QStringLiteral("费用管理"),
+                       {rentReceiptAction(m_connection, m_listRent)});
 
     m_pFeeStdSet = std::make_unique<Recordset>(&m_connection);
     m_pFeeInfoSet = std::make_unique<Recordset>(&m_connection);

@@ -2,6 +2,7 @@
 
 #include "data/statements.h"
 #include "ui/form.h"
+#include "ui/listactions.h"
 #include "ui/messagebox.h"
 #include "ui/reportlist.h"
 
@@ -76,6 +77,8 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
                                {QStringLiteral("手机号码"), 100},
                                {QStringLiteral("入住日期"), 100}});
     m_listPersons->setRowHeight(19);
+    installListActions(m_listPersons, QStringLiteral("人员查询结果"), QStringLiteral("信息查询"));
+    installListActions(m_listRoomResult, QStringLiteral("房间查询结果"), QStringLiteral("信息查询"));
 
     m_pPersonSet = std::make_unique<Recordset>(&m_connection);
     m_pRoomSet = std::make_unique<Recordset>(&m_connection);

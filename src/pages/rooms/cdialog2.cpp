@@ -3,6 +3,7 @@
 #include "data/recordset.h"
 #include "data/statements.h"
 #include "ui/form.h"
+#include "ui/listactions.h"
 #include "ui/messagebox.h"
 #include "ui/reportlist.h"
 
@@ -104,6 +105,7 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
         {QStringLiteral("电表底数"), 70},
     });
     m_listRooms->setRowHeight(20);
+    installListActions(m_listRooms, QStringLiteral("房间列表"), QStringLiteral("房间设置"));
     m_listRooms->viewport()->installEventFilter(this);
 
     QPushButton *addButtonWidget =

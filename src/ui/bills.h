@@ -1,0 +1,26 @@
+#pragma once
+
+#include "listactions.h"
+#include "listprint.h"
+
+class QAbstractItemModel;
+class QAbstractItemView;
+
+namespace orv {
+
+class Connection;
+
+// The utility bill of one fee-list row (room, date, water fee, electricity fee, total), with the
+// meter readings and prices read from the database when the document is made.
+PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemModel *feeList, int row);
+
+// The rent receipt of one rent-list row (name, staff number, room, rent, settlement date), with the
+// paid-up-to date now on record.
+PaintDocument rentReceiptDocument(Connection &connection, const QAbstractItemModel *rentList, int row);
+
+// The fee list's "打印水电费账单…" and the rent list's "打印房租收据…": the document of the row,
+// shown in the print preview.
+RowAction utilityBillAction(Connection &connection, QAbstractItemView *feeList);
+RowAction rentReceiptAction(Connection &connection, QAbstractItemView *rentList);
+
+} // namespace orv

@@ -1,0 +1,82 @@
+#include "databackupdialogs.h"
+
+#include "data/backup.h"
+#include "data/connection.h"
+#include "messagebox.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+namespace orv {
+
+namespace {
+
+const QString kFilter = QStringLiteral("数据库文件 (*.mdb);;所有文件 (*)");
+
+// The wait cursor while the engine copies; restored however the copy ends.
+class BusyCursor final {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+} // namespace
+
+void backupDatabaseInteractively(QWidget *parent, Connection &connection)
+{
+    const QString folder = QFileInfo(connection.filePath()).absolutePath();
+    const QString proposed =
+        QStringLiteral("OrvDb-%1.mdb").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString target =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("备份数据库"), QDir(folder).filePath(proposed), kFilter);
+    if (target.isEmpty())
+        return;
+    try {
+        {
+            BusyCursor busy;
+            backup::backupTo(connection, target);
+        }
+        showMessage(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
+    } catch (const StoreError &error) {
+        showMessage(parent, QStringLiteral("备份数据库失败！\n") + error.message());
+    }
+}
+
+bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
+{
+    const QString folder = QFileInfo(connection.filePath()).absolutePath();
+    const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("恢复数据库"), folder, kFilter);
+    if (chosen.isEmpty())
+        return false;
+    try {
+        {
+            BusyCursor busy;
+            backup::verify(chosen);
+        }
+        const QFileInfo info(chosen);
+        const QString question =
+            QStringLiteral("要用备份“%1”（%2）替换当前的数据库吗？\n\n当前的数据会先保存为同一文件夹中的"
+                           "“OrvDb-before-restore-…”文件。")
+                .arg(QDir::toNativeSeparators(info.absoluteFilePath()),
+                     info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
+            return false;
+        QString kept;
+        {
+            BusyCursor busy;
+            kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime());
+        }
+        showMessage(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
+        return true;
+    } catch (const StoreError &error) {
+        showMessage(parent, QStringLiteral("恢复数据库失败，当前的数据库没有改变！\n") + error.message());
+        return false;
+    }
+}
+
+} // namespace orv

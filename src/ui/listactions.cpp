@@ -1,0 +1,141 @@
+#include "listactions.h"
+
+#include "data/storeerror.h"
+#include "listexport.h"
+#include "listprint.h"
+#include "messagebox.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace orv {
+
+namespace {
+
+enum class FileKind { Xlsx, Csv };
+
+void copyRows(QAbstractItemView *list)
+{
+    QApplication::clipboard()->setText(tableToTabText(ListTable(list->model(), selectedListRows(list))));
+}
+
+void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
+{
+    const bool xlsx = kind == FileKind::Xlsx;
+    const QString suffix = xlsx ? QStringLiteral("xlsx") : QStringLiteral("csv");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString path = QFileDialog::getSaveFileName(
+        list, xlsx ? QStringLiteral("导出为 Excel") : QStringLiteral("导出为 CSV"),
+        QDir(folder).filePath(proposedExportName(listName, suffix)),
+        xlsx ? QStringLiteral("Excel 工作簿 (*.xlsx)") : QStringLiteral("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + suffix;
+
+    const ListTable table(list->model());
+    QProgressDialog progress(QStringLiteral("正在导出 %1 行……").arg(table.rowCount()), QStringLiteral("取消"), 0,
+                             std::max(1, table.rowCount()), list);
+    progress.setWindowTitle(QStringLiteral("Orvane"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    const ExportProgress report = [&progress](int written) {
+        progress.setValue(written);
+        return !progress.wasCanceled();
+    };
+    const QString failure = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
+    progress.reset();
+    if (!failure.isEmpty() && failure != exportCancelledText())
+        showMessage(list, QStringLiteral("导出失败！\n") + failure);
+}
+
+void printList(QAbstractItemView *list, const QString &listName, const QString &pageTitle)
+{
+    const ListTable table(list->model());
+    const QString title = QStringLiteral("%1 — %2").arg(pageTitle, listName);
+    printWithPreview(list, title, [&](QPagedPaintDevice *device) { paintListTable(device, title, table); });
+}
+
+// The row a row action works on: the one under the mouse, else the selected or current one.
+int actionRow(const QAbstractItemView *list, const QPoint &position)
+{
+    const QModelIndex under = list->indexAt(position);
+    if (under.isValid())
+        return under.row();
+    const QList<int> selected = selectedListRows(list);
+    if (!selected.isEmpty())
+        return selected.first();
+    return list->currentIndex().isValid() ? list->currentIndex().row() : -1;
+}
+
+QAction *addListAction(QAbstractItemView *list, const QString &text, const QString &objectName)
+{
+    auto *action = new QAction(text, list);
+    action->setObjectName(objectName);
+    list->addAction(action);
+    return action;
+}
+
+} // namespace
+
+QList<int> selectedListRows(const QAbstractItemView *list)
+{
+    QList<int> rows;
+    if (!list->selectionModel())
+        return rows;
+    for (const QModelIndex &index : list->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void installListActions(QAbstractItemView *list, const QString &listName, const QString &pageTitle,
+                        const QList<RowAction> &rowActions)
+{
+    QAction *copy = addListAction(list, QStringLiteral("复制"), QStringLiteral("copyAction"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(copy, &QAction::triggered, list, [list] { copyRows(list); });
+
+    QAction *xlsx = addListAction(list, QStringLiteral("导出为 Excel…"), QStringLiteral("exportXlsxAction"));
+    QObject::connect(xlsx, &QAction::triggered, list, [list, listName] { exportList(list, listName, FileKind::Xlsx); });
+    QAction *csv = addListAction(list, QStringLiteral("导出为 CSV…"), QStringLiteral("exportCsvAction"));
+    QObject::connect(csv, &QAction::triggered, list, [list, listName] { exportList(list, listName, FileKind::Csv); });
+    QAction *print = addListAction(list, QStringLiteral("打印…"), QStringLiteral("printAction"));
+    QObject::connect(print, &QAction::triggered, list,
+                     [list, listName, pageTitle] { printList(list, listName, pageTitle); });
+
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(list, &QWidget::customContextMenuRequested, list, [=](const QPoint &position) {
+        QMenu menu(list);
+        menu.addActions({copy, xlsx, csv, print});
+        const int row = actionRow(list, position);
+        if (!rowActions.isEmpty())
+            menu.addSeparator();
+        for (const RowAction &rowAction : rowActions) {
+            QAction *entry = menu.addAction(rowAction.text);
+            entry->setObjectName(rowAction.objectName);
+            entry->setEnabled(row >= 0);
+            QObject::connect(entry, &QAction::triggered, list, [list, row, run = rowAction.run] {
+                try {
+                    run(row);
+                } catch (const StoreError &error) {
+                    showMessage(list, QStringLiteral("无法读取打印所需的数据！\n") + error.message());
+                }
+            });
+        }
+        menu.exec(list->viewport()->mapToGlobal(position));
+    });
+}
+
+} // namespace orv

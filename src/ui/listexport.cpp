@@ -1,0 +1,304 @@
+#include "listexport.h"
+
+#include <QAbstractItemModel>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <xlsxwriter.h>
+
+namespace orv {
+
+namespace {
+
+// Progress is reported once per this many rows: often enough for a smooth bar, rarely enough to
+// cost nothing.
+constexpr int kProgressStep = 500;
+
+bool reportProgress(const ExportProgress &progress, int written)
+{
+    return !progress || progress(written);
+}
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString tabField(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\t')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Width in spreadsheet character cells: a Chinese character takes two.
+int displayWidth(const QString &text)
+{
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        int width = 0;
+        for (const QChar c : line)
+            width += c.unicode() >= 0x1100 ? 2 : 1;
+        widest = std::max(widest, width);
+    }
+    return widest;
+}
+
+// Excel refuses these characters in a sheet name and more than 31 characters.
+QString sheetNameFrom(const QString &name)
+{
+    QString clean = name;
+    clean.replace(QRegularExpression(QStringLiteral(R"([\[\]:*?/\\])")), QStringLiteral("_"));
+    while (clean.startsWith(QLatin1Char('\'')))
+        clean.remove(0, 1);
+    clean = clean.left(31);
+    while (clean.endsWith(QLatin1Char('\'')))
+        clean.chop(1);
+    return clean.isEmpty() ? QStringLiteral("列表") : clean;
+}
+
+struct WorkbookCloser {
+    void operator()(lxw_workbook *workbook) const noexcept { workbook_close(workbook); }
+};
+
+// The workbook library writes the file itself; it writes a name of ours beside the target, which
+// takes the target's name only when complete.
+class PartName final {
+public:
+    explicit PartName(const QString &target)
+    {
+        const QFileInfo info(target);
+        QTemporaryFile reserve(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
+        reserve.setAutoRemove(false);
+        if (reserve.open())
+            m_path = reserve.fileName();
+        else
+            m_error = reserve.errorString();
+    }
+    ~PartName()
+    {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+    PartName(const PartName &) = delete;
+    PartName &operator=(const PartName &) = delete;
+
+    const QString &path() const { return m_path; }
+    const QString &error() const { return m_error; }
+    bool moveTo(const QString &target)
+    {
+        if (std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(target).constData()) != 0)
+            return false;
+        m_path.clear();
+        return true;
+    }
+
+private:
+    QString m_path;
+    QString m_error;
+};
+
+QString cannotWrite(const QString &path, const QString &why)
+{
+    return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), why);
+}
+
+} // namespace
+
+ListTable::ListTable(const QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows))
+{
+    if (m_rows.isEmpty()) {
+        const int count = model->rowCount();
+        m_rows.reserve(count);
+        for (int row = 0; row < count; ++row)
+            m_rows.append(row);
+    }
+}
+
+int ListTable::columnCount() const
+{
+    return m_model->columnCount();
+}
+
+QStringList ListTable::header() const
+{
+    QStringList texts;
+    for (int column = 0; column < columnCount(); ++column)
+        texts.append(m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    return texts;
+}
+
+QString ListTable::cell(int row, int column) const
+{
+    return m_model->index(m_rows.at(row), column).data(Qt::DisplayRole).toString();
+}
+
+QStringList ListTable::rowTexts(int row) const
+{
+    QStringList texts;
+    for (int column = 0; column < columnCount(); ++column)
+        texts.append(cell(row, column));
+    return texts;
+}
+
+QString tableToTabText(const ListTable &table)
+{
+    QStringList lines;
+    QStringList fields;
+    for (const QString &text : table.header())
+        fields.append(tabField(text));
+    lines.append(fields.join(QLatin1Char('\t')));
+    for (int row = 0; row < table.rowCount(); ++row) {
+        fields.clear();
+        for (int column = 0; column < table.columnCount(); ++column)
+            fields.append(tabField(table.cell(row, column)));
+        lines.append(fields.join(QLatin1Char('\t')));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+bool isExactNumber(const QString &text)
+{
+    // No leading zeros ("007"), no blanks ("2004- 6-15" is a date), no trailing zeros after the
+    // point, no exponent; at most 15 digits so the double holds it and prints it the same.
+    static const QRegularExpression plain(QStringLiteral(R"(^-?(0|[1-9][0-9]*)(\.[0-9]*[1-9])?$)"));
+    if (!plain.match(text).hasMatch() || text == QLatin1String("-0"))
+        return false;
+    int digits = 0;
+    for (const QChar c : text)
+        digits += c.isDigit() ? 1 : 0;
+    if (digits > 15)
+        return false;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && QString::number(value, 'g', 15) == text;
+}
+
+QString writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress)
+{
+    // QSaveFile writes beside the target and renames only on commit; a cancel discards it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return cannotWrite(path, file.errorString());
+    auto line = [](const QStringList &cells) {
+        QStringList fields;
+        for (const QString &text : cells)
+            fields.append(csvField(text));
+        return (fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8();
+    };
+    file.write("\xEF\xBB\xBF");
+    file.write(line(table.header()));
+    for (int row = 0; row < table.rowCount(); ++row) {
+        file.write(line(table.rowTexts(row)));
+        if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1)) {
+            file.cancelWriting();
+            return exportCancelledText();
+        }
+    }
+    if (!file.commit())
+        return cannotWrite(path, file.errorString());
+    reportProgress(progress, table.rowCount());
+    return QString();
+}
+
+QString writeXlsx(const QString &path, const QString &sheetName, const ListTable &table, const ExportProgress &progress)
+{
+    PartName part(path);
+    if (part.path().isEmpty())
+        return cannotWrite(path, part.error());
+
+    const int columns = table.columnCount();
+    QList<int> widths(columns, 0);
+    const QStringList header = table.header();
+    for (int column = 0; column < columns; ++column)
+        widths[column] = displayWidth(header.at(column));
+    for (int row = 0; row < table.rowCount(); ++row) {
+        for (int column = 0; column < columns; ++column)
+            widths[column] = std::max(widths[column], displayWidth(table.cell(row, column)));
+    }
+
+    const QByteArray partName = QFile::encodeName(part.path());
+    // Rows are written in order, so the library keeps one row in memory, not the whole sheet.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    std::unique_ptr<lxw_workbook, WorkbookCloser> book(workbook_new_opt(partName.constData(), &options));
+    if (!book)
+        return cannotWrite(path, QStringLiteral("无法创建工作簿"));
+    const QByteArray name = sheetNameFrom(sheetName).toUtf8();
+    lxw_worksheet *sheet = workbook_add_worksheet(book.get(), name.constData());
+    if (!sheet)
+        return cannotWrite(path, QStringLiteral("无法创建工作表"));
+    lxw_format *bold = workbook_add_format(book.get());
+    format_set_bold(bold);
+    lxw_format *wrapped = workbook_add_format(book.get());
+    format_set_text_wrap(wrapped);
+
+    for (int column = 0; column < columns; ++column)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
+                             std::min(std::max(widths[column], 4) + 2, 80), nullptr);
+    worksheet_freeze_panes(sheet, 1, 0);
+
+    lxw_error failed = LXW_NO_ERROR;
+    auto put = [&](int row, int column, const QString &text, lxw_format *format) {
+        if (failed != LXW_NO_ERROR)
+            return;
+        const auto r = static_cast<lxw_row_t>(row);
+        const auto c = static_cast<lxw_col_t>(column);
+        if (text.isEmpty())
+            return;
+        if (format == nullptr && isExactNumber(text)) {
+            failed = worksheet_write_number(sheet, r, c, text.toDouble(), nullptr);
+            return;
+        }
+        if (format == nullptr && text.contains(QLatin1Char('\n')))
+            format = wrapped;
+        failed = worksheet_write_string(sheet, r, c, text.toUtf8().constData(), format);
+    };
+    for (int column = 0; column < columns; ++column)
+        put(0, column, header.at(column), bold);
+    for (int row = 0; row < table.rowCount() && failed == LXW_NO_ERROR; ++row) {
+        for (int column = 0; column < columns; ++column)
+            put(row + 1, column, table.cell(row, column), nullptr);
+        if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1))
+            return exportCancelledText(); // the closer finishes the part file, which is then removed
+    }
+    if (failed != LXW_NO_ERROR)
+        return cannotWrite(path, QString::fromUtf8(lxw_strerror(failed)));
+    failed = workbook_close(book.release());
+    if (failed != LXW_NO_ERROR)
+        return cannotWrite(path, QString::fromUtf8(lxw_strerror(failed)));
+    if (!part.moveTo(path))
+        return cannotWrite(path, QStringLiteral("无法替换原有的文件"));
+    reportProgress(progress, table.rowCount());
+    return QString();
+}
+
+QString proposedExportName(const QString &listName, const QString &suffix)
+{
+    return QStringLiteral("%1-%2.%3")
+        .arg(sheetNameFrom(listName), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), suffix);
+}
+
+QString exportCancelledText()
+{
+    return QStringLiteral("导出已取消。");
+}
+
+} // namespace orv

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QAbstractItemModel;
+
+namespace orv {
+
+// What a list shows, read through the generic model interface: the header texts and the display
+// texts of the chosen rows. Exports and printing take their cells from here, so they hold exactly
+// what the user sees.
+class ListTable final {
+public:
+    // All rows when `rows` is empty.
+    explicit ListTable(const QAbstractItemModel *model, QList<int> rows = {});
+
+    int columnCount() const;
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    QStringList header() const;
+    QString cell(int row, int column) const;
+    QStringList rowTexts(int row) const;
+
+private:
+    const QAbstractItemModel *m_model;
+    QList<int> m_rows;
+};
+
+// Told the number of rows written so far; returning false cancels the export.
+using ExportProgress = std::function<bool(int written)>;
+
+// Tab-separated text with the header line, the way spreadsheets paste it: a cell holding a tab,
+// a line break or a quote is quoted.
+QString tableToTabText(const ListTable &table);
+
+// A cell stored as a number in a spreadsheet only when the number reads back as the same text.
+bool isExactNumber(const QString &text);
+
+// Writes the table as UTF-8 CSV with a byte-order mark, quoted by RFC 4180. The file appears only
+// when complete: on a failure or a cancel nothing is left. Returns an empty string or the reason.
+QString writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress = {});
+
+// Writes the table as an Excel workbook with one sheet named `sheetName`: the header row bold and
+// frozen, columns as wide as their text, exact numbers stored as numbers. Same guarantees as
+// writeCsv.
+QString writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
+                  const ExportProgress &progress = {});
+
+// The name the file dialog proposes: the list's name and the date.
+QString proposedExportName(const QString &listName, const QString &suffix);
+
+// Returned by a writer when its progress callback cancelled the export.
+QString exportCancelledText();
+
+} // namespace orv

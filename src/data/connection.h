@@ -35,7 +35,8 @@ public:
     // Runs statements that return no rows (schema, transaction control, test set-up).
     void execute(const QString &sql);
 
-    // A unit groups all writes of one user operation: either all of them stay or none.
+    // A unit groups all writes of one user operation: either all of them stay or none. It holds
+    // the file's write lock from its start, waiting up to a few seconds for another program.
     void beginUnit();
     void commitUnit();
     void rollbackUnit() noexcept;
@@ -76,7 +77,11 @@ QString programPassword();
 // The database file name, looked for in the current directory.
 QString databaseFileName();
 
-// Raises StoreError for a failed SQLite call, with the engine's own words.
+// The cause of an engine failure in plain words, with what the user can do; empty when the
+// engine's own words are all there is to say.
+QString engineFaultCause(int rc);
+
+// Raises StoreError for a failed SQLite call: what failed, its cause, and the engine's own words.
 [[noreturn]] void raiseEngineError(sqlite3 *db, int rc, const QString &what);
 
 } // namespace orv

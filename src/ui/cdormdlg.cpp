@@ -1,8 +1,11 @@
 #include "cdormdlg.h"
 
 #include "caboutdlg.h"
+#include "checkdialog.h"
 #include "colours.h"
 #include "ctabsheet.h"
+#include "data/dbcheck.h"
+#include "messagebox.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
@@ -12,6 +15,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabBar>
@@ -27,7 +31,7 @@ QRect units(int x, int y, int w, int h)
 } // namespace
 
 CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
-    : QWidget(parent), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
+    : QWidget(parent), m_connection(connection), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
       m_page2(new CDialog2(connection)), m_page3(new CDialog3(connection)), m_page4(new CDialog4(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
@@ -66,6 +70,15 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     const int aboutWidth = about->sizeHint().width();
     about->setGeometry(m_tabSheet->geometry().right() - aboutWidth, footerTop - 2, aboutWidth, 24);
     connect(about, &QPushButton::clicked, this, &CDormDlg::showAbout);
+
+    auto *dataButton = new QPushButton(QStringLiteral("数据(&D)"), this);
+    dataButton->setObjectName(QStringLiteral("dataButton"));
+    dataButton->setAutoDefault(false);
+    dataButton->setFocusPolicy(Qt::TabFocus);
+    m_dataMenu = createDataMenu();
+    dataButton->setMenu(m_dataMenu);
+    const int dataWidth = dataButton->sizeHint().width();
+    dataButton->setGeometry(about->geometry().left() - 6 - dataWidth, footerTop - 2, dataWidth, 24);
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CDormDlg::showAbout);
 
@@ -78,6 +91,30 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
 }
 
 CDormDlg::~CDormDlg() = default;
+
+QMenu *CDormDlg::createDataMenu()
+{
+    // Every command on the whole file lives in this one menu.
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("dataMenu"));
+    QAction *check = menu->addAction(QStringLiteral("检查数据库"));
+    check->setObjectName(QStringLiteral("checkDatabaseAction"));
+    connect(check, &QAction::triggered, this, &CDormDlg::checkDatabase);
+    return menu;
+}
+
+void CDormDlg::checkDatabase()
+{
+    QStringList findings;
+    try {
+        findings = orv::checkDatabase(m_connection);
+    } catch (const StoreError &error) {
+        showMessage(this, QStringLiteral("数据库操作失败!\n错误信息:") + error.message());
+        return;
+    }
+    CheckDialog dialog(findings, this);
+    dialog.exec();
+}
 
 void CDormDlg::showAbout()
 {

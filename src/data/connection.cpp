@@ -18,6 +18,9 @@ namespace {
 const QString kConnectionString = QStringLiteral(
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=OrvDb.mdb;Jet OLEDB:DataBase Password=甲乙丙丁戊己庚辛壬癸子");
 
+// How long a file held by another program is waited for, at start-up and for every write.
+constexpr int kBusyMilliseconds = 5000;
+
 const QStringList kTables = {
     QStringLiteral("floorinfo"), QStringLiteral("personinfo"), QStringLiteral("numinfo"), QStringLiteral("feiyong"),
     QStringLiteral("feiinfo"),   QStringLiteral("listfei"),    QStringLiteral("fangset"), QStringLiteral("fanglist"),
@@ -76,10 +79,37 @@ QStringList programTableNames()
     return kTables;
 }
 
+QString engineFaultCause(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库文件正被另一个程序（或本程序的另一个窗口）使用，等了几秒仍未空出。"
+                              "请关闭那个程序或窗口，稍后再试。");
+    case SQLITE_READONLY:
+        return QStringLiteral("数据库文件或它所在的文件夹是只读的（例如在只读介质上），无法写入。"
+                              "请把文件复制到可以写入的文件夹，或去掉只读属性后再试。");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据库文件已损坏。请不要再往里写入，用备份的副本替换它。");
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库密码不匹配，或者文件不是本程序的数据库。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满，数据库文件无法写入。请腾出磁盘空间后再试。");
+    case SQLITE_IOERR:
+        return QStringLiteral("读写数据库文件时磁盘出错。请检查磁盘或介质后再试。");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("数据库文件无法打开。请检查文件和它所在的文件夹是否可以访问。");
+    default:
+        return QString();
+    }
+}
+
 void raiseEngineError(sqlite3 *db, int rc, const QString &what)
 {
     const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    throw StoreError(static_cast<std::uint32_t>(rc), QStringLiteral("%1（数据库引擎：%2）").arg(what, detail));
+    const QString cause = engineFaultCause(rc);
+    const QString said = cause.isEmpty() ? what : QStringLiteral("%1：%2").arg(what, cause);
+    throw StoreError(static_cast<std::uint32_t>(rc), QStringLiteral("%1（数据库引擎：%2）").arg(said, detail));
 }
 
 void Connection::Closer::operator()(sqlite3 *db) const noexcept
@@ -116,6 +146,9 @@ void Connection::Open(const QString &connectionString)
                              QStringLiteral("当前目录中没有数据库文件“%1”。").arg(source));
         raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法打开").arg(source));
     }
+    // Another program holding the file is waited for before anything is read, so a busy file is
+    // told apart from a foreign one.
+    sqlite3_busy_timeout(raw, kBusyMilliseconds);
 
     const QByteArray key = passwordOf(connectionString).toUtf8();
     rc = sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
@@ -126,19 +159,25 @@ void Connection::Open(const QString &connectionString)
     sqlite3_stmt *check = nullptr;
     rc = sqlite3_prepare_v2(raw, "SELECT name FROM sqlite_master WHERE type='table'", -1, &check, nullptr);
     QStringList found;
-    while (rc == SQLITE_OK && sqlite3_step(check) == SQLITE_ROW)
+    int stepped = SQLITE_DONE;
+    while (rc == SQLITE_OK && (stepped = sqlite3_step(check)) == SQLITE_ROW)
         found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
-    if (rc == SQLITE_OK)
-        rc = sqlite3_finalize(check);
+    if (rc == SQLITE_OK) {
+        const int finalized = sqlite3_finalize(check);
+        rc = stepped != SQLITE_DONE ? stepped : finalized;
+    }
     const QString notOurs = QStringLiteral("数据库密码不匹配，或者文件“%1”不是本程序的数据库。").arg(source);
-    if (rc != SQLITE_OK)
+    // Only the engine's own verdict is reported as a wrong password; a busy, damaged or
+    // unreadable file is named as such.
+    if ((rc & 0xff) == SQLITE_NOTADB)
         throw StoreError(static_cast<std::uint32_t>(rc), notOurs);
+    if (rc != SQLITE_OK)
+        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法读取").arg(source));
     for (const QString &table : kTables) {
         if (!found.contains(table))
             throw StoreError(SQLITE_NOTADB, notOurs);
     }
 
-    sqlite3_busy_timeout(raw, 3000);
     applyEngineSettings(raw);
     m_owner = std::move(owner);
     m_db = raw;
@@ -214,7 +253,17 @@ void Connection::execute(const QString &sql)
 
 void Connection::beginUnit()
 {
-    execute(QStringLiteral("BEGIN"));
+    if (!m_db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
+    // The write lock is taken at the start, while the unit has read nothing: two windows on one
+    // file then wait for each other up to the busy timeout. A lock asked for after a read would
+    // be refused at once, since waiting could deadlock.
+    int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    // A file that cannot be written still serves reading units; their writes fail by name.
+    if ((rc & 0xff) == SQLITE_READONLY)
+        rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        raiseEngineError(m_db, rc, QStringLiteral("无法开始数据库操作"));
     ++m_unit;
 }
 

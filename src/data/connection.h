@@ -42,7 +42,8 @@ public:
     // Runs statements that return no rows (schema, transaction control, test set-up).
     void execute(const QString &sql);
 
-    // A unit groups all writes of one user operation: either all of them stay or none.
+    // A unit groups all writes of one user operation: either all of them stay or none. It holds
+    // the file's write lock from its start, waiting up to a few seconds for another program.
     void beginUnit();
     void commitUnit();
     void rollbackUnit() noexcept;
@@ -86,7 +87,11 @@ QString databaseFileName();
 // The eight tables every database of the program holds.
 QStringList programTableNames();
 
-// Raises StoreError for a failed SQLite call, with the engine's own words.
+// The cause of an engine failure in plain words, with what the user can do; empty when the
+// engine's own words are all there is to say.
+QString engineFaultCause(int rc);
+
+// Raises StoreError for a failed SQLite call: what failed, its cause, and the engine's own words.
 [[noreturn]] void raiseEngineError(sqlite3 *db, int rc, const QString &what);
 
 } // namespace orv

@@ -6,6 +6,8 @@ QString sqlQuote(const QString &value)
 {
     QString quoted = value;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    // A NUL would end the statement text inside the quotes; it is spliced in by the engine instead.
+    quoted.replace(QChar(0), QStringLiteral("'||char(0)||'"));
     return quoted;
 }
 

@@ -6,7 +6,8 @@
 namespace orv {
 
 // Doubles every single quote, so that a value put between single quotes in a statement is
-// stored and found exactly and can never change the statement's meaning.
+// stored and found exactly and can never change the statement's meaning. A NUL, which no quoted
+// text can hold, is joined in as char(0).
 QString sqlQuote(const QString &value);
 
 // "2004-05-07": four-digit year, zero-padded month and day.

@@ -1,9 +1,12 @@
 #include "cdormdlg.h"
 
 #include "caboutdlg.h"
+#include "checkdialog.h"
 #include "colours.h"
 #include "ctabsheet.h"
+#include "data/dbcheck.h"
 #include "databackupdialogs.h"
+#include "messagebox.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
@@ -28,36 +31,10 @@ QRect units(int x, int y, int w, int h)
     return QRect(x * 7 / 4, y * 2, w * 7 / 4, h * 2);
 }
 
-// "数据(&D)" left of the about button: copies of the database and putting one back.
-void addDataButton(QWidget *window, Connection &connection, const QRect &aboutPlace)
-{
-    auto *button = new QPushButton(QStringLiteral("数据(&D)"), window);
-    button->setObjectName(QStringLiteral("dataButton"));
-    button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::TabFocus);
-    auto *menu = new QMenu(button);
-    menu->setObjectName(QStringLiteral("dataMenu"));
-    QAction *backupAction = menu->addAction(QStringLiteral("备份数据库…"));
-    backupAction->setObjectName(QStringLiteral("backupAction"));
-    QObject::connect(backupAction, &QAction::triggered, window,
-                     [window, &connection] { backupDatabaseInteractively(window, connection); });
-    QAction *restoreAction = menu->addAction(QStringLiteral("恢复数据库…"));
-    restoreAction->setObjectName(QStringLiteral("restoreAction"));
-    QObject::connect(restoreAction, &QAction::triggered, window, [window, &connection] {
-        // Every list showed rows of the replaced data.
-        if (restoreDatabaseInteractively(window, connection)) {
-            for (ReportList *list : window->findChildren<ReportList *>())
-                list->clearRows();
-        }
-    });
-    button->setMenu(menu);
-    const int width = button->sizeHint().width();
-    button->setGeometry(aboutPlace.left() - 8 - width, aboutPlace.top(), width, aboutPlace.height());
-}
 } // namespace
 
 CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
-    : QWidget(parent), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
+    : QWidget(parent), m_connection(connection), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
       m_page2(new CDialog2(connection)), m_page3(new CDialog3(connection)), m_page4(new CDialog4(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
@@ -96,7 +73,15 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     const int aboutWidth = about->sizeHint().width();
     about->setGeometry(m_tabSheet->geometry().right() - aboutWidth, footerTop - 2, aboutWidth, 24);
     connect(about, &QPushButton::clicked, this, &CDormDlg::showAbout);
-    addDataButton(this, connection, about->geometry());
+
+    auto *dataButton = new QPushButton(QStringLiteral("数据(&D)"), this);
+    dataButton->setObjectName(QStringLiteral("dataButton"));
+    dataButton->setAutoDefault(false);
+    dataButton->setFocusPolicy(Qt::TabFocus);
+    m_dataMenu = createDataMenu();
+    dataButton->setMenu(m_dataMenu);
+    const int dataWidth = dataButton->sizeHint().width();
+    dataButton->setGeometry(about->geometry().left() - 6 - dataWidth, footerTop - 2, dataWidth, 24);
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &CDormDlg::showAbout);
 
@@ -109,6 +94,42 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
 }
 
 CDormDlg::~CDormDlg() = default;
+
+QMenu *CDormDlg::createDataMenu()
+{
+    // Every command on the whole file lives in this one menu.
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("dataMenu"));
+    QAction *check = menu->addAction(QStringLiteral("检查数据库"));
+    check->setObjectName(QStringLiteral("checkDatabaseAction"));
+    connect(check, &QAction::triggered, this, &CDormDlg::checkDatabase);
+    QAction *backup = menu->addAction(QStringLiteral("备份数据库…"));
+    backup->setObjectName(QStringLiteral("backupAction"));
+    connect(backup, &QAction::triggered, this, [this] { backupDatabaseInteractively(this, m_connection); });
+    QAction *restore = menu->addAction(QStringLiteral("恢复数据库…"));
+    restore->setObjectName(QStringLiteral("restoreAction"));
+    connect(restore, &QAction::triggered, this, [this] {
+        // Every list showed rows of the replaced data.
+        if (restoreDatabaseInteractively(this, m_connection)) {
+            for (ReportList *list : findChildren<ReportList *>())
+                list->clearRows();
+        }
+    });
+    return menu;
+}
+
+void CDormDlg::checkDatabase()
+{
+    QStringList findings;
+    try {
+        findings = orv::checkDatabase(m_connection);
+    } catch (const StoreError &error) {
+        showMessage(this, QStringLiteral("数据库操作失败!\n错误信息:") + error.message());
+        return;
+    }
+    CheckDialog dialog(findings, this);
+    dialog.exec();
+}
 
 void CDormDlg::showAbout()
 {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QMenu;
+
 namespace orv {
 
 class Connection;
@@ -25,8 +27,13 @@ public:
     CDialog3 *queriesPage() const { return m_page3; }
     CDialog4 *feesPage() const { return m_page4; }
 
+    // The data menu opened by the 数据 button beside the about button.
+    QMenu *dataMenu() const { return m_dataMenu; }
+
 public Q_SLOTS:
     void showAbout();
+    // Checks the file and the rules between the tables, read-only, and lists the findings.
+    void checkDatabase();
 
 Q_SIGNALS:
     void closed();
@@ -36,6 +43,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    QMenu *createDataMenu();
+
+    Connection &m_connection;
+    QMenu *m_dataMenu = nullptr;
     CTabSheet *m_tabSheet;
     CDialog1 *m_page1;
     CDialog2 *m_page2;

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -41,6 +42,9 @@ QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place)
     auto *edit = new QLineEdit(page);
     edit->setObjectName(objectName);
     edit->setGeometry(place);
+    // Every field refuses control characters; a page that limits a field replaces this validator
+    // with one of its own kind, which refuses them too.
+    edit->setValidator(new Cp936LimitValidator(-1, false, edit));
     return edit;
 }
 
@@ -76,8 +80,16 @@ Cp936LimitValidator::Cp936LimitValidator(int maxBytes, bool digitsOnly, QObject 
 {
 }
 
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20; });
+}
+
 QValidator::State Cp936LimitValidator::validate(QString &input, int &) const
 {
+    // A NUL or another C0 control pasted into a field would end or break the statement it reaches.
+    if (hasControlCharacter(input))
+        return Invalid;
     if (m_maxBytes >= 0 && cp936Length(input) > m_maxBytes)
         return Invalid;
     if (m_digitsOnly) {

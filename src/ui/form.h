@@ -18,6 +18,7 @@ QRect dialogUnits(int x, int y, int width, int height);
 
 // Building blocks for a page laid out at fixed places. Every input gets its label as buddy.
 QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget *buddy = nullptr);
+// The edit refuses control characters typed or pasted into it.
 QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place);
 QPushButton *addButton(QWidget *page, const QString &text, const QString &objectName, const QRect &place);
 // A date picker with a calendar drop-down, showing today in the short date format.
@@ -25,8 +26,12 @@ QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &
 // A frame with a title drawn behind the controls placed over it (it is not their parent).
 QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place);
 
+// True when the text holds a C0 control character (NUL to U+001F).
+bool hasControlCharacter(const QString &text);
+
 // Keeps an edit's text within a number of code-page-936 bytes (a Chinese character counts two):
-// typing or pasting beyond the limit is refused. Optionally digits only.
+// typing or pasting beyond the limit is refused, and so is any control character. Optionally
+// digits only; a negative limit means no limit.
 class Cp936LimitValidator final : public QValidator {
     Q_OBJECT
 public:

@@ -121,6 +121,10 @@ private Q_SLOTS:
         row("mobile", u"in:王五|男|系|N||A"_s, u"请输入手机号码！"_s);
         row("room", u"in:王五|男|系|N|139|"_s, u"请输入房间号码！"_s);
         row("first of several", u"in:|||||"_s, u"请输入入住人的姓名！"_s);
+        // The fee page takes staff numbers of 16 bytes at most; a longer one could never be charged.
+        row("staff number 17 bytes", u"in:12345678901234567|A"_s, u"请输入不超过 16 个字符（一个汉字算两个字符）。"_s);
+        row("staff number 16 bytes", u"in:工号工号工号工号|A"_s, {},
+            u"A 2 2|B 3 1|F 2 1|O 1 0/A 2|B 3|B 0|G 1/P1|P2|P3|P4|工号工号工号工号"_s, u"A B F"_s);
         row("duplicate before room", u"in:P1|nowhere"_s, duplicate);
         // The first refusal leaves the resident walk on P4; the second starts again from P1.
         row("duplicate twice", u"in:P4|A;in:P1|A"_s, duplicate + u';' + duplicate);

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sqlite3.h>
+
+#include <memory>
+
 using namespace orv;
 using orv::test::Answers;
 
@@ -41,6 +45,22 @@ StartResult startIn(const QString &folder)
     return result;
 }
 
+struct Closer {
+    void operator()(sqlite3 *db) const noexcept { sqlite3_close_v2(db); }
+};
+using RawDb = std::unique_ptr<sqlite3, Closer>;
+
+// Another program's connection to the file, keyed like ours.
+RawDb openRaw(const QString &file)
+{
+    sqlite3 *raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    RawDb db(raw);
+    const QByteArray key = programPassword().toUtf8();
+    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+    return db;
+}
+
 bool anyMainWindowShown()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -68,6 +88,14 @@ private Q_SLOTS:
                                         << QStringLiteral("数据库密码不匹配，或者文件“OrvDb.mdb”不是本程序的数据库。");
         QTest::newRow("empty file") << QStringLiteral("empty")
                                     << QStringLiteral("数据库密码不匹配，或者文件“OrvDb.mdb”不是本程序的数据库。");
+        // A file busy in another program or damaged is named as such, never as a wrong password.
+        const QString unreadable = QStringLiteral("数据库文件“OrvDb.mdb”无法读取：%1（数据库引擎：%2）");
+        QTest::newRow("held by another program")
+            << QStringLiteral("held")
+            << unreadable.arg(engineFaultCause(SQLITE_BUSY), QStringLiteral("database is locked"));
+        QTest::newRow("truncated") << QStringLiteral("truncated")
+                                   << unreadable.arg(engineFaultCause(SQLITE_CORRUPT),
+                                                     QStringLiteral("database disk image is malformed"));
     }
     void failedConnectionsShowTheReasonAndEndTheProgram()
     {
@@ -75,8 +103,16 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("OrvDb.mdb"));
+        RawDb holder;
         if (setup == QLatin1String("other key")) {
             Connection::Create(file, QStringLiteral("另一个密码"));
+        } else if (setup == QLatin1String("held")) {
+            Connection::Create(file, programPassword());
+            holder = openRaw(file);
+            QCOMPARE(sqlite3_exec(holder.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        } else if (setup == QLatin1String("truncated")) {
+            Connection::Create(file, programPassword());
+            QVERIFY(QFile::resize(file, 5000));
         } else if (setup != QLatin1String("none")) {
             QFile text(file);
             QVERIFY(text.open(QIODevice::WriteOnly));

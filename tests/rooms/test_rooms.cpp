@@ -112,12 +112,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus"); // empty: no form fault
         QTest::addColumn<bool>("ended");
         const QString range8 = u"请输入一个介于 1 和 8 之间的整数。"_s;
-        const QString reading = u"请输入一个介于 1 和 100000 之间的数字。"_s;
+        const QString reading = u"请输入一个介于 1 和 999999 之间的数字。"_s;
         const QString bytes = u"请输入不超过 %1 个字符（一个汉字算两个字符）。"_s;
         QTest::newRow("capacity 0") << u"1|5|1|2|0|x||"_s << range8 << u"capacityEdit"_s << true;
         QTest::newRow("capacity 9") << u"1|5|1|2|9|1|1|男"_s << range8 << u"capacityEdit"_s << true;
         QTest::newRow("water 0") << u"1|5|1|2|6|0|1|男"_s << reading << u"waterBaseEdit"_s << true;
-        QTest::newRow("power 100001") << u"1|5|1|2|6|1|100001|男"_s << reading << u"powerBaseEdit"_s << true;
+        QTest::newRow("power 1000000") << u"1|5|1|2|6|1|1000000|男"_s << reading << u"powerBaseEdit"_s << true;
         QTest::newRow("room 21 bytes") << u"一二三四五六七八九十1||||0"_s << bytes.arg(20) << u"roomNoEdit"_s << true;
         QTest::newRow("phone 16 bytes") << u"1|1234567890123456|||0"_s << bytes.arg(15) << u"phoneEdit"_s << true;
         QTest::newRow("room empty") << u"||||6|1|1|"_s << u"请输入用户名"_s << QString() << true;
@@ -187,10 +187,10 @@ private Q_SLOTS:
         QVERIFY(!test::typeText(f.edit(u"phoneEdit"_s), u"电话电话电话电话"_s));
         QVERIFY(test::typeText(f.edit(u"phoneEdit"_s), u"0571-8888666699"_s));
         QVERIFY(!test::typeText(f.edit(u"waterBaseEdit"_s), u"12.5"_s));
-        f.fill(ten + u"|0571-8888666699|1|2|8|100000|1|男"_s);
+        f.fill(ten + u"|0571-8888666699|1|2|8|999999|1|男"_s);
         f.press(u"addRoomButton"_s);
         QVERIFY(f.answers->texts().isEmpty());
-        QCOMPARE(f.stored(u"房间号码, 电话号码, 水表底数"_s), ten + u",0571-8888666699,100000"_s);
+        QCOMPARE(f.stored(u"房间号码, 电话号码, 水表底数"_s), ten + u",0571-8888666699,999999"_s);
     }
 
     void modifyTakesRoomOutAndAddBringsItBack()

@@ -1,6 +1,7 @@
 #include "pages/accommodation/cdialog1.h"
 #include "support/testsupport.h"
 #include "ui/cdormdlg.h"
+#include "ui/checkdialog.h"
 #include "ui/ctabsheet.h"
 
 #include "ui/reportlist.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -167,6 +169,40 @@ private Q_SLOTS:
             QVERIFY(texts.contains(QStringLiteral("Orvane Version 1.0")));
             QVERIFY(texts.contains(QStringLiteral("确\n定")));
         }
+    }
+
+    // The data button beside the about button opens the data menu; its check lists the findings
+    // and changes nothing.
+    void theDataMenuChecksTheDatabase()
+    {
+        TestDatabase db;
+        db.exec(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3)"));
+        CDormDlg window(db.connection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *dataButton = orv::test::child<QPushButton>(&window, QStringLiteral("dataButton"));
+        auto *aboutButton = orv::test::child<QPushButton>(&window, QStringLiteral("aboutButton"));
+        QCOMPARE(dataButton->text(), QStringLiteral("数据(&D)"));
+        QCOMPARE(dataButton->menu(), window.dataMenu());
+        QVERIFY(dataButton->geometry().right() < aboutButton->geometry().left());
+        QCOMPARE(dataButton->geometry().top(), aboutButton->geometry().top());
+        QAction *check = window.dataMenu()->actions().value(0);
+        QVERIFY(check);
+        QCOMPARE(check->text(), QStringLiteral("检查数据库"));
+
+        QStringList shown;
+        QTimer::singleShot(50, this, [&] {
+            auto *dialog = qobject_cast<CheckDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            shown = QStringList{dialog->windowTitle(), dialog->summary()} + dialog->findings();
+            QVERIFY(dialog->findChild<QListWidget *>(QStringLiteral("checkFindings")));
+            dialog->accept();
+        });
+        check->trigger();
+        QCOMPARE(shown, (QStringList{QStringLiteral("检查数据库"), QStringLiteral("检查发现 2 处问题："),
+                                     QStringLiteral("房间“A”：入住人数为 1，住在这个房间的人员却有 0 人。"),
+                                     QStringLiteral("房间“A”：入住人数为 1，入住人数统计却记为 0。")}));
+        QCOMPARE(db.count(QStringLiteral("floorinfo")), 1);
     }
 };
 

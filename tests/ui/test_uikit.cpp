@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -220,6 +221,40 @@ private Q_SLOTS:
         QCOMPARE(tipAt(0), QStringLiteral("0571-86001518"));
         tipAt(1);
         QTRY_VERIFY(!QToolTip::isVisible());
+    }
+
+    void fieldsRefuseControlCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("NUL") << QStringLiteral("甲") + QChar(0) + QStringLiteral("乙");
+        QTest::newRow("line feed") << QStringLiteral("a\nb");
+        QTest::newRow("tab") << QStringLiteral("\t");
+        QTest::newRow("escape") << QStringLiteral("x\x1b");
+        QTest::newRow("unit separator") << QStringLiteral("\x1f");
+    }
+    void fieldsRefuseControlCharacters()
+    {
+        QFETCH(QString, text);
+        QWidget page;
+        QLineEdit *plain = addEdit(&page, QStringLiteral("plain"), dialogUnits(0, 0, 50, 14));
+        QLineEdit *limited = addEdit(&page, QStringLiteral("limited"), dialogUnits(0, 20, 50, 14));
+        limited->setValidator(new Cp936LimitValidator(20, false, limited));
+        page.show();
+        for (QLineEdit *edit : {plain, limited}) {
+            edit->setText(QStringLiteral("前"));
+            // Typed (an input method commit) and pasted, at the end of the text already there.
+            QVERIFY(!orv::test::typeText(edit, text));
+            edit->setText(QStringLiteral("前"));
+            edit->end(false);
+            QApplication::clipboard()->setText(text);
+            edit->paste();
+            QCOMPARE(edit->text(), QStringLiteral("前"));
+            QApplication::clipboard()->setText(QStringLiteral("后"));
+            edit->paste();
+            QCOMPARE(edit->text(), QStringLiteral("前后")); // pasting as such works
+        }
+        QVERIFY(hasControlCharacter(text));
+        QVERIFY(!hasControlCharacter(QStringLiteral("' or '1'='1 😀 \u00a0")));
     }
 
     void listsShowValuesAndExposeCellsToAccessibility()

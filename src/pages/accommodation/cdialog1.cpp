@@ -42,6 +42,9 @@ const QString kMismatch = QStringLiteral("您输入的工号和房间号码不�
 const QString kNotResident = QStringLiteral("您输入的工号还没有入住，请不要对此工号操作！");
 const QString kCheckedOut = QStringLiteral("成功迁出！");
 
+// The fee page takes staff numbers of up to this many bytes; a longer one could never be charged.
+constexpr int kStaffNoBytes = 16;
+
 // The counters are Integer columns; they are written back as 32-bit values.
 FieldValue counter(int value)
 {
@@ -93,6 +96,7 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     m_cbSex->setEditable(true);
     // Typed text is taken as it stands; it never joins the list.
     m_cbSex->setInsertPolicy(QComboBox::NoInsert);
+    m_cbSex->setValidator(new Cp936LimitValidator(-1, false, m_cbSex));
     // Already in code-page-936 order, which is how the list is sorted.
     m_cbSex->addItems({QStringLiteral("男"), QStringLiteral("女")});
     m_cbSex->setCurrentIndex(-1);
@@ -102,6 +106,7 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     m_editDept = addEdit(this, QStringLiteral("deptEdit"), dialogUnits(370, 83, 60, 14));
     addLabel(this, QStringLiteral("班级："), labelBeside(370, 83, 30), m_editDept);
     m_editStaffNo = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(370, 110, 60, 14));
+    m_editStaffNo->setValidator(new Cp936LimitValidator(kStaffNoBytes, false, m_editStaffNo));
     addLabel(this, QStringLiteral("学号："), labelBeside(370, 110, 30), m_editStaffNo);
     m_editMobile = addEdit(this, QStringLiteral("mobileEdit"), dialogUnits(370, 137, 60, 14));
     addLabel(this, QStringLiteral("手机："), labelBeside(370, 137, 30), m_editMobile);
@@ -227,6 +232,8 @@ void CDialog1::OnCheckIn()
             return;
         }
     }
+    if (!exchange::readText(m_editStaffNo, m_strStaffNo, kStaffNoBytes))
+        return;
 
     const FieldValue staffNo(m_strStaffNo);
     if (m_pPersonSet->Find(col::staffNo, staffNo)) {

@@ -40,7 +40,8 @@ const QString kOccupied = QStringLiteral("此房间里有人入住，请不要�
 constexpr int kRoomNoBytes = 20;
 constexpr int kPhoneBytes = 15;
 constexpr int kReadingMin = 1;
-constexpr int kReadingMax = 100000;
+// Every reading a utility settlement can store, so a modified room can always be added back.
+constexpr int kReadingMax = 999999;
 
 // A meter reading is held as a double, but only its whole part counts against the range.
 bool readReading(QLineEdit *edit, double &value)

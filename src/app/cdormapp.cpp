@@ -3,11 +3,11 @@
 #include "cstartpicturewnd.h"
 #include "ui/cdormdlg.h"
 #include "ui/messagebox.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
@@ -31,7 +31,7 @@ void CDormApp::preparePlatform()
 {
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvane/orvane.png")));
+    QApplication::setWindowIcon(programIcon());
     // Standard buttons read 确定 and 取消, like the rest of the program.
     auto *translator = new QTranslator(qApp);
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -32,6 +32,8 @@ void CDormApp::preparePlatform()
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setWindowIcon(programIcon());
+    // Ties the windows to the installed menu entry, so desktops show its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
     // Standard buttons read 确定 and 取消, like the rest of the program.
     auto *translator = new QTranslator(qApp);
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -83,10 +83,10 @@ QString userDataDirectory()
 QString installedStartPicture()
 {
     // The data folder is found from the executable, so a package installed under any prefix works.
-    const QFileInfo executable(QStringLiteral("/proc/self/exe"));
-    const QString picture = QDir(executable.canonicalFilePath() + QStringLiteral("/.."))
-                                .filePath(QStringLiteral(ORV_DATA_FROM_BINDIR "/") + kPictureFile);
-    return QFileInfo::exists(picture) ? QDir::cleanPath(picture) : QString();
+    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    const QString picture =
+        QDir::cleanPath(executable.absolutePath() + QStringLiteral("/" ORV_DATA_FROM_BINDIR "/") + kPictureFile);
+    return QFileInfo::exists(picture) ? picture : QString();
 }
 
 QString enterWorkingDirectory(const StartOptions &options, const QString &pictureSource)

@@ -15,6 +15,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <cmath>
 #include <limits>
@@ -104,6 +106,25 @@ QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &
     picker->setGeometry(place);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    // The place is kept, but never so narrow that the widest date of the format is cut: the
+    // picker's text field is what the drop-down arrow and the frame leave of its width.
+    const QFontMetrics metrics(picker->font());
+    int widestDate = 0;
+    for (int month = 1; month <= 12; ++month) {
+        const QString text = picker->locale().toString(QDate(2026, month, 28), picker->displayFormat());
+        widestDate = qMax(widestDate, metrics.horizontalAdvance(text));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(picker);
+    option.rect = QRect(QPoint(), place.size());
+    option.editable = true;
+    option.frame = true;
+    option.subControls = QStyle::SC_ComboBoxEditField | QStyle::SC_ComboBoxArrow | QStyle::SC_ComboBoxFrame;
+    const int field =
+        picker->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, picker).width();
+    const int needed = place.width() - field + widestDate + 6; // the text field's own margins and cursor
+    if (picker->width() < needed)
+        picker->resize(needed, picker->height());
     return picker;
 }
 

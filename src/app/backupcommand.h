@@ -10,11 +10,6 @@ class Connection;
 // Prints the file written and returns 0, or prints the reason and returns 1.
 int runBackupCommand(const QString &file);
 
-// Runs the command when the arguments ask for it ("--backup FILE", with "--directory DIR" or
-// "-C DIR" naming the folder of the database); returns -1 when they do not. Needs no display, so
-// it runs before any GUI object is made.
-int runBackupCommandIfAsked(int argc, char *argv[]);
-
 // Today's automatic copy in the "backups" folder beside the database, keeping the newest 14. A
 // failure is told on the error output and does not stop the start.
 void runDailyBackup(Connection &connection);

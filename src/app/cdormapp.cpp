@@ -4,11 +4,11 @@
 #include "cstartpicturewnd.h"
 #include "ui/cdormdlg.h"
 #include "ui/messagebox.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
@@ -32,7 +32,9 @@ void CDormApp::preparePlatform()
 {
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvane/orvane.png")));
+    QApplication::setWindowIcon(programIcon());
+    // Ties the windows to the installed menu entry, so desktops show its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
     // Standard buttons read 确定 and 取消, like the rest of the program.
     auto *translator = new QTranslator(qApp);
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -1,31 +1,27 @@
 #include "caboutdlg.h"
 
 #include "colours.h"
+#include "form.h"
+#include "programicon.h"
 
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
 namespace orv {
 
-namespace {
-// The about box is laid out in units of its 9-point font.
-QRect units(int x, int y, int w, int h)
-{
-    return QRect(x * 7 / 4, y * 2, w * 7 / 4, h * 2);
-}
-} // namespace
-
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("关于 Orvane"));
+    setWindowIcon(programIcon());
+    setFont(dialogFont(pageFontPointSize + 1));
+    auto units = [this](int x, int y, int w, int h) { return dialogUnits(font(), x, y, w, h); };
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(units(0, 0, 235, 55).size());
 
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
-    icon->setPixmap(QIcon(QStringLiteral(":/orvane/orvane.png")).pixmap(32, 32));
+    icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setGeometry(QRect(units(11, 17, 0, 0).topLeft(), QSize(32, 32)));
 
     auto *version = new QLabel(QStringLiteral("Orvane Version 1.0"), this);

@@ -6,15 +6,16 @@
 #include "ctabsheet.h"
 #include "data/dbcheck.h"
 #include "databackupdialogs.h"
+#include "form.h"
 #include "messagebox.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
 #include "pages/rooms/cdialog2.h"
+#include "programicon.h"
 #include "reportlist.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -24,22 +25,16 @@
 
 namespace orv {
 
-namespace {
-// The window is laid out in units of its 9-point dialog font.
-QRect units(int x, int y, int w, int h)
-{
-    return QRect(x * 7 / 4, y * 2, w * 7 / 4, h * 2);
-}
-
-} // namespace
-
 CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     : QWidget(parent), m_connection(connection), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
       m_page2(new CDialog2(connection)), m_page3(new CDialog3(connection)), m_page4(new CDialog4(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Lumeo宿舍管理系统V2.8"));
-    setWindowIcon(QIcon(QStringLiteral(":/orvane/orvane.png")));
+    setWindowIcon(programIcon());
+    // The window's own template font is a point larger than its pages'.
+    setFont(dialogFont(pageFontPointSize + 1));
+    auto units = [this](int x, int y, int w, int h) { return dialogUnits(font(), x, y, w, h); };
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 

@@ -4,12 +4,19 @@
 #include "data/texts.h"
 #include "messagebox.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <cmath>
@@ -17,23 +24,62 @@
 
 namespace orv {
 
-QRect dialogUnits(int x, int y, int width, int height)
+QFont dialogFont(int pointSize)
 {
-    // The 8-point dialog font's base units are about 6 x 13 pixels; one horizontal unit is a
-    // quarter of the base width, one vertical unit an eighth of its height. The vertical scale is
-    // a little larger so that Chinese glyphs are not clipped.
-    auto px = [](int units) { return (units * 3 + 1) / 2; };
-    auto py = [](int units) { return (units * 7 + 2) / 4; };
+    QFont font = QApplication::font();
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families.append(font.family());
+    families.prepend(QStringLiteral("Noto Sans CJK SC"));
+    font.setFamilies(families);
+    font.setPointSize(pointSize);
+    return font;
+}
+
+QRect dialogUnits(const QFont &font, int x, int y, int width, int height)
+{
+    const QFontMetricsF metrics(font);
+    // The average width of the 52 Latin letters, rounded the way the dialog system rounds it.
+    const qreal letters =
+        metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    const qreal baseX = std::floor((letters / 26 + 1) / 2);
+    const qreal baseY = std::ceil(metrics.height());
+    auto px = [baseX](int units) { return qRound(units * baseX / 4); };
+    auto py = [baseY](int units) { return qRound(units * baseY / 8); };
     return QRect(px(x), py(y), px(width), py(height));
 }
+
+QRect dialogUnits(int x, int y, int width, int height)
+{
+    return dialogUnits(pageFont(), x, y, width, height);
+}
+
+namespace {
+
+// A label's text as a name: no mnemonic marks, no trailing colon or arrow, single spaces.
+QString accessibleLabelText(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    static const QRegularExpression trailing(QStringLiteral("[\\s:：—>-]+$"));
+    text.remove(trailing);
+    return text.simplified();
+}
+
+} // namespace
 
 QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget *buddy)
 {
     auto *label = new QLabel(text, page);
     label->setGeometry(place);
     label->setTextFormat(Qt::PlainText);
-    if (buddy)
+    if (buddy) {
         label->setBuddy(buddy);
+        // Lists and a combo's own edit do not take their name from a label, so they are given it.
+        if (auto *list = qobject_cast<QAbstractItemView *>(buddy); list && list->accessibleName().isEmpty())
+            list->setAccessibleName(accessibleLabelText(text));
+        if (auto *combo = qobject_cast<QComboBox *>(buddy); combo && combo->lineEdit())
+            combo->lineEdit()->setAccessibleName(accessibleLabelText(text));
+    }
     return label;
 }
 
@@ -64,6 +110,25 @@ QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &
     picker->setGeometry(place);
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    // The place is kept, but never so narrow that the widest date of the format is cut: the
+    // picker's text field is what the drop-down arrow and the frame leave of its width.
+    const QFontMetrics metrics(picker->font());
+    int widestDate = 0;
+    for (int month = 1; month <= 12; ++month) {
+        const QString text = picker->locale().toString(QDate(2026, month, 28), picker->displayFormat());
+        widestDate = qMax(widestDate, metrics.horizontalAdvance(text));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(picker);
+    option.rect = QRect(QPoint(), place.size());
+    option.editable = true;
+    option.frame = true;
+    option.subControls = QStyle::SC_ComboBoxEditField | QStyle::SC_ComboBoxArrow | QStyle::SC_ComboBoxFrame;
+    const int field =
+        picker->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, picker).width();
+    const int needed = place.width() - field + widestDate + 6; // the text field's own margins and cursor
+    if (picker->width() < needed)
+        picker->resize(needed, picker->height());
     return picker;
 }
 

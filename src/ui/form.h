@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
 #include <QString>
 #include <QValidator>
@@ -13,7 +14,21 @@ class QWidget;
 
 namespace orv {
 
-// Page layouts are given in dialog units of an 8-point dialog font; this turns them into pixels.
+// The font windows are laid out in and drawn with, at a point size: the CJK face the program's
+// texts are written in (so heights are measured on the glyphs shown), then the desktop's own.
+// Pages use pageFontPointSize, the main window and the about box one point more, as their
+// templates do.
+constexpr int pageFontPointSize = 8;
+QFont dialogFont(int pointSize);
+inline QFont pageFont()
+{
+    return dialogFont(pageFontPointSize);
+}
+
+// Dialog units of a font into pixels, as the dialog system does: a horizontal unit is a quarter
+// of the font's average character width, a vertical unit an eighth of its character height.
+QRect dialogUnits(const QFont &font, int x, int y, int width, int height);
+// The same in the page font.
 QRect dialogUnits(int x, int y, int width, int height);
 
 // Building blocks for a page laid out at fixed places. Every input gets its label as buddy.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace orv {
 
@@ -16,6 +17,17 @@ MessageAnswer MessageAnswerer::answer(const QString &text)
     return m_answers.isEmpty() ? MessageAnswer::Ok : m_answers.takeFirst();
 }
 
+QString keepNumbersWithUnits(const QString &text)
+{
+    static const QRegularExpression numberThenUnit(QStringLiteral("(?<=\\d)(?=\\p{Han})"));
+    static const QRegularExpression unitSlash(QStringLiteral("(?<=\\p{Han})/(?=\\p{Han})"));
+    const QString joiner(QChar(0x2060));
+    QString shown = text;
+    shown.replace(numberThenUnit, joiner);
+    shown.replace(unitSlash, joiner + QLatin1Char('/') + joiner);
+    return shown;
+}
+
 MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons buttons)
 {
     if (auto *app = QCoreApplication::instance()) {
@@ -25,7 +37,7 @@ MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons b
 
     QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("Orvane"));
-    box.setText(text);
+    box.setText(keepNumbersWithUnits(text));
     box.setTextFormat(Qt::PlainText);
     if (buttons == MessageButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -1,6 +1,7 @@
 #include "page.h"
 
 #include "data/connection.h"
+#include "form.h"
 #include "messagebox.h"
 #include "reportlist.h"
 #include "unit.h"
@@ -15,6 +16,8 @@ namespace orv {
 Page::Page(Connection &connection, QWidget *parent) : QWidget(parent), m_connection(connection)
 {
     setAutoFillBackground(true);
+    // Set before the page builds its controls, which inherit it and are laid out in its units.
+    setFont(pageFont());
 }
 
 void Page::onClick(QAbstractButton *button, std::function<void()> handler)

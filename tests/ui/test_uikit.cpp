@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QToolTip>
 
@@ -41,6 +42,44 @@ class TestUiKit : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void messageBoxesNeverBreakANumberFromItsUnit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("whole");
+        QTest::newRow("fee standard") << QStringLiteral(
+                                             "你设置的水费为：1.50元/吨  电费为：0.60元/度  房租费为：120元/人吗？")
+                                      << QStringList{QStringLiteral("1.50元/吨"), QStringLiteral("0.60元/度"),
+                                                     QStringLiteral("120元/人")};
+        QTest::newRow("limit") << QStringLiteral("请输入一个大于0小于10000的数！")
+                               << QStringList{QStringLiteral("0小"), QStringLiteral("10000的")};
+        QTest::newRow("no number") << QStringLiteral("请正确输入标准！") << QStringList{};
+    }
+    void messageBoxesNeverBreakANumberFromItsUnit()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, whole);
+        const QString shown = keepNumbersWithUnits(text);
+        QCOMPARE(QString(shown).remove(QChar(0x2060)), text); // reads the same
+        QTextBoundaryFinder lines(QTextBoundaryFinder::Line, shown);
+        QList<int> breaks;
+        while (lines.toNextBoundary() != -1)
+            breaks.append(lines.position());
+        // Where each character of the text stands in the text shown.
+        QList<int> shownAt;
+        for (int i = 0; i < shown.size(); ++i) {
+            if (shown.at(i) != QChar(0x2060))
+                shownAt.append(i);
+        }
+        for (const QString &piece : whole) {
+            const int start = text.indexOf(piece);
+            QVERIFY2(start >= 0, qPrintable(piece));
+            const int first = shownAt.at(start);
+            const int last = shownAt.at(start + piece.size() - 1);
+            for (int at : breaks)
+                QVERIFY2(at <= first || at > last, qPrintable(piece));
+        }
+    }
+
     void aFailedUnitUndoesItsWritesAndTellsTheUser()
     {
         TestDatabase db;

@@ -1,0 +1,134 @@
+#include "commandline.h"
+
+#include "data/connection.h"
+#include "data/storeerror.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace orv {
+
+namespace {
+
+const QString kProgram = QStringLiteral("orvane");
+const QString kVersion = QStringLiteral("Orvane 1.0");
+const QString kPictureFile = QStringLiteral("bgl.jpg");
+
+CommandLine finish(int status, const QString &output)
+{
+    CommandLine line;
+    line.run = false;
+    line.exitStatus = status;
+    line.output = output.endsWith(QLatin1Char('\n')) ? output : output + QLatin1Char('\n');
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Runs a staff dormitory: rooms, residents, queries and fees, kept in OrvDb.mdb.\n"
+                       "Without options the program works in the current directory."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption directory({QStringLiteral("C"), QStringLiteral("directory")},
+                                       QStringLiteral("Work in <dir>: open its OrvDb.mdb and show its bgl.jpg."),
+                                       QStringLiteral("dir"));
+    const QCommandLineOption create(
+        QStringLiteral("create"),
+        QStringLiteral("Make the folder and an empty database in it when they are missing, with the start-up "
+                       "picture beside it. Nothing that exists is overwritten."));
+    const QCommandLineOption userData(
+        QStringLiteral("user-data"), QStringLiteral("Work in the user's data folder ($XDG_DATA_HOME/orvane, by default "
+                                                    "~/.local/share/orvane); implies --create."));
+    const QCommandLineOption backup(
+        QStringLiteral("backup"),
+        QStringLiteral("Copy the database of the folder into <file> while it may be in use, print the "
+                       "file written and end, without a window (for scheduled backups)."),
+        QStringLiteral("file"));
+    parser.addOptions({directory, create, userData, backup});
+
+    if (!parser.parse(arguments))
+        return finish(2, kProgram + QStringLiteral(": ") + parser.errorText() + QStringLiteral("\nTry '") + kProgram +
+                             QStringLiteral(" --help'."));
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        // The help text names the program as it was started; the installed command is lower case.
+        QString text = parser.helpText();
+        const int eol = text.indexOf(QLatin1Char('\n'));
+        text.replace(0, eol, QStringLiteral("Usage: ") + kProgram + QStringLiteral(" [options]"));
+        return finish(0, text);
+    }
+    if (parser.isSet(version))
+        return finish(0, kVersion);
+    if (!parser.positionalArguments().isEmpty())
+        return finish(2, kProgram + QStringLiteral(": unexpected argument '") + parser.positionalArguments().first() +
+                             QStringLiteral("'\nTry '") + kProgram + QStringLiteral(" --help'."));
+    if (parser.isSet(directory) && parser.isSet(userData))
+        return finish(2, kProgram + QStringLiteral(": --directory and --user-data name two folders; give one."));
+
+    CommandLine line;
+    line.backupFile = parser.value(backup);
+    line.options.create = parser.isSet(create) || parser.isSet(userData);
+    if (parser.isSet(userData))
+        line.options.directory = userDataDirectory();
+    else if (parser.isSet(directory))
+        line.options.directory = parser.value(directory);
+    return line;
+}
+
+QString userDataDirectory()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(kProgram);
+}
+
+QString installedStartPicture()
+{
+    // The data folder is found from the executable, so a package installed under any prefix works.
+    const QFileInfo executable(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    const QString picture =
+        QDir::cleanPath(executable.absolutePath() + QStringLiteral("/" ORV_DATA_FROM_BINDIR "/") + kPictureFile);
+    return QFileInfo::exists(picture) ? picture : QString();
+}
+
+QString enterWorkingDirectory(const StartOptions &options, const QString &pictureSource)
+{
+    if (options.directory.isEmpty())
+        return QString();
+    const QString folder = QDir::cleanPath(options.directory);
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        if (!options.create)
+            return kProgram + QStringLiteral(": the folder %1 does not exist (add --create to make it)").arg(folder);
+        if (!QDir().mkpath(folder))
+            return kProgram + QStringLiteral(": cannot create the folder %1").arg(folder);
+    } else if (!info.isDir()) {
+        return kProgram + QStringLiteral(": %1 is not a folder").arg(folder);
+    }
+
+    if (options.create) {
+        const QString database = QDir(folder).filePath(databaseFileName());
+        // A dangling link or any other entry counts as existing: it is never replaced.
+        if (!QFileInfo(database).exists() && !QFileInfo(database).isSymLink()) {
+            try {
+                Connection::Create(database, programPassword());
+            } catch (const StoreError &error) {
+                return kProgram + QStringLiteral(": cannot create %1: %2").arg(database, error.message());
+            }
+            const QString picture = QDir(folder).filePath(kPictureFile);
+            // The picture is optional: without one the program still starts.
+            if (!pictureSource.isEmpty() && !QFileInfo(picture).exists() && !QFileInfo(picture).isSymLink())
+                QFile::copy(pictureSource, picture);
+        }
+    }
+
+    if (!QDir::setCurrent(folder))
+        return kProgram + QStringLiteral(": cannot enter the folder %1").arg(folder);
+    return QString();
+}
+
+} // namespace orv

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orv {
+
+// Where the program works: the folder that holds OrvDb.mdb and bgl.jpg.
+struct StartOptions {
+    QString directory; // empty: the current directory, untouched
+    bool create = false;
+};
+
+// What the command line asks for: run the program, or print a text and end with a status.
+struct CommandLine {
+    bool run = true;
+    int exitStatus = 0;
+    QString output; // for standard output when the status is 0, for standard error otherwise
+    StartOptions options;
+    QString backupFile; // --backup: copy the database there instead of opening a window
+};
+
+// Reads the arguments (the program name first). Needs no application object, so --help and
+// --version work without a display.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// The user's own data folder of the program: $XDG_DATA_HOME/orvane, or ~/.local/share/orvane.
+QString userDataDirectory();
+
+// The start-up picture installed with the program, found beside the installed executable; empty
+// when there is none (a build tree).
+QString installedStartPicture();
+
+// Makes the options' folder the current directory. With create, a missing folder is made, and a
+// missing database is created empty with the picture copied beside it; nothing that exists is
+// ever overwritten. Returns an empty text on success, otherwise what went wrong.
+QString enterWorkingDirectory(const StartOptions &options, const QString &pictureSource);
+
+} // namespace orv

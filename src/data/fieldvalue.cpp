@@ -3,6 +3,7 @@
 #include "storeerror.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace orv {
 
@@ -54,6 +55,41 @@ QString realToText(double value, int significantDigits)
     return text;
 }
 
+namespace {
+
+// The text realToText gives a single with 7 significant digits, worked out exactly without the
+// general converter, which is slow on the values fee lists are full of. A float times 10^k
+// (k <= 12) is exact in a double, so rounding it to 7 digits is exact too. Returns an empty
+// text where the fixed form does not apply (tiny, huge or rounding up to a new digit).
+QString singleText(float single)
+{
+    const double value = static_cast<double>(single);
+    if (value == 0)
+        return QStringLiteral("0");
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e7))
+        return QString();
+    int k = 0;
+    double scaled = magnitude;
+    while (scaled < 1e6) {
+        scaled *= 10;
+        ++k;
+    }
+    const auto digits = static_cast<std::int64_t>(std::round(scaled)); // ties away from zero, as Qt rounds
+    if (digits >= 10000000)
+        return QString();
+    const QString all = QString::number(digits).rightJustified(k + 1, QLatin1Char('0'));
+    QString text = all.left(all.size() - k);
+    QString fraction = all.right(k);
+    while (fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += QLatin1Char('.') + fraction;
+    return value < 0 ? QLatin1Char('-') + text : text;
+}
+
+} // namespace
+
 QString FieldValue::toText() const
 {
     switch (kind()) {
@@ -67,8 +103,11 @@ QString FieldValue::toText() const
         return QString::number(std::get<std::int16_t>(m_value));
     case Kind::Int32:
         return QString::number(std::get<std::int32_t>(m_value));
-    case Kind::Single:
-        return realToText(static_cast<double>(std::get<float>(m_value)), 7);
+    case Kind::Single: {
+        const float single = std::get<float>(m_value);
+        const QString fast = singleText(single);
+        return fast.isEmpty() ? realToText(static_cast<double>(single), 7) : fast;
+    }
     case Kind::Double:
         return realToText(std::get<double>(m_value), 15);
     }

@@ -282,6 +282,9 @@ struct Recordset::Impl {
         const auto slot = static_cast<size_t>(lastAsked + 1);
         if (askedAfter.size() != columns.size() + 1)
             askedAfter.assign(columns.size() + 1, -1);
+        // The same column asked again (a value read twice) keeps the order's place.
+        if (lastAsked >= 0 && lastAsked < count && columns[static_cast<size_t>(lastAsked)].name == name)
+            return lastAsked;
         const int guess = askedAfter[slot];
         if (guess >= 0 && guess < count && columns[static_cast<size_t>(guess)].name == name)
             return lastAsked = guess;

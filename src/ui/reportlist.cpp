@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
+#include <iterator>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -102,9 +104,10 @@ void ReportModel::appendCell(const FieldValue &value)
     case FieldValue::Kind::Int32: {
         // Counters and readings fill most number cells; their digits go in without a string.
         char digits[16];
-        const int length = std::snprintf(digits, sizeof digits, "%d",
-                                         value.kind() == FieldValue::Kind::Int16 ? value.asInt16() : value.asInt32());
-        std::copy(digits, digits + length, reserveCell(length));
+        const int number = value.kind() == FieldValue::Kind::Int16 ? value.asInt16() : value.asInt32();
+        char *end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+        const auto length = static_cast<qsizetype>(end - digits);
+        std::copy(std::begin(digits), end, reserveCell(length));
         endCell(length);
         break;
     }
@@ -121,10 +124,18 @@ void ReportModel::appendUtf8(QByteArrayView text)
         appendCell(QString::fromUtf8(text));
         return;
     }
-    auto *out = reinterpret_cast<QChar *>(reserveCell(text.size()));
-    const QChar *end = m_utf8.appendToBuffer(out, text);
+    char16_t *out = reserveCell(text.size());
+    // Dates, numbers and codes are plain ASCII: each byte is its character.
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    if (std::all_of(bytes, bytes + text.size(), [](unsigned char byte) { return byte < 0x80; })) {
+        std::copy(bytes, bytes + text.size(), out);
+        endCell(text.size());
+        return;
+    }
+    auto *start = reinterpret_cast<QChar *>(out);
+    const QChar *end = m_utf8.appendToBuffer(start, text);
     m_utf8.resetState();
-    endCell(end - out);
+    endCell(end - start);
 }
 
 int ReportModel::appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key)

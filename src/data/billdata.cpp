@@ -1,5 +1,6 @@
 #include "billdata.h"
 
+#include "columns.h"
 #include "connection.h"
 
 #include <memory>
@@ -17,12 +18,12 @@ struct Finalizer {
 // staff number is only data.
 class Query final {
 public:
-    Query(Connection &connection, const char *sql, std::initializer_list<QString> values) : m_db(connection.handle())
+    Query(Connection &connection, const QString &sql, std::initializer_list<QString> values) : m_db(connection.handle())
     {
         if (!m_db)
             throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
         sqlite3_stmt *raw = nullptr;
-        const int rc = sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr);
+        const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &raw, nullptr);
         m_statement.reset(raw);
         if (rc != SQLITE_OK)
             raiseEngineError(m_db, rc, QStringLiteral("无法读取打印所需的数据"));
@@ -66,18 +67,20 @@ std::optional<MeterReadings> readings(Query &query)
 
 UtilityBillFacts readUtilityBillFacts(Connection &connection, const QString &room, const QString &date)
 {
+    using namespace db;
+    const QString readingsOf = QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5 = ?1 AND %1 ")
+                                   .arg(feiinfo::date, feiinfo::water, feiinfo::power, feiinfo::table, feiinfo::room);
     UtilityBillFacts facts;
-    Query current(connection, "SELECT 日期, 水表, 电表 FROM feiinfo WHERE 房间号 = ?1 AND 日期 = ?2 LIMIT 1",
-                  {room, date});
+    Query current(connection, readingsOf + QStringLiteral("= ?2 LIMIT 1"), {room, date});
     facts.current = readings(current);
     // Settlement dates are zero-padded, so they order as text.
-    Query previous(
-        connection,
-        "SELECT 日期, 水表, 电表 FROM feiinfo WHERE 房间号 = ?1 AND 日期 < ?2 ORDER BY 日期 DESC, rowid DESC "
-        "LIMIT 1",
-        {room, date});
+    Query previous(connection,
+                   readingsOf + QStringLiteral("< ?2 ORDER BY %1 DESC, rowid DESC LIMIT 1").arg(feiinfo::date),
+                   {room, date});
     facts.previous = readings(previous);
-    Query standard(connection, "SELECT 水费, 电费 FROM feiyong LIMIT 1", {});
+    Query standard(connection,
+                   QStringLiteral("SELECT %1, %2 FROM %3 LIMIT 1").arg(feiyong::water, feiyong::power, feiyong::table),
+                   {});
     if (standard.next()) {
         if (!standard.isNull(0))
             facts.waterPrice = standard.real(0);
@@ -89,7 +92,11 @@ UtilityBillFacts readUtilityBillFacts(Connection &connection, const QString &roo
 
 QString readPaidUpTo(Connection &connection, const QString &staffNo)
 {
-    Query query(connection, "SELECT 日期 FROM fangset WHERE 工号 = ?1 LIMIT 1", {staffNo});
+    using namespace db;
+    Query query(
+        connection,
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1 LIMIT 1").arg(fangset::date, fangset::table, fangset::staffNo),
+        {staffNo});
     return query.next() && !query.isNull(0) ? query.text(0) : QString();
 }
 

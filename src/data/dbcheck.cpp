@@ -1,5 +1,6 @@
 #include "dbcheck.h"
 
+#include "columns.h"
 #include "connection.h"
 
 #include <sqlite3.h>
@@ -21,10 +22,10 @@ QString columnText(sqlite3_stmt *statement, int column)
 }
 
 // Every row of a query, each value as text; one finding per row is formatted by the caller.
-QList<QStringList> rowsOf(sqlite3 *db, const char *sql)
+QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)
 {
     sqlite3_stmt *raw = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+    int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr);
     std::unique_ptr<sqlite3_stmt, Finalizer> statement(raw);
     if (rc != SQLITE_OK)
         raiseEngineError(db, rc, QStringLiteral("检查数据库失败"));
@@ -41,7 +42,7 @@ QList<QStringList> rowsOf(sqlite3 *db, const char *sql)
 }
 
 struct Rule {
-    const char *sql;
+    QString sql;
     QString finding; // %1, %2, ... are the row's values
 };
 
@@ -55,7 +56,7 @@ QStringList checkDatabase(Connection &connection)
 
     QStringList findings;
     try {
-        for (const QStringList &row : rowsOf(db, "PRAGMA integrity_check")) {
+        for (const QStringList &row : rowsOf(db, QStringLiteral("PRAGMA integrity_check"))) {
             if (row.value(0) != QLatin1String("ok"))
                 findings.append(QStringLiteral("文件完整性：%1").arg(row.value(0)));
         }
@@ -72,19 +73,25 @@ QStringList checkDatabase(Connection &connection)
     if (!findings.isEmpty())
         return findings;
 
+    using namespace orv::db;
+    const QString &rooms = floorinfo::table;
     const Rule rules[] = {
-        {"SELECT 房间号码, 入住人数, 空缺人数, 可住人数 FROM floorinfo "
-         "WHERE 入住人数 + 空缺人数 IS NOT 可住人数 ORDER BY rowid",
+        {QStringLiteral("SELECT %1, %2, %3, %4 FROM %5 WHERE %2 + %3 IS NOT %4 ORDER BY rowid")
+             .arg(floorinfo::roomNo, floorinfo::occupants, floorinfo::vacant, floorinfo::capacity, rooms),
          QStringLiteral("房间“%1”：入住人数 %2 加空缺人数 %3 不等于可住人数 %4。")},
-        {"SELECT 房间号码, 入住人数, (SELECT count(*) FROM personinfo WHERE 房间 = floorinfo.房间号码) AS n "
-         "FROM floorinfo WHERE 入住人数 IS NOT n ORDER BY rowid",
+        {QStringLiteral("SELECT %1, %2, (SELECT count(*) FROM %3 WHERE %4 = %5.%1) AS n "
+                        "FROM %5 WHERE %2 IS NOT n ORDER BY rowid")
+             .arg(floorinfo::roomNo, floorinfo::occupants, personinfo::table, personinfo::room, rooms),
          QStringLiteral("房间“%1”：入住人数为 %2，住在这个房间的人员却有 %3 人。")},
-        {"SELECT 房间号码, 入住人数, (SELECT coalesce(sum(入住人数), 0) FROM numinfo "
-         "WHERE numinfo.房间号码 = floorinfo.房间号码) AS n FROM floorinfo WHERE 入住人数 IS NOT n ORDER BY rowid",
+        {QStringLiteral("SELECT %1, %2, (SELECT coalesce(sum(%3), 0) FROM %4 "
+                        "WHERE %4.%5 = %6.%1) AS n FROM %6 WHERE %2 IS NOT n ORDER BY rowid")
+             .arg(floorinfo::roomNo, floorinfo::occupants, numinfo::occupants, numinfo::table, numinfo::roomNo, rooms),
          QStringLiteral("房间“%1”：入住人数为 %2，入住人数统计却记为 %3。")},
-        {"SELECT 房间号码, count(*) FROM floorinfo GROUP BY 房间号码 HAVING count(*) > 1 ORDER BY min(rowid)",
+        {QStringLiteral("SELECT %1, count(*) FROM %2 GROUP BY %1 HAVING count(*) > 1 ORDER BY min(rowid)")
+             .arg(floorinfo::roomNo, rooms),
          QStringLiteral("房间号码“%1”有 %2 个房间共用。")},
-        {"SELECT 工号, count(*) FROM personinfo GROUP BY 工号 HAVING count(*) > 1 ORDER BY min(rowid)",
+        {QStringLiteral("SELECT %1, count(*) FROM %2 GROUP BY %1 HAVING count(*) > 1 ORDER BY min(rowid)")
+             .arg(personinfo::staffNo, personinfo::table),
          QStringLiteral("工号“%1”有 %2 个人员共用。")},
     };
     for (const Rule &rule : rules) {

@@ -1,5 +1,6 @@
 #include "schema.h"
 
+#include "columns.h"
 #include "connection.h"
 #include "recordset.h"
 #include "statements.h"
@@ -8,39 +9,86 @@
 
 namespace orv::schema {
 
+namespace {
+
+struct Column {
+    const QString &name;
+    const char *type;
+};
+
+QString createTable(const QString &table, std::initializer_list<Column> columns)
+{
+    QStringList declared;
+    for (const Column &column : columns)
+        declared.append(column.name + QLatin1Char(' ') + QLatin1String(column.type));
+    return QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") + declared.join(QStringLiteral(", ")) +
+           QLatin1Char(')');
+}
+
+QString createIndex(const char *name, const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS ") + QLatin1String(name) + QStringLiteral(" ON ") + table +
+           QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+} // namespace
+
 QStringList creationStatements()
 {
+    using namespace db;
     // Declared types name the Access types the program reads: Integer is 16-bit, Long 32-bit,
     // Single a 32-bit real. Rows keep their insertion order through the implicit rowid.
     return QStringList{
-               QStringLiteral("CREATE TABLE floorinfo (房间号码 Text, 入住性别 Text, 电话号码 Text, 电话端口 Text, "
-                              "网线端口 Text, 可住人数 Integer, 水表底数 Long, 电表底数 Long, 入住人数 Integer, "
-                              "空缺人数 Integer)"),
-               QStringLiteral("CREATE TABLE personinfo (姓名 Text, 性别 Text, 部门 Text, 工号 Text, 手机 Text, "
-                              "日期 Text, 房间 Text)"),
-               QStringLiteral("CREATE TABLE numinfo (房间号码 Text, 入住人数 Integer)"),
-               QStringLiteral("CREATE TABLE feiyong (水费 Single, 电费 Single, 房租 Long)"),
-               QStringLiteral("CREATE TABLE feiinfo (房间号 Text, 日期 Text, 水表 Long, 电表 Long)"),
-               QStringLiteral(
-                   "CREATE TABLE listfei (房间号码 Text, 日期 Text, 水费 Single, 电费 Single, 总费用 Single)"),
-               QStringLiteral("CREATE TABLE fangset (工号 Text, 日期 Text, 房租合计 Long)"),
-               QStringLiteral("CREATE TABLE fanglist (工号 Text, 日期 Text, 房租 Long)"),
+               createTable(floorinfo::table, {{floorinfo::roomNo, "Text"},
+                                              {floorinfo::sex, "Text"},
+                                              {floorinfo::phone, "Text"},
+                                              {floorinfo::phonePort, "Text"},
+                                              {floorinfo::netPort, "Text"},
+                                              {floorinfo::capacity, "Integer"},
+                                              {floorinfo::waterBase, "Long"},
+                                              {floorinfo::powerBase, "Long"},
+                                              {floorinfo::occupants, "Integer"},
+                                              {floorinfo::vacant, "Integer"}}),
+               createTable(personinfo::table, {{personinfo::name, "Text"},
+                                               {personinfo::sex, "Text"},
+                                               {personinfo::dept, "Text"},
+                                               {personinfo::staffNo, "Text"},
+                                               {personinfo::mobile, "Text"},
+                                               {personinfo::date, "Text"},
+                                               {personinfo::room, "Text"}}),
+               createTable(numinfo::table, {{numinfo::roomNo, "Text"}, {numinfo::occupants, "Integer"}}),
+               createTable(feiyong::table,
+                           {{feiyong::water, "Single"}, {feiyong::power, "Single"}, {feiyong::rent, "Long"}}),
+               createTable(feiinfo::table, {{feiinfo::room, "Text"},
+                                            {feiinfo::date, "Text"},
+                                            {feiinfo::water, "Long"},
+                                            {feiinfo::power, "Long"}}),
+               createTable(listfei::table, {{listfei::roomNo, "Text"},
+                                            {listfei::date, "Text"},
+                                            {listfei::water, "Single"},
+                                            {listfei::power, "Single"},
+                                            {listfei::total, "Single"}}),
+               createTable(fangset::table,
+                           {{fangset::staffNo, "Text"}, {fangset::date, "Text"}, {fangset::total, "Long"}}),
+               createTable(fanglist::table,
+                           {{fanglist::staffNo, "Text"}, {fanglist::date, "Text"}, {fanglist::rent, "Long"}}),
            } +
            indexStatements();
 }
 
 QStringList indexStatements()
 {
+    using namespace db;
     // Look-ups by a where clause or by a found value stay fast at a hundred thousand residents.
     return {
-        QStringLiteral("CREATE INDEX IF NOT EXISTS floorinfo_room ON floorinfo (房间号码)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_staff ON personinfo (工号)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_name ON personinfo (姓名)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS personinfo_room ON personinfo (房间)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS numinfo_room ON numinfo (房间号码)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS feiinfo_room_date ON feiinfo (房间号, 日期)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS fangset_staff ON fangset (工号)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS fanglist_staff ON fanglist (工号)"),
+        createIndex("floorinfo_room", floorinfo::table, {floorinfo::roomNo}),
+        createIndex("personinfo_staff", personinfo::table, {personinfo::staffNo}),
+        createIndex("personinfo_name", personinfo::table, {personinfo::name}),
+        createIndex("personinfo_room", personinfo::table, {personinfo::room}),
+        createIndex("numinfo_room", numinfo::table, {numinfo::roomNo}),
+        createIndex("feiinfo_room_date", feiinfo::table, {feiinfo::room, feiinfo::date}),
+        createIndex("fangset_staff", fangset::table, {fangset::staffNo}),
+        createIndex("fanglist_staff", fanglist::table, {fanglist::staffNo}),
     };
 }
 
@@ -91,13 +139,13 @@ void fillDemo(Connection &connection)
     QHash<QString, std::int16_t> counts;
     for (const DemoResident &r : residents) {
         people.AddNew();
-        people.PutCollect(QStringLiteral("姓名"), r.name);
-        people.PutCollect(QStringLiteral("性别"), r.sex);
-        people.PutCollect(QStringLiteral("部门"), r.dept);
-        people.PutCollect(QStringLiteral("工号"), r.staffNo);
-        people.PutCollect(QStringLiteral("手机"), r.mobile);
-        people.PutCollect(QStringLiteral("日期"), r.date);
-        people.PutCollect(QStringLiteral("房间"), r.room);
+        people.PutCollect(db::personinfo::name, r.name);
+        people.PutCollect(db::personinfo::sex, r.sex);
+        people.PutCollect(db::personinfo::dept, r.dept);
+        people.PutCollect(db::personinfo::staffNo, r.staffNo);
+        people.PutCollect(db::personinfo::mobile, r.mobile);
+        people.PutCollect(db::personinfo::date, r.date);
+        people.PutCollect(db::personinfo::room, r.room);
         people.Update();
         ++counts[QString::fromUtf16(r.room)];
     }
@@ -111,22 +159,21 @@ void fillDemo(Connection &connection)
         const QString room = QString::fromUtf16(r.room);
         const std::int16_t living = counts.value(room, 0);
         floors.AddNew();
-        floors.PutCollect(QStringLiteral("房间号码"), room);
-        floors.PutCollect(QStringLiteral("入住性别"), r.sex);
-        floors.PutCollect(QStringLiteral("电话号码"), r.phone);
-        floors.PutCollect(QStringLiteral("电话端口"), r.phonePort);
-        floors.PutCollect(QStringLiteral("网线端口"), r.netPort);
-        floors.PutCollect(QStringLiteral("可住人数"), FieldValue::int16(r.capacity));
-        floors.PutCollect(QStringLiteral("水表底数"), FieldValue::int32(r.water));
-        floors.PutCollect(QStringLiteral("电表底数"), FieldValue::int32(r.power));
-        floors.PutCollect(QStringLiteral("入住人数"), FieldValue::int16(living));
-        floors.PutCollect(QStringLiteral("空缺人数"),
-                          FieldValue::int16(static_cast<std::int16_t>(r.capacity - living)));
+        floors.PutCollect(db::floorinfo::roomNo, room);
+        floors.PutCollect(db::floorinfo::sex, r.sex);
+        floors.PutCollect(db::floorinfo::phone, r.phone);
+        floors.PutCollect(db::floorinfo::phonePort, r.phonePort);
+        floors.PutCollect(db::floorinfo::netPort, r.netPort);
+        floors.PutCollect(db::floorinfo::capacity, FieldValue::int16(r.capacity));
+        floors.PutCollect(db::floorinfo::waterBase, FieldValue::int32(r.water));
+        floors.PutCollect(db::floorinfo::powerBase, FieldValue::int32(r.power));
+        floors.PutCollect(db::floorinfo::occupants, FieldValue::int16(living));
+        floors.PutCollect(db::floorinfo::vacant, FieldValue::int16(static_cast<std::int16_t>(r.capacity - living)));
         floors.Update();
         if (living > 0) {
             nums.AddNew();
-            nums.PutCollect(QStringLiteral("房间号码"), room);
-            nums.PutCollect(QStringLiteral("入住人数"), FieldValue::int16(living));
+            nums.PutCollect(db::numinfo::roomNo, room);
+            nums.PutCollect(db::numinfo::occupants, FieldValue::int16(living));
             nums.Update();
         }
     }
@@ -136,9 +183,9 @@ void fillDemo(Connection &connection)
     Recordset fees(&connection);
     fees.Open(sql::feeStandard);
     fees.AddNew();
-    fees.PutCollect(QStringLiteral("水费"), 2.5F);
-    fees.PutCollect(QStringLiteral("电费"), 0.6F);
-    fees.PutCollect(QStringLiteral("房租"), FieldValue::int32(120));
+    fees.PutCollect(db::feiyong::water, 2.5F);
+    fees.PutCollect(db::feiyong::power, 0.6F);
+    fees.PutCollect(db::feiyong::rent, FieldValue::int32(120));
     fees.Update();
     fees.Close();
 }

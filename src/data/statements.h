@@ -1,32 +1,63 @@
 #pragma once
 
+#include "columns.h"
+
 #include <QString>
+#include <QStringList>
 
 // Every statement the program runs. A "%1" is filled with a value already quoted by sqlQuote().
 namespace orv::sql {
 
-inline const QString floorAll = QStringLiteral("select * from floorinfo");
-inline const QString floorByRoom = QStringLiteral("select * from floorinfo where 房间号码='%1'");
+namespace detail {
+inline QString from(const QString &table)
+{
+    return QStringLiteral("select * from ") + table;
+}
+inline QString equals(const QString &column, const QString &placeholder)
+{
+    return column + QStringLiteral("='") + placeholder + QStringLiteral("'");
+}
+inline QString where(const QString &table, const QString &column)
+{
+    return from(table) + QStringLiteral(" where ") + equals(column, QStringLiteral("%1"));
+}
+} // namespace detail
+
+inline const QString floorAll = detail::from(db::floorinfo::table);
+inline const QString floorByRoom = detail::where(db::floorinfo::table, db::floorinfo::roomNo);
 // The room query: %1 is a column name taken from the page's own list, %2 the quoted value.
-inline const QString floorByField = QStringLiteral("select * from floorinfo where %1='%2'");
+inline const QString floorByField = detail::from(db::floorinfo::table) + QStringLiteral(" where %1='%2'");
 
-inline const QString personAll = QStringLiteral("select * from personinfo");
-inline const QString personByName = QStringLiteral("select * from personinfo where 姓名='%1'");
-inline const QString personBySex = QStringLiteral("select * from personinfo where 性别='%1'");
-inline const QString personByRoom = QStringLiteral("select * from personinfo where 房间='%1'");
-inline const QString personByStaffNo = QStringLiteral("select * from personinfo where 工号='%1'");
+inline const QString personAll = detail::from(db::personinfo::table);
+inline const QString personByName = detail::where(db::personinfo::table, db::personinfo::name);
+inline const QString personBySex = detail::where(db::personinfo::table, db::personinfo::sex);
+inline const QString personByRoom = detail::where(db::personinfo::table, db::personinfo::room);
+inline const QString personByStaffNo = detail::where(db::personinfo::table, db::personinfo::staffNo);
 
-inline const QString numAll = QStringLiteral("select *from numinfo");
+inline const QString numAll = QStringLiteral("select *from ") + db::numinfo::table;
 
-inline const QString feeStandard = QStringLiteral("select * from feiyong");
+inline const QString feeStandard = detail::from(db::feiyong::table);
 // %1 the date text, %2 the room.
-inline const QString feeInfoByDateRoom = QStringLiteral("select * from feiinfo where 日期='%1'and 房间号='%2'");
-inline const QString feeListAll = QStringLiteral("select * from listfei");
-inline const QString rentDueByStaffNo = QStringLiteral("select * from fangset where 工号='%1'");
-inline const QString rentListAll = QStringLiteral("select * from fanglist");
-inline const QString rentListJoin = QStringLiteral(
-    "select personinfo.姓名,fanglist.工号,personinfo.房间,fanglist.房租,fanglist.日期,  fangset.日期 As 房租到期 "
-    "from fanglist,personinfo,fangset  where fanglist.工号=personinfo.工号 and fanglist.工号=fangset.工号");
+inline const QString feeInfoByDateRoom = detail::where(db::feiinfo::table, db::feiinfo::date) + QStringLiteral("and ") +
+                                         detail::equals(db::feiinfo::room, QStringLiteral("%2"));
+inline const QString feeListAll = detail::from(db::listfei::table);
+inline const QString rentDueByStaffNo = detail::where(db::fangset::table, db::fangset::staffNo);
+inline const QString rentListAll = detail::from(db::fanglist::table);
+// A resident's name and room beside each rent charge, with the paid-up-to date as its own column.
+inline const QString rentListJoin = [] {
+    using namespace db;
+    const auto in = [](const QString &table, const QString &column) { return table + QLatin1Char('.') + column; };
+    const QString shown = QStringList{in(personinfo::table, personinfo::name), in(fanglist::table, fanglist::staffNo),
+                                      in(personinfo::table, personinfo::room), in(fanglist::table, fanglist::rent),
+                                      in(fanglist::table, fanglist::date)}
+                              .join(QLatin1Char(','));
+    return QStringLiteral("select ") + shown + QStringLiteral(",  ") + in(fangset::table, fangset::date) +
+           QStringLiteral(" As ") + fangset::paidUpTo + QStringLiteral(" from ") +
+           QStringList{fanglist::table, personinfo::table, fangset::table}.join(QLatin1Char(',')) +
+           QStringLiteral("  where ") + in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') +
+           in(personinfo::table, personinfo::staffNo) + QStringLiteral(" and ") +
+           in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') + in(fangset::table, fangset::staffNo);
+}();
 
 // Fills a statement's placeholders, quoting each value.
 QString withValue(const QString &statement, const QString &value);

@@ -27,6 +27,10 @@ void Page::onClick(QAbstractButton *button, std::function<void()> handler)
 
 bool Page::runHandler(const std::function<void()> &handler)
 {
+    // A handler run from inside another joins its unit; what both report waits for that unit's
+    // commit, in the order reported.
+    if (m_connection.inUnit())
+        return runUnit(this, m_connection, handler);
     m_successes.clear();
     const bool completed = runUnit(this, m_connection, handler);
     // The rows a handler listed are shown before anything else happens on the page.

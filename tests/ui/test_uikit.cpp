@@ -35,6 +35,16 @@ public:
                 throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
         });
     }
+    // An outer handler reporting, a nested one reporting, then the outer one going on or failing.
+    bool runNested(bool failAfter)
+    {
+        return runHandler([this, failAfter] {
+            reportSuccess(QStringLiteral("外层"));
+            runHandler([this] { reportSuccess(QStringLiteral("内层")); });
+            if (failAfter)
+                throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
+        });
+    }
 };
 } // namespace
 
@@ -124,6 +134,53 @@ private Q_SLOTS:
         answers->clear();
         QVERIFY(page.run(false));
         QCOMPARE(answers->texts(), QStringList{QStringLiteral("成功迁出！")});
+    }
+
+    void anyExceptionEndsInTheFailureBoxWithTheUnitUndone_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("standard exception") << 0 << QStringLiteral("数据库操作失败!\n错误信息:磁盘已满");
+        QTest::newRow("out of memory") << 1 << QStringLiteral("数据库操作失败!\n错误信息:std::bad_alloc");
+        QTest::newRow("not an exception class") << 2 << QStringLiteral("数据库操作失败!\n错误信息:未知错误。");
+    }
+    void anyExceptionEndsInTheFailureBoxWithTheUnitUndone()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        TestDatabase db;
+        Answers answers;
+        QWidget parent;
+        bool completed = true;
+        try {
+            completed = runUnit(&parent, db.connection(), [&] {
+                db.exec(QStringLiteral("INSERT INTO floorinfo (房间号码) VALUES ('101')"));
+                if (kind == 0)
+                    throw std::runtime_error("磁盘已满");
+                if (kind == 1)
+                    throw std::bad_alloc();
+                throw 7;
+            });
+        } catch (...) {
+            QFAIL("the exception left the unit");
+        }
+        QVERIFY(!completed);
+        QVERIFY(!db.connection().inUnit());
+        QCOMPARE(db.count(QStringLiteral("floorinfo")), 0);
+        QCOMPARE(answers->texts(), QStringList{text});
+    }
+
+    void nestedHandlersKeepTheOuterHandlersMessages()
+    {
+        TestDatabase db;
+        Answers answers;
+        SuccessPage page(db.connection());
+        QVERIFY(page.runNested(false));
+        QCOMPARE(answers->texts(), (QStringList{QStringLiteral("外层"), QStringLiteral("内层")}));
+        answers->clear();
+        // Nothing is reported as done before the unit is stored, the nested handler's part neither.
+        QVERIFY(!page.runNested(true));
+        QCOMPARE(answers->texts(), QStringList{QStringLiteral("数据库操作失败!\n错误信息:坏了")});
     }
 
     void messageBoxesCarryTheProgramNameAndLineBreaks()

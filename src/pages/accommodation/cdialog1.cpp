@@ -1,5 +1,6 @@
 #include "cdialog1.h"
 
+#include "data/columns.h"
 #include "data/statements.h"
 #include "data/texts.h"
 #include "ui/form.h"
@@ -17,21 +18,9 @@
 namespace orv {
 namespace {
 
-namespace col {
-const QString roomNo = QStringLiteral("房间号码");
-const QString roomSex = QStringLiteral("入住性别");
-const QString phone = QStringLiteral("电话号码");
-const QString capacity = QStringLiteral("可住人数");
-const QString occupants = QStringLiteral("入住人数");
-const QString vacant = QStringLiteral("空缺人数");
-const QString name = QStringLiteral("姓名");
-const QString sex = QStringLiteral("性别");
-const QString dept = QStringLiteral("部门");
-const QString staffNo = QStringLiteral("工号");
-const QString mobile = QStringLiteral("手机");
-const QString date = QStringLiteral("日期");
-const QString room = QStringLiteral("房间");
-} // namespace col
+namespace rooms = db::floorinfo;
+namespace people = db::personinfo;
+namespace counts = db::numinfo;
 
 const QString kDuplicateStaffNo = QStringLiteral("你输入的工号已经存在，请不要重复输入！");
 const QString kRoomFull = QStringLiteral("你选择的房间已经住满，请选择其他房间入住！");
@@ -189,15 +178,15 @@ void CDialog1::listRooms(bool freeRooms)
     m_pRoomSet->openIfClosed(sql::floorAll);
     m_pRoomSet->rewind();
     while (!m_pRoomSet->adoEOF()) {
-        m_varVacant = m_pRoomSet->GetCollect(col::vacant);
-        m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
-        m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+        m_varVacant = m_pRoomSet->GetCollect(rooms::vacant);
+        m_varCapacity = m_pRoomSet->GetCollect(rooms::capacity);
+        m_varOccupants = m_pRoomSet->GetCollect(rooms::occupants);
         m_nVacant = m_varVacant.asInt16();
         m_nCapacity = m_varCapacity.asInt16();
         // Only the free-bed counter decides; a negative one still counts as free.
         if ((m_nVacant != 0) == freeRooms) {
-            m_nItem = m_listRooms->appendRecord(
-                *m_pRoomSet, {col::roomNo, col::roomSex, col::phone, col::capacity, col::occupants, col::vacant});
+            m_nItem = m_listRooms->appendRecord(*m_pRoomSet, {rooms::roomNo, rooms::sex, rooms::phone, rooms::capacity,
+                                                              rooms::occupants, rooms::vacant});
         }
         m_pRoomSet->MoveNext();
     }
@@ -218,85 +207,108 @@ void CDialog1::OnCheckIn()
     const QString strDate = dateText(m_dtCheckIn->date());
     const QString strSex = m_cbSex->currentText();
     DoDataExchange(true);
+    if (!checkInFormComplete(strDate, strSex))
+        return;
 
+    const FieldValue staffNo(m_strStaffNo);
+    if (m_pPersonSet->Find(people::staffNo, staffNo)) {
+        showMessage(this, kDuplicateStaffNo);
+        return;
+    }
+    const FieldValue room(m_strRoom);
+    if (!findRoomWithFreeBed(room))
+        return;
+
+    takeBed(room);
+    countInto(room);
+    addResident(staffNo, strSex, strDate, room);
+    m_pPersonSet->closeIfOpen();
+    m_pNumSet->closeIfOpen();
+
+    OnFreeRooms();
+}
+
+bool CDialog1::checkInFormComplete(const QString &date, const QString &sex)
+{
     // A date picker always holds a date, so the date check only guards against a blank entry.
     const std::pair<const QString &, QString> required[] = {
-        {m_strName, QStringLiteral("请输入入住人的姓名！")}, {strSex, QStringLiteral("请输入性别！")},
+        {m_strName, QStringLiteral("请输入入住人的姓名！")}, {sex, QStringLiteral("请输入性别！")},
         {m_strDept, QStringLiteral("请输入部门！")},         {m_strStaffNo, QStringLiteral("请输入工号！")},
-        {m_strMobile, QStringLiteral("请输入手机号码！")},   {strDate, QStringLiteral("请输入入住日期！")},
+        {m_strMobile, QStringLiteral("请输入手机号码！")},   {date, QStringLiteral("请输入入住日期！")},
         {m_strRoom, QStringLiteral("请输入房间号码！")},
     };
     for (const auto &[value, message] : required) {
         if (value.isEmpty()) {
             showMessage(this, message);
-            return;
+            return false;
         }
     }
-    if (!exchange::readText(m_editStaffNo, m_strStaffNo, kStaffNoBytes))
-        return;
+    return exchange::readText(m_editStaffNo, m_strStaffNo, kStaffNoBytes);
+}
 
-    const FieldValue staffNo(m_strStaffNo);
-    if (m_pPersonSet->Find(col::staffNo, staffNo)) {
-        showMessage(this, kDuplicateStaffNo);
-        return;
-    }
-
-    const FieldValue room(m_strRoom);
-    if (!m_pRoomSet->Find(col::roomNo, room)) {
+bool CDialog1::findRoomWithFreeBed(const FieldValue &room)
+{
+    if (!m_pRoomSet->Find(rooms::roomNo, room)) {
         showMessage(this, kNoSuchRoom);
-        return;
+        return false;
     }
-    m_varVacant = m_pRoomSet->GetCollect(col::vacant);
-    m_varCapacity = m_pRoomSet->GetCollect(col::capacity);
-    m_varOccupants = m_pRoomSet->GetCollect(col::occupants);
+    m_varVacant = m_pRoomSet->GetCollect(rooms::vacant);
+    m_varCapacity = m_pRoomSet->GetCollect(rooms::capacity);
+    m_varOccupants = m_pRoomSet->GetCollect(rooms::occupants);
     m_nVacant = m_varVacant.asInt16();
     m_nCapacity = m_varCapacity.asInt16();
     m_nOccupants = m_varOccupants.asInt16();
     // Fullness is judged by residents against beds; the free-bed counter follows along.
     if (m_nOccupants >= m_nCapacity) {
         showMessage(this, kRoomFull);
-        return;
+        return false;
     }
+    return true;
+}
+
+void CDialog1::takeBed(const FieldValue &room)
+{
     m_nVacant -= 1;
     m_nOccupants += 1;
     m_varOccupants = counter(m_nOccupants);
     m_varVacant = counter(m_nVacant);
 
-    m_pRoomSet->PutCollect(col::roomNo, room);
-    m_pRoomSet->PutCollect(col::occupants, m_varOccupants);
-    m_pRoomSet->PutCollect(col::vacant, m_varVacant);
+    m_pRoomSet->PutCollect(rooms::roomNo, room);
+    m_pRoomSet->PutCollect(rooms::occupants, m_varOccupants);
+    m_pRoomSet->PutCollect(rooms::vacant, m_varVacant);
     m_pRoomSet->Update();
     m_pRoomSet->closeIfOpen();
+}
 
+void CDialog1::countInto(const FieldValue &room)
+{
     // Every counter row of the room is raised.
     bool counted = false;
-    for (bool found = m_pNumSet->Find(col::roomNo, room); found; found = m_pNumSet->FindNext(col::roomNo, room)) {
-        const FieldValue count = m_pNumSet->GetCollect(col::occupants);
-        m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() + 1));
+    for (bool found = m_pNumSet->Find(counts::roomNo, room); found; found = m_pNumSet->FindNext(counts::roomNo, room)) {
+        const FieldValue count = m_pNumSet->GetCollect(counts::occupants);
+        m_pNumSet->PutCollect(counts::occupants, counter(count.asInt16() + 1));
         m_pNumSet->Update();
         counted = true;
     }
     if (!counted) {
         m_pNumSet->AddNew();
-        m_pNumSet->PutCollect(col::roomNo, room);
-        m_pNumSet->PutCollect(col::occupants, counter(1));
+        m_pNumSet->PutCollect(counts::roomNo, room);
+        m_pNumSet->PutCollect(counts::occupants, counter(1));
         m_pNumSet->Update();
     }
+}
 
+void CDialog1::addResident(const FieldValue &staffNo, const QString &sex, const QString &date, const FieldValue &room)
+{
     m_pPersonSet->AddNew();
-    m_pPersonSet->PutCollect(col::name, FieldValue(m_strName));
-    m_pPersonSet->PutCollect(col::sex, FieldValue(strSex));
-    m_pPersonSet->PutCollect(col::dept, FieldValue(m_strDept));
-    m_pPersonSet->PutCollect(col::staffNo, staffNo);
-    m_pPersonSet->PutCollect(col::mobile, FieldValue(m_strMobile));
-    m_pPersonSet->PutCollect(col::date, FieldValue(strDate));
-    m_pPersonSet->PutCollect(col::room, room);
+    m_pPersonSet->PutCollect(people::name, FieldValue(m_strName));
+    m_pPersonSet->PutCollect(people::sex, FieldValue(sex));
+    m_pPersonSet->PutCollect(people::dept, FieldValue(m_strDept));
+    m_pPersonSet->PutCollect(people::staffNo, staffNo);
+    m_pPersonSet->PutCollect(people::mobile, FieldValue(m_strMobile));
+    m_pPersonSet->PutCollect(people::date, FieldValue(date));
+    m_pPersonSet->PutCollect(people::room, room);
     m_pPersonSet->Update();
-
-    m_pPersonSet->closeIfOpen();
-    m_pNumSet->closeIfOpen();
-
-    OnFreeRooms();
 }
 
 void CDialog1::OnCheckOut()
@@ -314,41 +326,55 @@ void CDialog1::OnCheckOut()
         showMessage(this, kNoOutRoom);
         return;
     }
-
     const FieldValue staffNo(m_strOutStaffNo);
     const FieldValue room(m_strOutRoom);
-    if (!m_pPersonSet->Find(col::staffNo, staffNo)) {
-        showMessage(this, kNotResident);
+    if (!findResidentOf(staffNo, room))
         return;
-    }
-    if (m_pPersonSet->GetCollect(col::room) != room) {
-        showMessage(this, kMismatch);
-        return;
-    }
 
     m_pPersonSet->Delete(adAffectCurrent);
+    countOutOf(room);
+    freeBed(room);
 
+    OnFreeRooms();
+    reportSuccess(kCheckedOut);
+}
+
+bool CDialog1::findResidentOf(const FieldValue &staffNo, const FieldValue &room)
+{
+    if (!m_pPersonSet->Find(people::staffNo, staffNo)) {
+        showMessage(this, kNotResident);
+        return false;
+    }
+    if (m_pPersonSet->GetCollect(people::room) != room) {
+        showMessage(this, kMismatch);
+        return false;
+    }
+    return true;
+}
+
+void CDialog1::countOutOf(const FieldValue &room)
+{
     // Every counter row and every room row of that number follows the resident out.
-    for (bool found = m_pNumSet->Find(col::roomNo, room); found; found = m_pNumSet->FindNext(col::roomNo, room)) {
-        const FieldValue count = m_pNumSet->GetCollect(col::occupants);
+    for (bool found = m_pNumSet->Find(counts::roomNo, room); found; found = m_pNumSet->FindNext(counts::roomNo, room)) {
+        const FieldValue count = m_pNumSet->GetCollect(counts::occupants);
         // The row lives only while the room has residents; moving on stores the lowered count.
         if (count.asInt16() == 1)
             m_pNumSet->Delete(adAffectCurrent);
         else
-            m_pNumSet->PutCollect(col::occupants, counter(count.asInt16() - 1));
+            m_pNumSet->PutCollect(counts::occupants, counter(count.asInt16() - 1));
     }
+}
 
-    for (bool found = m_pRoomSet->Find(col::roomNo, room); found; found = m_pRoomSet->FindNext(col::roomNo, room)) {
-        const int occupants = m_pRoomSet->GetCollect(col::occupants).asInt16();
-        const int vacant = m_pRoomSet->GetCollect(col::vacant).asInt16();
-        m_pRoomSet->PutCollect(col::occupants, counter(occupants - 1));
-        m_pRoomSet->PutCollect(col::vacant, counter(vacant + 1));
+void CDialog1::freeBed(const FieldValue &room)
+{
+    for (bool found = m_pRoomSet->Find(rooms::roomNo, room); found; found = m_pRoomSet->FindNext(rooms::roomNo, room)) {
+        const int occupants = m_pRoomSet->GetCollect(rooms::occupants).asInt16();
+        const int vacant = m_pRoomSet->GetCollect(rooms::vacant).asInt16();
+        m_pRoomSet->PutCollect(rooms::occupants, counter(occupants - 1));
+        m_pRoomSet->PutCollect(rooms::vacant, counter(vacant + 1));
         m_pRoomSet->Update();
     }
     m_pRoomSet->closeIfOpen();
-
-    OnFreeRooms();
-    reportSuccess(kCheckedOut);
 }
 
 } // namespace orv

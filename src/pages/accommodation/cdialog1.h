@@ -36,6 +36,20 @@ private:
     void DoDataExchange(bool bSaveAndValidate);
     void listRooms(bool freeRooms);
 
+    // Check-in steps. Each refusal has been shown when a check returns false.
+    bool checkInFormComplete(const QString &date, const QString &sex);
+    // Leaves m_pRoomSet on the room and its counters in the members.
+    bool findRoomWithFreeBed(const FieldValue &room);
+    void takeBed(const FieldValue &room);
+    void countInto(const FieldValue &room);
+    void addResident(const FieldValue &staffNo, const QString &sex, const QString &date, const FieldValue &room);
+
+    // Check-out steps.
+    // Leaves m_pPersonSet on the resident.
+    bool findResidentOf(const FieldValue &staffNo, const FieldValue &room);
+    void countOutOf(const FieldValue &room);
+    void freeBed(const FieldValue &room);
+
     ReportList *m_listRooms = nullptr;
     std::unique_ptr<Recordset> m_pRoomSet;
     std::unique_ptr<Recordset> m_pNumSet;

@@ -1,5 +1,7 @@
 #include "cdialog4.h"
 
+#include "data/columns.h"
+#include "data/rentperiod.h"
 #include "data/statements.h"
 #include "data/texts.h"
 #include "ui/bills.h"
@@ -17,6 +19,14 @@
 
 namespace orv {
 namespace {
+
+namespace rooms = db::floorinfo;
+namespace people = db::personinfo;
+namespace standard = db::feiyong;
+namespace meters = db::feiinfo;
+namespace bills = db::listfei;
+namespace rentDue = db::fangset;
+namespace rentCharges = db::fanglist;
 
 const QString kNoStandard = QStringLiteral("还没有设置费用标准，请先设置费用标准！");
 const QString kNotYetDue =
@@ -182,9 +192,9 @@ void CDialog4::addStandardRow()
     m_varPower = FieldValue(m_fPowerPrice);
     m_varRent = FieldValue::int32(m_nRentPrice);
     m_pFeeStdSet->AddNew();
-    m_pFeeStdSet->PutCollect(QStringLiteral("水费"), m_varWater);
-    m_pFeeStdSet->PutCollect(QStringLiteral("电费"), m_varPower);
-    m_pFeeStdSet->PutCollect(QStringLiteral("房租"), m_varRent);
+    m_pFeeStdSet->PutCollect(standard::water, m_varWater);
+    m_pFeeStdSet->PutCollect(standard::power, m_varPower);
+    m_pFeeStdSet->PutCollect(standard::rent, m_varRent);
     m_pFeeStdSet->Update();
 }
 
@@ -218,9 +228,9 @@ void CDialog4::OnSetStandard()
         addStandardRow();
     } else {
         m_pFeeStdSet->rewind();
-        m_varWater = m_pFeeStdSet->GetCollect(QStringLiteral("水费"));
-        m_varPower = m_pFeeStdSet->GetCollect(QStringLiteral("电费"));
-        m_varRent = m_pFeeStdSet->GetCollect(QStringLiteral("房租"));
+        m_varWater = m_pFeeStdSet->GetCollect(standard::water);
+        m_varPower = m_pFeeStdSet->GetCollect(standard::power);
+        m_varRent = m_pFeeStdSet->GetCollect(standard::rent);
         m_fWaterFee = m_varWater.asSingle();
         m_fPowerFee = m_varPower.asSingle();
         m_nRentDue = m_varRent.asInt32();
@@ -256,56 +266,79 @@ void CDialog4::OnSettleUtility()
     if (!DoDataExchange(true))
         return;
     const QString date = dateText(m_dtFeeDate->date());
+    if (!utilityFormComplete())
+        return;
+    std::int32_t previousWater = 0;
+    std::int32_t previousPower = 0;
+    if (!findRoomToSettle(date, previousWater, previousPower))
+        return;
+
+    storeReadings(date);
+    // Widened so that a stored base reading far below zero cannot wrap the difference.
+    chargeUtility(std::int64_t{m_nWaterReading} - previousWater, std::int64_t{m_nPowerReading} - previousPower);
+    addUtilityBill(date);
+
+    m_listFee->clearRows();
+    m_listFee->appendValues({m_strFeeRoom, date, m_varWater, m_varPower, m_varTotal});
+}
+
+bool CDialog4::utilityFormComplete()
+{
     if (m_strFeeRoom.isEmpty()) {
         showMessage(this, QStringLiteral("请输入房间号码！"));
-        return;
+        return false;
     }
     if (m_nWaterReading <= 0 || m_nWaterReading > 999999 || m_nPowerReading <= 0 || m_nPowerReading > 999999) {
         showMessage(this, QStringLiteral("请输入一个大于0小于999999的数！"));
-        return;
+        return false;
     }
+    return true;
+}
 
+bool CDialog4::findRoomToSettle(const QString &date, std::int32_t &previousWater, std::int32_t &previousPower)
+{
     m_pFeeInfoSet->openIfClosed(sql::withValues(sql::feeInfoByDateRoom, date, m_strFeeRoom));
     m_pFloorSet->openIfClosed(sql::withValue(sql::floorByRoom, m_strFeeRoom));
     if (m_pFloorSet->BOF() && m_pFloorSet->adoEOF()) {
         showMessage(this, QStringLiteral("您输入的房间号码还没有被初始化，请查询后输入！"));
-        return;
+        return false;
     }
-    const std::int32_t previousWater = m_pFloorSet->GetCollect(QStringLiteral("水表底数")).asInt32();
-    const std::int32_t previousPower = m_pFloorSet->GetCollect(QStringLiteral("电表底数")).asInt32();
+    previousWater = m_pFloorSet->GetCollect(rooms::waterBase).asInt32();
+    previousPower = m_pFloorSet->GetCollect(rooms::powerBase).asInt32();
     if (m_nWaterReading < previousWater || m_nPowerReading < previousPower) {
         showMessage(this, QStringLiteral("现在的表数小于上次的表数，请核查后在结算！"));
-        return;
+        return false;
     }
     if (!(m_pFeeInfoSet->BOF() && m_pFeeInfoSet->adoEOF())) {
         showMessage(this, QStringLiteral("同一日期对同一房间已经操作超过一次，不允许这样操作！"));
-        return;
+        return false;
     }
     // Without a standard the readings must not be recorded either: the base readings would move
     // on and that consumption would never be billed.
-    if (!standardStored())
-        return;
+    return standardStored();
+}
 
+void CDialog4::storeReadings(const QString &date)
+{
     m_pFeeInfoSet->AddNew();
-    m_pFeeInfoSet->PutCollect(QStringLiteral("房间号"), m_strFeeRoom);
-    m_pFeeInfoSet->PutCollect(QStringLiteral("日期"), date);
-    m_pFeeInfoSet->PutCollect(QStringLiteral("水表"), FieldValue::int32(m_nWaterReading));
-    m_pFeeInfoSet->PutCollect(QStringLiteral("电表"), FieldValue::int32(m_nPowerReading));
+    m_pFeeInfoSet->PutCollect(meters::room, m_strFeeRoom);
+    m_pFeeInfoSet->PutCollect(meters::date, date);
+    m_pFeeInfoSet->PutCollect(meters::water, FieldValue::int32(m_nWaterReading));
+    m_pFeeInfoSet->PutCollect(meters::power, FieldValue::int32(m_nPowerReading));
     m_pFeeInfoSet->Update();
 
-    m_pFloorSet->PutCollect(QStringLiteral("水表底数"), FieldValue::int32(m_nWaterReading));
-    m_pFloorSet->PutCollect(QStringLiteral("电表底数"), FieldValue::int32(m_nPowerReading));
+    m_pFloorSet->PutCollect(rooms::waterBase, FieldValue::int32(m_nWaterReading));
+    m_pFloorSet->PutCollect(rooms::powerBase, FieldValue::int32(m_nPowerReading));
     m_pFloorSet->Update();
     m_pFloorSet->closeIfOpen();
     m_pFeeInfoSet->closeIfOpen();
+}
 
-    // Widened so that a stored base reading far below zero cannot wrap the difference.
-    const std::int64_t usedWater = std::int64_t{m_nWaterReading} - previousWater;
-    const std::int64_t usedPower = std::int64_t{m_nPowerReading} - previousPower;
-
+void CDialog4::chargeUtility(std::int64_t usedWater, std::int64_t usedPower)
+{
     m_pFeeStdSet->openIfClosed(sql::feeStandard);
-    m_varWater = m_pFeeStdSet->GetCollect(QStringLiteral("水费"));
-    m_varPower = m_pFeeStdSet->GetCollect(QStringLiteral("电费"));
+    m_varWater = m_pFeeStdSet->GetCollect(standard::water);
+    m_varPower = m_pFeeStdSet->GetCollect(standard::power);
     const float waterPrice = m_varWater.asSingle();
     const float powerPrice = m_varPower.asSingle();
     m_pFeeStdSet->closeIfOpen();
@@ -315,22 +348,22 @@ void CDialog4::OnSettleUtility()
     m_fWaterFee = static_cast<float>(waterProduct);
     m_fPowerFee = static_cast<float>(powerProduct);
     m_fTotalFee = static_cast<float>(waterProduct + powerProduct);
+}
 
+void CDialog4::addUtilityBill(const QString &date)
+{
     m_pFeeListSet->openIfClosed(sql::feeListAll);
     m_varWater = FieldValue(m_fWaterFee);
     m_varPower = FieldValue(m_fPowerFee);
     m_varTotal = FieldValue(m_fTotalFee);
     m_pFeeListSet->AddNew();
-    m_pFeeListSet->PutCollect(QStringLiteral("房间号码"), m_strFeeRoom);
-    m_pFeeListSet->PutCollect(QStringLiteral("日期"), date);
-    m_pFeeListSet->PutCollect(QStringLiteral("水费"), m_varWater);
-    m_pFeeListSet->PutCollect(QStringLiteral("电费"), m_varPower);
-    m_pFeeListSet->PutCollect(QStringLiteral("总费用"), m_varTotal);
+    m_pFeeListSet->PutCollect(bills::roomNo, m_strFeeRoom);
+    m_pFeeListSet->PutCollect(bills::date, date);
+    m_pFeeListSet->PutCollect(bills::water, m_varWater);
+    m_pFeeListSet->PutCollect(bills::power, m_varPower);
+    m_pFeeListSet->PutCollect(bills::total, m_varTotal);
     m_pFeeListSet->Update();
     m_pFeeListSet->closeIfOpen();
-
-    m_listFee->clearRows();
-    m_listFee->appendValues({m_strFeeRoom, date, m_varWater, m_varPower, m_varTotal});
 }
 
 void CDialog4::OnListFees()
@@ -339,9 +372,7 @@ void CDialog4::OnListFees()
     m_pFeeListSet->openIfClosed(sql::feeListAll);
     m_pFeeListSet->rewind();
     while (!m_pFeeListSet->adoEOF()) {
-        m_listFee->appendRecord(*m_pFeeListSet,
-                                {QStringLiteral("房间号码"), QStringLiteral("日期"), QStringLiteral("水费"),
-                                 QStringLiteral("电费"), QStringLiteral("总费用")});
+        m_listFee->appendRecord(*m_pFeeListSet, {bills::roomNo, bills::date, bills::water, bills::power, bills::total});
         m_pFeeListSet->MoveNext();
     }
     m_pFeeListSet->closeIfOpen();
@@ -353,9 +384,8 @@ void CDialog4::OnListRent()
     m_pRentListSet->rewind();
     m_listRent->clearRows();
     while (!m_pRentListSet->adoEOF()) {
-        m_listRent->appendRecord(*m_pRentListSet,
-                                 {QStringLiteral("姓名"), QStringLiteral("工号"), QStringLiteral("房间"),
-                                  QStringLiteral("房租"), QStringLiteral("日期"), QStringLiteral("房租到期")});
+        m_listRent->appendRecord(*m_pRentListSet, {people::name, rentCharges::staffNo, people::room, rentCharges::rent,
+                                                   rentCharges::date, rentDue::paidUpTo});
         m_pRentListSet->MoveNext();
     }
     m_pRentListSet->closeIfOpen();
@@ -366,93 +396,108 @@ void CDialog4::OnSettleRent()
     const QString date = dateText(m_dtRentDate->date());
     if (!DoDataExchange(true))
         return;
+    if (!findResidentToCharge())
+        return;
 
+    QString startText;
+    std::int32_t previousTotal = 0;
+    const bool firstSettlement = findRentStart(startText, previousTotal);
+    const RentPeriod period = rentPeriod(readDateText(startText), readDateText(date));
+    if (period.outcome == RentPeriod::Outcome::BeforeStart)
+        return refuseRent(kBeforeStart);
+    if (period.outcome == RentPeriod::Outcome::NotYetDue)
+        return refuseRent(kNotYetDue);
+    std::int64_t total = 0;
+    if (!chargeRent(period.months, previousTotal, total))
+        return;
+
+    const QString paidUpTo = paidUpToText(period.paidUpTo.year, period.paidUpTo.month, period.paidUpTo.day);
+    storeRentDue(firstSettlement, paidUpTo, total);
+    addRentCharge(date);
+    showRentSettled(date, paidUpTo);
+}
+
+bool CDialog4::findResidentToCharge()
+{
     m_pResidentSet->closeIfOpen();
     m_pResidentSet->Open(sql::withValue(sql::personByStaffNo, m_strStaffNo));
     if (m_pResidentSet->BOF() && m_pResidentSet->adoEOF()) {
         showMessage(this, QStringLiteral("您输入的工号还没有入住，无法计算房租！"));
-        return;
+        return false;
     }
+    return true;
+}
 
+bool CDialog4::findRentStart(QString &startText, std::int32_t &previousTotal)
+{
     m_pRentDueSet->closeIfOpen();
     m_pRentDueSet->Open(sql::withValue(sql::rentDueByStaffNo, m_strStaffNo));
-    const bool firstSettlement = m_pRentDueSet->BOF() && m_pRentDueSet->adoEOF();
-    QString startText;
-    std::int32_t previousTotal = 0;
-    if (firstSettlement) {
-        startText = m_pResidentSet->GetCollect(QStringLiteral("日期")).toText();
-    } else {
-        startText = m_pRentDueSet->GetCollect(QStringLiteral("日期")).toText();
-        previousTotal = m_pRentDueSet->GetCollect(QStringLiteral("房租合计")).asInt32();
+    if (m_pRentDueSet->BOF() && m_pRentDueSet->adoEOF()) {
+        startText = m_pResidentSet->GetCollect(people::date).toText();
+        return true;
     }
+    startText = m_pRentDueSet->GetCollect(rentDue::date).toText();
+    previousTotal = m_pRentDueSet->GetCollect(rentDue::total).asInt32();
+    return false;
+}
 
-    const DateParts start = readDateText(startText);
-    const DateParts chosen = readDateText(date);
-    auto refuse = [this](const QString &text) {
-        showMessage(this, text);
-        m_pRentDueSet->closeIfOpen();
-    };
-    // Whole years and months between the dates are counted in 64 bits: dates typed into the
-    // table by hand must not wrap the count.
-    std::int64_t months = 0;
-    int newYear = chosen.year;
-    int newMonth = chosen.month;
-    if (chosen.year == start.year) {
-        if (chosen.month <= start.month)
-            return refuse(kNotYetDue);
-        months = chosen.month - start.month;
-    } else if (chosen.year < start.year) {
-        return refuse(kBeforeStart);
-    } else {
-        months = std::int64_t{12} * (chosen.year - start.year) + chosen.month - start.month;
-    }
-    if (chosen.day < start.day) {
-        --months;
-        if (--newMonth == 0) {
-            newMonth = 12;
-            --newYear;
-        }
-    }
-    // Below zero only for a month text out of its range, which is no period to charge either.
-    if (months <= 0)
-        return refuse(kNotYetDue);
+void CDialog4::refuseRent(const QString &text)
+{
+    showMessage(this, text);
+    m_pRentDueSet->closeIfOpen();
+}
 
+bool CDialog4::chargeRent(std::int64_t months, std::int32_t previousTotal, std::int64_t &total)
+{
     if (!standardStored()) {
         m_pRentDueSet->closeIfOpen();
-        return;
+        return false;
     }
-    m_varRent = m_pFeeStdSet->GetCollect(QStringLiteral("房租"));
+    m_varRent = m_pFeeStdSet->GetCollect(standard::rent);
     const std::int32_t monthlyRent = m_varRent.asInt32();
     m_pFeeStdSet->closeIfOpen();
     const std::int64_t charge = monthlyRent * months;
-    if (!fitsInt32(charge))
-        return refuse(kChargeTooLarge);
-    const std::int64_t total = previousTotal + charge;
-    if (!fitsInt32(total))
-        return refuse(kTotalTooLarge);
+    if (!fitsInt32(charge)) {
+        refuseRent(kChargeTooLarge);
+        return false;
+    }
+    total = previousTotal + charge;
+    if (!fitsInt32(total)) {
+        refuseRent(kTotalTooLarge);
+        return false;
+    }
     m_nRentDue = static_cast<int>(charge);
     m_varRent = FieldValue::int32(m_nRentDue);
+    return true;
+}
 
-    const QString paidUpTo = paidUpToText(newYear, newMonth, start.day);
+void CDialog4::storeRentDue(bool firstSettlement, const QString &paidUpTo, std::int64_t total)
+{
     if (firstSettlement) {
         m_pRentDueSet->AddNew();
-        m_pRentDueSet->PutCollect(QStringLiteral("工号"), m_strStaffNo);
+        m_pRentDueSet->PutCollect(rentDue::staffNo, m_strStaffNo);
     }
-    m_pRentDueSet->PutCollect(QStringLiteral("日期"), paidUpTo);
-    m_pRentDueSet->PutCollect(QStringLiteral("房租合计"), FieldValue::int32(static_cast<std::int32_t>(total)));
+    m_pRentDueSet->PutCollect(rentDue::date, paidUpTo);
+    m_pRentDueSet->PutCollect(rentDue::total, FieldValue::int32(static_cast<std::int32_t>(total)));
     m_pRentDueSet->Update();
     m_pRentDueSet->closeIfOpen();
+}
 
+void CDialog4::addRentCharge(const QString &date)
+{
     m_pRentListSet->openIfClosed(sql::rentListAll);
     m_pRentListSet->AddNew();
-    m_pRentListSet->PutCollect(QStringLiteral("工号"), m_strStaffNo);
-    m_pRentListSet->PutCollect(QStringLiteral("日期"), date);
-    m_pRentListSet->PutCollect(QStringLiteral("房租"), m_varRent);
+    m_pRentListSet->PutCollect(rentCharges::staffNo, m_strStaffNo);
+    m_pRentListSet->PutCollect(rentCharges::date, date);
+    m_pRentListSet->PutCollect(rentCharges::rent, m_varRent);
     m_pRentListSet->Update();
     m_pRentListSet->closeIfOpen();
+}
 
-    const FieldValue room = m_pResidentSet->GetCollect(QStringLiteral("房间"));
-    const FieldValue name = m_pResidentSet->GetCollect(QStringLiteral("姓名"));
+void CDialog4::showRentSettled(const QString &date, const QString &paidUpTo)
+{
+    const FieldValue room = m_pResidentSet->GetCollect(people::room);
+    const FieldValue name = m_pResidentSet->GetCollect(people::name);
     m_strStaffName = name.toDisplayText();
     DoDataExchange(false);
     m_pResidentSet->closeIfOpen();

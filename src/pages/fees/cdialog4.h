@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 
 class QDateEdit;
@@ -72,6 +74,25 @@ private:
     // Leaves m_pFeeStdSet open on the first standard row, or shows the refusal and returns false.
     bool standardStored();
     void addStandardRow();
+
+    // Utility settlement steps. Each refusal has been shown when a check returns false.
+    bool utilityFormComplete();
+    // Leaves m_pFloorSet on the room, m_pFeeInfoSet open and m_pFeeStdSet on the standard.
+    bool findRoomToSettle(const QString &date, std::int32_t &previousWater, std::int32_t &previousPower);
+    void storeReadings(const QString &date);
+    void chargeUtility(std::int64_t usedWater, std::int64_t usedPower);
+    void addUtilityBill(const QString &date);
+
+    // Rent settlement steps.
+    // Leaves m_pResidentSet on the resident.
+    bool findResidentToCharge();
+    // Opens m_pRentDueSet; true when the resident was never charged, counting from the check-in.
+    bool findRentStart(QString &startText, std::int32_t &previousTotal);
+    void refuseRent(const QString &text);
+    bool chargeRent(std::int64_t months, std::int32_t previousTotal, std::int64_t &total);
+    void storeRentDue(bool firstSettlement, const QString &paidUpTo, std::int64_t total);
+    void addRentCharge(const QString &date);
+    void showRentSettled(const QString &date, const QString &paidUpTo);
 
     QLineEdit *m_waterPriceEdit = nullptr;
     QLineEdit *m_powerPriceEdit = nullptr;

@@ -1,5 +1,6 @@
 #include "cdialog3.h"
 
+#include "data/columns.h"
 #include "data/statements.h"
 #include "ui/form.h"
 #include "ui/listactions.h"
@@ -15,6 +16,9 @@
 namespace orv {
 
 namespace {
+
+namespace rooms = db::floorinfo;
+namespace people = db::personinfo;
 
 const QString kChooseFirst = QStringLiteral("请你选择：");
 const QString kChooseAgain = QStringLiteral("请您选择：");
@@ -161,10 +165,8 @@ bool CDialog3::fillPersonList()
     m_pPersonSet->rewind();
     const bool empty = m_pPersonSet->adoEOF();
     while (!m_pPersonSet->adoEOF()) {
-        m_nItem = m_listPersons->appendRecord(*m_pPersonSet,
-                                              {QStringLiteral("姓名"), QStringLiteral("性别"), QStringLiteral("房间"),
-                                               QStringLiteral("工号"), QStringLiteral("部门"), QStringLiteral("手机"),
-                                               QStringLiteral("日期")});
+        m_nItem = m_listPersons->appendRecord(*m_pPersonSet, {people::name, people::sex, people::room, people::staffNo,
+                                                              people::dept, people::mobile, people::date});
         m_pPersonSet->MoveNext();
     }
     return empty;
@@ -246,10 +248,9 @@ void CDialog3::OnQueryRooms()
     m_pRoomSet->rewind();
     while (!m_pRoomSet->adoEOF()) {
         found = true;
-        m_nItem = m_listRoomResult->appendRecord(*m_pRoomSet, {QStringLiteral("房间号码"), QStringLiteral("电话号码"),
-                                                               QStringLiteral("电话端口"), QStringLiteral("网线端口"),
-                                                               QStringLiteral("可住人数"), QStringLiteral("水表底数"),
-                                                               QStringLiteral("电表底数")});
+        m_nItem =
+            m_listRoomResult->appendRecord(*m_pRoomSet, {rooms::roomNo, rooms::phone, rooms::phonePort, rooms::netPort,
+                                                         rooms::capacity, rooms::waterBase, rooms::powerBase});
         m_pRoomSet->MoveNext();
     }
     if (found)

@@ -1,5 +1,6 @@
 #include "cdialog2.h"
 
+#include "data/columns.h"
 #include "data/recordset.h"
 #include "data/statements.h"
 #include "ui/form.h"
@@ -20,9 +21,9 @@ namespace {
 
 // floorinfo's columns, indexed by CDialog2::RoomField.
 const std::array<QString, 10> kColumn = {
-    QStringLiteral("房间号码"), QStringLiteral("电话号码"), QStringLiteral("入住性别"), QStringLiteral("电话端口"),
-    QStringLiteral("网线端口"), QStringLiteral("可住人数"), QStringLiteral("水表底数"), QStringLiteral("电表底数"),
-    QStringLiteral("入住人数"), QStringLiteral("空缺人数"),
+    db::floorinfo::roomNo,    db::floorinfo::phone,    db::floorinfo::sex,       db::floorinfo::phonePort,
+    db::floorinfo::netPort,   db::floorinfo::capacity, db::floorinfo::waterBase, db::floorinfo::powerBase,
+    db::floorinfo::occupants, db::floorinfo::vacant,
 };
 
 // The order of the list's columns, which is also the order a new row's values are put in.
@@ -242,14 +243,29 @@ void CDialog2::OnClickRoomList(int row)
 void CDialog2::OnAddRoom()
 {
     m_pRoomSet->openIfClosed(sql::floorAll);
+    if (!addFormComplete())
+        return;
+    bufferFormRow();
+    if (m_pRoomSet->Find(kColumn[RoomNo], m_rowRoom[RoomNo])) {
+        showMessage(this, QStringLiteral("您输入的房间号码已经存在，请不要重复输入"));
+        return;
+    }
+    const long stored = m_pRoomSet->RecordCount();
+    addBufferedRoom();
+    showAddedRoom(stored);
+    endOperation();
+}
+
+bool CDialog2::addFormComplete()
+{
     if (!readForm()) {
         endOperation();
-        return;
+        return false;
     }
     if (m_strRoomNo.isEmpty()) {
         showMessage(this, QStringLiteral("请输入用户名"));
         endOperation();
-        return;
+        return false;
     }
     const std::array<std::pair<const QString *, QString>, 4> required = {{
         {&m_strPhone, QStringLiteral("请输入电话号码")},
@@ -260,10 +276,14 @@ void CDialog2::OnAddRoom()
     for (const auto &[value, message] : required) {
         if (value->isEmpty()) {
             showMessage(this, message);
-            return;
+            return false;
         }
     }
+    return true;
+}
 
+void CDialog2::bufferFormRow()
+{
     m_rowRoom[RoomNo] = m_strRoomNo;
     m_rowRoom[Sex] = m_strSex;
     m_rowRoom[Phone] = m_strPhone;
@@ -272,13 +292,10 @@ void CDialog2::OnAddRoom()
     m_rowRoom[Capacity] = FieldValue::int32(m_nCapacity);
     m_rowRoom[WaterBase] = m_dWaterBase;
     m_rowRoom[PowerBase] = m_dPowerBase;
+}
 
-    if (m_pRoomSet->Find(kColumn[RoomNo], m_rowRoom[RoomNo])) {
-        showMessage(this, QStringLiteral("您输入的房间号码已经存在，请不要重复输入"));
-        return;
-    }
-    const long stored = m_pRoomSet->RecordCount();
-
+void CDialog2::addBufferedRoom()
+{
     m_rowRoom[Residents] = FieldValue::int32(0);
     m_rowRoom[Vacancies] = FieldValue::int32(m_nCapacity);
     m_pRoomSet->AddNew();
@@ -288,9 +305,9 @@ void CDialog2::OnAddRoom()
     // A room taken out by modify keeps its residents in numinfo; the last matching row counts.
     m_pNumSet->openIfClosed(sql::numAll);
     const FieldValue &roomNo = m_rowRoom[RoomNo];
-    for (bool found = m_pNumSet->Find(kColumn[RoomNo], roomNo); found;
-         found = m_pNumSet->FindNext(kColumn[RoomNo], roomNo)) {
-        const FieldValue residents = m_pNumSet->GetCollect(kColumn[Residents]);
+    for (bool found = m_pNumSet->Find(db::numinfo::roomNo, roomNo); found;
+         found = m_pNumSet->FindNext(db::numinfo::roomNo, roomNo)) {
+        const FieldValue residents = m_pNumSet->GetCollect(db::numinfo::occupants);
         const auto capacity = static_cast<std::int16_t>(m_rowRoom[Capacity].asInt32());
         m_rowRoom[Vacancies] = FieldValue::int32(capacity - residents.asInt16());
         m_rowRoom[Residents] = residents;
@@ -298,14 +315,16 @@ void CDialog2::OnAddRoom()
         m_pRoomSet->PutCollect(kColumn[Residents], m_rowRoom[Residents]);
     }
     m_pRoomSet->Update();
+}
 
+void CDialog2::showAddedRoom(long stored)
+{
     // Modify and delete find a room by its list row's position in the table, so a list that was
     // never filled (or is out of step) is refilled rather than given a row at the wrong place.
     if (m_listRooms->rowCount() == stored)
         appendBufferRow(m_pRoomSet->Bookmark());
     else
         fillList();
-    endOperation();
 }
 
 void CDialog2::OnModifyRoom()

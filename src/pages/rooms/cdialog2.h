@@ -69,6 +69,15 @@ private:
     void removeItem();
     void endOperation();
 
+    // Add-room steps. A refusal has been shown when the check returns false.
+    bool addFormComplete();
+    // The form's values into m_rowRoom.
+    void bufferFormRow();
+    // Stores m_rowRoom as a new room, with the residents numinfo still counts for its number.
+    void addBufferedRoom();
+    // stored: the rooms in the table before the new one.
+    void showAddedRoom(long stored);
+
     QLineEdit *m_editRoomNo = nullptr;
     QLineEdit *m_editPhone = nullptr;
     QLineEdit *m_editPhonePort = nullptr;

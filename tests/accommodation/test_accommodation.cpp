@@ -36,33 +36,13 @@ struct Fixture {
                 "('乙','男','系','P2','139','2004-01-01','B'), ('丙','男','系','P3','139','2004-01-01','B'),"
                 "('丁','男','系','P4','139','2004-01-01','G')"_s);
     }
-    void press(const QString &button) { click(child<QPushButton>(&page, button + u"Button"_s)); }
-    void set(const QString &name, const QString &text)
-    {
-        if (auto *combo = page.findChild<QComboBox *>(name))
-            combo->setCurrentText(text);
-        else
-            child<QLineEdit>(&page, name)->setText(text);
-    }
-    // Name, sex, department, staff number, mobile, room.
-    void checkIn(const QStringList &form)
-    {
-        const QStringList names = {u"nameEdit"_s,    u"sexCombo"_s,   u"deptEdit"_s,
-                                   u"staffNoEdit"_s, u"mobileEdit"_s, u"roomEdit"_s};
-        for (int i = 0; i < names.size(); ++i)
-            set(names[i], form.value(i));
-        press(u"checkIn"_s);
-    }
+    void press(const QString &button) { test::press(&page, button + u"Button"_s); }
+    void checkIn(const QStringList &form) { test::checkIn(&page, form); }
     void checkIn(const QString &staffNo, const QString &room)
     {
         checkIn({u"王五"_s, u"男"_s, u"系"_s, staffNo, u"139"_s, room});
     }
-    void checkOut(const QString &staffNo, const QString &room)
-    {
-        set(u"outStaffNoEdit"_s, staffNo);
-        set(u"outRoomEdit"_s, room);
-        press(u"checkOut"_s);
-    }
+    void checkOut(const QString &staffNo, const QString &room) { test::checkOut(&page, staffNo, room); }
     void failOn(const QString &event)
     {
         db.exec(u"CREATE TRIGGER fail BEFORE %1 BEGIN SELECT RAISE(ABORT, 'boom'); END"_s.arg(event));

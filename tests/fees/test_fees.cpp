@@ -32,8 +32,7 @@ struct Fixture {
 
     QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
     void type(const QString &name, const QString &text) { QVERIFY(test::typeText(edit(name), text)); }
-    void press(const QString &name) { test::click(test::child<QPushButton>(&page, name)); }
-    void date(const QString &name, QDate date) { test::child<QDateEdit>(&page, name)->setDate(date); }
+    void press(const QString &name) { test::press(&page, name); }
     void standard(const QString &values) { db.exec(u"INSERT INTO feiyong VALUES (%1)"_s.arg(values)); }
     // Base readings as "water,power".
     void room(const QString &name, const QString &base)
@@ -47,26 +46,15 @@ struct Fixture {
     // Water, electricity and rent as "w|p|r".
     void setStandard(const QString &values)
     {
-        type(u"waterPriceEdit"_s, values.section(u'|', 0, 0));
-        type(u"powerPriceEdit"_s, values.section(u'|', 1, 1));
-        type(u"rentPriceEdit"_s, values.section(u'|', 2, 2));
-        press(u"setStandardButton"_s);
+        test::setStandard(&page, values.section(u'|', 0, 0), values.section(u'|', 1, 1), values.section(u'|', 2, 2));
     }
     // Room, water and electricity readings as "room|w|p".
     void settleUtility(const QString &fields, QDate on = {2004, 3, 5})
     {
-        date(u"feeDateEdit"_s, on);
-        type(u"feeRoomEdit"_s, fields.section(u'|', 0, 0));
-        type(u"waterReadingEdit"_s, fields.section(u'|', 1, 1));
-        type(u"powerReadingEdit"_s, fields.section(u'|', 2, 2));
-        press(u"settleUtilityButton"_s);
+        test::settleUtility(&page, on, fields.section(u'|', 0, 0), fields.section(u'|', 1, 1),
+                            fields.section(u'|', 2, 2));
     }
-    void settleRent(const QString &no, QDate on)
-    {
-        date(u"rentDateEdit"_s, on);
-        type(u"staffNoEdit"_s, no);
-        press(u"settleRentButton"_s);
-    }
+    void settleRent(const QString &no, QDate on) { test::settleRent(&page, on, no); }
 };
 
 } // namespace

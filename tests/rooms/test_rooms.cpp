@@ -34,17 +34,13 @@ struct Fixture {
         QVERIFY(QTest::qWaitForWindowActive(&page));
     }
     QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
-    void press(const QString &name) { test::click(test::child<QPushButton>(&page, name)); }
+    void press(const QString &name) { test::press(&page, name); }
     // Capacity 6, readings 120 and 35.
     void insert(const QString &room, int residents = 0)
     {
         db.exec(u"INSERT INTO floorinfo VALUES ('%1','女','555','1','2',6,120,35,%2,6-%2)"_s.arg(room).arg(residents));
     }
-    void fill(const QString &values)
-    {
-        for (int i = 0; i < kFormEdits.size(); ++i)
-            edit(kFormEdits[i])->setText(values.section(u'|', i, i));
-    }
+    void fill(const QString &values) { test::fillRoom(&page, values.split(u'|')); }
     QString form()
     {
         QStringList texts;

@@ -3,6 +3,7 @@
 #include "support/testdatabase.h"
 #include "ui/messagebox.h"
 
+#include <QDate>
 #include <QWidget>
 
 class QLineEdit;
@@ -29,6 +30,19 @@ private:
 bool typeText(QLineEdit *edit, const QString &text);
 // Clicks a button with the mouse.
 void click(QAbstractButton *button);
+
+// The pages' forms filled and sent. Text is set straight into the fields, past their validators,
+// so that a handler meets whatever a field could ever hold.
+void setField(QWidget *page, const QString &name, const QString &text);
+void press(QWidget *page, const QString &button);
+// Name, sex, department, staff number, mobile, room.
+void checkIn(QWidget *page, const QStringList &form);
+void checkOut(QWidget *page, const QString &staffNo, const QString &room);
+// Room, phone, phone port, net port, capacity, water, power, sex.
+void fillRoom(QWidget *page, const QStringList &form);
+void setStandard(QWidget *page, const QString &water, const QString &power, const QString &rent);
+void settleUtility(QWidget *page, QDate on, const QString &room, const QString &water, const QString &power);
+void settleRent(QWidget *page, QDate on, const QString &staffNo);
 
 // Finds a child widget by object name; a missing one fails the test.
 template <typename T> T *child(QWidget *parent, const QString &name)

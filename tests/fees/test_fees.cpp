@@ -188,23 +188,6 @@ private Q_SLOTS:
         QCOMPARE(f.db.rows(kFeeTables), before);
     }
 
-    void storeFailureUndoesTheWholeSettlement()
-    {
-        Fixture f;
-        f.standard(u"1,1,100"_s);
-        f.room(u"A"_s, u"1,1"_s);
-        f.resident(u"7"_s, u"2004-03-15"_s);
-        for (const QString &table : {u"listfei"_s, u"fanglist"_s})
-            f.db.exec(u"CREATE TRIGGER t_%1 BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, 'boom'); END"_s.arg(table));
-        const Rows before = f.db.rows(kFeeTables) + f.db.rows(kRentTables);
-        f.settleUtility(u"A|5|5"_s);
-        f.settleRent(u"7"_s, {2004, 5, 15});
-        QCOMPARE(f.answers->texts().size(), 2);
-        for (const QString &text : f.answers->texts())
-            QVERIFY(text.startsWith(u"数据库操作失败!\n错误信息:"_s));
-        QCOMPARE(f.db.rows(kFeeTables) + f.db.rows(kRentTables), before);
-    }
-
     void rentWorkedExample()
     {
         Fixture f;

@@ -1,5 +1,5 @@
 #include "data/backup.h"
-#include "support/testsupport.h"
+#include "support/testdatabase.h"
 
 #include <QProcess>
 

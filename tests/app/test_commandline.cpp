@@ -73,10 +73,6 @@ private Q_SLOTS:
         QTest::newRow("long directory and create")
             << QStringList{QStringLiteral("--directory=/srv/office"), QStringLiteral("--create")} << true << 0
             << QStringLiteral("/srv/office") << true << none;
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << false << 0 << none << false
-                                 << QStringLiteral("Orvane 1.0\n");
-        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false << 0 << none << false
-                              << QStringLiteral("Usage: orvane [options]");
         QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << false << 2 << none << false
                                         << QStringLiteral("Unknown option 'colour'");
         QTest::newRow("directory without a value") << QStringList{QStringLiteral("-C")} << false << 2 << none << false

@@ -1,6 +1,6 @@
 #include "data/backup.h"
 #include "data/recordset.h"
-#include "support/testsupport.h"
+#include "support/testdatabase.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "data/dbcheck.h"
-#include "support/testsupport.h"
+#include "support/testdatabase.h"
 
 #include <QFile>
 
@@ -80,5 +80,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestDbCheck)
+QTEST_GUILESS_MAIN(TestDbCheck)
 #include "test_dbcheck.moc"

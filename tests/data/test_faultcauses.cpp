@@ -1,5 +1,5 @@
 #include "data/connection.h"
-#include "support/testsupport.h"
+#include "support/testdatabase.h"
 
 #include <QFile>
 
@@ -148,5 +148,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestFaultCauses)
+QTEST_GUILESS_MAIN(TestFaultCauses)
 #include "test_faultcauses.moc"

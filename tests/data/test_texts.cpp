@@ -1,6 +1,6 @@
 #include "data/fieldvalue.h"
 #include "data/texts.h"
-#include "support/testsupport.h"
+#include "support/testdatabase.h"
 
 #include <QRandomGenerator>
 

@@ -4,7 +4,6 @@
 #include "ui/reportlist.h"
 
 #include <QDateEdit>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -33,8 +32,7 @@ struct Fixture {
 
     QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
     void type(const QString &name, const QString &text) { QVERIFY(test::typeText(edit(name), text)); }
-    void press(const QString &name) { test::click(test::child<QPushButton>(&page, name)); }
-    void date(const QString &name, QDate date) { test::child<QDateEdit>(&page, name)->setDate(date); }
+    void press(const QString &name) { test::press(&page, name); }
     void standard(const QString &values) { db.exec(u"INSERT INTO feiyong VALUES (%1)"_s.arg(values)); }
     // Base readings as "water,power".
     void room(const QString &name, const QString &base)
@@ -48,26 +46,15 @@ struct Fixture {
     // Water, electricity and rent as "w|p|r".
     void setStandard(const QString &values)
     {
-        type(u"waterPriceEdit"_s, values.section(u'|', 0, 0));
-        type(u"powerPriceEdit"_s, values.section(u'|', 1, 1));
-        type(u"rentPriceEdit"_s, values.section(u'|', 2, 2));
-        press(u"setStandardButton"_s);
+        test::setStandard(&page, values.section(u'|', 0, 0), values.section(u'|', 1, 1), values.section(u'|', 2, 2));
     }
     // Room, water and electricity readings as "room|w|p".
     void settleUtility(const QString &fields, QDate on = {2004, 3, 5})
     {
-        date(u"feeDateEdit"_s, on);
-        type(u"feeRoomEdit"_s, fields.section(u'|', 0, 0));
-        type(u"waterReadingEdit"_s, fields.section(u'|', 1, 1));
-        type(u"powerReadingEdit"_s, fields.section(u'|', 2, 2));
-        press(u"settleUtilityButton"_s);
+        test::settleUtility(&page, on, fields.section(u'|', 0, 0), fields.section(u'|', 1, 1),
+                            fields.section(u'|', 2, 2));
     }
-    void settleRent(const QString &no, QDate on)
-    {
-        date(u"rentDateEdit"_s, on);
-        type(u"staffNoEdit"_s, no);
-        press(u"settleRentButton"_s);
-    }
+    void settleRent(const QString &no, QDate on) { test::settleRent(&page, on, no); }
 };
 
 } // namespace
@@ -76,13 +63,9 @@ class TestFees : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void formIsLabelledAndLimited()
+    void staffNumberHoldsSixteenBytes()
     {
         Fixture f;
-        QSet<QWidget *> buddies;
-        for (QLabel *label : f.page.findChildren<QLabel *>())
-            buddies.insert(label->buddy());
-        QCOMPARE(buddies.size(), 11); // eight edits, two date pickers and the unset buddy of the others
         f.type(u"staffNoEdit"_s, u"工号工号工号工号"_s);
         QVERIFY(!test::typeText(f.edit(u"staffNoEdit"_s), u"12345678901234567"_s));
     }
@@ -155,7 +138,8 @@ private Q_SLOTS:
         QCOMPARE(f.feeList->rowTexts(2).join(u'|'), u"O'6|2004-05-05|0|0|0"_s);
         f.rentList->appendRow({u"x"_s});
         f.press(u"clearFeeListButton"_s);
-        QCOMPARE(f.feeList->rowCount() * 10 + f.rentList->rowCount(), 1);
+        QCOMPARE(f.feeList->rowCount(), 0);
+        QCOMPARE(f.rentList->rowCount(), 1);
         f.press(u"clearRentListButton"_s);
         QCOMPARE(f.rentList->rowCount(), 0);
     }
@@ -202,23 +186,6 @@ private Q_SLOTS:
         f.settleUtility(fields);
         QCOMPARE(f.answers->texts(), QStringList{message});
         QCOMPARE(f.db.rows(kFeeTables), before);
-    }
-
-    void storeFailureUndoesTheWholeSettlement()
-    {
-        Fixture f;
-        f.standard(u"1,1,100"_s);
-        f.room(u"A"_s, u"1,1"_s);
-        f.resident(u"7"_s, u"2004-03-15"_s);
-        for (const QString &table : {u"listfei"_s, u"fanglist"_s})
-            f.db.exec(u"CREATE TRIGGER t_%1 BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, 'boom'); END"_s.arg(table));
-        const Rows before = f.db.rows(kFeeTables) + f.db.rows(kRentTables);
-        f.settleUtility(u"A|5|5"_s);
-        f.settleRent(u"7"_s, {2004, 5, 15});
-        QCOMPARE(f.answers->texts().size(), 2);
-        for (const QString &text : f.answers->texts())
-            QVERIFY(text.startsWith(u"数据库操作失败!\n错误信息:"_s));
-        QCOMPARE(f.db.rows(kFeeTables) + f.db.rows(kRentTables), before);
     }
 
     void rentWorkedExample()
@@ -283,7 +250,8 @@ private Q_SLOTS:
             QCOMPARE(f.db.rows(u"SELECT 日期, 房租合计 FROM fangset"_s).value(0).join(u','), outcome);
         } else {
             QCOMPARE(f.answers->texts(), QStringList{outcome});
-            QVERIFY(f.db.rows(kRentTables) == before && f.rentList->rowCount() == 0);
+            QCOMPARE(f.db.rows(kRentTables), before);
+            QCOMPARE(f.rentList->rowCount(), 0);
         }
     }
 

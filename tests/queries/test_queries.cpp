@@ -39,24 +39,14 @@ struct Fixture {
             texts.append(get<ReportList>(list)->cellText(row, 0));
         return texts.join(u',');
     }
-    // ';'-separated steps: "name=text" types into nameEdit, "listAll" clicks listAllButton, "pick=3" selects a row
-    // of the field list, "choose=3" selects it and clicks 选择, "sql=statement" runs on the store.
-    void act(const QString &steps)
+    void press(const QString &button) { click(get<QPushButton>(button + u"Button"_s)); }
+    void type(const QString &edit, const QString &text) { QVERIFY(typeText(get(edit + u"Edit"_s), text)); }
+    // Selects a row of the field list and, when told, clicks 选择.
+    void pick(int row, bool choose = true)
     {
-        for (const QString &step : steps.split(u';')) {
-            const QString key = step.section(u'=', 0, 0);
-            const QString value = step.section(u'=', 1);
-            if (key == u"sql")
-                db.exec(value);
-            else if (key == u"pick")
-                get<QListWidget>(u"queryFieldList"_s)->setCurrentRow(value.toInt());
-            else if (key == u"choose")
-                act(u"pick=%1;chooseField"_s.arg(value));
-            else if (key == step)
-                click(get<QPushButton>(key + u"Button"_s));
-            else
-                QVERIFY(typeText(get(key + u"Edit"_s), value));
-        }
+        get<QListWidget>(u"queryFieldList"_s)->setCurrentRow(row);
+        if (choose)
+            press(u"chooseField"_s);
     }
 };
 
@@ -67,37 +57,57 @@ class TestQueries final : public QObject {
 private Q_SLOTS:
     void queryPersons_data()
     {
-        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("sex");
+        QTest::addColumn<QString>("room");
         QTest::addColumn<QString>("found");
-        QTest::addColumn<QString>("message");
-        const QString all = u"张伟,李娜,王强,O'Neil"_s;
-        const QString none = u"没有满足你要查询的记录！"_s;
-        QTest::newRow("all") << u"listAll"_s << all << QString();
-        QTest::newRow("empty table") << u"sql=DELETE FROM personinfo;listAll"_s << QString()
-                                     << u"还没有人入住，数据库为空！"_s;
-        QTest::newRow("name") << u"name=李娜;queryPersons"_s << u"李娜"_s << QString();
-        QTest::newRow("sex") << u"sex=男;queryPersons"_s << u"张伟,王强"_s << QString();
+        const auto row = [](const char *title, const QString &name, const QString &sex, const QString &room,
+                            const QString &found) { QTest::newRow(title) << name << sex << room << found; };
+        row("name", u"李娜"_s, {}, {}, u"李娜"_s);
+        row("sex", {}, u"男"_s, {}, u"张伟,王强"_s);
         // The last filled criterion decides.
-        QTest::newRow("name+room") << u"name=李娜;room=101;queryPersons"_s << u"张伟,王强"_s << QString();
-        QTest::newRow("all three") << u"name=张伟;sex=男;room=102;queryPersons"_s << u"李娜"_s << QString();
-        QTest::newRow("room 10 not 101") << u"room=10;queryPersons"_s << QString() << none;
-        QTest::newRow("' in name") << u"name=O'Neil;queryPersons"_s << u"O'Neil"_s << QString();
-        QTest::newRow("' in sex") << u"sex=M';queryPersons"_s << u"O'Neil"_s << QString();
-        QTest::newRow("' in room") << u"room=1'01;queryPersons"_s << u"O'Neil"_s << QString();
-        QTest::newRow("no widening") << u"name=x' or '1'='1;queryPersons"_s << QString() << none;
-        // Nothing typed: the list keeps what 整体查询 showed.
-        QTest::newRow("no criteria") << u"listAll;queryPersons"_s << all << u"请输入查询条件！"_s;
+        row("name+room", u"李娜"_s, {}, u"101"_s, u"张伟,王强"_s);
+        row("all three", u"张伟"_s, u"男"_s, u"102"_s, u"李娜"_s);
+        row("room 10 not 101", {}, {}, u"10"_s, {});
+        row("' in name", u"O'Neil"_s, {}, {}, u"O'Neil"_s);
+        row("' in sex", {}, u"M'"_s, {}, u"O'Neil"_s);
+        row("' in room", {}, {}, u"1'01"_s, u"O'Neil"_s);
+        row("no widening", u"x' or '1'='1"_s, {}, {}, {});
     }
     void queryPersons()
     {
-        QFETCH(QString, steps);
+        QFETCH(QString, name);
+        QFETCH(QString, sex);
+        QFETCH(QString, room);
         QFETCH(QString, found);
-        QFETCH(QString, message);
         Fixture f;
-        f.act(steps);
+        const QList<std::pair<QString, QString>> criteria = {{u"name"_s, name}, {u"sex"_s, sex}, {u"room"_s, room}};
+        for (const auto &[edit, text] : criteria) {
+            if (!text.isEmpty())
+                f.type(edit, text);
+        }
+        f.press(u"queryPersons"_s);
         QCOMPARE(f.column0(u"personList"_s), found);
-        QCOMPARE(f.answers->texts().join(u';'), message);
-        QVERIFY((f.get(u"nameEdit"_s)->text() + f.get(u"sexEdit"_s)->text() + f.get(u"roomEdit"_s)->text()).isEmpty());
+        QCOMPARE(f.answers->texts(), found.isEmpty() ? QStringList{u"没有满足你要查询的记录！"_s} : QStringList());
+        for (const char *edit : {"nameEdit", "sexEdit", "roomEdit"})
+            QCOMPARE(f.get(QString::fromLatin1(edit))->text(), QString());
+    }
+
+    void listAllAndQueryWithoutCriteria()
+    {
+        Fixture f;
+        const QString all = u"张伟,李娜,王强,O'Neil"_s;
+        f.press(u"listAll"_s);
+        QCOMPARE(f.column0(u"personList"_s), all);
+        QCOMPARE(f.answers->texts(), QStringList());
+        f.press(u"queryPersons"_s); // nothing typed: the list keeps what 整体查询 showed
+        QCOMPARE(f.column0(u"personList"_s), all);
+        QCOMPARE(f.answers->texts(), QStringList{u"请输入查询条件！"_s});
+        f.answers->clear();
+        f.db.exec(u"DELETE FROM personinfo"_s);
+        f.press(u"listAll"_s);
+        QCOMPARE(f.column0(u"personList"_s), QString());
+        QCOMPARE(f.answers->texts(), QStringList{u"还没有人入住，数据库为空！"_s});
     }
 
     void focusDisablesTheOtherCriteria()
@@ -119,39 +129,44 @@ private Q_SLOTS:
 
     void queryRooms_data()
     {
-        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("chosen"); // field list rows chosen in turn
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("message");
         const QString room = u"  房间号码："_s;
         const QString choose = u"请您选择完查询方式后再操作！"_s;
         const QString none = u"数据库中没有你要查询的记录！"_s;
-        QTest::newRow("before any choice") << u"pick=0;queryValue=101"_s << u"请你选择："_s << QString() << choose;
-        QTest::newRow("spacer after a field")
-            << u"choose=0;choose=3;queryValue=101"_s << u"请您选择："_s << QString() << choose;
-        QTest::newRow("empty value") << u"choose=0"_s << room << QString() << u"请您输入查询条件！"_s;
-        QTest::newRow("match") << u"choose=0;queryValue=101"_s << room << u"101"_s << QString();
-        QTest::newRow("exact") << u"choose=0;queryValue=10"_s << room << u"10"_s << QString();
-        QTest::newRow("no match") << u"choose=0;queryValue=999"_s << room << QString() << none;
-        QTest::newRow("trailing blank missing") << u"choose=0;queryValue=103"_s << room << QString() << none;
-        QTest::newRow("trailing blank given") << u"choose=0;queryValue=103 "_s << room << u"103 "_s << QString();
-        QTest::newRow("' in room") << u"choose=0;queryValue=1'01"_s << room << u"1'01"_s << QString();
-        QTest::newRow("' in telephone") << u"choose=2;queryValue=0571'9"_s << u"  电话号码："_s << u"1'01"_s
-                                        << QString();
-        QTest::newRow("telephone port") << u"choose=4;queryValue=206"_s << u"  电话端口："_s << u"101"_s << QString();
-        QTest::newRow("network port") << u"choose=6;queryValue=206"_s << u"  网线端口："_s << u"102"_s << QString();
+        QTest::newRow("before any choice") << QList<int>{} << u"101"_s << u"请你选择："_s << QString() << choose;
+        QTest::newRow("spacer after a field") << QList<int>{0, 3} << u"101"_s << u"请您选择："_s << QString() << choose;
+        QTest::newRow("empty value") << QList<int>{0} << QString() << room << QString() << u"请您输入查询条件！"_s;
+        QTest::newRow("match") << QList<int>{0} << u"101"_s << room << u"101"_s << QString();
+        QTest::newRow("exact") << QList<int>{0} << u"10"_s << room << u"10"_s << QString();
+        QTest::newRow("no match") << QList<int>{0} << u"999"_s << room << QString() << none;
+        QTest::newRow("trailing blank missing") << QList<int>{0} << u"103"_s << room << QString() << none;
+        QTest::newRow("trailing blank given") << QList<int>{0} << u"103 "_s << room << u"103 "_s << QString();
+        QTest::newRow("' in room") << QList<int>{0} << u"1'01"_s << room << u"1'01"_s << QString();
+        QTest::newRow("' in telephone") << QList<int>{2} << u"0571'9"_s << u"  电话号码："_s << u"1'01"_s << QString();
+        QTest::newRow("telephone port") << QList<int>{4} << u"206"_s << u"  电话端口："_s << u"101"_s << QString();
+        QTest::newRow("network port") << QList<int>{6} << u"206"_s << u"  网线端口："_s << u"102"_s << QString();
     }
     void queryRooms()
     {
-        QFETCH(QString, steps);
+        QFETCH(QList<int>, chosen);
+        QFETCH(QString, value);
         QFETCH(QString, label);
         QFETCH(QString, found);
         QFETCH(QString, message);
         Fixture f;
-        f.act(steps + u";queryRooms;queryRooms"_s); // the second query replaces the first one's rows
+        f.pick(0, false); // a selection alone is no choice
+        for (int row : chosen)
+            f.pick(row);
+        f.type(u"queryValue"_s, value);
+        f.press(u"queryRooms"_s);
+        f.press(u"queryRooms"_s); // the second query replaces the first one's rows
         QCOMPARE(f.get<QLabel>(u"chosenFieldLabel"_s)->text(), label);
         QCOMPARE(f.column0(u"roomResultList"_s), found);
-        QCOMPARE(f.answers->texts().join(u';'), message.isEmpty() ? message : message + u';' + message);
+        QCOMPARE(f.answers->texts(), message.isEmpty() ? QStringList() : (QStringList{message, message}));
     }
 
     // A store failure half-way through a walk ends the query with the failure box, writes nothing, and the next
@@ -163,15 +178,23 @@ private Q_SLOTS:
         for (const QString &table : {u"personinfo"_s, u"floorinfo"_s})
             f.db.exec(u"ALTER TABLE %1 RENAME TO %1_kept; CREATE TABLE %1 (房间号码, 姓名);"
                       "INSERT INTO %1 VALUES ('101', '张伟')"_s.arg(table));
-        f.act(u"name=张伟;queryPersons;choose=0;queryValue=101;queryRooms"_s);
+        f.type(u"name"_s, u"张伟"_s);
+        f.press(u"queryPersons"_s);
+        f.pick(0);
+        f.type(u"queryValue"_s, u"101"_s);
+        f.press(u"queryRooms"_s);
         const QStringList texts = f.answers->texts();
         const QString failed = u"数据库操作失败!\n错误信息:"_s;
-        QVERIFY2(texts.size() == 2 && texts[0].startsWith(failed) && texts[1].startsWith(failed),
-                 qPrintable(texts.join(u';')));
+        QCOMPARE(texts.size(), 2);
+        for (const QString &text : texts)
+            QVERIFY2(text.startsWith(failed), qPrintable(text));
         for (const QString &table : {u"personinfo"_s, u"floorinfo"_s})
             f.db.exec(u"DROP TABLE %1; ALTER TABLE %1_kept RENAME TO %1"_s.arg(table));
         QCOMPARE(f.db.rows(u"SELECT * FROM personinfo, floorinfo"_s), before);
-        f.act(u"room=102;queryPersons;queryValue=102;queryRooms"_s);
+        f.type(u"room"_s, u"102"_s);
+        f.press(u"queryPersons"_s);
+        f.type(u"queryValue"_s, u"102"_s);
+        f.press(u"queryRooms"_s);
         // 工号 shows under "学号", 部门 under "班级".
         QCOMPARE(f.get<ReportList>(u"personList"_s)->rowTexts(0).join(u'|'),
                  u"李娜|女|102|2004002|外语系|138002|2004-04-01"_s);

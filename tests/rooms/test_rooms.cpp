@@ -5,7 +5,6 @@
 #include "ui/reportlist.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -25,6 +24,8 @@ struct Fixture {
     test::Answers answers;
     CDialog2 page{db.connection()};
     ReportList *list = test::child<ReportList>(&page, u"roomList"_s);
+    QPushButton *modify = test::child<QPushButton>(&page, u"modifyRoomButton"_s);
+    QPushButton *remove = test::child<QPushButton>(&page, u"deleteRoomButton"_s);
 
     Fixture()
     {
@@ -33,17 +34,13 @@ struct Fixture {
         QVERIFY(QTest::qWaitForWindowActive(&page));
     }
     QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
-    void press(const QString &name) { test::click(test::child<QPushButton>(&page, name)); }
+    void press(const QString &name) { test::press(&page, name); }
     // Capacity 6, readings 120 and 35.
     void insert(const QString &room, int residents = 0)
     {
         db.exec(u"INSERT INTO floorinfo VALUES ('%1','女','555','1','2',6,120,35,%2,6-%2)"_s.arg(room).arg(residents));
     }
-    void fill(const QString &values)
-    {
-        for (int i = 0; i < kFormEdits.size(); ++i)
-            edit(kFormEdits[i])->setText(values.section(u'|', i, i));
-    }
+    void fill(const QString &values) { test::fillRoom(&page, values.split(u'|')); }
     QString form()
     {
         QStringList texts;
@@ -77,8 +74,12 @@ struct Fixture {
         const int y = row < 0 ? list->viewport()->height() - 2 : list->rowViewportPosition(row) + 5;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, y));
     }
-    // Modify, delete and the room set on: 3 while an operation goes on, 0 once it has ended.
-    int on() { return page.m_btnModify->isEnabled() + page.m_btnDelete->isEnabled() + page.m_pRoomSet->State(); }
+    // Modify and delete stay enabled while an operation goes on and are disabled once it has ended.
+    void expectOngoing(bool ongoing)
+    {
+        QCOMPARE(modify->isEnabled(), ongoing);
+        QCOMPARE(remove->isEnabled(), ongoing);
+    }
 };
 
 } // namespace
@@ -89,11 +90,10 @@ private Q_SLOTS:
     void listing()
     {
         Fixture f;
-        for (QLabel *label : f.page.findChildren<QLabel *>())
-            QVERIFY(label->buddy() || label->parent() != &f.page);
         f.press(u"listRoomsButton"_s);
         QCOMPARE(f.answers->texts(), QStringList{u"数据库中没有记录,请您添加了记录之后在操作"_s});
-        QCOMPARE(f.list->rowCount() + f.on(), 0);
+        QCOMPARE(f.list->rowCount(), 0);
+        f.expectOngoing(false);
 
         for (const QString &room : {u"b2"_s, u"a1"_s, u"c3 "_s})
             f.insert(room);
@@ -102,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(f.answers->texts().size(), 1);
         QCOMPARE(f.rooms(), u"b2|a1|c3 "_s);
         QCOMPARE(f.list->rowTexts(0).join(u'|'), u"b2|女|555|1|2|6|120|35"_s);
-        QCOMPARE(f.on(), 0);
+        f.expectOngoing(false);
     }
 
     void addRefusesFirstFault_data()
@@ -134,13 +134,13 @@ private Q_SLOTS:
         QFETCH(bool, ended);
         Fixture f;
         f.fill(form);
-        f.page.OnClickRoomList(-1);
+        f.clickRow(-1);
         f.press(u"addRoomButton"_s);
         QCOMPARE(f.answers->texts(), QStringList{message});
         QVERIFY(f.rooms().isEmpty());
         if (!focus.isEmpty())
             QCOMPARE(QApplication::focusWidget(), f.edit(focus));
-        QCOMPARE(f.on(), ended ? 0 : 3);
+        f.expectOngoing(!ended);
     }
 
     void addCarriesOccupancyFromNuminfo_data()
@@ -162,7 +162,8 @@ private Q_SLOTS:
         for (int i = 0; i < numinfo.size(); i += 2)
             f.db.exec(u"INSERT INTO numinfo VALUES ('%1', %2)"_s.arg(numinfo[i], numinfo[i + 1]));
         f.add(u"101"_s, capacity);
-        QCOMPARE(f.answers->texts().size() + f.on(), 0);
+        QCOMPARE(f.answers->texts(), QStringList());
+        f.expectOngoing(false);
         QCOMPARE(f.stored(u"*"_s), u"101,男,555,1,2,%1,120,35,%2"_s.arg(capacity, counters));
         QCOMPARE(f.list->rowTexts(0).join(u'|'), u"101|男|555|1|2|%1|120|35"_s.arg(capacity));
     }
@@ -206,7 +207,8 @@ private Q_SLOTS:
         QCOMPARE(f.rooms(), u"1|2|3"_s);
         f.clickRow(1);
         f.press(u"modifyRoomButton"_s);
-        QCOMPARE(f.answers->texts().size() + f.on(), 0);
+        QCOMPARE(f.answers->texts(), QStringList());
+        f.expectOngoing(false);
         QCOMPARE(f.form(), u"2|555|1|2|6|120|35|男女"_s);
         QCOMPARE(f.rooms(), u"1|3"_s);
         f.press(u"addRoomButton"_s); // the same number takes its residents back from numinfo
@@ -242,11 +244,11 @@ private Q_SLOTS:
             f.insert(QString::number(room), residents);
         f.press(u"listRoomsButton"_s);
         f.clickRow(row);
-        QVERIFY(f.page.m_nItem == row && f.page.m_btnDelete->isEnabled());
+        QVERIFY(f.remove->isEnabled());
         f.press(u"deleteRoomButton"_s);
         QCOMPARE(f.answers->texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(f.rooms(), left);
-        QCOMPARE(f.on(), message.isEmpty() ? 0 : 3);
+        f.expectOngoing(!message.isEmpty());
     }
 
     void modifyAndDeleteActOnTheRoomTheRowShows()

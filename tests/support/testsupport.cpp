@@ -1,71 +1,14 @@
 #include "testsupport.h"
 
-#include "data/fieldvalue.h"
-#include "data/schema.h"
-
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
+#include <QDateEdit>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-
-#include <sqlite3.h>
+#include <QTest>
 
 namespace orv::test {
-
-TestDatabase::TestDatabase() : m_previousDir(QDir::currentPath())
-{
-    QDir::setCurrent(m_dir.path());
-    Connection::Create(databaseFileName(), programPassword());
-    m_connection = std::make_unique<Connection>();
-    m_connection->Open(programConnectionString());
-}
-
-TestDatabase::~TestDatabase()
-{
-    m_connection.reset();
-    QDir::setCurrent(m_previousDir);
-}
-
-void TestDatabase::exec(const QString &sql)
-{
-    m_connection->execute(sql);
-}
-
-QList<QStringList> TestDatabase::rows(const QString &sql)
-{
-    QList<QStringList> result;
-    sqlite3_stmt *statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &statement, nullptr) != SQLITE_OK)
-        qFatal("bad test query: %s", sqlite3_errmsg(m_connection->handle()));
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        QStringList row;
-        for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-            switch (sqlite3_column_type(statement, i)) {
-            case SQLITE_NULL:
-                row.append(QStringLiteral("NULL"));
-                break;
-            case SQLITE_INTEGER:
-                row.append(QString::number(sqlite3_column_int64(statement, i)));
-                break;
-            case SQLITE_FLOAT:
-                row.append(realToText(sqlite3_column_double(statement, i), 7));
-                break;
-            default:
-                row.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, i))));
-            }
-        }
-        result.append(row);
-    }
-    sqlite3_finalize(statement);
-    return result;
-}
-
-int TestDatabase::count(const QString &table)
-{
-    return rows(QStringLiteral("SELECT count(*) FROM %1").arg(table)).value(0).value(0).toInt();
-}
 
 Answers::Answers() : m_answerer(new MessageAnswerer(QCoreApplication::instance())) {}
 
@@ -88,6 +31,73 @@ bool typeText(QLineEdit *edit, const QString &text)
 void click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void setField(QWidget *page, const QString &name, const QString &text)
+{
+    if (auto *combo = page->findChild<QComboBox *>(name))
+        combo->setEditText(text);
+    else
+        child<QLineEdit>(page, name)->setText(text);
+}
+
+void press(QWidget *page, const QString &button)
+{
+    click(child<QAbstractButton>(page, button));
+}
+
+namespace {
+void fill(QWidget *page, const QStringList &names, const QStringList &values)
+{
+    for (int i = 0; i < names.size(); ++i)
+        setField(page, names[i], values.value(i));
+}
+} // namespace
+
+void checkIn(QWidget *page, const QStringList &form)
+{
+    fill(page,
+         {QStringLiteral("nameEdit"), QStringLiteral("sexCombo"), QStringLiteral("deptEdit"),
+          QStringLiteral("staffNoEdit"), QStringLiteral("mobileEdit"), QStringLiteral("roomEdit")},
+         form);
+    press(page, QStringLiteral("checkInButton"));
+}
+
+void checkOut(QWidget *page, const QString &staffNo, const QString &room)
+{
+    fill(page, {QStringLiteral("outStaffNoEdit"), QStringLiteral("outRoomEdit")}, {staffNo, room});
+    press(page, QStringLiteral("checkOutButton"));
+}
+
+void fillRoom(QWidget *page, const QStringList &form)
+{
+    fill(page,
+         {QStringLiteral("roomNoEdit"), QStringLiteral("phoneEdit"), QStringLiteral("phonePortEdit"),
+          QStringLiteral("netPortEdit"), QStringLiteral("capacityEdit"), QStringLiteral("waterBaseEdit"),
+          QStringLiteral("powerBaseEdit"), QStringLiteral("sexEdit")},
+         form);
+}
+
+void setStandard(QWidget *page, const QString &water, const QString &power, const QString &rent)
+{
+    fill(page, {QStringLiteral("waterPriceEdit"), QStringLiteral("powerPriceEdit"), QStringLiteral("rentPriceEdit")},
+         {water, power, rent});
+    press(page, QStringLiteral("setStandardButton"));
+}
+
+void settleUtility(QWidget *page, QDate on, const QString &room, const QString &water, const QString &power)
+{
+    child<QDateEdit>(page, QStringLiteral("feeDateEdit"))->setDate(on);
+    fill(page, {QStringLiteral("feeRoomEdit"), QStringLiteral("waterReadingEdit"), QStringLiteral("powerReadingEdit")},
+         {room, water, power});
+    press(page, QStringLiteral("settleUtilityButton"));
+}
+
+void settleRent(QWidget *page, QDate on, const QString &staffNo)
+{
+    child<QDateEdit>(page, QStringLiteral("rentDateEdit"))->setDate(on);
+    setField(page, QStringLiteral("staffNoEdit"), staffNo);
+    press(page, QStringLiteral("settleRentButton"));
 }
 
 } // namespace orv::test

@@ -1,41 +1,17 @@
 #pragma once
 
-#include "data/connection.h"
+#include "support/testdatabase.h"
 #include "ui/messagebox.h"
 
-#include <QList>
-#include <QStringList>
-#include <QTemporaryDir>
-
-#include <memory>
+#include <QDate>
+#include <QWidget>
 
 class QLineEdit;
 class QAbstractButton;
-class QWidget;
+
+using namespace Qt::StringLiterals;
 
 namespace orv::test {
-
-// A new database with the eight tables in a temporary folder, opened like the program opens its
-// own (the folder is the current directory while the fixture lives).
-class TestDatabase final {
-public:
-    TestDatabase();
-    ~TestDatabase();
-
-    Connection &connection() { return *m_connection; }
-    QString directory() const { return m_dir.path(); }
-
-    // Runs statements straight on the engine, for setting up rows.
-    void exec(const QString &sql);
-    // Every row of a query, each value as text: NULL as "NULL", reals with 7 significant digits.
-    QList<QStringList> rows(const QString &sql);
-    int count(const QString &table);
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previousDir;
-    std::unique_ptr<Connection> m_connection;
-};
 
 // Answers every message box while it lives; records their texts.
 class Answers final {
@@ -54,17 +30,27 @@ private:
 bool typeText(QLineEdit *edit, const QString &text);
 // Clicks a button with the mouse.
 void click(QAbstractButton *button);
-// Finds a child widget by object name, failing the test when it is missing.
-template <typename T> T *child(QWidget *parent, const QString &name);
 
-} // namespace orv::test
+// The pages' forms filled and sent. Text is set straight into the fields, past their validators,
+// so that a handler meets whatever a field could ever hold.
+void setField(QWidget *page, const QString &name, const QString &text);
+void press(QWidget *page, const QString &button);
+// Name, sex, department, staff number, mobile, room.
+void checkIn(QWidget *page, const QStringList &form);
+void checkOut(QWidget *page, const QString &staffNo, const QString &room);
+// Room, phone, phone port, net port, capacity, water, power, sex.
+void fillRoom(QWidget *page, const QStringList &form);
+void setStandard(QWidget *page, const QString &water, const QString &power, const QString &rent);
+void settleUtility(QWidget *page, QDate on, const QString &room, const QString &water, const QString &power);
+void settleRent(QWidget *page, QDate on, const QString &staffNo);
 
-#include <QtTest>
-
-template <typename T> T *orv::test::child(QWidget *parent, const QString &name)
+// Finds a child widget by object name; a missing one fails the test.
+template <typename T> T *child(QWidget *parent, const QString &name)
 {
     T *found = parent->findChild<T *>(name);
     if (!found)
-        qFatal("no child %s", qPrintable(name));
+        fail(u"no child "_s + name, __FILE__, __LINE__);
     return found;
 }
+
+} // namespace orv::test

@@ -186,21 +186,6 @@ private Q_SLOTS:
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
         QVERIFY(controls >= 50);
     }
-
-    void theQueryFieldListIsNamedByItsLabel()
-    {
-        auto *box = orv::test::child<QListWidget>(m_window, QStringLiteral("queryFieldList"));
-        const QLabel *buddyLabel = nullptr;
-        for (const QLabel *label : m_window->findChildren<QLabel *>()) {
-            if (label->buddy() == box)
-                buddyLabel = label;
-        }
-        QVERIFY(buddyLabel);
-        QCOMPARE(buddyLabel->text(), QStringLiteral("选择查询方式—>"));
-        QCOMPARE(accessibleName(box), QStringLiteral("选择查询方式"));
-        auto *sex = orv::test::child<QComboBox>(m_window, QStringLiteral("sexCombo"));
-        QCOMPARE(accessibleName(sex->lineEdit()), QStringLiteral("性别"));
-    }
 };
 
 QTEST_MAIN(TestLayout)

@@ -30,27 +30,8 @@ public:
     void OnModifyRoom();
     void OnDeleteRoom();
 
-    // Slots of the row buffer, one per floorinfo column.
+    // Slots of the row buffer, one per floorinfo column (public for the file's column table).
     enum RoomField { RoomNo, Phone, Sex, PhonePort, NetPort, Capacity, WaterBase, PowerBase, Residents, Vacancies };
-
-    // The form.
-    QString m_strRoomNo;
-    QString m_strPhone;
-    QString m_strPhonePort;
-    QString m_strNetPort;
-    int m_nCapacity = 6;
-    double m_dWaterBase = 0;
-    double m_dPowerBase = 0;
-    QString m_strSex;
-
-    ReportList *m_listRooms = nullptr;
-    QPushButton *m_btnModify = nullptr;
-    QPushButton *m_btnDelete = nullptr;
-
-    std::array<FieldValue, 10> m_rowRoom;
-    std::unique_ptr<Recordset> m_pRoomSet;
-    std::unique_ptr<Recordset> m_pNumSet;
-    int m_nItem = -1;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -86,6 +67,25 @@ private:
     QLineEdit *m_editWaterBase = nullptr;
     QLineEdit *m_editPowerBase = nullptr;
     QLineEdit *m_editSex = nullptr;
+
+    // The form.
+    QString m_strRoomNo;
+    QString m_strPhone;
+    QString m_strPhonePort;
+    QString m_strNetPort;
+    int m_nCapacity = 6;
+    double m_dWaterBase = 0;
+    double m_dPowerBase = 0;
+    QString m_strSex;
+
+    ReportList *m_listRooms = nullptr;
+    QPushButton *m_btnModify = nullptr;
+    QPushButton *m_btnDelete = nullptr;
+
+    std::array<FieldValue, 10> m_rowRoom;
+    std::unique_ptr<Recordset> m_pRoomSet;
+    std::unique_ptr<Recordset> m_pNumSet;
+    int m_nItem = -1;
 };
 
 } // namespace orv

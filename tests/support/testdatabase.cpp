@@ -1,0 +1,83 @@
+#include "testdatabase.h"
+
+#include "data/fieldvalue.h"
+#include "data/schema.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace orv::test {
+
+TestDatabase::TestDatabase() : m_previousDir(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+    Connection::Create(databaseFileName(), programPassword());
+    m_connection = std::make_unique<Connection>();
+    m_connection->Open(programConnectionString());
+}
+
+TestDatabase::~TestDatabase()
+{
+    m_connection.reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+void TestDatabase::exec(const QString &sql)
+{
+    m_connection->execute(sql);
+}
+
+QList<QStringList> TestDatabase::rows(const QString &sql)
+{
+    QList<QStringList> result;
+    sqlite3_stmt *raw = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &raw, nullptr) != SQLITE_OK)
+        fail(u"bad test query: "_s + QString::fromUtf8(sqlite3_errmsg(m_connection->handle())), __FILE__, __LINE__);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        QStringList row;
+        for (int i = 0; i < sqlite3_column_count(raw); ++i) {
+            switch (sqlite3_column_type(raw, i)) {
+            case SQLITE_NULL:
+                row.append(u"NULL"_s);
+                break;
+            case SQLITE_INTEGER:
+                row.append(QString::number(sqlite3_column_int64(raw, i)));
+                break;
+            case SQLITE_FLOAT:
+                row.append(realToText(sqlite3_column_double(raw, i), 7));
+                break;
+            default:
+                row.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, i))));
+            }
+        }
+        result.append(row);
+    }
+    return result;
+}
+
+QString TestDatabase::text(const QString &sql)
+{
+    QStringList out;
+    for (const QStringList &row : rows(sql))
+        out.append(row.join(QLatin1Char(',')));
+    return out.join(QLatin1Char('|'));
+}
+
+int TestDatabase::count(const QString &table)
+{
+    return rows(u"SELECT count(*) FROM %1"_s.arg(table)).value(0).value(0).toInt();
+}
+
+void fail(const QString &message, const char *file, int line)
+{
+    QTest::qFail(qPrintable(message), file, line);
+    throw HelperFailed(message.toStdString());
+}
+
+} // namespace orv::test

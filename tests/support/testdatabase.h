@@ -1,0 +1,49 @@
+#pragma once
+
+#include "data/connection.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <stdexcept>
+
+#include <QtTest>
+
+namespace orv::test {
+
+// Thrown by a helper after it has recorded a test failure, so the test function stops there
+// without dereferencing what the helper could not provide; QtTest reports the failure.
+struct HelperFailed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A new database with the eight tables in a temporary folder, opened like the program opens its
+// own (the folder is the current directory while the fixture lives).
+class TestDatabase final {
+public:
+    TestDatabase();
+    ~TestDatabase();
+
+    Connection &connection() { return *m_connection; }
+    QString directory() const { return m_dir.path(); }
+
+    // Runs statements straight on the engine, for setting up rows.
+    void exec(const QString &sql);
+    // Every row of a query, each value as text: NULL as "NULL", reals with 7 significant digits.
+    QList<QStringList> rows(const QString &sql);
+    // The rows as "a,b|c,d", for comparing a table in one line.
+    QString text(const QString &sql);
+    int count(const QString &table);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    std::unique_ptr<Connection> m_connection;
+};
+
+// Records a failure with the framework and stops the test function.
+[[noreturn]] void fail(const QString &message, const char *file, int line);
+
+} // namespace orv::test

@@ -121,9 +121,10 @@ Connection::Connection() = default;
 
 Connection::~Connection()
 {
-    // Recordsets normally end first; any left are cut loose so they never touch a closed handle.
+    // Recordsets normally end first; any left are closed and forget this connection, so they never
+    // touch a closed handle or this object.
     for (Recordset *set : m_sets)
-        set->settle(true);
+        set->forgetConnection(this);
 }
 
 void Connection::Open(const QString &connectionString)
@@ -189,18 +190,10 @@ void Connection::Close() noexcept
     if (!m_db)
         return;
     rollbackUnit();
-    // A set left open would go on reading through statements of the closed file.
-    const std::vector<Recordset *> sets = m_sets;
-    for (Recordset *set : sets) {
-        set->settle(true);
-        if (set->State() != adStateClosed) {
-            try {
-                set->Close();
-            } catch (const StoreError &) {
-                // settle(true) dropped every unstored value, so Close has nothing left to refuse.
-            }
-        }
-    }
+    // A set left open would go on reading through statements of the closed file. Walked from the
+    // end: a set closing may detach itself, which moves only the sets after it.
+    for (auto i = m_sets.size(); i-- > 0;)
+        m_sets[i]->closeWithConnection();
     m_db = nullptr;
     m_owner.reset(); // the last close folds the log back into the file and removes it
     ++m_epoch;
@@ -267,7 +260,7 @@ void Connection::beginUnit()
     ++m_unit;
 }
 
-std::uint64_t Connection::currentUnit() const
+std::uint64_t Connection::currentUnit() const noexcept
 {
     return inUnit() ? m_unit : 0;
 }
@@ -282,15 +275,16 @@ void Connection::rollbackUnit() noexcept
 {
     if (!m_db)
         return;
-    const std::vector<Recordset *> sets = m_sets; // settling may close a set, which detaches it
-    for (Recordset *set : sets)
-        set->settle(true);
+    // Walked from the end: settling may close a set, which detaches it and moves only the sets
+    // after it.
+    for (auto i = m_sets.size(); i-- > 0;)
+        m_sets[i]->settle(true);
     if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     ++m_epoch;
 }
 
-bool Connection::inUnit() const
+bool Connection::inUnit() const noexcept
 {
     return m_db && !sqlite3_get_autocommit(m_db);
 }

@@ -47,13 +47,13 @@ public:
     void beginUnit();
     void commitUnit();
     void rollbackUnit() noexcept;
-    bool inUnit() const;
+    bool inUnit() const noexcept;
 
     // Changes whenever any row of the database changes through this connection or a unit is
     // rolled back; recordsets use it to know when their view of a table is stale.
     std::uint64_t version() const noexcept;
     // Serial of the open unit; 0 outside any unit.
-    std::uint64_t currentUnit() const;
+    std::uint64_t currentUnit() const noexcept;
 
     sqlite3 *handle() const noexcept { return m_db; }
 

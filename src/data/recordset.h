@@ -31,7 +31,8 @@ constexpr int adAffectCurrent = 1;
 class Recordset final {
 public:
     // A recordset without a connection behaves like a handle that could not be created: every
-    // operation raises StoreError with StoreCode::InvalidPointer.
+    // operation raises StoreError with StoreCode::InvalidPointer. So does one whose connection
+    // has been destroyed.
     explicit Recordset(Connection *connection = nullptr);
     ~Recordset();
     Recordset(const Recordset &) = delete;
@@ -96,6 +97,13 @@ public:
     void settle(bool rolledBack) noexcept;
 
 private:
+    friend class Connection;
+    // Called by a connection that closes its file: the set closes, unstored values dropped.
+    void closeWithConnection() noexcept;
+    // Called by a connection being destroyed: the set closes if it was open on it and forgets it,
+    // so that it never reaches freed memory.
+    void forgetConnection(const Connection *connection) noexcept;
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -414,6 +417,68 @@ private Q_SLOTS:
         db.exec(QStringLiteral("DELETE FROM fanglist WHERE 工号='2'"));
         QCOMPARE(walkColumn(set, QStringLiteral("姓名")), (QStringList{u"p1"_s, u"p3"_s}));
         QCOMPARE(set.RecordCount(), 2L);
+    }
+
+    // A set may outlive its connection: it is then closed, forgets the connection and touches
+    // nothing of it, whether it was created on it, opened on it (also inside a unit), or only
+    // created on it and opened on another that still lives.
+    void aSetOutlivingItsConnectionForgetsIt()
+    {
+        TestDatabase db;
+        addRoom(db, QStringLiteral("1"));
+        auto doomed = std::make_unique<Connection>();
+        doomed->Open(programConnectionString());
+        Recordset createdOn(doomed.get());
+        createdOn.Open(sql::floorAll);
+        Recordset reopenable(&db.connection());
+        reopenable.Open(sql::floorAll, doomed.get());
+        Recordset elsewhere(doomed.get());
+        elsewhere.Open(sql::floorAll, &db.connection());
+        doomed->beginUnit();
+        std::vector<std::unique_ptr<Recordset>> inUnit;
+        for (int i = 0; i < 3; ++i) {
+            inUnit.push_back(std::make_unique<Recordset>());
+            inUnit.back()->Open(sql::floorAll, doomed.get());
+        }
+        doomed.reset();
+
+        QCOMPARE(createdOn.State(), adStateClosed);
+        QCOMPARE(errorCode([&] { createdOn.Open(sql::floorAll); }), StoreCode::InvalidPointer);
+        QCOMPARE(reopenable.State(), adStateClosed);
+        for (const auto &set : inUnit)
+            QCOMPARE(set->State(), adStateClosed);
+        QCOMPARE(elsewhere.GetCollect(QStringLiteral("房间号码")).toText(), u"1"_s);
+        elsewhere.Close();
+        QCOMPARE(errorCode([&] { elsewhere.Open(sql::floorAll); }), StoreCode::InvalidPointer);
+        reopenable.Open(sql::floorAll);
+        QCOMPARE(reopenable.GetCollect(QStringLiteral("房间号码")).toText(), u"1"_s);
+    }
+
+    // A statement prepared on first use that the engine refuses is named in the error, not the
+    // statement the set was opened with.
+    void errorsNameTheStatementThatFailed()
+    {
+        TestDatabase db;
+        db.exec(QStringLiteral("CREATE TABLE scratch (a TEXT)"));
+        const QString opened = QStringLiteral("select * from scratch");
+        const QList<std::pair<QString, std::function<void(Recordset &)>>> cases = {
+            {u"SELECT 1 FROM scratch WHERE 1 LIMIT 1"_s, [](Recordset &set) { set.BOF(); }},
+            {u"SELECT count(*) FROM scratch WHERE 1"_s, [](Recordset &set) { set.RecordCount(); }},
+            {u"SELECT rowid, * FROM scratch WHERE rowid = ?1"_s, [](Recordset &set) { set.MoveToBookmark(1); }},
+        };
+        for (const auto &[statement, operation] : cases) {
+            db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS scratch (a TEXT)"));
+            Recordset set(&db.connection());
+            set.Open(opened);
+            db.exec(QStringLiteral("DROP TABLE scratch"));
+            QString message;
+            try {
+                operation(set);
+            } catch (const StoreError &error) {
+                message = error.message();
+            }
+            QVERIFY2(message.contains(statement), qPrintable(message));
+        }
     }
 };
 

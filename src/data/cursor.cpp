@@ -1,0 +1,96 @@
+#include "cursor.h"
+
+#include "connection.h"
+#include "querycursor.h"
+#include "tablecursor.h"
+
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+namespace orv::store {
+
+void Finalizer::operator()(sqlite3_stmt *statement) const noexcept
+{
+    sqlite3_finalize(statement);
+}
+
+Statement prepare(sqlite3 *db, const QString &text)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray utf8 = text.toUtf8();
+    const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &statement, nullptr);
+    Statement owner(statement);
+    if (rc != SQLITE_OK)
+        raiseEngineError(db, rc, QStringLiteral("数据库不接受这条语句：%1").arg(text));
+    return owner;
+}
+
+sqlite3_stmt *LazyStatement::get()
+{
+    if (!m_statement)
+        m_statement = prepare(m_db, m_text);
+    return m_statement.get();
+}
+
+void LazyStatement::reset() noexcept
+{
+    if (m_statement)
+        sqlite3_reset(m_statement.get());
+}
+
+bool stepRow(sqlite3 *db, sqlite3_stmt *statement)
+{
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    sqlite3_reset(statement);
+    if (rc != SQLITE_DONE)
+        raiseEngineError(db, rc, QStringLiteral("读取记录失败"));
+    return false;
+}
+
+bool hasNoRows(sqlite3 *db, sqlite3_stmt *statement)
+{
+    sqlite3_reset(statement);
+    const bool none = !stepRow(db, statement);
+    sqlite3_reset(statement);
+    return none;
+}
+
+std::optional<QByteArrayView> textAt(sqlite3_stmt *statement, int index)
+{
+    switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_NULL:
+        return QByteArrayView();
+    case SQLITE_TEXT: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
+        return QByteArrayView(text, sqlite3_column_bytes(statement, index));
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+[[noreturn]] void noCurrentRecord(const QString &why)
+{
+    throw StoreError(StoreCode::NoCurrentRecord, why);
+}
+
+sqlite3 *Cursor::db() const
+{
+    return m_connection.handle();
+}
+
+std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql)
+{
+    static const QRegularExpression simpleSelect(
+        QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = simpleSelect.match(sql);
+    if (match.hasMatch())
+        return std::make_unique<TableCursor>(connection, columns, match.captured(1), match.captured(2));
+    return std::make_unique<QueryCursor>(connection, columns, sql);
+}
+
+} // namespace orv::store

@@ -1,0 +1,271 @@
+#include "tablecursor.h"
+
+#include "connection.h"
+
+#include <QStringList>
+
+#include <limits>
+
+namespace orv::store {
+
+namespace {
+
+constexpr sqlite3_int64 kBeforeAll = std::numeric_limits<sqlite3_int64>::min();
+constexpr sqlite3_int64 kAfterAll = std::numeric_limits<sqlite3_int64>::max();
+
+QString filterOf(const QString &condition)
+{
+    return condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
+}
+
+} // namespace
+
+TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition)
+    : Cursor(connection, columns), m_table(std::move(table)), m_filter(filterOf(condition)),
+      m_forward(prepare(
+          db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter))),
+      m_backward(
+          db(),
+          QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(m_table, m_filter)),
+      m_exists(db(), QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(m_table, m_filter)),
+      m_byRowid(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(m_table)),
+      m_atRowid(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(m_table, m_filter)),
+      m_counter(db(), QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(m_table, m_filter)),
+      m_finders(static_cast<size_t>(columns.size()))
+{
+}
+
+bool TableCursor::isEmpty()
+{
+    return hasNoRows(db(), m_exists.get());
+}
+
+long TableCursor::count()
+{
+    sqlite3_stmt *statement = m_counter.get();
+    sqlite3_reset(statement);
+    const int rc = sqlite3_step(statement);
+    const long count = rc == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(statement, 0)) : 0;
+    sqlite3_reset(statement);
+    if (rc != SQLITE_ROW)
+        raiseEngineError(db(), rc, QStringLiteral("读取记录失败"));
+    return count;
+}
+
+bool TableCursor::first()
+{
+    return stepFrom(m_forward.get(), kBeforeAll);
+}
+
+bool TableCursor::last()
+{
+    return stepFrom(m_backward.get(), kAfterAll);
+}
+
+bool TableCursor::next()
+{
+    sqlite3_stmt *statement = m_forward.get();
+    return liveUsable(statement) ? stepLive(statement) : stepFrom(statement, m_rowid);
+}
+
+bool TableCursor::previous()
+{
+    sqlite3_stmt *statement = m_backward.get();
+    return liveUsable(statement) ? stepLive(statement) : stepFrom(statement, m_rowid);
+}
+
+FieldValue TableCursor::value(int at)
+{
+    if (liveUsable(m_live))
+        return readColumn(m_live, at + 1, m_columns[at].kind); // column 0 is the rowid
+    return freshRow()[static_cast<size_t>(at)];
+}
+
+std::optional<QByteArrayView> TableCursor::storedText(int at) const
+{
+    if (!liveUsable(m_live))
+        return std::nullopt;
+    return textAt(m_live, at + 1);
+}
+
+bool TableCursor::moveTo(std::int64_t bookmark)
+{
+    dropLive();
+    sqlite3_stmt *statement = m_atRowid.get();
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, bookmark);
+    return landOn(statement, stepRow(db(), statement));
+}
+
+// Text columns are asked of the engine, whose binary comparison of texts is the store's own; any
+// other case is left to a walk, which applies the store's conversions row by row.
+Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
+{
+    const Column &column = m_columns[at];
+    if (column.kind != FieldValue::Kind::Text || value.isNull())
+        return Seek::Walk;
+    // The current row is the first candidate when seeking on from it.
+    const sqlite3_int64 after = from == From::Start ? kBeforeAll : m_rowid - 1;
+    dropLive();
+    if (value.kind() != FieldValue::Kind::Text) { // a text never equals a value of another kind
+        landOn(nullptr, false);
+        return Seek::None;
+    }
+    Statement &finder = m_finders[static_cast<size_t>(at)];
+    if (!finder) {
+        QString name = column.name;
+        name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        finder =
+            prepare(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                              .arg(m_table, name, m_filter));
+    }
+    sqlite3_stmt *statement = finder.get();
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, after);
+    const QByteArray text = value.asText().toUtf8();
+    sqlite3_bind_text(statement, 2, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    while (stepRow(db(), statement)) {
+        if (readColumn(statement, at + 1, column.kind) == value) {
+            landOn(statement, true);
+            return Seek::Found;
+        }
+    }
+    landOn(nullptr, false);
+    return Seek::None;
+}
+
+void TableCursor::reread() noexcept
+{
+    m_cacheValid = false;
+    dropLive();
+}
+
+void TableCursor::settle(bool rolledBack) noexcept
+{
+    dropLive();
+    m_exists.reset();
+    if (rolledBack)
+        m_cacheValid = false;
+}
+
+void TableCursor::insert(const PendingValues &values)
+{
+    QStringList names;
+    QStringList marks;
+    std::vector<FieldValue> written;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const auto &value = values[static_cast<size_t>(i)];
+        if (!value)
+            continue;
+        names.append(m_columns[i].name);
+        marks.append(QStringLiteral("?"));
+        written.push_back(*value);
+    }
+    const QString text = names.isEmpty()
+                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    write(text, written, 0, false);
+    // The new row becomes the current one.
+    m_rowid = sqlite3_last_insert_rowid(db());
+    m_cacheValid = false;
+    dropLive();
+}
+
+bool TableCursor::update(const PendingValues &values)
+{
+    QStringList assignments;
+    std::vector<FieldValue> written;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const auto &value = values[static_cast<size_t>(i)];
+        if (!value)
+            continue;
+        assignments.append(m_columns[i].name + QStringLiteral("=?"));
+        written.push_back(*value);
+    }
+    write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), written,
+          m_rowid, true);
+    m_cacheValid = false;
+    return sqlite3_changes(db()) > 0;
+}
+
+void TableCursor::remove()
+{
+    write(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(m_table), {}, m_rowid, true);
+    m_cacheValid = false;
+}
+
+void TableCursor::dropLive() noexcept
+{
+    if (m_live)
+        sqlite3_reset(m_live);
+    m_live = nullptr;
+}
+
+bool TableCursor::liveUsable(sqlite3_stmt *statement) const
+{
+    return m_live && m_live == statement && m_liveVersion == m_connection.version();
+}
+
+bool TableCursor::stepFrom(sqlite3_stmt *statement, sqlite3_int64 from)
+{
+    dropLive();
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, from);
+    return stepLive(statement);
+}
+
+bool TableCursor::stepLive(sqlite3_stmt *statement)
+{
+    m_cacheValid = false;
+    m_live = nullptr;
+    return landOn(statement, stepRow(db(), statement));
+}
+
+bool TableCursor::landOn(sqlite3_stmt *statement, bool found)
+{
+    m_cacheValid = false;
+    if (!found) {
+        m_live = nullptr;
+        return false;
+    }
+    m_live = statement;
+    m_liveVersion = m_connection.version();
+    m_rowid = sqlite3_column_int64(statement, 0);
+    return true;
+}
+
+const std::vector<FieldValue> &TableCursor::freshRow()
+{
+    if (m_cacheValid && m_cacheVersion == m_connection.version())
+        return m_cache;
+    dropLive();
+    sqlite3_stmt *statement = m_byRowid.get();
+    sqlite3_reset(statement);
+    sqlite3_bind_int64(statement, 1, m_rowid);
+    if (!stepRow(db(), statement))
+        noCurrentRecord(QStringLiteral("当前记录已经被删除，不能读取。"));
+    m_cache.clear();
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_cache.push_back(readColumn(statement, i + 1, m_columns[i].kind));
+    sqlite3_reset(statement);
+    m_cacheValid = true;
+    m_cacheVersion = m_connection.version();
+    return m_cache;
+}
+
+void TableCursor::write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
+{
+    m_connection.prepareWrite();
+    const Statement statement = prepare(db(), text);
+    int slot = 1;
+    for (const FieldValue &value : values)
+        bindValue(statement.get(), slot++, value);
+    if (bindKey)
+        sqlite3_bind_int64(statement.get(), slot, key);
+    const int rc = sqlite3_step(statement.get());
+    if (rc != SQLITE_DONE)
+        raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_table));
+}
+
+} // namespace orv::store

@@ -336,21 +336,7 @@ bool Recordset::Find(const QString &column, const FieldValue &value)
     d->ensureOpen();
     const int at = d->columns.indexOf(column);
     d->flushPending();
-    switch (d->seek(at, value, Cursor::From::Start)) {
-    case Cursor::Seek::Found:
-        return true;
-    case Cursor::Seek::None:
-        return false;
-    case Cursor::Seek::Walk:
-        break;
-    }
-    rewind();
-    while (!adoEOF()) {
-        if (GetCollect(column) == value)
-            return true;
-        MoveNext();
-    }
-    return false;
+    return findFrom(true, at, column, value);
 }
 
 bool Recordset::FindNext(const QString &column, const FieldValue &value)
@@ -358,10 +344,13 @@ bool Recordset::FindNext(const QString &column, const FieldValue &value)
     d->ensureOpen();
     const int at = d->columns.indexOf(column);
     MoveNext();
-    if (d->pos != Impl::Pos::OnRow)
-        return false;
     // The row just reached is the first candidate.
-    switch (d->seek(at, value, Cursor::From::Current)) {
+    return d->pos == Impl::Pos::OnRow && findFrom(false, at, column, value);
+}
+
+bool Recordset::findFrom(bool fromStart, int at, const QString &column, const FieldValue &value)
+{
+    switch (d->seek(at, value, fromStart ? Cursor::From::Start : Cursor::From::Current)) {
     case Cursor::Seek::Found:
         return true;
     case Cursor::Seek::None:
@@ -369,6 +358,9 @@ bool Recordset::FindNext(const QString &column, const FieldValue &value)
     case Cursor::Seek::Walk:
         break;
     }
+    // What the engine cannot answer under the store's rule is walked row by row.
+    if (fromStart)
+        rewind();
     while (!adoEOF()) {
         if (GetCollect(column) == value)
             return true;

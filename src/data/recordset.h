@@ -97,6 +97,9 @@ public:
     void settle(bool rolledBack) noexcept;
 
 private:
+    // Find and FindNext from the first row, or from the current one on.
+    bool findFrom(bool fromStart, int at, const QString &column, const FieldValue &value);
+
     friend class Connection;
     // Called by a connection that closes its file: the set closes, unstored values dropped.
     void closeWithConnection() noexcept;

@@ -13,8 +13,8 @@
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
 #include "pages/rooms/cdialog2.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QApplication>
 #include <QComboBox>

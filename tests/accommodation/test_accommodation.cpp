@@ -1,6 +1,6 @@
 #include "pages/accommodation/cdialog1.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
+#include "kit/reportlist.h"
 
 #include <QComboBox>
 #include <QDateEdit>

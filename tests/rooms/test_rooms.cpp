@@ -2,7 +2,7 @@
 
 #include "data/recordset.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
+#include "kit/reportlist.h"
 
 #include <QApplication>
 #include <QLabel>

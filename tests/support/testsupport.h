@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
-#include "ui/messagebox.h"
+#include "kit/messagebox.h"
 
 #include <QList>
 #include <QStringList>

@@ -2,10 +2,10 @@
 
 #include "data/statements.h"
 #include "data/texts.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QComboBox>
 #include <QDateEdit>

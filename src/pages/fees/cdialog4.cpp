@@ -2,10 +2,10 @@
 
 #include "data/statements.h"
 #include "data/texts.h"
-#include "ui/bills.h"
-#include "ui/form.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/bills.h"
+#include "kit/form.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QDateEdit>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #include "cdialog3.h"
 
 #include "data/statements.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QEvent>
 #include <QLabel>

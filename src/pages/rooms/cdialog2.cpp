@@ -2,10 +2,10 @@
 
 #include "data/recordset.h"
 #include "data/statements.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QEvent>
 #include <QLineEdit>

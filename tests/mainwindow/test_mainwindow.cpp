@@ -1,10 +1,10 @@
 #include "pages/accommodation/cdialog1.h"
 #include "support/testsupport.h"
-#include "ui/cdormdlg.h"
-#include "ui/checkdialog.h"
-#include "ui/ctabsheet.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/checkdialog.h"
+#include "mainwindow/ctabsheet.h"
 
-#include "ui/reportlist.h"
+#include "kit/reportlist.h"
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>

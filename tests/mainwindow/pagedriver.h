@@ -1,9 +1,9 @@
 #pragma once
 
 #include "support/testsupport.h"
-#include "ui/cdormdlg.h"
-#include "ui/ctabsheet.h"
-#include "ui/reportlist.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/ctabsheet.h"
+#include "kit/reportlist.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -442,4 +442,15 @@ bool ReportList::eventFilter(QObject *watched, QEvent *event)
     return QTableView::eventFilter(watched, event);
 }
 
+ReportList *addList(QWidget *page, const QString &objectName, const QString &accessibleName, const QRect &place,
+                    std::initializer_list<ReportList::Column> columns, int rowHeight)
+{
+    auto *list = new ReportList(objectName, page);
+    list->setAccessibleName(accessibleName);
+    list->setGeometry(place);
+    list->setColumns(columns);
+    list->setRowHeight(rowHeight);
+    return list;
+}
+
 } // namespace orv

@@ -279,7 +279,8 @@ struct Recordset::Impl {
     int columnIndex(const QString &name) const
     {
         const int count = static_cast<int>(columns.size());
-        const auto slot = static_cast<size_t>(lastAsked + 1);
+        // lastAsked is never below -1, so the sum is never negative.
+        const auto slot = static_cast<size_t>(lastAsked + 1); // NOLINT(bugprone-misplaced-widening-cast)
         if (askedAfter.size() != columns.size() + 1)
             askedAfter.assign(columns.size() + 1, -1);
         const int guess = askedAfter[slot];
@@ -976,6 +977,8 @@ void Recordset::Close()
     s.conn = nullptr;
 }
 
+// Close cannot throw here: the pending values are dropped first, and it only runs on an open set.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 void Recordset::settle(bool rolledBack) noexcept
 {
     Impl &s = *d;

@@ -93,7 +93,7 @@ public:
 
     // Called by the connection: statements are reset before a commit or rollback; after a
     // rollback, unstored values and cached rows are dropped.
-    void settle(bool rolledBack) noexcept;
+    void settle(bool rolledBack) noexcept; // NOLINT(bugprone-exception-escape): see its definition
 
 private:
     struct Impl;

@@ -35,7 +35,7 @@ bool fits(const QWidget *widget, const QString &text, int width)
     return widget->fontMetrics().horizontalAdvance(text) + margins <= width;
 }
 
-constexpr qsizetype kBlockChars = 32 * 1024; // 64 KiB a block, below the allocator's mmap threshold
+constexpr qsizetype kBlockChars = qsizetype{32} * 1024; // 64 KiB a block, below the allocator's mmap threshold
 constexpr quint16 kLong = 0xFFFF;
 
 // Item views read an alignment as a plain integer.
@@ -206,7 +206,7 @@ void ReportModel::removeRow(int row)
     if (row < 0 || row >= rows())
         return;
     // The row's texts stay in their block until the list is emptied; only its cells go.
-    const size_t columns = static_cast<size_t>(m_headers.size());
+    const auto columns = static_cast<size_t>(m_headers.size());
     const size_t first = static_cast<size_t>(row) * columns;
     beginRemoveRows(QModelIndex(), row, row);
     std::unordered_map<size_t, QString> moved;

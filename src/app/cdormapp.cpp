@@ -2,8 +2,8 @@
 
 #include "backupcommand.h"
 #include "cstartpicturewnd.h"
-#include "mainwindow/cdormdlg.h"
 #include "kit/messagebox.h"
+#include "mainwindow/cdormdlg.h"
 #include "mainwindow/programicon.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/cdormapp.h"
 #include "app/cstartpicturewnd.h"
-#include "support/testsupport.h"
 #include "mainwindow/cdormdlg.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QFile>

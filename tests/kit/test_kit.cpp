@@ -1,11 +1,11 @@
 #include "data/recordset.h"
 #include "data/statements.h"
-#include "support/testsupport.h"
 #include "kit/form.h"
 #include "kit/messagebox.h"
 #include "kit/page.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
+#include "support/testsupport.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "support/testsupport.h"
+#include "kit/reportlist.h"
 #include "mainwindow/cdormdlg.h"
 #include "mainwindow/ctabsheet.h"
-#include "kit/reportlist.h"
+#include "support/testsupport.h"
 
 #include <QComboBox>
 #include <QDateEdit>

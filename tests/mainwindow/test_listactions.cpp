@@ -1,10 +1,10 @@
-#include "pages/fees/cdialog4.h"
-#include "support/testsupport.h"
 #include "kit/bills.h"
-#include "mainwindow/cdormdlg.h"
 #include "kit/listactions.h"
 #include "kit/listexport.h"
 #include "kit/listprint.h"
+#include "mainwindow/cdormdlg.h"
+#include "pages/fees/cdialog4.h"
+#include "support/testsupport.h"
 
 #include <QAction>
 #include <QClipboard>

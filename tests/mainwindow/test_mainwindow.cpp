@@ -1,8 +1,8 @@
-#include "pages/accommodation/cdialog1.h"
-#include "support/testsupport.h"
 #include "mainwindow/cdormdlg.h"
 #include "mainwindow/checkdialog.h"
 #include "mainwindow/ctabsheet.h"
+#include "pages/accommodation/cdialog1.h"
+#include "support/testsupport.h"
 
 #include "kit/reportlist.h"
 #include <QAbstractItemView>

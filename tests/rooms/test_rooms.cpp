@@ -1,8 +1,8 @@
 #include "pages/rooms/cdialog2.h"
 
 #include "data/recordset.h"
-#include "support/testsupport.h"
 #include "kit/reportlist.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -70,13 +70,14 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
         addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(83, 114, 57, 14));
     auto *listFeesButton =
         addButton(this, QStringLiteral("费用列表"), QStringLiteral("listFeesButton"), dialogUnits(149, 114, 57, 14));
-    m_listFee = addList(this, QStringLiteral("feeList"), QStringLiteral("水电费结算列表"), dialogUnits(7, 135, 213, 115),
-                        {{QStringLiteral("房间号码"), 59},
-                         {QStringLiteral("  日  期"), 75},
-                         {QStringLiteral("  水  费"), 59},
-                         {QStringLiteral("  电  费"), 59},
-                         {QStringLiteral(" 总费用"), 59}},
-                        18);
+    m_listFee =
+        addList(this, QStringLiteral("feeList"), QStringLiteral("水电费结算列表"), dialogUnits(7, 135, 213, 115),
+                {{QStringLiteral("房间号码"), 59},
+                 {QStringLiteral("  日  期"), 75},
+                 {QStringLiteral("  水  费"), 59},
+                 {QStringLiteral("  电  费"), 59},
+                 {QStringLiteral(" 总费用"), 59}},
+                18);
 
     addLabel(this, QStringLiteral("房租费结算"), dialogUnits(256, 50, 60, 8));
     m_staffNoEdit = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(292, 62, 52, 12));
@@ -93,15 +94,15 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
         addButton(this, QStringLiteral("房租列表"), QStringLiteral("listRentButton"), dialogUnits(288, 114, 59, 14));
     auto *clearRentButton = addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"),
                                       dialogUnits(390, 114, 58, 14));
-    m_listRent = addList(this, QStringLiteral("rentList"), QStringLiteral("房租费结算列表"),
-                         dialogUnits(239, 135, 230, 115),
-                         {{QStringLiteral(" 姓  名"), 66},
-                          {QStringLiteral(" 工  号"), 66},
-                          {QStringLiteral(" 房间号码"), 66},
-                          {QStringLiteral(" 房  租"), 59},
-                          {QStringLiteral(" 结算日期"), 80},
-                          {QStringLiteral("房租到期"), 80}},
-                         18);
+    m_listRent =
+        addList(this, QStringLiteral("rentList"), QStringLiteral("房租费结算列表"), dialogUnits(239, 135, 230, 115),
+                {{QStringLiteral(" 姓  名"), 66},
+                 {QStringLiteral(" 工  号"), 66},
+                 {QStringLiteral(" 房间号码"), 66},
+                 {QStringLiteral(" 房  租"), 59},
+                 {QStringLiteral(" 结算日期"), 80},
+                 {QStringLiteral("房租到期"), 80}},
+                18);
     installListActions(m_listFee, QStringLiteral("水电费列表"), QStringLiteral("费用管理"),
                        {utilityBillAction(m_connection, m_listFee)});
     installListActions(m_listRent, QStringLiteral("房租列表"), QStringLiteral("费用管理"),

@@ -40,16 +40,16 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     addFieldLabel(m_editRoom, QStringLiteral("房间："), {59, 88}, 32, kLabelLine);
     auto *queryPersonsButton =
         addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"), dialogUnits(59, 110, 63, 14));
-    m_listPersons = addList(this, QStringLiteral("personList"), QStringLiteral("人物查询"),
-                            dialogUnits(158, 23, 311, 102),
-                            {{QStringLiteral("姓名"), 70, Qt::AlignRight},
-                             {QStringLiteral("性别"), 70},
-                             {QStringLiteral("房间"), 70},
-                             {QStringLiteral("学号"), 70},
-                             {QStringLiteral("班级"), 70},
-                             {QStringLiteral("手机号码"), 100},
-                             {QStringLiteral("入住日期"), 100}},
-                            19);
+    m_listPersons =
+        addList(this, QStringLiteral("personList"), QStringLiteral("人物查询"), dialogUnits(158, 23, 311, 102),
+                {{QStringLiteral("姓名"), 70, Qt::AlignRight},
+                 {QStringLiteral("性别"), 70},
+                 {QStringLiteral("房间"), 70},
+                 {QStringLiteral("学号"), 70},
+                 {QStringLiteral("班级"), 70},
+                 {QStringLiteral("手机号码"), 100},
+                 {QStringLiteral("入住日期"), 100}},
+                19);
 
     addGroup(this, QStringLiteral("房间查询"), dialogUnits(4, 138, 140, 114));
     m_lbQueryField = new QListWidget(this);
@@ -67,16 +67,16 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     m_staticChosenField->setObjectName(QStringLiteral("chosenFieldLabel"));
     auto *queryRoomsButton =
         addButton(this, QStringLiteral("房间查询"), QStringLiteral("queryRoomsButton"), dialogUnits(271, 236, 68, 14));
-    m_listRoomResult = addList(this, QStringLiteral("roomResultList"), QStringLiteral("房间查询"),
-                               dialogUnits(158, 143, 313, 86),
-                               {{QStringLiteral("房间号码"), 70, Qt::AlignRight},
-                                {QStringLiteral("电话号码"), 70},
-                                {QStringLiteral("电话端口"), 70},
-                                {QStringLiteral("网线端口"), 70},
-                                {QStringLiteral("可住人数"), 70},
-                                {QStringLiteral("水表数"), 70},
-                                {QStringLiteral("电表数"), 70}},
-                               19);
+    m_listRoomResult =
+        addList(this, QStringLiteral("roomResultList"), QStringLiteral("房间查询"), dialogUnits(158, 143, 313, 86),
+                {{QStringLiteral("房间号码"), 70, Qt::AlignRight},
+                 {QStringLiteral("电话号码"), 70},
+                 {QStringLiteral("电话端口"), 70},
+                 {QStringLiteral("网线端口"), 70},
+                 {QStringLiteral("可住人数"), 70},
+                 {QStringLiteral("水表数"), 70},
+                 {QStringLiteral("电表数"), 70}},
+                19);
     installListActions(m_listPersons, QStringLiteral("人员查询结果"), QStringLiteral("信息查询"));
     installListActions(m_listRoomResult, QStringLiteral("房间查询结果"), QStringLiteral("信息查询"));
 

@@ -9,12 +9,12 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/statements.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
 #include "pages/rooms/cdialog2.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
 
 #include <QApplication>
 #include <QComboBox>

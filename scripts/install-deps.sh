@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the program need.
+# Installs every Debian package the build, the tests, the lint checks and the program need.
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev
   fonts-noto-cjk
   unzip poppler-utils
+  clang-format clang-tidy
 )
 
 missing=()

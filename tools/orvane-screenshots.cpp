@@ -3,9 +3,9 @@
 #include "app/cdormapp.h"
 #include "data/connection.h"
 #include "data/schema.h"
-#include "ui/cdormdlg.h"
-#include "ui/ctabsheet.h"
-#include "ui/messagebox.h"
+#include "kit/messagebox.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/ctabsheet.h"
 
 #include <QAbstractButton>
 #include <QApplication>

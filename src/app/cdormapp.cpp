@@ -2,9 +2,9 @@
 
 #include "backupcommand.h"
 #include "cstartpicturewnd.h"
-#include "ui/cdormdlg.h"
-#include "ui/messagebox.h"
-#include "ui/programicon.h"
+#include "kit/messagebox.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/programicon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
+#include "kit/reportlist.h"
 #include "pages/accommodation/cdialog1.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
 
 #include <QComboBox>
 #include <QDateEdit>

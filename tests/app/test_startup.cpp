@@ -1,7 +1,7 @@
 #include "app/cdormapp.h"
 #include "app/cstartpicturewnd.h"
+#include "mainwindow/cdormdlg.h"
 #include "support/testsupport.h"
-#include "ui/cdormdlg.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "data/texts.h"
+#include "kit/reportlist.h"
 #include "pages/fees/cdialog4.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
 
 #include <QDateEdit>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
+#include "kit/reportlist.h"
 #include "pages/queries/cdialog3.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "pages/rooms/cdialog2.h"
 
 #include "data/recordset.h"
+#include "kit/reportlist.h"
 #include "support/testsupport.h"
-#include "ui/reportlist.h"
 
 #include <QApplication>
 #include <QLineEdit>

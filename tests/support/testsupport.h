@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/messagebox.h"
 #include "support/testdatabase.h"
-#include "ui/messagebox.h"
 
 #include <QDate>
 #include <QWidget>

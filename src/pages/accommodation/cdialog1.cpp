@@ -3,10 +3,10 @@
 #include "data/columns.h"
 #include "data/statements.h"
 #include "data/texts.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -41,10 +41,7 @@ FieldValue counter(int value)
 }
 
 // Labels sit left of their field, on the field's text line.
-QRect labelBeside(int fieldX, int fieldY, int width)
-{
-    return dialogUnits(fieldX - width - 3, fieldY + 3, width, 10);
-}
+constexpr LabelLine kLabelLine{3, 3, 10};
 
 } // namespace
 
@@ -56,16 +53,14 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     setObjectName(QStringLiteral("CDialog1"));
     setMinimumSize(dialogUnits(0, 0, 491, 292).size());
 
-    m_listRooms = new ReportList(QStringLiteral("roomList"), this);
-    m_listRooms->setAccessibleName(QStringLiteral("房间列表"));
-    m_listRooms->setGeometry(dialogUnits(6, 10, 286, 146));
-    m_listRooms->setColumns({{QStringLiteral("房间号码"), 68, Qt::AlignRight},
-                             {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
-                             {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
-                             {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
-                             {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
-                             {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}});
-    m_listRooms->setRowHeight(19);
+    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
+                          {{QStringLiteral("房间号码"), 68, Qt::AlignRight},
+                           {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
+                           {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
+                           {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}},
+                          19);
     installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
 
     auto *freeButton =
@@ -77,7 +72,7 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
 
     addGroup(this, QStringLiteral("办理入住"), dialogUnits(312, 7, 150, 241));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(370, 31, 60, 14));
-    addLabel(this, QStringLiteral("姓名："), labelBeside(370, 31, 30), m_editName);
+    addFieldLabel(m_editName, QStringLiteral("姓名："), {370, 31}, 30, kLabelLine);
 
     m_cbSex = new QComboBox(this);
     m_cbSex->setObjectName(QStringLiteral("sexCombo"));
@@ -90,29 +85,29 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     m_cbSex->addItems({QStringLiteral("男"), QStringLiteral("女")});
     m_cbSex->setCurrentIndex(-1);
     m_cbSex->setEditText(QString());
-    addLabel(this, QStringLiteral("性别："), labelBeside(370, 58, 30), m_cbSex);
+    addFieldLabel(m_cbSex, QStringLiteral("性别："), {370, 58}, 30, kLabelLine);
 
     m_editDept = addEdit(this, QStringLiteral("deptEdit"), dialogUnits(370, 83, 60, 14));
-    addLabel(this, QStringLiteral("班级："), labelBeside(370, 83, 30), m_editDept);
+    addFieldLabel(m_editDept, QStringLiteral("班级："), {370, 83}, 30, kLabelLine);
     m_editStaffNo = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(370, 110, 60, 14));
     m_editStaffNo->setValidator(new Cp936LimitValidator(kStaffNoBytes, false, m_editStaffNo));
-    addLabel(this, QStringLiteral("学号："), labelBeside(370, 110, 30), m_editStaffNo);
+    addFieldLabel(m_editStaffNo, QStringLiteral("学号："), {370, 110}, 30, kLabelLine);
     m_editMobile = addEdit(this, QStringLiteral("mobileEdit"), dialogUnits(370, 137, 60, 14));
-    addLabel(this, QStringLiteral("手机："), labelBeside(370, 137, 30), m_editMobile);
+    addFieldLabel(m_editMobile, QStringLiteral("手机："), {370, 137}, 30, kLabelLine);
 
     m_dtCheckIn = addDatePicker(this, QStringLiteral("checkInDate"), dialogUnits(370, 164, 63, 15));
-    addLabel(this, QStringLiteral("日期："), labelBeside(370, 164, 30), m_dtCheckIn);
+    addFieldLabel(m_dtCheckIn, QStringLiteral("日期："), {370, 164}, 30, kLabelLine);
 
     m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(370, 191, 60, 14));
-    addLabel(this, QStringLiteral("房间："), labelBeside(370, 191, 30), m_editRoom);
+    addFieldLabel(m_editRoom, QStringLiteral("房间："), {370, 191}, 30, kLabelLine);
     auto *checkInButton =
         addButton(this, QStringLiteral("入     住"), QStringLiteral("checkInButton"), dialogUnits(369, 221, 60, 14));
 
     addGroup(this, QStringLiteral("办理迁出"), dialogUnits(13, 183, 267, 65));
     m_editOutStaffNo = addEdit(this, QStringLiteral("outStaffNoEdit"), dialogUnits(75, 199, 59, 14));
-    addLabel(this, QStringLiteral("学  号："), labelBeside(75, 199, 36), m_editOutStaffNo);
+    addFieldLabel(m_editOutStaffNo, QStringLiteral("学  号："), {75, 199}, 36, kLabelLine);
     m_editOutRoom = addEdit(this, QStringLiteral("outRoomEdit"), dialogUnits(199, 199, 58, 14));
-    addLabel(this, QStringLiteral("房   间："), labelBeside(199, 199, 40), m_editOutRoom);
+    addFieldLabel(m_editOutRoom, QStringLiteral("房   间："), {199, 199}, 40, kLabelLine);
     auto *checkOutButton =
         addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"), dialogUnits(75, 226, 59, 14));
 

@@ -4,13 +4,12 @@
 #include "data/rentperiod.h"
 #include "data/statements.h"
 #include "data/texts.h"
-#include "ui/bills.h"
-#include "ui/form.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/bills.h"
+#include "kit/form.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QDateEdit>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -43,11 +42,8 @@ bool fitsInt32(std::int64_t value)
     return value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
 }
 
-// A field's caption to its left, at the field's height (dialog units).
-QLabel *labelLeftOf(QWidget *page, const QString &text, QWidget *field, int x, int y, int width)
-{
-    return addLabel(page, text, dialogUnits(x, y + 2, width, 8), field);
-}
+// Labels sit left of their field, on the field's text line.
+constexpr LabelLine kLabelLine{2, 2, 8};
 
 } // namespace
 
@@ -58,67 +54,65 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
 
     addGroup(this, QStringLiteral("设置费用标准"), dialogUnits(7, 7, 459, 38));
     m_waterPriceEdit = addEdit(this, QStringLiteral("waterPriceEdit"), dialogUnits(56, 22, 50, 12));
-    labelLeftOf(this, QStringLiteral("水费："), m_waterPriceEdit, 24, 22, 30);
+    addFieldLabel(m_waterPriceEdit, QStringLiteral("水费："), {56, 22}, 30, kLabelLine);
     addLabel(this, QStringLiteral("元/吨"), dialogUnits(108, 24, 26, 8));
     m_powerPriceEdit = addEdit(this, QStringLiteral("powerPriceEdit"), dialogUnits(169, 22, 50, 12));
-    labelLeftOf(this, QStringLiteral("电费："), m_powerPriceEdit, 137, 22, 30);
+    addFieldLabel(m_powerPriceEdit, QStringLiteral("电费："), {169, 22}, 30, kLabelLine);
     addLabel(this, QStringLiteral("元/度"), dialogUnits(221, 24, 26, 8));
     m_rentPriceEdit = addEdit(this, QStringLiteral("rentPriceEdit"), dialogUnits(297, 22, 50, 12));
-    labelLeftOf(this, QStringLiteral("房租费："), m_rentPriceEdit, 257, 22, 38);
+    addFieldLabel(m_rentPriceEdit, QStringLiteral("房租费："), {297, 22}, 38, kLabelLine);
     addLabel(this, QStringLiteral("元/人"), dialogUnits(349, 24, 26, 8));
     auto *setButton =
         addButton(this, QStringLiteral("设    置"), QStringLiteral("setStandardButton"), dialogUnits(391, 22, 56, 14));
 
     addLabel(this, QStringLiteral("水电费结算"), dialogUnits(21, 50, 60, 8));
     m_dtFeeDate = addDatePicker(this, QStringLiteral("feeDateEdit"), dialogUnits(58, 65, 52, 14));
-    labelLeftOf(this, QStringLiteral("日  期："), m_dtFeeDate, 21, 65, 35);
+    addFieldLabel(m_dtFeeDate, QStringLiteral("日  期："), {58, 65}, 35, kLabelLine);
     m_feeRoomEdit = addEdit(this, QStringLiteral("feeRoomEdit"), dialogUnits(161, 66, 46, 12));
-    labelLeftOf(this, QStringLiteral("房间号："), m_feeRoomEdit, 122, 66, 37);
+    addFieldLabel(m_feeRoomEdit, QStringLiteral("房间号："), {161, 66}, 37, kLabelLine);
     m_waterReadingEdit = addEdit(this, QStringLiteral("waterReadingEdit"), dialogUnits(57, 90, 53, 12));
-    labelLeftOf(this, QStringLiteral("水表数："), m_waterReadingEdit, 18, 90, 37);
+    addFieldLabel(m_waterReadingEdit, QStringLiteral("水表数："), {57, 90}, 37, kLabelLine);
     m_powerReadingEdit = addEdit(this, QStringLiteral("powerReadingEdit"), dialogUnits(160, 90, 47, 12));
-    labelLeftOf(this, QStringLiteral("电表数："), m_powerReadingEdit, 121, 90, 37);
+    addFieldLabel(m_powerReadingEdit, QStringLiteral("电表数："), {160, 90}, 37, kLabelLine);
     auto *settleUtilityButton = addButton(this, QStringLiteral("提交结算"), QStringLiteral("settleUtilityButton"),
                                           dialogUnits(17, 114, 56, 14));
     auto *clearFeeButton =
         addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(83, 114, 57, 14));
     auto *listFeesButton =
         addButton(this, QStringLiteral("费用列表"), QStringLiteral("listFeesButton"), dialogUnits(149, 114, 57, 14));
-    m_listFee = new ReportList(QStringLiteral("feeList"), this);
-    m_listFee->setGeometry(dialogUnits(7, 135, 213, 115));
-    m_listFee->setAccessibleName(QStringLiteral("水电费结算列表"));
-    m_listFee->setColumns({{QStringLiteral("房间号码"), 59},
-                           {QStringLiteral("  日  期"), 75},
-                           {QStringLiteral("  水  费"), 59},
-                           {QStringLiteral("  电  费"), 59},
-                           {QStringLiteral(" 总费用"), 59}});
-    m_listFee->setRowHeight(18);
+    m_listFee =
+        addList(this, QStringLiteral("feeList"), QStringLiteral("水电费结算列表"), dialogUnits(7, 135, 213, 115),
+                {{QStringLiteral("房间号码"), 59},
+                 {QStringLiteral("  日  期"), 75},
+                 {QStringLiteral("  水  费"), 59},
+                 {QStringLiteral("  电  费"), 59},
+                 {QStringLiteral(" 总费用"), 59}},
+                18);
 
     addLabel(this, QStringLiteral("房租费结算"), dialogUnits(256, 50, 60, 8));
     m_staffNoEdit = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(292, 62, 52, 12));
     m_staffNoEdit->setValidator(new Cp936LimitValidator(kStaffNoBytes, false, m_staffNoEdit));
-    labelLeftOf(this, QStringLiteral("工  号："), m_staffNoEdit, 256, 62, 34);
+    addFieldLabel(m_staffNoEdit, QStringLiteral("工  号："), {292, 62}, 34, kLabelLine);
     m_staffNameEdit = addEdit(this, QStringLiteral("staffNameEdit"), dialogUnits(400, 62, 50, 12));
     m_staffNameEdit->setReadOnly(true);
-    labelLeftOf(this, QStringLiteral("姓  名 ："), m_staffNameEdit, 356, 62, 42);
+    addFieldLabel(m_staffNameEdit, QStringLiteral("姓  名 ："), {400, 62}, 42, kLabelLine);
     m_dtRentDate = addDatePicker(this, QStringLiteral("rentDateEdit"), dialogUnits(292, 86, 55, 14));
-    labelLeftOf(this, QStringLiteral("日  期："), m_dtRentDate, 256, 86, 34);
+    addFieldLabel(m_dtRentDate, QStringLiteral("日  期："), {292, 86}, 34, kLabelLine);
     auto *settleRentButton =
         addButton(this, QStringLiteral("房租结算"), QStringLiteral("settleRentButton"), dialogUnits(391, 86, 59, 14));
     auto *listRentButton =
         addButton(this, QStringLiteral("房租列表"), QStringLiteral("listRentButton"), dialogUnits(288, 114, 59, 14));
     auto *clearRentButton = addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"),
                                       dialogUnits(390, 114, 58, 14));
-    m_listRent = new ReportList(QStringLiteral("rentList"), this);
-    m_listRent->setGeometry(dialogUnits(239, 135, 230, 115));
-    m_listRent->setAccessibleName(QStringLiteral("房租费结算列表"));
-    m_listRent->setColumns({{QStringLiteral(" 姓  名"), 66},
-                            {QStringLiteral(" 工  号"), 66},
-                            {QStringLiteral(" 房间号码"), 66},
-                            {QStringLiteral(" 房  租"), 59},
-                            {QStringLiteral(" 结算日期"), 80},
-                            {QStringLiteral("房租到期"), 80}});
-    m_listRent->setRowHeight(18);
+    m_listRent =
+        addList(this, QStringLiteral("rentList"), QStringLiteral("房租费结算列表"), dialogUnits(239, 135, 230, 115),
+                {{QStringLiteral(" 姓  名"), 66},
+                 {QStringLiteral(" 工  号"), 66},
+                 {QStringLiteral(" 房间号码"), 66},
+                 {QStringLiteral(" 房  租"), 59},
+                 {QStringLiteral(" 结算日期"), 80},
+                 {QStringLiteral("房租到期"), 80}},
+                18);
     installListActions(m_listFee, QStringLiteral("水电费列表"), QStringLiteral("费用管理"),
                        {utilityBillAction(m_connection, m_listFee)});
     installListActions(m_listRent, QStringLiteral("房租列表"), QStringLiteral("费用管理"),

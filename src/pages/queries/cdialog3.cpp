@@ -2,10 +2,10 @@
 
 #include "data/columns.h"
 #include "data/statements.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -19,6 +19,8 @@ namespace {
 
 namespace rooms = db::floorinfo;
 namespace people = db::personinfo;
+// Labels sit left of their field, on the field's text line.
+constexpr LabelLine kLabelLine{2, 3, 10};
 
 const QString kChooseFirst = QStringLiteral("请你选择：");
 const QString kChooseAgain = QStringLiteral("请您选择：");
@@ -34,16 +36,23 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     auto *listAllButton =
         addButton(this, QStringLiteral("整体查询"), QStringLiteral("listAllButton"), dialogUnits(60, 22, 62, 14));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(59, 44, 63, 14));
-    addLabel(this, QStringLiteral("姓名："), dialogUnits(25, 47, 32, 10), m_editName);
+    addFieldLabel(m_editName, QStringLiteral("姓名："), {59, 44}, 32, kLabelLine);
     m_editSex = addEdit(this, QStringLiteral("sexEdit"), dialogUnits(59, 66, 63, 14));
-    addLabel(this, QStringLiteral("性别："), dialogUnits(25, 69, 32, 10), m_editSex);
+    addFieldLabel(m_editSex, QStringLiteral("性别："), {59, 66}, 32, kLabelLine);
     m_editRoom = addEdit(this, QStringLiteral("roomEdit"), dialogUnits(59, 88, 63, 14));
-    addLabel(this, QStringLiteral("房间："), dialogUnits(25, 91, 32, 10), m_editRoom);
+    addFieldLabel(m_editRoom, QStringLiteral("房间："), {59, 88}, 32, kLabelLine);
     auto *queryPersonsButton =
         addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"), dialogUnits(59, 110, 63, 14));
-    m_listPersons = new ReportList(QStringLiteral("personList"), this);
-    m_listPersons->setGeometry(dialogUnits(158, 23, 311, 102));
-    m_listPersons->setAccessibleName(QStringLiteral("人物查询"));
+    m_listPersons =
+        addList(this, QStringLiteral("personList"), QStringLiteral("人物查询"), dialogUnits(158, 23, 311, 102),
+                {{QStringLiteral("姓名"), 70, Qt::AlignRight},
+                 {QStringLiteral("性别"), 70},
+                 {QStringLiteral("房间"), 70},
+                 {QStringLiteral("学号"), 70},
+                 {QStringLiteral("班级"), 70},
+                 {QStringLiteral("手机号码"), 100},
+                 {QStringLiteral("入住日期"), 100}},
+                19);
 
     addGroup(this, QStringLiteral("房间查询"), dialogUnits(4, 138, 140, 114));
     m_lbQueryField = new QListWidget(this);
@@ -61,26 +70,16 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     m_staticChosenField->setObjectName(QStringLiteral("chosenFieldLabel"));
     auto *queryRoomsButton =
         addButton(this, QStringLiteral("房间查询"), QStringLiteral("queryRoomsButton"), dialogUnits(271, 236, 68, 14));
-    m_listRoomResult = new ReportList(QStringLiteral("roomResultList"), this);
-    m_listRoomResult->setGeometry(dialogUnits(158, 143, 313, 86));
-    m_listRoomResult->setAccessibleName(QStringLiteral("房间查询"));
-
-    m_listRoomResult->setColumns({{QStringLiteral("房间号码"), 70, Qt::AlignRight},
-                                  {QStringLiteral("电话号码"), 70},
-                                  {QStringLiteral("电话端口"), 70},
-                                  {QStringLiteral("网线端口"), 70},
-                                  {QStringLiteral("可住人数"), 70},
-                                  {QStringLiteral("水表数"), 70},
-                                  {QStringLiteral("电表数"), 70}});
-    m_listRoomResult->setRowHeight(19);
-    m_listPersons->setColumns({{QStringLiteral("姓名"), 70, Qt::AlignRight},
-                               {QStringLiteral("性别"), 70},
-                               {QStringLiteral("房间"), 70},
-                               {QStringLiteral("学号"), 70},
-                               {QStringLiteral("班级"), 70},
-                               {QStringLiteral("手机号码"), 100},
-                               {QStringLiteral("入住日期"), 100}});
-    m_listPersons->setRowHeight(19);
+    m_listRoomResult =
+        addList(this, QStringLiteral("roomResultList"), QStringLiteral("房间查询"), dialogUnits(158, 143, 313, 86),
+                {{QStringLiteral("房间号码"), 70, Qt::AlignRight},
+                 {QStringLiteral("电话号码"), 70},
+                 {QStringLiteral("电话端口"), 70},
+                 {QStringLiteral("网线端口"), 70},
+                 {QStringLiteral("可住人数"), 70},
+                 {QStringLiteral("水表数"), 70},
+                 {QStringLiteral("电表数"), 70}},
+                19);
     installListActions(m_listPersons, QStringLiteral("人员查询结果"), QStringLiteral("信息查询"));
     installListActions(m_listRoomResult, QStringLiteral("房间查询结果"), QStringLiteral("信息查询"));
 

@@ -2,7 +2,7 @@
 
 #include "data/fieldvalue.h"
 #include "data/recordset.h"
-#include "ui/page.h"
+#include "kit/page.h"
 
 #include <QString>
 

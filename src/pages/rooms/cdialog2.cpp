@@ -3,10 +3,10 @@
 #include "data/columns.h"
 #include "data/recordset.h"
 #include "data/statements.h"
-#include "ui/form.h"
-#include "ui/listactions.h"
-#include "ui/messagebox.h"
-#include "ui/reportlist.h"
+#include "kit/form.h"
+#include "kit/listactions.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -37,6 +37,9 @@ const QString kNoRooms = QStringLiteral("数据库中没有记录,请您添加�
 const QString kListOutOfDate =
     QStringLiteral("房间列表已经过时（房间已在别处被修改或删除），列表已重新显示，请重新选择房间！");
 const QString kOccupied = QStringLiteral("此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！");
+
+// Labels sit left of their field, on the field's text line.
+constexpr LabelLine kLabelLine{1, 3, 10};
 
 constexpr int kRoomNoBytes = 20;
 constexpr int kPhoneBytes = 15;
@@ -70,7 +73,7 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
     // Created top to bottom, so that Tab walks the form in the order it is shown.
     auto field = [this](const QString &label, const QString &name, int y) {
         QLineEdit *edit = addEdit(this, name, dialogUnits(64, y, 59, 14));
-        addLabel(this, label, dialogUnits(17, y + 3, 46, 10), edit);
+        addFieldLabel(edit, label, {64, y}, 46, kLabelLine);
         return edit;
     };
     m_editRoomNo = field(QStringLiteral("房间号码："), QStringLiteral("roomNoEdit"), 28);
@@ -93,20 +96,18 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
     m_strSex = QStringLiteral("男");
     writeForm();
 
-    m_listRooms = new ReportList(QStringLiteral("roomList"), this);
-    m_listRooms->setAccessibleName(QStringLiteral("房间列表"));
-    m_listRooms->setGeometry(dialogUnits(151, 15, 329, 194));
-    m_listRooms->setColumns({
-        {QStringLiteral("房间号码"), 70, Qt::AlignRight},
-        {QStringLiteral("入住性别"), 70},
-        {QStringLiteral("电话号码"), 70},
-        {QStringLiteral("电话端口"), 70},
-        {QStringLiteral("网线端口"), 70},
-        {QStringLiteral("可住人数"), 70},
-        {QStringLiteral("水表底数"), 70},
-        {QStringLiteral("电表底数"), 70},
-    });
-    m_listRooms->setRowHeight(20);
+    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(151, 15, 329, 194),
+                          {
+                              {QStringLiteral("房间号码"), 70, Qt::AlignRight},
+                              {QStringLiteral("入住性别"), 70},
+                              {QStringLiteral("电话号码"), 70},
+                              {QStringLiteral("电话端口"), 70},
+                              {QStringLiteral("网线端口"), 70},
+                              {QStringLiteral("可住人数"), 70},
+                              {QStringLiteral("水表底数"), 70},
+                              {QStringLiteral("电表底数"), 70},
+                          },
+                          20);
     installListActions(m_listRooms, QStringLiteral("房间列表"), QStringLiteral("房间设置"));
     m_listRooms->viewport()->installEventFilter(this);
 

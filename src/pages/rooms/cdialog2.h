@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/fieldvalue.h"
-#include "ui/page.h"
+#include "kit/page.h"
 
 #include <array>
 #include <memory>

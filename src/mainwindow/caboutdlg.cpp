@@ -1,7 +1,7 @@
 #include "caboutdlg.h"
 
-#include "colours.h"
-#include "form.h"
+#include "kit/colours.h"
+#include "kit/form.h"
 #include "programicon.h"
 
 #include <QLabel>

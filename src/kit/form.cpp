@@ -83,6 +83,12 @@ QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget
     return label;
 }
 
+QLabel *addFieldLabel(QWidget *buddy, const QString &text, QPoint field, int width, const LabelLine &line)
+{
+    return addLabel(buddy->parentWidget(), text,
+                    dialogUnits(field.x() - width - line.gap, field.y() + line.drop, width, line.height), buddy);
+}
+
 QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place)
 {
     auto *edit = new QLineEdit(page);

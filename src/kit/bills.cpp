@@ -17,6 +17,9 @@ namespace orv {
 
 namespace {
 
+// What a bill shows for a figure it has no record of.
+const QString kUnknown = QStringLiteral("—");
+
 QString cellOf(const QAbstractItemModel *model, int row, int column)
 {
     return model->index(row, column).data(Qt::DisplayRole).toString();
@@ -144,7 +147,6 @@ PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemMod
 
     return [=](QPagedPaintDevice *device) {
         DocumentPainter doc(device);
-        const QString unknown = QStringLiteral("—");
         doc.title(QStringLiteral("水电费账单"));
         doc.field(QStringLiteral("房间号码："), room);
         doc.field(QStringLiteral("结算日期："), shownDate(date));
@@ -152,17 +154,17 @@ PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemMod
                   facts.previous ? shownDate(facts.previous->date) : QStringLiteral("无记录"));
 
         auto reading = [&](const std::optional<MeterReadings> &at, bool water) {
-            return at ? QString::number(water ? at->water : at->power) : unknown;
+            return at ? QString::number(water ? at->water : at->power) : kUnknown;
         };
         auto used = [&](bool water, const QString &unit) {
             if (!facts.current || !facts.previous)
-                return unknown;
+                return kUnknown;
             const qint64 amount =
                 water ? facts.current->water - facts.previous->water : facts.current->power - facts.previous->power;
             return QStringLiteral("%1 %2").arg(amount).arg(unit);
         };
         auto price = [&](const std::optional<double> &value, const QString &unit) {
-            return value ? QStringLiteral("%1 %2").arg(QString::number(*value, 'f', 2), unit) : unknown;
+            return value ? QStringLiteral("%1 %2").arg(QString::number(*value, 'f', 2), unit) : kUnknown;
         };
         doc.table({QStringLiteral("项目"), QStringLiteral("上次表数"), QStringLiteral("本次表数"),
                    QStringLiteral("用量"), QStringLiteral("单价"), QStringLiteral("金额")},

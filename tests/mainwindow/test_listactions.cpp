@@ -1,10 +1,10 @@
+#include "kit/bills.h"
+#include "kit/listactions.h"
+#include "kit/listexport.h"
+#include "kit/listprint.h"
+#include "mainwindow/cdormdlg.h"
 #include "pages/fees/cdialog4.h"
 #include "support/testsupport.h"
-#include "ui/bills.h"
-#include "ui/cdormdlg.h"
-#include "ui/listactions.h"
-#include "ui/listexport.h"
-#include "ui/listprint.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "kit/reportlist.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/ctabsheet.h"
 #include "support/testsupport.h"
-#include "ui/cdormdlg.h"
-#include "ui/ctabsheet.h"
-#include "ui/reportlist.h"
 
 namespace orv::test {
 

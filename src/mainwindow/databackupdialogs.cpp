@@ -2,7 +2,7 @@
 
 #include "data/backup.h"
 #include "data/connection.h"
-#include "messagebox.h"
+#include "kit/messagebox.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -33,6 +33,16 @@ QRect dialogUnits(int x, int y, int width, int height);
 
 // Building blocks for a page laid out at fixed places. Every input gets its label as buddy.
 QLabel *addLabel(QWidget *page, const QString &text, const QRect &place, QWidget *buddy = nullptr);
+// How a page's templates set a field's label beside it: the label ends `gap` dialog units short
+// of the field, starts `drop` units below the field's top and is `height` units high.
+struct LabelLine {
+    int gap;
+    int drop;
+    int height;
+};
+// A field's label, `width` dialog units wide, left of the field whose top left corner is `field`
+// (dialog units), on the field's page. The label is the field's buddy.
+QLabel *addFieldLabel(QWidget *buddy, const QString &text, QPoint field, int width, const LabelLine &line);
 // The edit refuses control characters typed or pasted into it.
 QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place);
 QPushButton *addButton(QWidget *page, const QString &text, const QString &objectName, const QRect &place);

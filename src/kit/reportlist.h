@@ -123,4 +123,9 @@ private:
     ReportModel *m_model;
 };
 
+// A page's list at its place, with its columns and row height. `objectName` is how tests find it,
+// `accessibleName` how assistive tools announce it.
+ReportList *addList(QWidget *page, const QString &objectName, const QString &accessibleName, const QRect &place,
+                    std::initializer_list<ReportList::Column> columns, int rowHeight);
+
 } // namespace orv

@@ -37,7 +37,7 @@ bool fits(const QWidget *widget, const QString &text, int width)
     return widget->fontMetrics().horizontalAdvance(text) + margins <= width;
 }
 
-constexpr qsizetype kBlockChars = 32 * 1024; // 64 KiB a block, below the allocator's mmap threshold
+constexpr qsizetype kBlockChars = qsizetype{32} * 1024; // 64 KiB a block, below the allocator's mmap threshold
 constexpr quint16 kLong = 0xFFFF;
 
 // Item views read an alignment as a plain integer.
@@ -217,7 +217,7 @@ void ReportModel::removeRow(int row)
     if (row < 0 || row >= rows())
         return;
     // The row's texts stay in their block until the list is emptied; only its cells go.
-    const size_t columns = static_cast<size_t>(m_headers.size());
+    const auto columns = static_cast<size_t>(m_headers.size());
     const size_t first = static_cast<size_t>(row) * columns;
     beginRemoveRows(QModelIndex(), row, row);
     std::unordered_map<size_t, QString> moved;
@@ -451,6 +451,17 @@ bool ReportList::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QTableView::eventFilter(watched, event);
+}
+
+ReportList *addList(QWidget *page, const QString &objectName, const QString &accessibleName, const QRect &place,
+                    std::initializer_list<ReportList::Column> columns, int rowHeight)
+{
+    auto *list = new ReportList(objectName, page);
+    list->setAccessibleName(accessibleName);
+    list->setGeometry(place);
+    list->setColumns(columns);
+    list->setRowHeight(rowHeight);
+    return list;
 }
 
 } // namespace orv

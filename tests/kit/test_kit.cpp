@@ -1,11 +1,11 @@
 #include "data/recordset.h"
 #include "data/statements.h"
+#include "kit/form.h"
+#include "kit/messagebox.h"
+#include "kit/page.h"
+#include "kit/reportlist.h"
+#include "kit/unit.h"
 #include "support/testsupport.h"
-#include "ui/form.h"
-#include "ui/messagebox.h"
-#include "ui/page.h"
-#include "ui/reportlist.h"
-#include "ui/unit.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -375,4 +375,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestUiKit)
-#include "test_uikit.moc"
+#include "test_kit.moc"

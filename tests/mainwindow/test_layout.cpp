@@ -1,10 +1,10 @@
 // The main window as a user sees it at the font in use: the icon, whole texts in the controls,
 // a name for every control, and a size that fits a 1024 x 768 screen. ctest runs it at 100% and
 // at 150% scaling.
+#include "mainwindow/caboutdlg.h"
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/ctabsheet.h"
 #include "support/testsupport.h"
-#include "ui/caboutdlg.h"
-#include "ui/cdormdlg.h"
-#include "ui/ctabsheet.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

@@ -1,9 +1,11 @@
+#include "mainwindow/cdormdlg.h"
+#include "mainwindow/checkdialog.h"
+#include "mainwindow/ctabsheet.h"
 #include "pages/accommodation/cdialog1.h"
 #include "support/testsupport.h"
-#include "ui/cdormdlg.h"
-#include "ui/checkdialog.h"
-#include "ui/ctabsheet.h"
 
+#include "kit/reportlist.h"
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>

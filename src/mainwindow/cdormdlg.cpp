@@ -2,18 +2,18 @@
 
 #include "caboutdlg.h"
 #include "checkdialog.h"
-#include "colours.h"
 #include "ctabsheet.h"
 #include "data/dbcheck.h"
 #include "databackupdialogs.h"
-#include "form.h"
-#include "messagebox.h"
+#include "kit/colours.h"
+#include "kit/form.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
 #include "pages/rooms/cdialog2.h"
 #include "programicon.h"
-#include "reportlist.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -68,7 +68,8 @@ int Columns::indexOf(const QString &name) const
     // The same column asked again (a value read twice) keeps the order's place.
     if (m_lastAsked >= 0 && m_lastAsked < count && (*this)[m_lastAsked].name == name)
         return m_lastAsked;
-    const auto slot = static_cast<size_t>(m_lastAsked + 1);
+    // The slot after the last column asked; slot 0 stands for "nothing asked yet".
+    const size_t slot = m_lastAsked < 0 ? 0 : static_cast<size_t>(m_lastAsked) + 1;
     const int guess = m_askedAfter[slot];
     if (guess >= 0 && guess < count && (*this)[guess].name == name)
         return m_lastAsked = guess;

@@ -63,7 +63,7 @@ namespace {
 // text where the fixed form does not apply (tiny, huge or rounding up to a new digit).
 QString singleText(float single)
 {
-    const double value = static_cast<double>(single);
+    const auto value = static_cast<double>(single);
     if (value == 0)
         return QStringLiteral("0");
     const double magnitude = std::fabs(value);

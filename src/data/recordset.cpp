@@ -171,6 +171,7 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
         const store::Statement probe = store::prepare(connection->handle(), sql);
         std::vector<store::Column> columns;
         const int count = sqlite3_column_count(probe.get());
+        columns.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
                                store::kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});

@@ -45,22 +45,6 @@ StartResult startIn(const QString &folder)
     return result;
 }
 
-struct Closer {
-    void operator()(sqlite3 *db) const noexcept { sqlite3_close_v2(db); }
-};
-using RawDb = std::unique_ptr<sqlite3, Closer>;
-
-// Another program's connection to the file, keyed like ours.
-RawDb openRaw(const QString &file)
-{
-    sqlite3 *raw = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    RawDb db(raw);
-    const QByteArray key = programPassword().toUtf8();
-    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
-    return db;
-}
-
 bool anyMainWindowShown()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -103,12 +87,12 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("OrvDb.mdb"));
-        RawDb holder;
+        test::RawDatabase holder;
         if (setup == QLatin1String("other key")) {
             Connection::Create(file, QStringLiteral("另一个密码"));
         } else if (setup == QLatin1String("held")) {
             Connection::Create(file, programPassword());
-            holder = openRaw(file);
+            holder = test::openKeyed(file);
             QCOMPARE(sqlite3_exec(holder.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         } else if (setup == QLatin1String("truncated")) {
             Connection::Create(file, programPassword());

@@ -14,20 +14,11 @@ using orv::test::TestDatabase;
 
 namespace {
 
-struct Closer {
-    void operator()(sqlite3 *db) const noexcept { sqlite3_close_v2(db); }
-};
-using RawDb = std::unique_ptr<sqlite3, Closer>;
-
-// A second program on the same file, keyed with the program's password.
-RawDb otherProgram(const QString &file)
+// A second program on the same file, waiting for locks as the program does.
+test::RawDatabase otherProgram(const QString &file)
 {
-    sqlite3 *raw = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    RawDb db(raw);
-    const QByteArray key = programPassword().toUtf8();
-    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
-    sqlite3_busy_timeout(raw, 10000);
+    test::RawDatabase db = test::openKeyed(file);
+    sqlite3_busy_timeout(db.get(), 10000);
     return db;
 }
 
@@ -85,7 +76,7 @@ private Q_SLOTS:
     void aFileHeldElsewhereIsReportedAsBusy()
     {
         TestDatabase db;
-        RawDb other = otherProgram(db.directory() + QStringLiteral("/OrvDb.mdb"));
+        test::RawDatabase other = otherProgram(db.directory() + QStringLiteral("/OrvDb.mdb"));
         QCOMPARE(sqlite3_exec(other.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         const QString message = failureOf(db.connection(), QStringLiteral("INSERT INTO numinfo VALUES ('1', 1)"));
         QVERIFY2(message.contains(QStringLiteral("正被另一个程序")), qPrintable(message));

@@ -4,6 +4,7 @@
 #include "data/schema.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -78,6 +79,21 @@ void fail(const QString &message, const char *file, int line)
 {
     QTest::qFail(qPrintable(message), file, line);
     throw HelperFailed(message.toStdString());
+}
+
+void RawCloser::operator()(sqlite3 *db) const noexcept
+{
+    sqlite3_close_v2(db);
+}
+
+RawDatabase openKeyed(const QString &file)
+{
+    sqlite3 *raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    RawDatabase db(raw);
+    const QByteArray key = programPassword().toUtf8();
+    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+    return db;
 }
 
 } // namespace orv::test

@@ -11,6 +11,8 @@
 
 #include <QtTest>
 
+struct sqlite3;
+
 namespace orv::test {
 
 // Thrown by a helper after it has recorded a test failure, so the test function stops there
@@ -42,6 +44,14 @@ private:
     QString m_previousDir;
     std::unique_ptr<Connection> m_connection;
 };
+
+// Another program's connection to a database file, keyed with the program's password, for
+// holding locks or writing beside the connection under test.
+struct RawCloser {
+    void operator()(sqlite3 *db) const noexcept;
+};
+using RawDatabase = std::unique_ptr<sqlite3, RawCloser>;
+RawDatabase openKeyed(const QString &file);
 
 // Records a failure with the framework and stops the test function.
 [[noreturn]] void fail(const QString &message, const char *file, int line);

@@ -59,19 +59,54 @@ void Columns::assign(std::vector<Column> columns)
 {
     m_columns = std::move(columns);
     m_askedAfter.assign(m_columns.size() + 1, -1);
+    m_askedAs.assign(m_columns.size(), QString());
+    m_rowNames.clear();
+    m_rowPositions.clear();
     m_lastAsked = -1;
+}
+
+bool Columns::knownAs(int at, const QString &name) const
+{
+    // Walks ask for every column of every row, by the same name strings each time. A string whose
+    // data is the very data this column was last asked by is that name: the copy kept here holds
+    // that data, so it cannot have been freed and reused for another text.
+    QString &asked = m_askedAs[static_cast<size_t>(at)];
+    if (!asked.isEmpty() && asked.constData() == name.constData() && asked.size() == name.size())
+        return true;
+    if (m_columns[static_cast<size_t>(at)].name != name)
+        return false;
+    asked = name;
+    return true;
+}
+
+const int *Columns::positionsOf(const QString *names, size_t count) const
+{
+    // Lists ask for the same names, by the same strings, row after row: the same data as the
+    // copies kept here is the same text (see knownAs).
+    bool same = m_rowNames.size() == count;
+    for (size_t i = 0; same && i < count; ++i)
+        same = m_rowNames[i].constData() == names[i].constData() && m_rowNames[i].size() == names[i].size();
+    if (!same) {
+        std::vector<int> positions;
+        positions.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            positions.push_back(indexOf(names[i]));
+        m_rowNames.assign(names, names + count);
+        m_rowPositions = std::move(positions);
+    }
+    return m_rowPositions.data();
 }
 
 int Columns::indexOf(const QString &name) const
 {
     const int count = size();
     // The same column asked again (a value read twice) keeps the order's place.
-    if (m_lastAsked >= 0 && m_lastAsked < count && (*this)[m_lastAsked].name == name)
+    if (m_lastAsked >= 0 && m_lastAsked < count && knownAs(m_lastAsked, name))
         return m_lastAsked;
     // The slot after the last column asked; slot 0 stands for "nothing asked yet".
     const size_t slot = m_lastAsked < 0 ? 0 : static_cast<size_t>(m_lastAsked) + 1;
     const int guess = m_askedAfter[slot];
-    if (guess >= 0 && guess < count && (*this)[guess].name == name)
+    if (guess >= 0 && guess < count && knownAs(guess, name))
         return m_lastAsked = guess;
     int found = -1;
     for (int i = 0; i < count && found < 0; ++i) {

@@ -24,12 +24,21 @@ public:
     // The column's position; an exact name first, then one that differs only in case. Raises
     // ItemNotFound for a name the set does not have.
     int indexOf(const QString &name) const;
+    // The positions of `count` names at once, as indexOf finds each; valid until the next call.
+    const int *positionsOf(const QString *names, size_t count) const;
 
 private:
+    // Whether the name is the column's at that position.
+    bool knownAs(int at, const QString &name) const;
+
     std::vector<Column> m_columns;
     // Walks ask for the same columns in the same order row after row, so the column asked for
     // after the previous one is tried first: per column (and one for the start), the next one asked.
     mutable std::vector<int> m_askedAfter{-1};
+    mutable std::vector<QString> m_askedAs; // per column, the name string it was last asked by
+    // The names positionsOf was last asked, and their positions.
+    mutable std::vector<QString> m_rowNames;
+    mutable std::vector<int> m_rowPositions;
     mutable int m_lastAsked = -1;
 };
 

@@ -60,12 +60,15 @@ bool hasNoRows(sqlite3 *db, sqlite3_stmt *statement)
 
 std::optional<QByteArrayView> textAt(sqlite3_stmt *statement, int index)
 {
-    switch (sqlite3_column_type(statement, index)) {
+    // One look-up of the column instead of three; reading its value directly is safe because
+    // the connection is only ever used from one thread.
+    sqlite3_value *value = sqlite3_column_value(statement, index);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
         return QByteArrayView();
     case SQLITE_TEXT: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
-        return QByteArrayView(text, sqlite3_column_bytes(statement, index));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return QByteArrayView(text, sqlite3_value_bytes(value));
     }
     default:
         return std::nullopt;

@@ -95,8 +95,9 @@ public:
 
     // A value of the current row; raises NoCurrentRecord when that row is gone.
     virtual FieldValue value(int at) = 0;
-    // The current row's text as the engine holds it, where a statement stands on that row now.
-    virtual std::optional<QByteArrayView> storedText(int at) const = 0;
+    // The current row's texts at the given positions as the engine holds them (see textAt), where
+    // a statement stands on that row now; otherwise false, with nothing written.
+    virtual bool storedTexts(const int *at, size_t count, std::optional<QByteArrayView> *texts) const = 0;
 
     virtual std::int64_t bookmark() const = 0;
     virtual bool moveTo(std::int64_t bookmark) = 0;

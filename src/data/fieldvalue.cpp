@@ -2,8 +2,12 @@
 
 #include "storeerror.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 namespace orv {
 
@@ -59,16 +63,19 @@ namespace {
 
 // The text realToText gives a single with 7 significant digits, worked out exactly without the
 // general converter, which is slow on the values fee lists are full of. A float times 10^k
-// (k <= 12) is exact in a double, so rounding it to 7 digits is exact too. Returns an empty
-// text where the fixed form does not apply (tiny, huge or rounding up to a new digit).
-QString singleText(float single)
+// (k <= 12) is exact in a double, so rounding it to 7 digits is exact too. Returns -1 where the
+// fixed form does not apply (tiny, huge or rounding up to a new digit); otherwise the length
+// written, at most 13 characters.
+int singleText(float single, char *out)
 {
     const auto value = static_cast<double>(single);
-    if (value == 0)
-        return QStringLiteral("0");
+    if (value == 0) {
+        *out = '0';
+        return 1;
+    }
     const double magnitude = std::fabs(value);
     if (!(magnitude >= 1e-4 && magnitude < 1e7))
-        return QString();
+        return -1;
     int k = 0;
     double scaled = magnitude;
     while (scaled < 1e6) {
@@ -77,15 +84,25 @@ QString singleText(float single)
     }
     const auto digits = static_cast<std::int64_t>(std::round(scaled)); // ties away from zero, as Qt rounds
     if (digits >= 10000000)
-        return QString();
-    const QString all = QString::number(digits).rightJustified(k + 1, QLatin1Char('0'));
-    QString text = all.left(all.size() - k);
-    QString fraction = all.right(k);
-    while (fraction.endsWith(QLatin1Char('0')))
-        fraction.chop(1);
-    if (!fraction.isEmpty())
-        text += QLatin1Char('.') + fraction;
-    return value < 0 ? QLatin1Char('-') + text : text;
+        return -1;
+    // The digits padded with zeros in front to k + 1, so that k of them follow the point.
+    char all[24];
+    const auto length = static_cast<int>(std::to_chars(std::begin(all), std::end(all), digits).ptr - all);
+    const int padded = std::max(length, k + 1);
+    std::memmove(all + (padded - length), all, static_cast<size_t>(length));
+    std::memset(all, '0', static_cast<size_t>(padded - length));
+    int fraction = k;
+    while (fraction > 0 && all[padded - k + fraction - 1] == '0')
+        --fraction;
+    char *at = out;
+    if (value < 0)
+        *at++ = '-';
+    at = std::copy_n(all, padded - k, at);
+    if (fraction > 0) {
+        *at++ = '.';
+        at = std::copy_n(all + (padded - k), fraction, at);
+    }
+    return static_cast<int>(at - out);
 }
 
 } // namespace
@@ -104,9 +121,10 @@ QString FieldValue::toText() const
     case Kind::Int32:
         return QString::number(std::get<std::int32_t>(m_value));
     case Kind::Single: {
-        const float single = std::get<float>(m_value);
-        const QString fast = singleText(single);
-        return fast.isEmpty() ? realToText(static_cast<double>(single), 7) : fast;
+        char text[kShortText];
+        const int length = singleText(std::get<float>(m_value), text);
+        return length < 0 ? realToText(static_cast<double>(std::get<float>(m_value)), 7)
+                          : QString::fromLatin1(text, length);
     }
     case Kind::Double:
         return realToText(std::get<double>(m_value), 15);
@@ -117,6 +135,27 @@ QString FieldValue::toText() const
 QString FieldValue::toDisplayText() const
 {
     return isNull() ? QString() : toText();
+}
+
+int FieldValue::writeShortText(char *out) const
+{
+    switch (kind()) {
+    case Kind::Int16:
+        return static_cast<int>(std::to_chars(out, out + kShortText, std::get<std::int16_t>(m_value)).ptr - out);
+    case Kind::Int32:
+        return static_cast<int>(std::to_chars(out, out + kShortText, std::get<std::int32_t>(m_value)).ptr - out);
+    case Kind::Single:
+        return singleText(std::get<float>(m_value), out);
+    case Kind::Double: {
+        // A whole number of at most 15 digits shows as its digits (readings and bases mostly are).
+        const double value = std::get<double>(m_value);
+        if (!(std::fabs(value) < 1e15) || std::trunc(value) != value)
+            return -1;
+        return static_cast<int>(std::to_chars(out, out + kShortText, static_cast<std::int64_t>(value)).ptr - out);
+    }
+    default:
+        return -1;
+    }
 }
 
 namespace {

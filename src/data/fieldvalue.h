@@ -35,6 +35,11 @@ public:
     QString toText() const;
     // Like toText, but null shows as an empty text: for list cells.
     QString toDisplayText() const;
+    // Writes what toDisplayText gives for an integer, a single or a whole double into `out`, which
+    // has room for kShortText characters, without making a string; returns its length, or -1 for
+    // any other value.
+    static constexpr int kShortText = 16;
+    int writeShortText(char *out) const;
 
     // The stored value of that width, taken without conversion; another kind raises the
     // record-store error.

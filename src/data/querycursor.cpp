@@ -45,11 +45,13 @@ FieldValue QueryCursor::value(int at)
     return readColumn(m_cursor.get(), at, m_columns[at].kind);
 }
 
-std::optional<QByteArrayView> QueryCursor::storedText(int at) const
+bool QueryCursor::storedTexts(const int *at, size_t count, std::optional<QByteArrayView> *texts) const
 {
     if (!m_cursorOn)
-        return std::nullopt;
-    return textAt(m_cursor.get(), at);
+        return false;
+    for (size_t i = 0; i < count; ++i)
+        texts[i] = textAt(m_cursor.get(), at[i]);
+    return true;
 }
 
 void QueryCursor::settle(bool) noexcept

@@ -19,7 +19,7 @@ public:
     bool next() override;
     bool previous() override { return m_index > 0 && seekRow(m_index - 1); }
     FieldValue value(int at) override;
-    std::optional<QByteArrayView> storedText(int at) const override;
+    bool storedTexts(const int *at, size_t count, std::optional<QByteArrayView> *texts) const override;
     std::int64_t bookmark() const override { return m_index; }
     bool moveTo(std::int64_t bookmark) override { return bookmark >= 0 && seekRow(static_cast<long>(bookmark)); }
     Seek seek(int, const FieldValue &, From) override { return Seek::Walk; }

@@ -280,13 +280,24 @@ FieldValue Recordset::GetCollect(const QString &column) const
 
 std::optional<QByteArrayView> Recordset::storedText(const QString &column) const
 {
+    std::optional<QByteArrayView> text;
+    storedTexts(&column, 1, &text);
+    return text;
+}
+
+void Recordset::storedTexts(const QString *columns, size_t count, std::optional<QByteArrayView> *texts) const
+{
     d->ensureOpen();
     const Impl &s = *d;
-    const int at = s.columns.indexOf(column);
-    if (s.pos != Impl::Pos::OnRow || s.deleted || s.columns[at].kind != FieldValue::Kind::Text ||
-        s.pending[static_cast<size_t>(at)])
-        return std::nullopt;
-    return s.rows->storedText(at);
+    const int *at = s.columns.positionsOf(columns, count);
+    std::fill(texts, texts + count, std::nullopt);
+    if (s.pos != Impl::Pos::OnRow || s.deleted || !s.rows->storedTexts(at, count, texts))
+        return;
+    // A value written and not yet stored, or one of another kind, must come through GetCollect.
+    for (size_t i = 0; i < count; ++i) {
+        if (s.columns[at[i]].kind != FieldValue::Kind::Text || s.pending[static_cast<size_t>(at[i])])
+            texts[i] = std::nullopt;
+    }
 }
 
 void Recordset::PutCollect(const QString &column, const FieldValue &value)

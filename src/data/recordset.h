@@ -67,6 +67,8 @@ public:
     // come through GetCollect (another kind, a value written but not stored, no live row). Valid
     // until the set moves.
     std::optional<QByteArrayView> storedText(const QString &column) const;
+    // The same for `count` columns of the current row at once, the way lists copy whole rows.
+    void storedTexts(const QString *columns, size_t count, std::optional<QByteArrayView> *texts) const;
 
     // The current row's bookmark; moving to a bookmark finds that row again wherever it now
     // stands, or leaves the set at its end and returns false when the row is gone.

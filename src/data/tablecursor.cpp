@@ -81,11 +81,13 @@ FieldValue TableCursor::value(int at)
     return freshRow()[static_cast<size_t>(at)];
 }
 
-std::optional<QByteArrayView> TableCursor::storedText(int at) const
+bool TableCursor::storedTexts(const int *at, size_t count, std::optional<QByteArrayView> *texts) const
 {
     if (!liveUsable(m_live))
-        return std::nullopt;
-    return textAt(m_live, at + 1);
+        return false;
+    for (size_t i = 0; i < count; ++i)
+        texts[i] = textAt(m_live, at[i] + 1); // column 0 is the rowid
+    return true;
 }
 
 bool TableCursor::moveTo(std::int64_t bookmark)

@@ -22,7 +22,7 @@ public:
     bool next() override;
     bool previous() override;
     FieldValue value(int at) override;
-    std::optional<QByteArrayView> storedText(int at) const override;
+    bool storedTexts(const int *at, size_t count, std::optional<QByteArrayView> *texts) const override;
     std::int64_t bookmark() const override { return m_rowid; }
     bool moveTo(std::int64_t bookmark) override;
     Seek seek(int at, const FieldValue &value, From from) override;

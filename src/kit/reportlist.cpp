@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 
 #ifdef __GLIBC__
@@ -37,8 +38,23 @@ bool fits(const QWidget *widget, const QString &text, int width)
     return widget->fontMetrics().horizontalAdvance(text) + margins <= width;
 }
 
-constexpr qsizetype kBlockChars = qsizetype{32} * 1024; // 64 KiB a block, below the allocator's mmap threshold
+constexpr qsizetype kBlockBytes = qsizetype{64} * 1024; // below the allocator's mmap threshold
 constexpr quint16 kLong = 0xFFFF;
+
+// Whether a text comes back unchanged from UTF-8: no half of a surrogate pair on its own, and no
+// leading byte order mark, which decoding drops.
+bool survivesUtf8(QStringView text)
+{
+    if (text.startsWith(QChar(0xFEFF)))
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return false;
+    }
+    return true;
+}
 
 // Item views read an alignment as a plain integer.
 QVariant alignmentOf(Qt::Alignment horizontal)
@@ -56,140 +72,171 @@ void ReportModel::setColumns(const QStringList &headers, const QList<Qt::Alignme
     m_headers = headers;
     m_alignments = alignments;
     m_blocks.clear();
+    m_capacity = 0;
     m_used = 0;
-    m_starts.clear();
-    m_lengths.clear();
+    m_rows.clear();
     m_long.clear();
-    m_keys.clear();
     m_published = 0;
     endResetModel();
 }
 
-char16_t *ReportModel::reserveCell(qsizetype length)
+qsizetype ReportModel::headerBytes() const
 {
-    if (m_blocks.empty() || m_used + length > kBlockChars) {
-        m_blocks.emplace_back(new char16_t[static_cast<size_t>(kBlockChars)]); // not zeroed: written before read
-        m_used = 0;
-    }
+    return qsizetype{sizeof(qint64)} + m_headers.size() * qsizetype{sizeof(quint16)};
+}
+
+const char *ReportModel::record(int row) const
+{
+    const Row &at = m_rows[static_cast<size_t>(row)];
+    return m_blocks[at.block].get() + at.offset;
+}
+
+quint16 ReportModel::length(int row, int column) const
+{
+    quint16 length = 0;
+    std::memcpy(&length, record(row) + sizeof(qint64) + column * sizeof(quint16), sizeof length);
+    return length;
+}
+
+char *ReportModel::reserve(qsizetype length)
+{
+    if (m_used + length <= m_capacity)
+        return m_blocks.back().get() + m_used;
+    // The row so far moves to a new block with room for the rest; what it leaves behind is not read.
+    Row &row = m_rows.back();
+    const qsizetype written = m_used - row.offset;
+    const qsizetype capacity = std::max(kBlockBytes, written + length);
+    auto block = std::unique_ptr<char[]>(new char[static_cast<size_t>(capacity)]); // written before read
+    if (written > 0)
+        std::copy_n(m_blocks.back().get() + row.offset, written, block.get());
+    m_blocks.push_back(std::move(block));
+    m_capacity = capacity;
+    m_used = written;
+    row.block = static_cast<quint32>(m_blocks.size() - 1);
+    row.offset = 0;
     return m_blocks.back().get() + m_used;
+}
+
+void ReportModel::beginRow(qint64 key)
+{
+    m_rows.push_back({static_cast<quint32>(m_blocks.empty() ? 0 : m_blocks.size() - 1), static_cast<quint32>(m_used)});
+    std::memcpy(reserve(headerBytes()), &key, sizeof key);
+    m_used += headerBytes();
+    m_cells = 0;
 }
 
 void ReportModel::endCell(qsizetype length)
 {
-    m_starts.push_back(static_cast<quint32>((m_blocks.size() - 1) * kBlockChars + m_used));
-    m_lengths.push_back(static_cast<quint16>(length));
-    m_used += length;
+    const auto bytes = static_cast<quint16>(length);
+    const Row &row = m_rows.back();
+    char *lengths = m_blocks[row.block].get() + row.offset + sizeof(qint64);
+    std::memcpy(lengths + m_cells * sizeof(quint16), &bytes, sizeof bytes);
+    ++m_cells;
+    if (bytes != kLong)
+        m_used += length;
 }
 
-void ReportModel::appendCell(const QString &text)
+void ReportModel::appendAside(QString text)
 {
-    const qsizetype length = text.size();
-    if (length >= kLong) {
-        m_long.emplace(m_lengths.size(), text);
-        m_starts.push_back(0);
-        m_lengths.push_back(kLong);
+    m_long.emplace((m_rows.size() - 1) * static_cast<size_t>(m_headers.size()) + static_cast<size_t>(m_cells),
+                   std::move(text));
+    endCell(kLong);
+}
+
+void ReportModel::appendCell(QStringView text)
+{
+    // A character takes at most three bytes.
+    if (text.size() * 3 >= kLong || !survivesUtf8(text)) {
+        appendAside(text.toString());
         return;
     }
-    std::copy(text.utf16(), text.utf16() + length, reserveCell(length));
-    endCell(length);
+    char *out = reserve(text.size() * 3);
+    char *end = m_toUtf8.appendToBuffer(out, text);
+    m_toUtf8.resetState();
+    endCell(end - out);
 }
 
 void ReportModel::appendCell(const FieldValue &value)
 {
-    switch (value.kind()) {
-    case FieldValue::Kind::Text:
-        appendCell(value.asText());
-        break;
-    case FieldValue::Kind::Int16:
-    case FieldValue::Kind::Int32: {
-        // Counters and readings fill most number cells; their digits go in without a string.
-        char digits[16];
-        const int number = value.kind() == FieldValue::Kind::Int16 ? value.asInt16() : value.asInt32();
-        char *end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
-        const auto length = static_cast<qsizetype>(end - digits);
-        std::copy(std::begin(digits), end, reserveCell(length));
+    // Numbers fill most cells that are not texts; their digits go in without a string.
+    char *out = reserve(FieldValue::kShortText);
+    const int length = value.writeShortText(out);
+    if (length >= 0)
         endCell(length);
-        break;
-    }
-    default:
-        appendCell(value.toDisplayText());
-        break;
-    }
+    else if (value.kind() == FieldValue::Kind::Text)
+        appendCell(QStringView(value.asText()));
+    else
+        appendCell(QStringView(value.toDisplayText()));
 }
 
 void ReportModel::appendUtf8(QByteArrayView text)
 {
-    // A UTF-8 text never has fewer bytes than its UTF-16 form has characters.
     if (text.size() >= kLong) {
-        appendCell(QString::fromUtf8(text));
+        appendAside(QString::fromUtf8(text));
         return;
     }
-    char16_t *out = reserveCell(text.size());
-    // Dates, numbers and codes are plain ASCII: each byte is its character.
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    if (std::all_of(bytes, bytes + text.size(), [](unsigned char byte) { return byte < 0x80; })) {
-        std::copy(bytes, bytes + text.size(), out);
-        endCell(text.size());
-        return;
-    }
-    auto *start = reinterpret_cast<QChar *>(out);
-    const QChar *end = m_utf8.appendToBuffer(start, text);
-    m_utf8.resetState();
-    endCell(end - start);
+    std::copy_n(text.data(), text.size(), reserve(text.size()));
+    endCell(text.size());
 }
 
 int ReportModel::appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key)
 {
-    const size_t cells = m_lengths.size();
-    int given = 0;
+    const size_t count = std::min(columns.size(), static_cast<size_t>(m_headers.size()));
+    m_texts.resize(count);
+    set.storedTexts(columns.begin(), count, m_texts.data());
+    beginRow(key);
     try {
-        for (const QString &column : columns) {
-            if (given == m_headers.size())
-                break;
-            if (const std::optional<QByteArrayView> text = set.storedText(column))
-                appendUtf8(*text);
+        for (size_t i = 0; i < count; ++i) {
+            if (m_texts[i])
+                appendUtf8(*m_texts[i]);
             else
-                appendCell(set.GetCollect(column));
-            ++given;
+                appendCell(set.GetCollect(columns.begin()[i]));
         }
     } catch (...) {
-        // A record that cannot be read whole leaves no part of a row behind.
-        m_starts.resize(cells);
-        m_lengths.resize(cells);
-        for (auto it = m_long.begin(); it != m_long.end();)
-            it = it->first >= cells ? m_long.erase(it) : std::next(it);
+        abandonRow();
         throw;
     }
-    return finishRow(given, key);
+    return endRow();
 }
 
-int ReportModel::finishRow(int given, qint64 key)
+void ReportModel::abandonRow()
 {
-    for (int column = given; column < m_headers.size(); ++column)
-        appendCell(QString());
-    m_keys.push_back(key);
+    // A record that cannot be read whole leaves no part of a row behind.
+    const size_t cells = (m_rows.size() - 1) * static_cast<size_t>(m_headers.size());
+    m_used = m_rows.back().offset;
+    m_rows.pop_back();
+    for (auto it = m_long.begin(); it != m_long.end();)
+        it = it->first >= cells ? m_long.erase(it) : std::next(it);
+}
+
+int ReportModel::endRow()
+{
+    while (m_cells < m_headers.size())
+        endCell(0);
     schedulePublish();
-    return static_cast<int>(m_keys.size()) - 1;
+    return static_cast<int>(m_rows.size()) - 1;
 }
 
 int ReportModel::appendRow(const QStringList &cells, qint64 key)
 {
-    const int given = std::min(static_cast<int>(cells.size()), static_cast<int>(m_headers.size()));
-    for (int column = 0; column < given; ++column)
-        appendCell(cells.at(column));
-    return finishRow(given, key);
+    beginRow(key);
+    for (const QString &text : cells) {
+        if (m_cells == m_headers.size())
+            break;
+        appendCell(QStringView(text));
+    }
+    return endRow();
 }
 
 int ReportModel::appendValues(std::initializer_list<FieldValue> values, qint64 key)
 {
-    int given = 0;
+    beginRow(key);
     for (const FieldValue &value : values) {
-        if (given == m_headers.size())
+        if (m_cells == m_headers.size())
             break;
         appendCell(value);
-        ++given;
     }
-    return finishRow(given, key);
+    return endRow();
 }
 
 void ReportModel::schedulePublish()
@@ -216,7 +263,7 @@ void ReportModel::removeRow(int row)
     publish();
     if (row < 0 || row >= rows())
         return;
-    // The row's texts stay in their block until the list is emptied; only its cells go.
+    // The row's record stays in its block until the list is emptied; only its place goes.
     const auto columns = static_cast<size_t>(m_headers.size());
     const size_t first = static_cast<size_t>(row) * columns;
     beginRemoveRows(QModelIndex(), row, row);
@@ -226,11 +273,7 @@ void ReportModel::removeRow(int row)
             moved.emplace(cell < first ? cell : cell - columns, std::move(text));
     }
     m_long.swap(moved);
-    const auto from = static_cast<std::ptrdiff_t>(first);
-    const auto to = static_cast<std::ptrdiff_t>(first + columns);
-    m_starts.erase(m_starts.begin() + from, m_starts.begin() + to);
-    m_lengths.erase(m_lengths.begin() + from, m_lengths.begin() + to);
-    m_keys.erase(m_keys.begin() + row);
+    m_rows.erase(m_rows.begin() + row);
     --m_published;
     endRemoveRows();
 }
@@ -242,36 +285,42 @@ void ReportModel::clear()
     if (m_blocks.size() > 16)
         QTimer::singleShot(0, this, &returnFreedMemory);
     beginResetModel();
-    std::vector<std::unique_ptr<char16_t[]>>().swap(m_blocks);
+    std::vector<std::unique_ptr<char[]>>().swap(m_blocks);
+    m_capacity = 0;
     m_used = 0;
-    std::vector<quint32>().swap(m_starts);
-    std::vector<quint16>().swap(m_lengths);
+    std::vector<Row>().swap(m_rows);
     std::unordered_map<size_t, QString>().swap(m_long);
-    std::vector<qint64>().swap(m_keys);
     m_published = 0;
     endResetModel();
 }
 
 int ReportModel::rows() const
 {
-    return static_cast<int>(m_keys.size());
+    return static_cast<int>(m_rows.size());
 }
 
 QString ReportModel::cell(int row, int column) const
 {
     if (row < 0 || row >= rows() || column < 0 || column >= m_headers.size())
         return QString();
-    const size_t at = static_cast<size_t>(row) * static_cast<size_t>(m_headers.size()) + static_cast<size_t>(column);
-    if (m_lengths[at] == kLong)
-        return m_long.at(at);
-    const quint32 start = m_starts[at];
-    const char16_t *text = m_blocks[start / kBlockChars].get() + start % kBlockChars;
-    return QString(reinterpret_cast<const QChar *>(text), m_lengths[at]);
+    if (length(row, column) == kLong)
+        return m_long.at(static_cast<size_t>(row) * static_cast<size_t>(m_headers.size()) +
+                         static_cast<size_t>(column));
+    qsizetype offset = headerBytes();
+    for (int before = 0; before < column; ++before) {
+        const quint16 bytes = length(row, before);
+        offset += bytes == kLong ? 0 : bytes;
+    }
+    // Decoded as GetCollect decodes the engine's text, so a cell shows what a read would.
+    return QString::fromUtf8(record(row) + offset, length(row, column));
 }
 
 qint64 ReportModel::key(int row) const
 {
-    return row >= 0 && row < rows() ? m_keys[static_cast<size_t>(row)] : 0;
+    qint64 key = 0;
+    if (row >= 0 && row < rows())
+        std::memcpy(&key, record(row), sizeof key);
+    return key;
 }
 
 int ReportModel::rowCount(const QModelIndex &parent) const

@@ -2,12 +2,13 @@
 
 #include <QAbstractTableModel>
 #include <QString>
-#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <QTableView>
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -16,9 +17,9 @@ namespace orv {
 class FieldValue;
 class Recordset;
 
-// The rows of a report list, held compactly: cells' texts back to back in large blocks, so a
-// hundred thousand rows cost a few hundred allocations instead of one object per cell, and
-// growing never moves what is stored. Rows appended in
+// The rows of a report list, held compactly: cells' texts back to back in large blocks as UTF-8,
+// the engine's own form, so a hundred thousand rows cost a few hundred allocations instead of one
+// object per cell, filling copies bytes, and only the cells shown are ever decoded. Rows appended in
 // a burst reach the views in one insert notification, at the next turn of the event loop or as
 // soon as anyone asks for the rows.
 class ReportModel final : public QAbstractTableModel {
@@ -54,24 +55,39 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
-    void appendCell(const QString &text);
+    // Where a row stands. Each row is one record in a block: its key, its cells' lengths in
+    // bytes (kLong for a cell kept aside), then their texts back to back.
+    struct Row {
+        quint32 block;
+        quint32 offset;
+    };
+
+    qsizetype headerBytes() const;
+    const char *record(int row) const;
+    quint16 length(int row, int column) const;
+    void beginRow(qint64 key);
+    int endRow();
+    // Drops the row being appended, when a cell of it cannot be read.
+    void abandonRow();
+    void appendCell(QStringView text);
     void appendCell(const FieldValue &value);
     void appendUtf8(QByteArrayView text);
-    // Room in the last block for a cell of up to this many characters.
-    char16_t *reserveCell(qsizetype length);
+    void appendAside(QString text);
+    // Room for this many more bytes of the row being appended, keeping its record together.
+    char *reserve(qsizetype length);
     void endCell(qsizetype length);
-    int finishRow(int given, qint64 key);
     void schedulePublish();
 
     QStringList m_headers;
     QList<Qt::Alignment> m_alignments;
-    std::vector<std::unique_ptr<char16_t[]>> m_blocks; // cells' texts, row by row
-    qsizetype m_used = 0;                              // characters used in the last block
-    std::vector<quint32> m_starts;                     // per cell: block and offset of its text
-    std::vector<quint16> m_lengths;                    // per cell: its length, or kLong
-    std::unordered_map<size_t, QString> m_long;        // cells too long for a length above
-    std::vector<qint64> m_keys;                        // one per row
-    QStringDecoder m_utf8{QStringDecoder::Utf8};
+    std::vector<std::unique_ptr<char[]>> m_blocks; // the rows' records, in order
+    qsizetype m_capacity = 0;                      // bytes the last block holds
+    qsizetype m_used = 0;                          // bytes used in the last block
+    std::vector<Row> m_rows;
+    int m_cells = 0;                                    // cells written of the row being appended
+    std::unordered_map<size_t, QString> m_long;         // cells kept aside: too long, or not UTF-8 safe
+    std::vector<std::optional<QByteArrayView>> m_texts; // the record being appended, as stored
+    QStringEncoder m_toUtf8{QStringEncoder::Utf8};
     int m_published = 0; // rows the views know of
     bool m_publishQueued = false;
 };

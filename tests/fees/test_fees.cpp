@@ -3,9 +3,7 @@
 #include "pages/fees/cdialog4.h"
 #include "support/testsupport.h"
 
-#include <QDateEdit>
 #include <QLineEdit>
-#include <QPushButton>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -31,7 +29,6 @@ struct Fixture {
     ReportList *rentList = test::child<ReportList>(&page, u"rentList"_s);
 
     QLineEdit *edit(const QString &name) { return test::child<QLineEdit>(&page, name); }
-    void type(const QString &name, const QString &text) { QVERIFY(test::typeText(edit(name), text)); }
     void press(const QString &name) { test::press(&page, name); }
     void standard(const QString &values) { db.exec(u"INSERT INTO feiyong VALUES (%1)"_s.arg(values)); }
     // Base readings as "water,power".
@@ -66,7 +63,7 @@ private Q_SLOTS:
     void staffNumberHoldsSixteenBytes()
     {
         Fixture f;
-        f.type(u"staffNoEdit"_s, u"工号工号工号工号"_s);
+        QVERIFY(test::typeText(f.edit(u"staffNoEdit"_s), u"工号工号工号工号"_s));
         QVERIFY(!test::typeText(f.edit(u"staffNoEdit"_s), u"12345678901234567"_s));
     }
 
@@ -159,17 +156,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fields"); // room|water|power, and |- for no standard stored
         QTest::addColumn<QString>("message");
         const QString range = u"请输入一个大于0小于999999的数！"_s;
-        const QString unknown = u"您输入的房间号码还没有被初始化，请查询后输入！"_s;
-        const QString twice = u"同一日期对同一房间已经操作超过一次，不允许这样操作！"_s;
         QTest::newRow("no room") << u"|0|0"_s << u"请输入房间号码！"_s;
         QTest::newRow("water 0") << u"9|0|5"_s << range;
         QTest::newRow("power 1000000") << u"9|5|1000000"_s << range;
-        QTest::newRow("unknown room") << u"9|5|5"_s << unknown;
         QTest::newRow("lower before twice") << u"A|105|260"_s << u"现在的表数小于上次的表数，请核查后在结算！"_s;
-        QTest::newRow("twice") << u"A|120|260"_s << twice;
-        QTest::newRow("999999 passes to twice") << u"A|999999|999999"_s << twice;
+        QTest::newRow("999999 passes to twice")
+            << u"A|999999|999999"_s << u"同一日期对同一房间已经操作超过一次，不允许这样操作！"_s;
         QTest::newRow("negative reading ends it") << u"|1|-1"_s << u"请输入一个介于 0 和 9999999 之间的整数。"_s;
-        QTest::newRow("unknown room before standard") << u"9|5|5|-"_s << unknown;
+        QTest::newRow("unknown room before standard")
+            << u"9|5|5|-"_s << u"您输入的房间号码还没有被初始化，请查询后输入！"_s;
         QTest::newRow("no standard") << u"B|120|260|-"_s << kNoStandard;
     }
     void utilityRefusalsComeInOrderAndWriteNothing()
@@ -217,11 +212,9 @@ private Q_SLOTS:
         row("day rule leaves 0", u"2004-03-15"_s, {2004, 4, 10}, kNotYetDue);
         row("earlier year", u"2004-03-15"_s, {2003, 12, 31},
             u"您输入的日期小于入住或上次结算时的日期，请重新输入结算日期！"_s);
-        row("new year, 0", u"2004-12-20|50"_s, {2005, 1, 10}, kNotYetDue);
         row("new year, 2", u"2004-12-20|50"_s, {2005, 3, 5}, u"2005- 2-20,250"_s);
         row("back to december", u"2004-11-20|50"_s, {2005, 1, 10}, u"2004-12-20,150"_s);
         row("31st kept", u"2004-03-31"_s, {2004, 7, 1}, u"2004- 6-31,300"_s);
-        row("counts from the 31st", u"2004- 6-31|50"_s, {2004, 7, 30}, kNotYetDue);
         row("31st again", u"2004- 6-31|50"_s, {2004, 7, 31}, u"2004- 7-31,150"_s);
         row("not checked in", QString(), {2004, 4, 15}, u"您输入的工号还没有入住，无法计算房租！"_s);
         row("no standard", u"2004-01-15"_s, {2004, 4, 15}, kNoStandard, QString());

@@ -1,6 +1,5 @@
 #include "pages/rooms/cdialog2.h"
 
-#include "data/recordset.h"
 #include "kit/reportlist.h"
 #include "support/testsupport.h"
 
@@ -149,7 +148,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("capacity");
         QTest::addColumn<QString>("counters");
         QTest::newRow("not in numinfo") << QStringList{u"999"_s, u"4"_s} << u"6"_s << u"0,6"_s;
-        QTest::newRow("three living") << QStringList{u"101"_s, u"3"_s} << u"6"_s << u"3,3"_s;
         QTest::newRow("eight in six beds") << QStringList{u"101"_s, u"8"_s} << u"6"_s << u"8,-2"_s;
         QTest::newRow("last match wins") << QStringList{u"101"_s, u"2"_s, u"101"_s, u"5"_s} << u"8"_s << u"5,3"_s;
     }

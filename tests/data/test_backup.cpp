@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <sqlite3.h>
-
 using namespace orv;
 using namespace Qt::StringLiterals;
 using orv::test::storeErrorOf;
@@ -28,18 +26,6 @@ QString rooms(TestDatabase &db)
 QStringList files(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
-}
-
-// A database file of the program's layout with a key of our choosing (empty: no cipher at all).
-void makeForeignFile(const QString &path, const QByteArray &key)
-{
-    sqlite3 *db = nullptr;
-    QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);
-    if (!key.isEmpty())
-        sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
-    for (const QString &table : programTableNames())
-        sqlite3_exec(db, u"CREATE TABLE %1 (a)"_s.arg(table).toUtf8().constData(), nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 } // namespace
@@ -107,9 +93,9 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("房间号码,日期\n101,2026-12-06\n");
         } else if (kind == "nokey"_L1) {
-            makeForeignFile(bad, QByteArray());
+            Connection::Create(bad, QString()); // no key: no cipher at all
         } else if (kind == "otherkey"_L1) {
-            makeForeignFile(bad, QByteArrayLiteral("another key"));
+            Connection::Create(bad, u"another key"_s);
         } else if (kind == "truncated"_L1) {
             backup::backupTo(db.connection(), bad);
             QFile file(bad);

@@ -125,40 +125,37 @@ private Q_SLOTS:
         QTest::addColumn<Place>("place");
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<std::uint32_t>("code"); // 0: any store error
-        const auto row = [](const char *name, Place place, const Operation &operation, std::uint32_t code) {
+        const auto row = [](const char *name, Place place, std::uint32_t code, const Operation &operation) {
             QTest::newRow(name) << place << operation << code;
         };
         const Operation read = [](Recordset &set) { set.GetCollect(u"房间号码"_s); };
         const Operation next = [](Recordset &set) { set.MoveNext(); };
-        const Operation first = [](Recordset &set) { set.MoveFirst(); };
-        const Operation previous = [](Recordset &set) { set.MovePrevious(); };
-        const Operation detached = [](Recordset &) { Recordset(nullptr).Open(sql::floorAll); };
         const Operation close = [](Recordset &set) { set.Close(); };
-        const Operation open = [](Recordset &set) { set.Open(sql::floorAll); };
-        const Operation put = [](Recordset &set) { set.PutCollect(u"可住人数"_s, FieldValue::int32(40000)); };
-        const Operation putText = [](Recordset &set) { set.PutCollect(u"可住人数"_s, FieldValue(u"abc"_s)); };
-        const Operation unknown = [](Recordset &set) { set.GetCollect(u"没有这列"_s); };
-        const Operation findUnknown = [](Recordset &set) { set.Find(u"没有"_s, FieldValue()); };
+        row("move in a closed set", Place::Closed, StoreCode::ClosedObject, [](Recordset &set) { set.MoveFirst(); });
+        row("close a closed set", Place::Closed, StoreCode::ClosedObject, close);
+        row("open an open set", Place::First, StoreCode::OpenObject, [](Recordset &set) { set.Open(sql::floorAll); });
+        row("read an empty table", Place::Empty, StoreCode::NoCurrentRecord, read);
+        row("move in an empty table", Place::Empty, StoreCode::NoCurrentRecord, next);
+        row("unknown column", Place::First, StoreCode::ItemNotFound, [](Recordset &set) { set.GetCollect(u"无"_s); });
+        row("find in an unknown column", Place::First, StoreCode::ItemNotFound,
+            [](Recordset &set) { set.Find(u"没有"_s, FieldValue()); });
+        row("text into a number", Place::First, StoreCode::TypeMismatch,
+            [](Recordset &set) { set.PutCollect(u"可住人数"_s, FieldValue(u"abc"_s)); });
+        row("past 16 bits", Place::First, StoreCode::Overflow,
+            [](Recordset &set) { set.PutCollect(u"可住人数"_s, FieldValue::int32(40000)); });
+        row("move past the end", Place::End, StoreCode::NoCurrentRecord, next);
+        row("read past the end", Place::End, StoreCode::NoCurrentRecord, read);
+        row("move before the start", Place::Start, StoreCode::NoCurrentRecord,
+            [](Recordset &set) { set.MovePrevious(); });
+        row("read a deleted row", Place::Deleted, StoreCode::NoCurrentRecord, read);
+        row("close with values not stored", Place::Written, StoreCode::PendingChanges, close);
+        row("no connection", Place::Closed, StoreCode::InvalidPointer,
+            [](Recordset &) { Recordset(nullptr).Open(sql::floorAll); });
+        row("a statement that does not prepare", Place::Closed, 0,
+            [](Recordset &set) { set.Open(u"select * from floorinfo where 房间号码='a'b'"_s); });
         // Reading a null is fine; only its text is refused.
-        const Operation nullText = [](Recordset &set) { set.GetCollect(u"电话号码"_s).toText(); };
-        const Operation badSql = [](Recordset &set) { set.Open(u"select * from floorinfo where 房间号码='a'b'"_s); };
-        row("move in a closed set", Place::Closed, first, StoreCode::ClosedObject);
-        row("close a closed set", Place::Closed, close, StoreCode::ClosedObject);
-        row("open an open set", Place::First, open, StoreCode::OpenObject);
-        row("read an empty table", Place::Empty, read, StoreCode::NoCurrentRecord);
-        row("move in an empty table", Place::Empty, next, StoreCode::NoCurrentRecord);
-        row("unknown column", Place::First, unknown, StoreCode::ItemNotFound);
-        row("find in an unknown column", Place::First, findUnknown, StoreCode::ItemNotFound);
-        row("text into a number", Place::First, putText, StoreCode::TypeMismatch);
-        row("past 16 bits", Place::First, put, StoreCode::Overflow);
-        row("move past the end", Place::End, next, StoreCode::NoCurrentRecord);
-        row("read past the end", Place::End, read, StoreCode::NoCurrentRecord);
-        row("move before the start", Place::Start, previous, StoreCode::NoCurrentRecord);
-        row("read a deleted row", Place::Deleted, read, StoreCode::NoCurrentRecord);
-        row("close with values not stored", Place::Written, close, StoreCode::PendingChanges);
-        row("no connection", Place::Closed, detached, StoreCode::InvalidPointer);
-        row("a statement that does not prepare", Place::Closed, badSql, 0);
-        row("text of a null", Place::First, nullText, StoreCode::TypeMismatch);
+        row("text of a null", Place::First, StoreCode::TypeMismatch,
+            [](Recordset &set) { set.GetCollect(u"电话号码"_s).toText(); });
     }
     void raisesTheStoreErrorWhereNoOperationIsPossible()
     {

@@ -4,6 +4,8 @@
 #include <QFile>
 
 using namespace orv;
+using namespace Qt::StringLiterals;
+using orv::test::storeErrorOf;
 using orv::test::TestDatabase;
 
 class TestDbCheck : public QObject {
@@ -16,35 +18,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("breakIt");
         QTest::addColumn<QStringList>("findings");
         QTest::newRow("sound") << QString() << QStringList();
-        QTest::newRow("beds do not add up")
-            << QStringLiteral("UPDATE floorinfo SET 空缺人数 = 9 WHERE 房间号码 = 'B'")
-            << QStringList{QStringLiteral("房间“B”：入住人数 0 加空缺人数 9 不等于可住人数 4。")};
+        QTest::newRow("beds do not add up") << u"UPDATE floorinfo SET 空缺人数 = 9 WHERE 房间号码 = 'B'"_s
+                                            << QStringList{u"房间“B”：入住人数 0 加空缺人数 9 不等于可住人数 4。"_s};
         QTest::newRow("resident without count")
-            << QStringLiteral("INSERT INTO personinfo VALUES ('乙','男','系','P2','139','2004-01-01','B')")
-            << QStringList{QStringLiteral("房间“B”：入住人数为 0，住在这个房间的人员却有 1 人。")};
-        QTest::newRow("count row off") << QStringLiteral("UPDATE numinfo SET 入住人数 = 2")
-                                       << QStringList{QStringLiteral("房间“A”：入住人数为 1，入住人数统计却记为 2。")};
+            << u"INSERT INTO personinfo VALUES ('乙','男','系','P2','139','2004-01-01','B')"_s
+            << QStringList{u"房间“B”：入住人数为 0，住在这个房间的人员却有 1 人。"_s};
+        QTest::newRow("count row off") << u"UPDATE numinfo SET 入住人数 = 2"_s
+                                       << QStringList{u"房间“A”：入住人数为 1，入住人数统计却记为 2。"_s};
         QTest::newRow("count row missing")
-            << QStringLiteral("DELETE FROM numinfo")
-            << QStringList{QStringLiteral("房间“A”：入住人数为 1，入住人数统计却记为 0。")};
-        QTest::newRow("room twice") << QStringLiteral("INSERT INTO floorinfo VALUES ('B','女','1','2','3',4,1,1,0,4)")
-                                    << QStringList{QStringLiteral("房间号码“B”有 2 个房间共用。")};
+            << u"DELETE FROM numinfo"_s << QStringList{u"房间“A”：入住人数为 1，入住人数统计却记为 0。"_s};
+        QTest::newRow("room twice") << u"INSERT INTO floorinfo VALUES ('B','女','1','2','3',4,1,1,0,4)"_s
+                                    << QStringList{u"房间号码“B”有 2 个房间共用。"_s};
         QTest::newRow("staff number twice, % in it")
-            << QStringLiteral("UPDATE personinfo SET 工号 = 'P%1'; "
-                              "INSERT INTO personinfo VALUES ('乙','男','系','P%1','139','2004-01-01','A');"
-                              "UPDATE floorinfo SET 入住人数 = 2, 空缺人数 = 2 WHERE 房间号码 = 'A';"
-                              "UPDATE numinfo SET 入住人数 = 2")
-            << QStringList{QStringLiteral("工号“P%1”有 2 个人员共用。")};
+            << u"UPDATE personinfo SET 工号 = 'P%1'; "
+               "INSERT INTO personinfo VALUES ('乙','男','系','P%1','139','2004-01-01','A');"
+               "UPDATE floorinfo SET 入住人数 = 2, 空缺人数 = 2 WHERE 房间号码 = 'A';"
+               "UPDATE numinfo SET 入住人数 = 2"_s
+            << QStringList{u"工号“P%1”有 2 个人员共用。"_s};
     }
     void findsEachBrokenRule()
     {
         QFETCH(QString, breakIt);
         QFETCH(QStringList, findings);
         TestDatabase db;
-        db.exec(QStringLiteral(
-            "INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3),('B','男','1','2','3',4,1,1,0,4);"
-            "INSERT INTO personinfo VALUES ('甲','男','系','P1','139','2004-01-01','A');"
-            "INSERT INTO numinfo VALUES ('A', 1)"));
+        db.exec(u"INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3),('B','男','1','2','3',4,1,1,0,4);"
+                "INSERT INTO personinfo VALUES ('甲','男','系','P1','139','2004-01-01','A');"
+                "INSERT INTO numinfo VALUES ('A', 1)"_s);
         if (!breakIt.isEmpty())
             db.exec(breakIt);
         const int changes = static_cast<int>(db.connection().version());
@@ -56,26 +55,24 @@ private Q_SLOTS:
     {
         TestDatabase db;
         for (int i = 0; i < 400; ++i)
-            db.exec(QStringLiteral("INSERT INTO floorinfo VALUES ('%1','男','%2','2','3',4,1,1,0,4)")
-                        .arg(i)
-                        .arg(QString(200, QLatin1Char('x'))));
-        QFile file(db.directory() + QStringLiteral("/OrvDb.mdb"));
-        db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            db.exec(
+                u"INSERT INTO floorinfo VALUES ('%1','男','%2','2','3',4,1,1,0,4)"_s.arg(i).arg(QString(200, u'x')));
+        QFile file(db.directory() + u"/OrvDb.mdb"_s);
+        db.exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.seek(file.size() / 2);
         file.write(QByteArray(8192, 'x'));
         file.close();
         QStringList findings;
-        try {
+        const auto check = [&] {
             Connection fresh;
             fresh.Open(programConnectionString());
             findings = checkDatabase(fresh);
-        } catch (const StoreError &error) {
-            findings = QStringList{error.message()};
-        }
+        };
+        if (const QString refused = storeErrorOf(check).message(); !refused.isEmpty())
+            findings = QStringList{refused};
         QVERIFY(!findings.isEmpty());
-        QVERIFY2(findings.first().contains(QStringLiteral("完整性")) ||
-                     findings.first().contains(QStringLiteral("已损坏")),
+        QVERIFY2(findings.first().contains(u"完整性"_s) || findings.first().contains(u"已损坏"_s),
                  qPrintable(findings.join(QLatin1Char('\n'))));
     }
 };

@@ -10,17 +10,10 @@
 #include <thread>
 
 using namespace orv;
+using namespace Qt::StringLiterals;
 using orv::test::TestDatabase;
 
 namespace {
-
-// A second program on the same file, waiting for locks as the program does.
-test::RawDatabase otherProgram(const QString &file)
-{
-    test::RawDatabase db = test::openKeyed(file);
-    sqlite3_busy_timeout(db.get(), 10000);
-    return db;
-}
 
 QString failureOf(Connection &connection, const QString &sql)
 {
@@ -47,15 +40,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("busy") << SQLITE_BUSY << QStringLiteral("正被另一个程序");
-        QTest::newRow("busy snapshot") << SQLITE_BUSY_SNAPSHOT << QStringLiteral("正被另一个程序");
-        QTest::newRow("locked") << SQLITE_LOCKED << QStringLiteral("正被另一个程序");
-        QTest::newRow("read-only") << SQLITE_READONLY << QStringLiteral("只读");
-        QTest::newRow("read-only rollback") << SQLITE_READONLY_ROLLBACK << QStringLiteral("只读");
-        QTest::newRow("corrupt") << SQLITE_CORRUPT << QStringLiteral("已损坏");
-        QTest::newRow("not a database") << SQLITE_NOTADB << QStringLiteral("密码不匹配");
-        QTest::newRow("disk full") << SQLITE_FULL << QStringLiteral("磁盘已满");
-        QTest::newRow("i/o") << SQLITE_IOERR_WRITE << QStringLiteral("磁盘出错");
+        QTest::newRow("busy") << SQLITE_BUSY << u"正被另一个程序"_s;
+        QTest::newRow("locked") << SQLITE_LOCKED << u"正被另一个程序"_s;
+        QTest::newRow("read-only") << SQLITE_READONLY << u"只读"_s;
+        QTest::newRow("corrupt") << SQLITE_CORRUPT << u"已损坏"_s;
+        QTest::newRow("not a database") << SQLITE_NOTADB << u"密码不匹配"_s;
+        QTest::newRow("disk full") << SQLITE_FULL << u"磁盘已满"_s;
+        QTest::newRow("i/o") << SQLITE_IOERR_WRITE << u"磁盘出错"_s;
         QTest::newRow("constraint") << SQLITE_CONSTRAINT << QString();
         QTest::newRow("syntax") << SQLITE_ERROR << QString();
     }
@@ -68,7 +59,7 @@ private Q_SLOTS:
             QVERIFY(cause.isEmpty());
         else
             QVERIFY2(cause.contains(mentions), qPrintable(cause));
-        QCOMPARE(cause.contains(QStringLiteral("密码")), (code & 0xff) == SQLITE_NOTADB);
+        QCOMPARE(cause.contains(u"密码"_s), (code & 0xff) == SQLITE_NOTADB);
     }
 
     // Another program holding the file in a write transaction: a unit waits the busy timeout,
@@ -76,15 +67,16 @@ private Q_SLOTS:
     void aFileHeldElsewhereIsReportedAsBusy()
     {
         TestDatabase db;
-        test::RawDatabase other = otherProgram(db.directory() + QStringLiteral("/OrvDb.mdb"));
+        const test::RawDatabase other = test::openKeyed(db.directory() + u"/OrvDb.mdb"_s);
+        sqlite3_busy_timeout(other.get(), 10000); // waits for locks as the program does
         QCOMPARE(sqlite3_exec(other.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        const QString message = failureOf(db.connection(), QStringLiteral("INSERT INTO numinfo VALUES ('1', 1)"));
-        QVERIFY2(message.contains(QStringLiteral("正被另一个程序")), qPrintable(message));
-        QVERIFY(!message.contains(QStringLiteral("密码")));
+        const QString message = failureOf(db.connection(), u"INSERT INTO numinfo VALUES ('1', 1)"_s);
+        QVERIFY2(message.contains(u"正被另一个程序"_s), qPrintable(message));
+        QVERIFY(!message.contains(u"密码"_s));
         QVERIFY(!db.connection().inUnit());
         sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-        QCOMPARE(failureOf(db.connection(), QStringLiteral("INSERT INTO numinfo VALUES ('1', 1)")), QString());
-        QCOMPARE(db.count(QStringLiteral("numinfo")), 1);
+        QCOMPARE(failureOf(db.connection(), u"INSERT INTO numinfo VALUES ('1', 1)"_s), QString());
+        QCOMPARE(db.count(u"numinfo"_s), 1);
     }
 
     // Two windows on one file each read, then write, in one unit. The later one waits for the
@@ -95,21 +87,20 @@ private Q_SLOTS:
         Connection second;
         second.Open(programConnectionString());
         db.connection().beginUnit();
-        db.exec(QStringLiteral("SELECT count(*) FROM numinfo"));
+        db.exec(u"SELECT count(*) FROM numinfo"_s);
 
         std::atomic<bool> started{false};
         QString secondFailure;
         std::thread other([&] {
             started = true;
-            secondFailure =
-                failureOf(second, QStringLiteral("INSERT INTO numinfo SELECT 'b', count(*) + 1 FROM numinfo"));
+            secondFailure = failureOf(second, u"INSERT INTO numinfo SELECT 'b', count(*) + 1 FROM numinfo"_s);
         });
         while (!started)
             std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::milliseconds(200)); // let the other unit ask for the lock
         QString firstFailure;
         try {
-            db.exec(QStringLiteral("INSERT INTO numinfo VALUES ('a', 1)"));
+            db.exec(u"INSERT INTO numinfo VALUES ('a', 1)"_s);
             db.connection().commitUnit();
         } catch (const StoreError &error) {
             db.connection().rollbackUnit();
@@ -118,24 +109,22 @@ private Q_SLOTS:
         other.join();
         QCOMPARE(firstFailure, QString());
         QCOMPARE(secondFailure, QString());
-        QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码, 入住人数 FROM numinfo ORDER BY 房间号码")),
-                 (QList<QStringList>{{QStringLiteral("a"), QStringLiteral("1")},
-                                     {QStringLiteral("b"), QStringLiteral("2")}}));
+        QCOMPARE(db.text(u"SELECT 房间号码, 入住人数 FROM numinfo ORDER BY 房间号码"_s), u"a,1|b,2"_s);
     }
 
     // A file that cannot be written still lets reading units run; a write names the read-only file.
     void aReadOnlyFileStillReadsAndNamesItsWrites()
     {
         TestDatabase db;
-        db.exec(QStringLiteral("INSERT INTO numinfo VALUES ('1', 1)"));
+        db.exec(u"INSERT INTO numinfo VALUES ('1', 1)"_s);
         // Tests run as root, which file permissions do not stop; the engine's own read-only switch
         // gives the same refusal as a read-only medium.
-        db.exec(QStringLiteral("PRAGMA query_only = 1"));
-        QCOMPARE(failureOf(db.connection(), QStringLiteral("SELECT count(*) FROM numinfo")), QString());
-        const QString message = failureOf(db.connection(), QStringLiteral("DELETE FROM numinfo"));
-        QVERIFY2(message.contains(QStringLiteral("只读")), qPrintable(message));
-        db.exec(QStringLiteral("PRAGMA query_only = 0"));
-        QCOMPARE(db.count(QStringLiteral("numinfo")), 1);
+        db.exec(u"PRAGMA query_only = 1"_s);
+        QCOMPARE(failureOf(db.connection(), u"SELECT count(*) FROM numinfo"_s), QString());
+        const QString message = failureOf(db.connection(), u"DELETE FROM numinfo"_s);
+        QVERIFY2(message.contains(u"只读"_s), qPrintable(message));
+        db.exec(u"PRAGMA query_only = 0"_s);
+        QCOMPARE(db.count(u"numinfo"_s), 1);
     }
 };
 

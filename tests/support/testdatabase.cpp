@@ -75,6 +75,16 @@ int TestDatabase::count(const QString &table)
     return rows(u"SELECT count(*) FROM %1"_s.arg(table)).value(0).value(0).toInt();
 }
 
+StoreError storeErrorOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const StoreError &error) {
+        return error;
+    }
+    return StoreError(0, QString());
+}
+
 void fail(const QString &message, const char *file, int line)
 {
     QTest::qFail(qPrintable(message), file, line);

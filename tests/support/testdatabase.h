@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -52,6 +53,9 @@ struct RawCloser {
 };
 using RawDatabase = std::unique_ptr<sqlite3, RawCloser>;
 RawDatabase openKeyed(const QString &file);
+
+// The store error an operation raises; code 0 and no message when it raises none.
+StoreError storeErrorOf(const std::function<void()> &operation);
 
 // Records a failure with the framework and stops the test function.
 [[noreturn]] void fail(const QString &message, const char *file, int line);

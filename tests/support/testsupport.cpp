@@ -56,48 +56,42 @@ void fill(QWidget *page, const QStringList &names, const QStringList &values)
 
 void checkIn(QWidget *page, const QStringList &form)
 {
-    fill(page,
-         {QStringLiteral("nameEdit"), QStringLiteral("sexCombo"), QStringLiteral("deptEdit"),
-          QStringLiteral("staffNoEdit"), QStringLiteral("mobileEdit"), QStringLiteral("roomEdit")},
-         form);
-    press(page, QStringLiteral("checkInButton"));
+    fill(page, {u"nameEdit"_s, u"sexCombo"_s, u"deptEdit"_s, u"staffNoEdit"_s, u"mobileEdit"_s, u"roomEdit"_s}, form);
+    press(page, u"checkInButton"_s);
 }
 
 void checkOut(QWidget *page, const QString &staffNo, const QString &room)
 {
-    fill(page, {QStringLiteral("outStaffNoEdit"), QStringLiteral("outRoomEdit")}, {staffNo, room});
-    press(page, QStringLiteral("checkOutButton"));
+    fill(page, {u"outStaffNoEdit"_s, u"outRoomEdit"_s}, {staffNo, room});
+    press(page, u"checkOutButton"_s);
 }
 
 void fillRoom(QWidget *page, const QStringList &form)
 {
     fill(page,
-         {QStringLiteral("roomNoEdit"), QStringLiteral("phoneEdit"), QStringLiteral("phonePortEdit"),
-          QStringLiteral("netPortEdit"), QStringLiteral("capacityEdit"), QStringLiteral("waterBaseEdit"),
-          QStringLiteral("powerBaseEdit"), QStringLiteral("sexEdit")},
+         {u"roomNoEdit"_s, u"phoneEdit"_s, u"phonePortEdit"_s, u"netPortEdit"_s, u"capacityEdit"_s, u"waterBaseEdit"_s,
+          u"powerBaseEdit"_s, u"sexEdit"_s},
          form);
 }
 
 void setStandard(QWidget *page, const QString &water, const QString &power, const QString &rent)
 {
-    fill(page, {QStringLiteral("waterPriceEdit"), QStringLiteral("powerPriceEdit"), QStringLiteral("rentPriceEdit")},
-         {water, power, rent});
-    press(page, QStringLiteral("setStandardButton"));
+    fill(page, {u"waterPriceEdit"_s, u"powerPriceEdit"_s, u"rentPriceEdit"_s}, {water, power, rent});
+    press(page, u"setStandardButton"_s);
 }
 
 void settleUtility(QWidget *page, QDate on, const QString &room, const QString &water, const QString &power)
 {
-    child<QDateEdit>(page, QStringLiteral("feeDateEdit"))->setDate(on);
-    fill(page, {QStringLiteral("feeRoomEdit"), QStringLiteral("waterReadingEdit"), QStringLiteral("powerReadingEdit")},
-         {room, water, power});
-    press(page, QStringLiteral("settleUtilityButton"));
+    child<QDateEdit>(page, u"feeDateEdit"_s)->setDate(on);
+    fill(page, {u"feeRoomEdit"_s, u"waterReadingEdit"_s, u"powerReadingEdit"_s}, {room, water, power});
+    press(page, u"settleUtilityButton"_s);
 }
 
 void settleRent(QWidget *page, QDate on, const QString &staffNo)
 {
-    child<QDateEdit>(page, QStringLiteral("rentDateEdit"))->setDate(on);
-    setField(page, QStringLiteral("staffNoEdit"), staffNo);
-    press(page, QStringLiteral("settleRentButton"));
+    child<QDateEdit>(page, u"rentDateEdit"_s)->setDate(on);
+    setField(page, u"staffNoEdit"_s, staffNo);
+    press(page, u"settleRentButton"_s);
 }
 
 } // namespace orv::test

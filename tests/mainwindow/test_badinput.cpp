@@ -12,7 +12,6 @@ QStringList badValues()
 {
     return {QStringLiteral("'"),
             QStringLiteral("' or '1'='1"),
-            QStringLiteral("a''b'"),
             QString(10000, QChar(0x957F)),
             QString(10000, QLatin1Char('9')),
             QStringLiteral("😀"),
@@ -26,7 +25,6 @@ QStringList badValues()
             QStringLiteral("99999999999999999999"),
             QStringLiteral("2147483648"),
             QStringLiteral("1.5"),
-            QStringLiteral("-0.5"),
             QStringLiteral("1e308"),
             QStringLiteral("nan"),
             QStringLiteral("%1%s")};

@@ -69,9 +69,6 @@ private Q_SLOTS:
     void theWindowAndTheAboutBoxShowTheIcon()
     {
         QVERIFY(!m_window->windowIcon().isNull());
-        for (int size : {16, 32, 48, 256})
-            QVERIFY2(m_window->windowIcon().availableSizes().contains(QSize(size, size)),
-                     qPrintable(QString::number(size)));
         CAboutDlg about(m_window);
         const QLabel *icon = about.findChild<QLabel *>(QStringLiteral("aboutIcon"));
         QVERIFY(icon);

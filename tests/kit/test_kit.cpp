@@ -23,29 +23,22 @@ using orv::test::Answers;
 using orv::test::TestDatabase;
 
 namespace {
-// A page whose one handler reports success and then, when told to, fails.
-class SuccessPage final : public Page {
+// A page whose handler writes a row, reports, runs a nested handler that reports, then raises
+// what it is told to.
+class HandlerPage final : public Page {
 public:
-    explicit SuccessPage(Connection &connection) : Page(connection, nullptr) {}
-    bool run(bool fail)
+    explicit HandlerPage(Connection &connection) : Page(connection, nullptr) {}
+    bool run(const std::function<void()> &raise)
     {
-        return runHandler([this, fail] {
-            reportSuccess(QStringLiteral("成功迁出！"));
-            if (fail)
-                throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
-        });
-    }
-    // An outer handler reporting, a nested one reporting, then the outer one going on or failing.
-    bool runNested(bool failAfter)
-    {
-        return runHandler([this, failAfter] {
+        return runHandler([this, raise] {
+            m_connection.execute(QStringLiteral("INSERT INTO floorinfo (房间号码) VALUES ('101')"));
             reportSuccess(QStringLiteral("外层"));
             runHandler([this] { reportSuccess(QStringLiteral("内层")); });
-            if (failAfter)
-                throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
+            raise();
         });
     }
 };
+using Raise = std::function<void()>;
 } // namespace
 
 class TestUiKit : public QObject {
@@ -90,119 +83,61 @@ private Q_SLOTS:
         }
     }
 
-    void aFailedUnitUndoesItsWritesAndTellsTheUser()
+    void handlerMessagesWaitForTheStoredUnit_data()
     {
+        QTest::addColumn<Raise>("raise");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("stored");
+        const QString lead = QStringLiteral("数据库操作失败!\n错误信息:");
+        QTest::newRow("stored") << Raise([] {}) << QStringList{QStringLiteral("外层"), QStringLiteral("内层")} << true;
+        QTest::newRow("store error") << Raise([] {
+            throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
+        }) << QStringList{lead + QStringLiteral("坏了")}
+                                     << false;
+        QTest::newRow("standard exception") << Raise([] { throw std::runtime_error("磁盘已满"); })
+                                            << QStringList{lead + QStringLiteral("磁盘已满")} << false;
+        QTest::newRow("out of memory") << Raise([] { throw std::bad_alloc(); })
+                                       << QStringList{lead + QStringLiteral("std::bad_alloc")} << false;
+        QTest::newRow("not an exception class")
+            << Raise([] { throw 7; }) << QStringList{lead + QStringLiteral("未知错误。")} << false;
+    }
+    // Whatever a handler raises ends in the failure box with its writes undone, and nothing it or
+    // a nested handler reported as done is shown.
+    void handlerMessagesWaitForTheStoredUnit()
+    {
+        QFETCH(Raise, raise);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, stored);
         TestDatabase db;
         Answers answers;
-        QWidget parent;
-        Recordset set(&db.connection());
-        const bool completed = runUnit(&parent, db.connection(), [&] {
-            set.openIfClosed(sql::floorAll);
-            set.AddNew();
-            set.PutCollect(QStringLiteral("房间号码"), QStringLiteral("101"));
-            set.Update();
-            set.PutCollect(QStringLiteral("可住人数"), FieldValue::int32(40000)); // raises
-        });
-        QVERIFY(!completed);
-        QCOMPARE(db.count(QStringLiteral("floorinfo")), 0);
-        QCOMPARE(answers->texts().size(), 1);
-        QVERIFY(answers->last().startsWith(QStringLiteral("数据库操作失败!\n错误信息:")));
-        QVERIFY(answers->last().contains(QStringLiteral("可住人数")));
-
-        // The program goes on: the next unit works on the table as it truly is.
-        QCOMPARE(set.State(), adStateClosed); // opened by the failed unit
-        QVERIFY(runUnit(&parent, db.connection(), [&] {
-            set.openIfClosed(sql::floorAll);
-            set.rewind();
-            QVERIFY(set.adoEOF());
-            set.AddNew();
-            set.PutCollect(QStringLiteral("房间号码"), QStringLiteral("102"));
-            set.Update();
-            set.closeIfOpen();
-        }));
-        QCOMPARE(db.rows(QStringLiteral("SELECT 房间号码 FROM floorinfo")),
-                 QList<QStringList>{{QStringLiteral("102")}});
-    }
-
-    void successIsReportedOnlyOnceTheUnitIsStored()
-    {
-        TestDatabase db;
-        Answers answers;
-        SuccessPage page(db.connection());
-        QVERIFY(!page.run(true));
-        QCOMPARE(answers->texts(), QStringList{QStringLiteral("数据库操作失败!\n错误信息:坏了")});
-        answers->clear();
-        QVERIFY(page.run(false));
-        QCOMPARE(answers->texts(), QStringList{QStringLiteral("成功迁出！")});
-    }
-
-    void anyExceptionEndsInTheFailureBoxWithTheUnitUndone_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("standard exception") << 0 << QStringLiteral("数据库操作失败!\n错误信息:磁盘已满");
-        QTest::newRow("out of memory") << 1 << QStringLiteral("数据库操作失败!\n错误信息:std::bad_alloc");
-        QTest::newRow("not an exception class") << 2 << QStringLiteral("数据库操作失败!\n错误信息:未知错误。");
-    }
-    void anyExceptionEndsInTheFailureBoxWithTheUnitUndone()
-    {
-        QFETCH(int, kind);
-        QFETCH(QString, text);
-        TestDatabase db;
-        Answers answers;
-        QWidget parent;
-        bool completed = true;
+        HandlerPage page(db.connection());
+        bool completed = false;
         try {
-            completed = runUnit(&parent, db.connection(), [&] {
-                db.exec(QStringLiteral("INSERT INTO floorinfo (房间号码) VALUES ('101')"));
-                if (kind == 0)
-                    throw std::runtime_error("磁盘已满");
-                if (kind == 1)
-                    throw std::bad_alloc();
-                throw 7;
-            });
+            completed = page.run(raise);
         } catch (...) {
-            QFAIL("the exception left the unit");
+            QFAIL("the exception left the handler");
         }
-        QVERIFY(!completed);
+        QCOMPARE(completed, stored);
         QVERIFY(!db.connection().inUnit());
-        QCOMPARE(db.count(QStringLiteral("floorinfo")), 0);
-        QCOMPARE(answers->texts(), QStringList{text});
-    }
-
-    void nestedHandlersKeepTheOuterHandlersMessages()
-    {
-        TestDatabase db;
-        Answers answers;
-        SuccessPage page(db.connection());
-        QVERIFY(page.runNested(false));
-        QCOMPARE(answers->texts(), (QStringList{QStringLiteral("外层"), QStringLiteral("内层")}));
-        answers->clear();
-        // Nothing is reported as done before the unit is stored, the nested handler's part neither.
-        QVERIFY(!page.runNested(true));
-        QCOMPARE(answers->texts(), QStringList{QStringLiteral("数据库操作失败!\n错误信息:坏了")});
+        QCOMPARE(db.count(QStringLiteral("floorinfo")), stored ? 1 : 0);
+        QCOMPARE(answers->texts(), texts);
     }
 
     void messageBoxesCarryTheProgramNameAndLineBreaks()
     {
         QString caption;
         QString text;
-        QStringList buttons;
         QTimer::singleShot(50, this, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             caption = box->windowTitle();
             text = box->text();
-            for (auto *button : box->buttons())
-                buttons.append(box->standardButton(button) == QMessageBox::Ok ? QStringLiteral("ok")
-                                                                              : QStringLiteral("cancel"));
             box->button(QMessageBox::Cancel)->click();
         });
         const MessageAnswer answer = showMessage(nullptr, QStringLiteral("第一行\n第二行"), MessageButtons::OkCancel);
         QCOMPARE(answer, MessageAnswer::Cancel);
         QCOMPARE(caption, QStringLiteral("Orvane"));
         QCOMPARE(text, QStringLiteral("第一行\n第二行"));
-        QCOMPARE(buttons.size(), 2);
     }
 
     void formReadsPromptFocusAndKeepLimits()
@@ -243,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(count->text(), QStringLiteral("120"));
     }
 
-    void listRowsKeepTheirOrderKeysAndSelection()
+    void listRowsKeepTheirOrderKeysAndSelectionAndAreAccessible()
     {
         ReportList list(QStringLiteral("rooms"));
         list.setColumns({{QStringLiteral("房间号码"), 68}, {QStringLiteral("电话号码"), 68}});
@@ -272,6 +207,15 @@ private Q_SLOTS:
         QCOMPARE(list.cellText(0, 1), QStringLiteral("后"));
         list.removeRow(0);
         QCOMPARE(list.rowTexts(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+        list.show();
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(&list);
+        QVERIFY(table);
+        QVERIFY(table->tableInterface());
+        QCOMPARE(table->tableInterface()->rowCount(), 1);
+        QAccessibleInterface *cell = table->tableInterface()->cellAt(0, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("b"));
     }
 
     void recordsAreListedAsTheirValuesShow()
@@ -324,7 +268,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("NUL") << QStringLiteral("甲") + QChar(0) + QStringLiteral("乙");
         QTest::newRow("line feed") << QStringLiteral("a\nb");
-        QTest::newRow("tab") << QStringLiteral("\t");
         QTest::newRow("escape") << QStringLiteral("x\x1b");
         QTest::newRow("unit separator") << QStringLiteral("\x1f");
     }
@@ -351,26 +294,6 @@ private Q_SLOTS:
         }
         QVERIFY(hasControlCharacter(text));
         QVERIFY(!hasControlCharacter(QStringLiteral("' or '1'='1 😀 \u00a0")));
-    }
-
-    void listsShowValuesAndExposeCellsToAccessibility()
-    {
-        ReportList list(QStringLiteral("rooms"));
-        list.setColumns({{QStringLiteral("房间号码"), 68, Qt::AlignRight}, {QStringLiteral("可住人数"), 68}});
-        list.appendValues({FieldValue(QStringLiteral("101")), FieldValue::int16(6)});
-        list.appendValues({FieldValue::null(), FieldValue(12.5)});
-        QCOMPARE(list.rowTexts(0), (QStringList{QStringLiteral("101"), QStringLiteral("6")}));
-        QCOMPARE(list.rowTexts(1), (QStringList{QString(), QStringLiteral("12.5")}));
-        list.show();
-        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(&list);
-        QVERIFY(table);
-        QVERIFY(table->tableInterface());
-        QCOMPARE(table->tableInterface()->rowCount(), 2);
-        QAccessibleInterface *cell = table->tableInterface()->cellAt(0, 0);
-        QVERIFY(cell);
-        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("101"));
-        list.clearRows();
-        QCOMPARE(list.rowCount(), 0);
     }
 };
 

@@ -55,8 +55,34 @@ private Q_SLOTS:
             values.append(static_cast<float>(random.bounded(100000)) * 0.05F); // fees of whole and half units
             values.append(std::ldexp(static_cast<float>(random.generateDouble()), random.bounded(-16, 26)));
         }
-        for (const float value : values)
+        char written[FieldValue::kShortText];
+        for (const float value : values) {
             QCOMPARE(FieldValue(value).toText(), realToText(static_cast<double>(value), 7));
+            const int length = FieldValue(value).writeShortText(written);
+            if (length >= 0)
+                QCOMPARE(QString::fromLatin1(written, length), FieldValue(value).toText());
+        }
+        // Whole doubles and integers are written the same way; other values are left to toText.
+        const QList<FieldValue> others{FieldValue(0.0),
+                                       FieldValue(-0.0),
+                                       FieldValue(120.0),
+                                       FieldValue(-3e14),
+                                       FieldValue(999999999999999.0),
+                                       FieldValue(1e15),
+                                       FieldValue(0.5),
+                                       FieldValue(std::nan("")),
+                                       FieldValue::int16(-32768),
+                                       FieldValue::int32(-2147483647 - 1),
+                                       FieldValue(u"7"_s),
+                                       FieldValue::null()};
+        for (const FieldValue &value : others) {
+            const int length = value.writeShortText(written);
+            if (length >= 0)
+                QCOMPARE(QString::fromLatin1(written, length), value.toText());
+        }
+        QCOMPARE(FieldValue(1e15).writeShortText(written), -1);
+        QCOMPARE(FieldValue(0.5).writeShortText(written), -1);
+        QCOMPARE(FieldValue(u"7"_s).writeShortText(written), -1);
     }
 
     // Text against text is exact (blanks, case, width); the finds in the record store tests

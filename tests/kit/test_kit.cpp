@@ -207,6 +207,16 @@ private Q_SLOTS:
         QCOMPARE(list.cellText(0, 1), QStringLiteral("后"));
         list.removeRow(0);
         QCOMPARE(list.rowTexts(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+        // Texts UTF-8 would change come back as given; a row larger than a storage block keeps its key.
+        const QStringList awkward{QString(QChar(0xD800)) + u"x"_s, QChar(0xFEFF) + u"bom"_s};
+        list.appendRow(awkward, 7);
+        const QStringList wide{QString(20000, QChar(0x623F)), QString(20000, QChar(0x95F4))};
+        list.appendRow(wide, 8);
+        QCOMPARE(list.rowTexts(1), awkward);
+        QCOMPARE(list.rowTexts(2), wide);
+        QCOMPARE(list.rowKey(2), 8);
+        list.removeRow(2);
+        list.removeRow(1);
 
         list.show();
         QAccessibleInterface *table = QAccessible::queryAccessibleInterface(&list);
@@ -224,23 +234,27 @@ private Q_SLOTS:
         db.exec(QStringLiteral("INSERT INTO listfei VALUES ('O''6 号', '2004-03-05', 37.5, 0.6, 38.1)"));
         db.exec(QStringLiteral("INSERT INTO listfei VALUES (NULL, '', 1e10, -2, NULL)"));
         db.exec(QStringLiteral("INSERT INTO listfei VALUES ('%1', 'é😀', 0, 1, 2)").arg(QString(300, QChar(0x623F))));
+        // Bytes no writer of ours makes: a byte order mark and a broken sequence, as another program may leave them.
+        db.exec(
+            QStringLiteral("INSERT INTO listfei VALUES (CAST(x'EFBBBF41' AS TEXT), CAST(x'41FF42' AS TEXT), 1, 2, 3)"));
         Recordset set(&db.connection());
         set.Open(sql::feeListAll);
-        ReportList fast(QStringLiteral("fast"));
-        ReportList plain(QStringLiteral("plain"));
-        for (ReportList *list : {&fast, &plain})
-            list->setColumns({{u"a"_s, 9}, {u"b"_s, 9}, {u"c"_s, 9}, {u"d"_s, 9}, {u"e"_s, 9}});
+        ReportList list(QStringLiteral("fees"));
+        list.setColumns({{u"a"_s, 9}, {u"b"_s, 9}, {u"c"_s, 9}, {u"d"_s, 9}, {u"e"_s, 9}});
         const QStringList columns{u"房间号码"_s, u"日期"_s, u"水费"_s, u"电费"_s, u"总费用"_s};
+        QList<QStringList> read;
         while (!set.adoEOF()) {
-            fast.appendRecord(set, {columns[0], columns[1], columns[2], columns[3], columns[4]});
-            plain.appendValues({set.GetCollect(columns[0]), set.GetCollect(columns[1]), set.GetCollect(columns[2]),
-                                set.GetCollect(columns[3]), set.GetCollect(columns[4])});
+            list.appendRecord(set, {columns[0], columns[1], columns[2], columns[3], columns[4]});
+            QStringList texts;
+            for (const QString &column : columns)
+                texts.append(set.GetCollect(column).toDisplayText());
+            read.append(texts);
             set.MoveNext();
         }
-        QCOMPARE(fast.rowCount(), 3);
-        for (int row = 0; row < 3; ++row)
-            QCOMPARE(fast.rowTexts(row), plain.rowTexts(row));
-        QCOMPARE(fast.cellText(0, 0), QStringLiteral("O'6 号"));
+        QCOMPARE(list.rowCount(), 4);
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(list.rowTexts(row), read[row]);
+        QCOMPARE(list.cellText(0, 0), QStringLiteral("O'6 号"));
     }
 
     void aCutCellShowsItsWholeTextAsTooltip()

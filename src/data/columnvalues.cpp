@@ -144,29 +144,31 @@ Kind kindOfDeclared(const char *declared)
 
 FieldValue readColumn(sqlite3_stmt *statement, int index, Kind kind)
 {
-    const int type = sqlite3_column_type(statement, index);
+    // One look-up of the column; its value is read directly, the connection having one thread.
+    sqlite3_value *value = sqlite3_column_value(statement, index);
+    const int type = sqlite3_value_type(value);
     if (type == SQLITE_NULL)
         return FieldValue::null();
     switch (kind) {
     case Kind::Int16:
-        return FieldValue::int16(static_cast<std::int16_t>(sqlite3_column_int(statement, index)));
+        return FieldValue::int16(static_cast<std::int16_t>(sqlite3_value_int(value)));
     case Kind::Int32:
-        return FieldValue::int32(sqlite3_column_int(statement, index));
+        return FieldValue::int32(sqlite3_value_int(value));
     case Kind::Single:
-        return FieldValue(static_cast<float>(sqlite3_column_double(statement, index)));
+        return FieldValue(static_cast<float>(sqlite3_value_double(value)));
     case Kind::Double:
-        return FieldValue(sqlite3_column_double(statement, index));
+        return FieldValue(sqlite3_value_double(value));
     case Kind::Text:
         break;
     default:
         if (type == SQLITE_INTEGER)
-            return FieldValue::int32(sqlite3_column_int(statement, index));
+            return FieldValue::int32(sqlite3_value_int(value));
         if (type == SQLITE_FLOAT)
-            return FieldValue(sqlite3_column_double(statement, index));
+            return FieldValue(sqlite3_value_double(value));
         break;
     }
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
-    return FieldValue(QString::fromUtf8(text, sqlite3_column_bytes(statement, index)));
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    return FieldValue(QString::fromUtf8(text, sqlite3_value_bytes(value)));
 }
 
 void bindValue(sqlite3_stmt *statement, int index, const FieldValue &value)

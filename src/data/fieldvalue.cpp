@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 
 namespace orv {
@@ -82,27 +81,29 @@ int singleText(float single, char *out)
         scaled *= 10;
         ++k;
     }
-    const auto digits = static_cast<std::int64_t>(std::round(scaled)); // ties away from zero, as Qt rounds
+    std::int64_t digits = std::llround(scaled); // ties away from zero, as Qt rounds
     if (digits >= 10000000)
         return -1;
-    // The digits padded with zeros in front to k + 1, so that k of them follow the point.
-    char all[24];
-    const auto length = static_cast<int>(std::to_chars(std::begin(all), std::end(all), digits).ptr - all);
-    const int padded = std::max(length, k + 1);
-    std::memmove(all + (padded - length), all, static_cast<size_t>(length));
-    std::memset(all, '0', static_cast<size_t>(padded - length));
-    int fraction = k;
-    while (fraction > 0 && all[padded - k + fraction - 1] == '0')
-        --fraction;
-    char *at = out;
-    if (value < 0)
-        *at++ = '-';
-    at = std::copy_n(all, padded - k, at);
-    if (fraction > 0) {
-        *at++ = '.';
-        at = std::copy_n(all + (padded - k), fraction, at);
+    // Written from the last digit: the last k follow the point, their trailing zeros dropped.
+    char text[FieldValue::kShortText];
+    char *at = std::end(text);
+    bool fraction = false;
+    for (int place = 0; place < k; ++place, digits /= 10) {
+        const auto digit = static_cast<char>(digits % 10);
+        fraction = fraction || digit != 0;
+        if (fraction)
+            *--at = static_cast<char>('0' + digit);
     }
-    return static_cast<int>(at - out);
+    if (fraction)
+        *--at = '.';
+    do {
+        *--at = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    } while (digits != 0);
+    if (value < 0)
+        *--at = '-';
+    std::copy(at, std::end(text), out);
+    return static_cast<int>(std::end(text) - at);
 }
 
 } // namespace
@@ -121,7 +122,7 @@ QString FieldValue::toText() const
     case Kind::Int32:
         return QString::number(std::get<std::int32_t>(m_value));
     case Kind::Single: {
-        char text[kShortText];
+        char text[FieldValue::kShortText];
         const int length = singleText(std::get<float>(m_value), text);
         return length < 0 ? realToText(static_cast<double>(std::get<float>(m_value)), 7)
                           : QString::fromLatin1(text, length);

@@ -58,6 +58,7 @@ void copyBytes(char *to, const char *from, qsizetype length)
             to[i] = from[i];
     }
 }
+
 constexpr quint16 kLong = 0xFFFF;
 
 // Whether a text comes back unchanged from UTF-8: no half of a surrogate pair on its own, and no

@@ -1,14 +1,18 @@
-// The main window as a user sees it at the font in use: the icon, whole texts on the buttons and a
-// size that fits a 1024 x 768 screen. ctest runs it at 100% and at 150% scaling.
+// The main window as a user sees it at the font in use: the icon, whole texts on the buttons and
+// date pickers, and a size that fits a 1024 x 768 screen. ctest runs it at 100% and at 150% scaling.
 #include "mainwindow/caboutdlg.h"
 #include "mainwindow/cdormdlg.h"
 #include "mainwindow/ctabsheet.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionButton>
+
+#include <optional>
 
 using namespace orv;
 
@@ -17,35 +21,38 @@ class TestLayout : public QObject {
 
 private:
     test::TestDatabase m_db;
-    CDormDlg m_window{m_db.connection()};
+    std::optional<CDormDlg> m_window;
 
 private Q_SLOTS:
     void initTestCase()
     {
-        m_window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m_window));
+        // Dates are shown in the program's own locale.
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        m_window.emplace(m_db.connection());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*m_window));
         // Each page shown once, as a user would, so its controls are laid out at their sizes.
-        for (int i = m_window.tabSheet()->count() - 1; i >= 0; --i) {
-            m_window.tabSheet()->setCurrentIndex(i);
+        for (int i = m_window->tabSheet()->count() - 1; i >= 0; --i) {
+            m_window->tabSheet()->setCurrentIndex(i);
             QApplication::processEvents();
         }
     }
 
     void theWindowAndTheAboutBoxShowTheIcon()
     {
-        QVERIFY(!m_window.windowIcon().isNull());
-        CAboutDlg about(&m_window);
+        QVERIFY(!m_window->windowIcon().isNull());
+        CAboutDlg about(&*m_window);
         QVERIFY(!test::child<QLabel>(&about, QStringLiteral("aboutIcon"))->pixmap().isNull());
     }
 
     void theMainWindowFitsA1024By768Screen()
     {
         // Room is left for the window manager's title bar.
-        QVERIFY2(m_window.width() <= 1024 && m_window.height() <= 728,
-                 qPrintable(QStringLiteral("%1 x %2").arg(m_window.width()).arg(m_window.height())));
-        for (int i = 0; i < m_window.tabSheet()->count(); ++i) {
-            QWidget *page = m_window.tabSheet()->widget(i);
-            QVERIFY(m_window.tabSheet()->geometry().contains(page->mapTo(&m_window, page->rect().bottomRight())));
+        QVERIFY2(m_window->width() <= 1024 && m_window->height() <= 728,
+                 qPrintable(QStringLiteral("%1 x %2").arg(m_window->width()).arg(m_window->height())));
+        for (int i = 0; i < m_window->tabSheet()->count(); ++i) {
+            QWidget *page = m_window->tabSheet()->widget(i);
+            QVERIFY(m_window->tabSheet()->geometry().contains(page->mapTo(&*m_window, page->rect().bottomRight())));
         }
     }
 
@@ -53,8 +60,8 @@ private Q_SLOTS:
     void buttonTextsFit()
     {
         QStringList cut;
-        CAboutDlg about(&m_window);
-        for (QPushButton *button : m_window.findChildren<QPushButton *>() + about.findChildren<QPushButton *>()) {
+        CAboutDlg about(&*m_window);
+        for (QPushButton *button : m_window->findChildren<QPushButton *>() + about.findChildren<QPushButton *>()) {
             QStyleOptionButton option;
             option.initFrom(button);
             option.text = button->text();
@@ -66,6 +73,16 @@ private Q_SLOTS:
                 cut.append(QStringLiteral("%1 needs %2, has %3").arg(button->text()).arg(needed).arg(room));
         }
         QCOMPARE(cut, QStringList());
+    }
+
+    // The widest date of the format (two-digit month and day) fits the edit, less its side margins.
+    void datesFitTheirPickers()
+    {
+        for (QDateEdit *picker : m_window->findChildren<QDateEdit *>()) {
+            const QString date = picker->locale().toString(QDate(2026, 12, 28), picker->displayFormat());
+            const int room = picker->findChild<QLineEdit *>()->contentsRect().width() - 4;
+            QVERIFY2(picker->fontMetrics().horizontalAdvance(date) <= room, qPrintable(picker->objectName()));
+        }
     }
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "kit/reportlist.h"
 #include "mainwindow/cdormdlg.h"
 #include "mainwindow/ctabsheet.h"
 #include "support/testsupport.h"
@@ -19,16 +18,14 @@ inline void addRoom(CDormDlg &window, const QStringList &form)
     press(page(window, 1), QStringLiteral("addRoomButton"));
 }
 
-// Lists the rooms, picks a row and presses modify or delete.
-inline void onRoomRow(CDormDlg &window, int row, bool modify)
+// Rooms A (with resident P1) and B, and a fee standard: every form has something to work on.
+inline void addRoomsAndResident(TestDatabase &db)
 {
-    QWidget *rooms = page(window, 1);
-    press(rooms, QStringLiteral("listRoomsButton"));
-    auto *list = child<ReportList>(rooms, QStringLiteral("roomList"));
-    if (row >= list->rowCount())
-        return;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, list->rowViewportPosition(row) + 5));
-    press(rooms, modify ? QStringLiteral("modifyRoomButton") : QStringLiteral("deleteRoomButton"));
+    db.exec(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,100,10,1,3),"
+                           "('B','女','1','2','3',8,100,10,0,8);"
+                           "INSERT INTO numinfo VALUES ('A',1);"
+                           "INSERT INTO personinfo VALUES ('甲','男','系','P1','139','2004-01-01','A');"
+                           "INSERT INTO feiyong VALUES (2.5, 1, 100)"));
 }
 
 // Every row of the eight tables, for comparing before and after.

@@ -5,7 +5,6 @@
 
 using namespace orv;
 using namespace Qt::StringLiterals;
-using orv::test::storeErrorOf;
 using orv::test::TestDatabase;
 
 class TestDbCheck : public QObject {
@@ -20,13 +19,8 @@ private Q_SLOTS:
         QTest::newRow("sound") << QString() << QStringList();
         QTest::newRow("beds do not add up") << u"UPDATE floorinfo SET 空缺人数 = 9 WHERE 房间号码 = 'B'"_s
                                             << QStringList{u"房间“B”：入住人数 0 加空缺人数 9 不等于可住人数 4。"_s};
-        QTest::newRow("resident without count")
-            << u"INSERT INTO personinfo VALUES ('乙','男','系','P2','139','2004-01-01','B')"_s
-            << QStringList{u"房间“B”：入住人数为 0，住在这个房间的人员却有 1 人。"_s};
         QTest::newRow("count row off") << u"UPDATE numinfo SET 入住人数 = 2"_s
                                        << QStringList{u"房间“A”：入住人数为 1，入住人数统计却记为 2。"_s};
-        QTest::newRow("count row missing")
-            << u"DELETE FROM numinfo"_s << QStringList{u"房间“A”：入住人数为 1，入住人数统计却记为 0。"_s};
         QTest::newRow("room twice") << u"INSERT INTO floorinfo VALUES ('B','女','1','2','3',4,1,1,0,4)"_s
                                     << QStringList{u"房间号码“B”有 2 个房间共用。"_s};
         QTest::newRow("staff number twice, % in it")
@@ -63,17 +57,16 @@ private Q_SLOTS:
         file.seek(file.size() / 2);
         file.write(QByteArray(8192, 'x'));
         file.close();
-        QStringList findings;
-        const auto check = [&] {
+        // Opening may already refuse the file; otherwise the check reports it before any rule.
+        QString first;
+        try {
             Connection fresh;
             fresh.Open(programConnectionString());
-            findings = checkDatabase(fresh);
-        };
-        if (const QString refused = storeErrorOf(check).message(); !refused.isEmpty())
-            findings = QStringList{refused};
-        QVERIFY(!findings.isEmpty());
-        QVERIFY2(findings.first().contains(u"完整性"_s) || findings.first().contains(u"已损坏"_s),
-                 qPrintable(findings.join(QLatin1Char('\n'))));
+            first = checkDatabase(fresh).value(0);
+        } catch (const StoreError &error) {
+            first = error.message();
+        }
+        QVERIFY2(first.contains(u"完整性"_s) || first.contains(u"已损坏"_s), qPrintable(first));
     }
 };
 

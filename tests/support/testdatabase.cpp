@@ -43,19 +43,13 @@ QList<QStringList> TestDatabase::rows(const QString &sql)
     while (sqlite3_step(raw) == SQLITE_ROW) {
         QStringList row;
         for (int i = 0; i < sqlite3_column_count(raw); ++i) {
-            switch (sqlite3_column_type(raw, i)) {
-            case SQLITE_NULL:
+            const int type = sqlite3_column_type(raw, i);
+            if (type == SQLITE_NULL)
                 row.append(u"NULL"_s);
-                break;
-            case SQLITE_INTEGER:
-                row.append(QString::number(sqlite3_column_int64(raw, i)));
-                break;
-            case SQLITE_FLOAT:
+            else if (type == SQLITE_FLOAT)
                 row.append(realToText(sqlite3_column_double(raw, i), 7));
-                break;
-            default:
+            else // the engine writes whole numbers in decimal
                 row.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, i))));
-            }
         }
         result.append(row);
     }
@@ -88,19 +82,14 @@ StoreError storeErrorOf(const std::function<void()> &operation)
 void fail(const QString &message, const char *file, int line)
 {
     QTest::qFail(qPrintable(message), file, line);
-    throw HelperFailed(message.toStdString());
-}
-
-void RawCloser::operator()(sqlite3 *db) const noexcept
-{
-    sqlite3_close_v2(db);
+    throw std::runtime_error(message.toStdString());
 }
 
 RawDatabase openKeyed(const QString &file)
 {
     sqlite3 *raw = nullptr;
     sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    RawDatabase db(raw);
+    RawDatabase db(raw, sqlite3_close_v2);
     const QByteArray key = programPassword().toUtf8();
     sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
     return db;

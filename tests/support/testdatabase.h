@@ -16,12 +16,6 @@ struct sqlite3;
 
 namespace orv::test {
 
-// Thrown by a helper after it has recorded a test failure, so the test function stops there
-// without dereferencing what the helper could not provide; QtTest reports the failure.
-struct HelperFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // A new database with the eight tables in a temporary folder, opened like the program opens its
 // own (the folder is the current directory while the fixture lives).
 class TestDatabase final {
@@ -48,16 +42,14 @@ private:
 
 // Another program's connection to a database file, keyed with the program's password, for
 // holding locks or writing beside the connection under test.
-struct RawCloser {
-    void operator()(sqlite3 *db) const noexcept;
-};
-using RawDatabase = std::unique_ptr<sqlite3, RawCloser>;
+using RawDatabase = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
 RawDatabase openKeyed(const QString &file);
 
 // The store error an operation raises; code 0 and no message when it raises none.
 StoreError storeErrorOf(const std::function<void()> &operation);
 
-// Records a failure with the framework and stops the test function.
+// Records a failure with the framework and stops the test function with an exception, so it
+// goes no further than what the helper could not provide.
 [[noreturn]] void fail(const QString &message, const char *file, int line);
 
 } // namespace orv::test

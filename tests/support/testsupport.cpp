@@ -10,12 +10,7 @@
 
 namespace orv::test {
 
-Answers::Answers() : m_answerer(new MessageAnswerer(QCoreApplication::instance())) {}
-
-Answers::~Answers()
-{
-    delete m_answerer;
-}
+Answers::Answers() : m_answerer(std::make_unique<MessageAnswerer>(QCoreApplication::instance())) {}
 
 bool typeText(QLineEdit *edit, const QString &text)
 {

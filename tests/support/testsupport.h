@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
 class QAbstractButton;
 
@@ -17,12 +19,10 @@ namespace orv::test {
 class Answers final {
 public:
     Answers();
-    ~Answers();
-    MessageAnswerer &operator*() { return *m_answerer; }
-    MessageAnswerer *operator->() { return m_answerer; }
+    MessageAnswerer *operator->() { return m_answerer.get(); }
 
 private:
-    MessageAnswerer *m_answerer;
+    std::unique_ptr<MessageAnswerer> m_answerer;
 };
 
 // Typing as a user would: replaces the edit's text through its validator (input-method commit,

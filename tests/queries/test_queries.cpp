@@ -33,7 +33,6 @@ struct Fixture {
                 "('1''01','女','0571''9','209','621',2,1,2,0,2), ('103 ','男','0571-1103','210','622',8,15,22,0,8)"_s);
     }
     template <typename T = QLineEdit> T *get(const QString &name) { return child<T>(&page, name); }
-    // The first column's cells, comma-separated.
     QString column0(const QString &list)
     {
         QStringList texts;

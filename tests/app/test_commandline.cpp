@@ -20,30 +20,6 @@ QByteArray contents(const QString &file)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Prepares the folder as the program would, then opens the database the way the program does
-// (a bare file name in the current directory). The previous current directory is restored.
-struct Entered {
-    QString problem;
-    QString current;
-    QString openFailure;
-};
-
-Entered enter(const StartOptions &options, const QString &picture = kPicture)
-{
-    const QString previous = QDir::currentPath();
-    Entered result;
-    result.problem = enterWorkingDirectory(options, picture);
-    result.current = QDir::currentPath();
-    if (result.problem.isEmpty()) {
-        result.openFailure = test::storeErrorOf([] {
-                                 Connection connection;
-                                 connection.Open(programConnectionString());
-                             }).message();
-    }
-    QDir::setCurrent(previous);
-    return result;
-}
-
 // The installed program run as a scheduled job would run it: no display, only the arguments.
 struct Ran {
     int status = -1;
@@ -118,38 +94,46 @@ private Q_SLOTS:
         QVERIFY(line.options.create);
     }
 
-    // Without an installed picture the database is still made; the program starts without one.
-    void createMakesFoldersAndADatabaseThatOpens_data()
+    // A missing folder is made with a new database and the installed picture beside it; without an
+    // installed picture the database is still made. A database that is there is used as it is.
+    void createMakesWhatIsMissingAndKeepsWhatIsThere_data()
     {
         QTest::addColumn<QString>("picture");
-        QTest::newRow("installed picture") << kPicture;
-        QTest::newRow("no installed picture") << QString();
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("installed picture") << kPicture << false;
+        QTest::newRow("no installed picture") << QString() << false;
+        QTest::newRow("existing database") << kPicture << true;
     }
-    void createMakesFoldersAndADatabaseThatOpens()
+    void createMakesWhatIsMissingAndKeepsWhatIsThere()
     {
         QFETCH(QString, picture);
+        QFETCH(bool, existing);
         QTemporaryDir dir;
         const QString folder = dir.filePath(u"a/b/office"_s);
-        const Entered result = enter({folder, true}, picture);
-        QCOMPARE(result.problem, QString());
-        QCOMPARE(result.current, folder);
-        QCOMPARE(result.openFailure, QString());
-        const QByteArray copied = contents(QDir(folder).filePath(u"bgl.jpg"_s));
-        QCOMPARE(copied, picture.isEmpty() ? QByteArray() : contents(picture));
-    }
-
-    // A database that is there is used as it is, and no picture is added beside it.
-    void anExistingDatabaseIsUsedAsItIs()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(u"OrvDb.mdb"_s);
-        Connection::Create(file, programPassword());
+        const QString file = QDir(folder).filePath(u"OrvDb.mdb"_s);
+        if (existing) {
+            QVERIFY(QDir().mkpath(folder));
+            Connection::Create(file, programPassword());
+        }
         const QByteArray before = contents(file);
+        // The program opens a bare file name in the folder it entered; the test's own is restored
+        // before anything is compared.
         const QString previous = QDir::currentPath();
-        QCOMPARE(enterWorkingDirectory({dir.path(), true}, kPicture), QString());
+        const QString problem = enterWorkingDirectory({folder, true}, picture);
+        const QString current = QDir::currentPath();
+        const QByteArray after = contents(file);
+        const QString openFailure = test::storeErrorOf([] {
+                                        Connection connection;
+                                        connection.Open(programConnectionString());
+                                    }).message();
         QDir::setCurrent(previous);
-        QCOMPARE(contents(file), before);
-        QVERIFY(!QFile::exists(dir.filePath(u"bgl.jpg"_s)));
+        QCOMPARE(problem, QString());
+        QCOMPARE(current, folder);
+        QCOMPARE(openFailure, QString());
+        if (existing)
+            QCOMPARE(after, before);
+        const QByteArray copied = contents(QDir(folder).filePath(u"bgl.jpg"_s));
+        QCOMPARE(copied, picture.isEmpty() || existing ? QByteArray() : contents(picture));
     }
 
     // Texts go to the right stream, with the right status, and nothing needs a display.

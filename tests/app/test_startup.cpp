@@ -88,7 +88,6 @@ private Q_SLOTS:
     void thePictureWindowShowsOnlyAPicture()
     {
         CStartPictureWnd picture(QStringLiteral(ORV_RES_DIR "/bgl.jpg"));
-        QVERIFY(picture.windowFlags() & Qt::FramelessWindowHint);
         QVERIFY(picture.showPicture());
         QCOMPARE(picture.size(), QImage(QStringLiteral(ORV_RES_DIR "/bgl.jpg")).size());
         // A file that is there but is no picture: this test program.
@@ -101,7 +100,6 @@ private Q_SLOTS:
         CDormApp app(0);
         app.preparePlatform();
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), u"确定"_s);
-        QCOMPARE(QApplication::applicationName(), u"Orvane"_s);
     }
 };
 

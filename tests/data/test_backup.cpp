@@ -17,16 +17,6 @@ void addRoom(TestDatabase &db, const QString &room)
     db.exec(u"INSERT INTO floorinfo VALUES ('%1','男','1','2','3',4,100,200,0,4)"_s.arg(room));
 }
 
-QString rooms(TestDatabase &db)
-{
-    return db.text(u"SELECT 房间号码 FROM floorinfo"_s);
-}
-
-QStringList files(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
-}
-
 } // namespace
 
 class TestBackup final : public QObject {
@@ -48,7 +38,7 @@ private Q_SLOTS:
 
         const QString kept = backup::restoreFrom(db.connection(), copy, QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)));
         QCOMPARE(QFileInfo(kept).fileName(), u"OrvDb-before-restore-20261206-090507.mdb"_s);
-        QCOMPARE(rooms(db), u"101"_s);
+        QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo"_s), u"101"_s);
         QCOMPARE(open.State(), adStateClosed);
 
         addRoom(db, u"404"_s);
@@ -89,8 +79,8 @@ private Q_SLOTS:
             QFile file(bad);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        const QString before = rooms(db);
-        const QStringList filesBefore = files(db.directory());
+        const QString before = db.text(u"SELECT * FROM floorinfo"_s);
+        const QStringList filesBefore = QDir(db.directory()).entryList(QDir::Files | QDir::Hidden);
 
         const QString message = storeErrorOf([&] {
                                     if (kind == "unwritable"_L1)
@@ -100,8 +90,8 @@ private Q_SLOTS:
                                 }).message();
         QVERIFY2(!message.isEmpty(), "nothing was refused");
         QVERIFY2(message.contains(reason), qPrintable(message));
-        QCOMPARE(rooms(db), before);
-        QCOMPARE(files(db.directory()), filesBefore);
+        QCOMPARE(db.text(u"SELECT * FROM floorinfo"_s), before);
+        QCOMPARE(QDir(db.directory()).entryList(QDir::Files | QDir::Hidden), filesBefore);
     }
 
     void dailyBackupKeepsFourteen()

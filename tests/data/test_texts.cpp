@@ -23,8 +23,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("text unchanged") << FieldValue(u" 6-8-518 "_s) << u" 6-8-518 "_s;
         QTest::newRow("16-bit") << FieldValue::int16(-2) << u"-2"_s;
-        QTest::newRow("32-bit") << FieldValue::int32(9999999) << u"9999999"_s;
-        QTest::newRow("double half") << FieldValue(12.5) << u"12.5"_s;
         QTest::newRow("double whole") << FieldValue(3.0) << u"3"_s;
         QTest::newRow("double 15 digits") << FieldValue(0.1 + 0.2) << u"0.3"_s;
         QTest::newRow("single 12.35") << FieldValue(12.35F) << u"12.35"_s;
@@ -63,18 +61,10 @@ private Q_SLOTS:
                 QCOMPARE(QString::fromLatin1(written, length), FieldValue(value).toText());
         }
         // Whole doubles and integers are written the same way; other values are left to toText.
-        const QList<FieldValue> others{FieldValue(0.0),
-                                       FieldValue(-0.0),
-                                       FieldValue(120.0),
-                                       FieldValue(-3e14),
-                                       FieldValue(999999999999999.0),
-                                       FieldValue(1e15),
-                                       FieldValue(0.5),
-                                       FieldValue(std::nan("")),
-                                       FieldValue::int16(-32768),
-                                       FieldValue::int32(-2147483647 - 1),
-                                       FieldValue(u"7"_s),
-                                       FieldValue::null()};
+        QList<FieldValue> others{FieldValue::int16(-32768), FieldValue::int32(-2147483647 - 1), FieldValue(u"7"_s),
+                                 FieldValue::null()};
+        for (const double value : {0.0, -0.0, 120.0, -3e14, 999999999999999.0, 1e15, 0.5, std::nan("")})
+            others.append(FieldValue(value));
         for (const FieldValue &value : others) {
             const int length = value.writeShortText(written);
             if (length >= 0)
@@ -89,7 +79,6 @@ private Q_SLOTS:
     // cover those. Here: kinds never equal across, and the empty and null values.
     void equalityIsExactAndKindStrict()
     {
-        QVERIFY(FieldValue(u"101"_s) == FieldValue(u"101"_s));
         QVERIFY(FieldValue::int16(1) != FieldValue::int32(1));
         QVERIFY(FieldValue(1.0F) != FieldValue(1.0));
         QVERIFY(FieldValue::null() == FieldValue::null());
@@ -101,9 +90,6 @@ private Q_SLOTS:
     void dateTextsReadBackByPosition()
     {
         QCOMPARE(dateText(QDate(2004, 1, 5)), u"2004-01-05"_s);
-        QCOMPARE(paidUpToText(2004, 6, 15), u"2004- 6-15"_s);
-        QCOMPARE(paidUpToText(2004, 11, 5), u"2004-11- 5"_s);
-        QCOMPARE(paidUpToText(2004, 6, 31), u"2004- 6-31"_s);
         for (const QString &text : {u"2004- 6- 5"_s, u"2004-06-05"_s}) {
             const DateParts parts = readDateText(text);
             QCOMPARE(parts.year, 2004);
@@ -115,7 +101,6 @@ private Q_SLOTS:
     void quotesAreDoubledAndCodePageBytesCounted()
     {
         QCOMPARE(sqlQuote(u"O'Neil''s"_s), u"O''Neil''''s"_s);
-        QCOMPARE(cp936Length(u"6-8-518"_s), 7);
         QCOMPARE(cp936Length(u"宿舍A"_s), 5);
         QCOMPARE(cp936Length(u"一二三四五六七八九十"_s), 20);
     }

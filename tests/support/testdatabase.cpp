@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 #include <sqlite3.h>
 

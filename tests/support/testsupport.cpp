@@ -6,7 +6,6 @@
 #include <QDateEdit>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QTest>
 
 namespace orv::test {
 

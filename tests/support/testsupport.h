@@ -28,7 +28,6 @@ private:
 // Typing as a user would: replaces the edit's text through its validator (input-method commit,
 // so Chinese text works) and reports whether the edit took it whole.
 bool typeText(QLineEdit *edit, const QString &text);
-// Clicks a button with the mouse.
 void click(QAbstractButton *button);
 
 // The pages' forms filled and sent. Text is set straight into the fields, past their validators,

@@ -278,13 +278,6 @@ FieldValue Recordset::GetCollect(const QString &column) const
     }
 }
 
-std::optional<QByteArrayView> Recordset::storedText(const QString &column) const
-{
-    std::optional<QByteArrayView> text;
-    storedTexts(&column, 1, &text);
-    return text;
-}
-
 void Recordset::storedTexts(const QString *columns, size_t count, std::optional<QByteArrayView> *texts) const
 {
     d->ensureOpen();

@@ -62,12 +62,10 @@ public:
     bool FindNext(const QString &column, const FieldValue &value);
     // The number of rows the set has now.
     long RecordCount() const;
-    // The current row's text in a text column as the engine holds it (UTF-8; a null as no
-    // bytes), without making a value: for lists that copy many cells. Empty when the value must
-    // come through GetCollect (another kind, a value written but not stored, no live row). Valid
-    // until the set moves.
-    std::optional<QByteArrayView> storedText(const QString &column) const;
-    // The same for `count` columns of the current row at once, the way lists copy whole rows.
+    // The current row's texts in `count` text columns as the engine holds them (UTF-8; a null as
+    // no bytes), without making values: for lists that copy whole rows. A text is empty where the
+    // value must come through GetCollect (another kind, a value written but not stored, no live
+    // row). Valid until the set moves.
     void storedTexts(const QString *columns, size_t count, std::optional<QByteArrayView> *texts) const;
 
     // The current row's bookmark; moving to a bookmark finds that row again wherever it now

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlcipher-dev
   libxlsxwriter-dev zlib1g-dev
-  fonts-noto-cjk
+  fonts-noto-cjk fonts-wqy-microhei
   unzip poppler-utils
   clang-format clang-tidy
 )

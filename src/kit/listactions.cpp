@@ -118,7 +118,16 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(list, &QWidget::customContextMenuRequested, list, [=](const QPoint &position) {
         QMenu menu(list);
-        menu.addActions({copy, xlsx, csv, print});
+        // Each menu gets items of its own: the accessibility layer keeps one interface per action,
+        // bound to the first menu that showed it, so an action shown again in a later menu would
+        // read as a nameless item to a screen reader.
+        for (QAction *shared : {copy, xlsx, csv, print}) {
+            QAction *entry = menu.addAction(shared->text());
+            entry->setObjectName(shared->objectName());
+            entry->setShortcut(shared->shortcut());
+            entry->setShortcutContext(Qt::WidgetShortcut);
+            QObject::connect(entry, &QAction::triggered, shared, &QAction::trigger);
+        }
         const int row = actionRow(list, position);
         if (!rowActions.isEmpty())
             menu.addSeparator();

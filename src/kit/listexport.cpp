@@ -10,8 +10,11 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 namespace orv {
@@ -27,9 +30,24 @@ bool reportProgress(const ExportProgress &progress, int written)
     return !progress || progress(written);
 }
 
-QString csvField(const QString &text)
+// A spreadsheet runs a cell that starts with one of these as a formula ("=HYPERLINK(…)" in a
+// resident's name); an apostrophe in front makes it text. Plain numbers ("-3") stay numbers.
+QString defused(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+    static const QRegularExpression plainNumber(QStringLiteral(R"(^[-+]?[0-9]+(\.[0-9]+)?$)"));
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    const bool formulaLike = first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+                             first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r');
+    return formulaLike && !plainNumber.match(text).hasMatch() ? QLatin1Char('\'') + text : text;
+}
+
+// Quoted where the separator, a quote or a line break would split or confuse the field.
+QString quotedField(const QString &cell, QChar separator)
+{
+    const QString text = defused(cell);
+    if (!text.contains(separator) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
         !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
@@ -37,14 +55,14 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString csvField(const QString &text)
+{
+    return quotedField(text, QLatin1Char(','));
+}
+
 QString tabField(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\t')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
-        !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return quotedField(text, QLatin1Char('\t'));
 }
 
 // Width in spreadsheet character cells: a Chinese character takes two.
@@ -103,6 +121,9 @@ public:
     const QString &error() const { return m_error; }
     bool moveTo(const QString &target)
     {
+        // The part file is owner-only; a file it replaces keeps the mode it had.
+        if (QFileInfo::exists(target))
+            QFile::setPermissions(m_path, QFile::permissions(target));
         if (std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(target).constData()) != 0)
             return false;
         m_path.clear();
@@ -194,8 +215,12 @@ QString writeCsv(const QString &path, const ListTable &table, const ExportProgre
 {
     // QSaveFile writes beside the target and renames only on commit; a cancel discards it.
     QSaveFile file(path);
+    const bool made = !QFileInfo::exists(path);
     if (!file.open(QIODevice::WriteOnly))
         return cannotWrite(path, file.errorString());
+    // QSaveFile keeps an existing file's mode; a new one would be readable by everyone.
+    if (made)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     auto line = [](const QStringList &cells) {
         QStringList fields;
         for (const QString &text : cells)
@@ -294,6 +319,16 @@ QString proposedExportName(const QString &listName, const QString &suffix)
 {
     return QStringLiteral("%1-%2.%3")
         .arg(sheetNameFrom(listName), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), suffix);
+}
+
+bool createOwnerOnly(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    return errno == EEXIST;
 }
 
 QString exportCancelledText()

@@ -33,7 +33,7 @@ private:
 using ExportProgress = std::function<bool(int written)>;
 
 // Tab-separated text with the header line, the way spreadsheets paste it: a cell holding a tab,
-// a line break or a quote is quoted.
+// a line break or a quote is quoted; one a spreadsheet would run as a formula gets an apostrophe.
 QString tableToTabText(const ListTable &table);
 
 // A cell stored as a number in a spreadsheet only when the number reads back as the same text.
@@ -51,6 +51,10 @@ QString writeXlsx(const QString &path, const QString &sheetName, const ListTable
 
 // The name the file dialog proposes: the list's name and the date.
 QString proposedExportName(const QString &listName, const QString &suffix);
+
+// Exports hold residents' names and numbers: a file made new is readable by its owner only. An
+// existing file is left as it is (its mode stays). Returns false when a new file could not be made.
+bool createOwnerOnly(const QString &path);
 
 // Returned by a writer when its progress callback cancelled the export.
 QString exportCancelledText();

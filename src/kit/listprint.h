@@ -4,12 +4,16 @@
 
 #include <functional>
 
+class QFont;
 class QPagedPaintDevice;
 class QWidget;
 
 namespace orv {
 
 class ListTable;
+
+// The face everything printed is set in, at the given size.
+QFont printFont(qreal pointSize);
 
 // Paints the table on as many pages as it needs: the page's title and the date on top of each,
 // the header row repeated, page numbers below.

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <QRegularExpression>
 
 namespace orv {
 
@@ -17,17 +16,6 @@ MessageAnswer MessageAnswerer::answer(const QString &text)
     return m_answers.isEmpty() ? MessageAnswer::Ok : m_answers.takeFirst();
 }
 
-QString keepNumbersWithUnits(const QString &text)
-{
-    static const QRegularExpression numberThenUnit(QStringLiteral("(?<=\\d)(?=\\p{Han})"));
-    static const QRegularExpression unitSlash(QStringLiteral("(?<=\\p{Han})/(?=\\p{Han})"));
-    const QString joiner(QChar(0x2060));
-    QString shown = text;
-    shown.replace(numberThenUnit, joiner);
-    shown.replace(unitSlash, joiner + QLatin1Char('/') + joiner);
-    return shown;
-}
-
 MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons buttons)
 {
     if (auto *app = QCoreApplication::instance()) {
@@ -37,8 +25,10 @@ MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons b
 
     QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("Orvane"));
-    box.setText(keepNumbersWithUnits(text));
     box.setTextFormat(Qt::PlainText);
+    // The text exactly as given, so a screen reader and a copy read what the program says. The box
+    // widens to its longest line (up to most of the screen) before it wraps at all.
+    box.setText(text);
     if (buttons == MessageButtons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setIcon(QMessageBox::Question);

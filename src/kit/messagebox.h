@@ -16,10 +16,6 @@ enum class MessageAnswer { Ok, Cancel };
 // "\n" is a line break), OK or OK/Cancel.
 MessageAnswer showMessage(QWidget *parent, const QString &text, MessageButtons buttons = MessageButtons::Ok);
 
-// The text as a box shows it: invisible word joiners keep a number with the unit that follows it
-// ("120元/人" never breaks at the line's end); nothing else changes.
-QString keepNumbersWithUnits(const QString &text);
-
 // When an answerer is a child of the application object, boxes are answered by it instead of
 // being shown: each box's text is recorded and the queued answers are given in order (OK once
 // the queue is empty). Tests use it; the program itself never creates one.

@@ -7,11 +7,14 @@
 #include "pages/fees/cdialog4.h"
 #include "support/testsupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 using namespace orv;
@@ -110,6 +113,75 @@ private Q_SLOTS:
         QCOMPARE(sheet.cells.size(), 15); // the empty cell is left out
         // "007" and "2004- 6-15" would change as numbers; 101, 37.5 and -3 read back the same.
         QCOMPARE(sheet.numericCells, (QStringList{QStringLiteral("D2"), QStringLiteral("B3"), QStringLiteral("B4")}));
+    }
+
+    // A cell a spreadsheet would run as a formula is written as text, in a file and on the
+    // clipboard; plain numbers stay numbers.
+    void formulaLikeCellsAreWrittenAsText()
+    {
+        const QList<QStringList> rows = {
+            {u"=1+1"_s, u"-3"_s, u"@SUM(A1)"_s, u"+86 138"_s},
+            {u"-1-2"_s, u"+5"_s, u"\tx"_s, u"=HYPERLINK(\"http://a\")"_s},
+        };
+        List list(rows);
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("list.csv"));
+        QCOMPARE(writeCsv(csv, ListTable(&list.model)), QString());
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()).split(u"\r\n"_s).mid(1, 2),
+                 (QStringList{u"'=1+1,-3,'@SUM(A1),'+86 138"_s, u"'-1-2,+5,'\tx,\"'=HYPERLINK(\"\"http://a\"\")\""_s}));
+        QCOMPARE(tableToTabText(ListTable(&list.model, {0})).split(QLatin1Char('\n')).at(1),
+                 u"'=1+1\t-3\t'@SUM(A1)\t'+86 138"_s);
+    }
+
+    // Exports hold residents' data: a new file is its owner's alone; a file replaced keeps its mode.
+    void exportsAreOwnerOnlyUnlessTheFileWasThere()
+    {
+        QTemporaryDir dir;
+        List list;
+        const ListTable table(&list.model);
+        const QString csv = dir.filePath(QStringLiteral("a.csv"));
+        const QString xlsx = dir.filePath(QStringLiteral("a.xlsx"));
+        const QString pdf = dir.filePath(QStringLiteral("a.pdf"));
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(writeCsv(csv, table), QString());
+            QCOMPARE(writeXlsx(xlsx, QStringLiteral("列表"), table), QString());
+            writePdf(pdf, QStringLiteral("列表"),
+                     [&](QPagedPaintDevice *device) { paintListTable(device, QStringLiteral("列表"), table); });
+            for (const QString &path : {csv, xlsx, pdf}) {
+                QVERIFY2(QFileInfo(path).size() > 0, qPrintable(path));
+                const auto expected = round == 0 ? ownerOnly : ownerOnly | QFile::ReadGroup | QFile::ReadOther;
+                QCOMPARE(QFile::permissions(path), expected);
+                if (round == 0)
+                    QFile::setPermissions(path, expected | QFile::ReadGroup | QFile::ReadOther);
+            }
+        }
+    }
+
+    // Every item of every context menu keeps its accessible name, however often the menu is shown.
+    void contextMenuItemsAreNamedEveryTime()
+    {
+        List list;
+        list.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list.view));
+        for (int shown = 0; shown < 3; ++shown) {
+            QStringList names;
+            QTimer::singleShot(0, &list.view, [&] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+                // A screen reader's bridge reads nothing from an item whose interface is not valid.
+                for (int i = 0; i < face->childCount(); ++i) {
+                    QAccessibleInterface *item = face->child(i);
+                    names.append(item->isValid() ? item->text(QAccessible::Name) : QString());
+                }
+                menu->close();
+            });
+            Q_EMIT list.view.customContextMenuRequested(QPoint(5, 5));
+            QCOMPARE(names, (QStringList{u"复制"_s, u"导出为 Excel…"_s, u"导出为 CSV…"_s, u"打印…"_s}));
+        }
     }
 
     // The selected rows in list order, with the header; cells holding a line break or a tab quoted.

@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "data/connection.h"
+#include "data/privatefiles.h"
 #include "data/storeerror.h"
 
 #include <QCommandLineParser>
@@ -104,7 +105,7 @@ QString enterWorkingDirectory(const StartOptions &options, const QString &pictur
     if (!info.exists()) {
         if (!options.create)
             return kProgram + QStringLiteral(": the folder %1 does not exist (add --create to make it)").arg(folder);
-        if (!QDir().mkpath(folder))
+        if (!makePrivateFolders(folder))
             return kProgram + QStringLiteral(": cannot create the folder %1").arg(folder);
     } else if (!info.isDir()) {
         return kProgram + QStringLiteral(": %1 is not a folder").arg(folder);

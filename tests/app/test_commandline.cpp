@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace orv;
 using namespace Qt::StringLiterals;
 
@@ -40,6 +42,13 @@ Ran run(const QStringList &arguments, const QString &folder = QString())
         test::fail(u"the program did not end normally"_s, __FILE__, __LINE__);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// The permission bits of a path, or -1 when there is nothing there.
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -92,6 +101,42 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", previous);
         QCOMPARE(line.options.directory, home.filePath(u"orvane"_s));
         QVERIFY(line.options.create);
+    }
+
+    // What --user-data makes holds the residents' data: each folder and file is for its owner alone,
+    // whatever the umask; so is the log beside the open file.
+    void userDataIsMadeForItsOwnerAlone_data()
+    {
+        QTest::addColumn<QString>("path"); // below the data home
+        QTest::addColumn<int>("mode");
+        QTest::newRow("missing parent folder") << u"share"_s << 0700;
+        QTest::newRow("program folder") << u"share/orvane"_s << 0700;
+        QTest::newRow("database") << u"share/orvane/OrvDb.mdb"_s << 0600;
+        QTest::newRow("log") << u"share/orvane/OrvDb.mdb-wal"_s << 0600;
+        QTest::newRow("log index") << u"share/orvane/OrvDb.mdb-shm"_s << 0600;
+    }
+    void userDataIsMadeForItsOwnerAlone()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, mode);
+        QTemporaryDir home;
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(u"share"_s)));
+        const CommandLine line = parseCommandLine({u"orvane"_s, u"--user-data"_s});
+        qputenv("XDG_DATA_HOME", previous);
+        const mode_t mask = ::umask(0);
+        const QString current = QDir::currentPath();
+        const QString problem = enterWorkingDirectory(line.options, kPicture);
+        int found = -1;
+        if (problem.isEmpty()) {
+            Connection connection;
+            connection.Open(programConnectionString());
+            found = modeOf(home.filePath(path)); // the log is there while the file is open
+        }
+        QDir::setCurrent(current);
+        ::umask(mask);
+        QCOMPARE(problem, QString());
+        QCOMPARE(found, mode);
     }
 
     // A missing folder is made with a new database and the installed picture beside it; without an

@@ -72,6 +72,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(directory) && parser.isSet(userData))
         return finish(2, kProgram + QStringLiteral(": --directory and --user-data name two folders; give one."));
 
+    // An empty name would otherwise read as no backup asked for, and the window would start.
+    if (parser.isSet(backup) && parser.value(backup).isEmpty())
+        return finish(1, QStringLiteral("备份数据库失败：--backup 需要一个文件名。"));
+
     CommandLine line;
     line.backupFile = parser.value(backup);
     line.options.create = parser.isSet(create) || parser.isSet(userData);

@@ -4,6 +4,7 @@
 #include "data/schema.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -13,8 +14,15 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     bool demo = false;
     QString file;
-    const QStringList arguments = app.arguments().mid(1);
-    for (const QString &argument : arguments) {
+    for (int i = 1; i < argc; ++i) {
+        // The file is made under exactly the name given: one that is not valid text would be
+        // changed on the way in and name another file.
+        const QByteArray raw(argv[i]);
+        const QString argument = QFile::decodeName(raw);
+        if (QFile::encodeName(argument) != raw) {
+            std::fprintf(stderr, "orvane-initdb: “%s”不是有效的 UTF-8 文本，不能原样作为文件名使用。\n", argv[i]);
+            return 2;
+        }
         if (argument == QLatin1String("--demo")) {
             demo = true;
         } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
@@ -34,7 +42,7 @@ int main(int argc, char *argv[])
         orv::Connection::Create(file, orv::programPassword());
         if (demo) {
             orv::Connection connection;
-            connection.Open(QStringLiteral("Data Source=%1;Password=%2").arg(file, orv::programPassword()));
+            connection.openFile(file, orv::programPassword());
             connection.beginUnit();
             orv::schema::fillDemo(connection);
             connection.commitUnit();

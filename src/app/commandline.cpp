@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "data/connection.h"
+#include "data/privatefiles.h"
 #include "data/storeerror.h"
 
 #include <QCommandLineParser>
@@ -71,6 +72,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(directory) && parser.isSet(userData))
         return finish(2, kProgram + QStringLiteral(": --directory and --user-data name two folders; give one."));
 
+    // An empty name would otherwise read as no backup asked for, and the window would start.
+    if (parser.isSet(backup) && parser.value(backup).isEmpty())
+        return finish(1, QStringLiteral("备份数据库失败：--backup 需要一个文件名。"));
+
     CommandLine line;
     line.backupFile = parser.value(backup);
     line.options.create = parser.isSet(create) || parser.isSet(userData);
@@ -104,7 +109,7 @@ QString enterWorkingDirectory(const StartOptions &options, const QString &pictur
     if (!info.exists()) {
         if (!options.create)
             return kProgram + QStringLiteral(": the folder %1 does not exist (add --create to make it)").arg(folder);
-        if (!QDir().mkpath(folder))
+        if (!makePrivateFolders(folder))
             return kProgram + QStringLiteral(": cannot create the folder %1").arg(folder);
     } else if (!info.isDir()) {
         return kProgram + QStringLiteral(": %1 is not a folder").arg(folder);

@@ -3,6 +3,7 @@
 #include "commandline.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -12,8 +13,15 @@ int main(int argc, char *argv[])
     // The options are read before the window system is touched, so --help and --backup work on
     // a terminal without a display.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 0; i < argc; ++i) {
+        // A name that is not valid text would be changed on the way in and name another file.
+        const QByteArray raw(argv[i]);
+        arguments.append(QFile::decodeName(raw));
+        if (QFile::encodeName(arguments.last()) != raw) {
+            std::fprintf(stderr, "orvane: 参数“%s”不是有效的 UTF-8 文本，不能原样作为文件名使用。\n", argv[i]);
+            return 2;
+        }
+    }
     const orv::CommandLine line = orv::parseCommandLine(arguments);
     if (!line.run) {
         std::fputs(line.output.toLocal8Bit().constData(), line.exitStatus == 0 ? stdout : stderr);

@@ -1,6 +1,7 @@
 #include "backup.h"
 
 #include "connection.h"
+#include "privatefiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,9 +9,12 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <utility>
 
 namespace orv::backup {
 
@@ -59,6 +63,10 @@ public:
             fail(SQLITE_CANTOPEN, QStringLiteral("无法在文件夹“%1”中写入文件：%2")
                                       .arg(QDir::toNativeSeparators(dir.path()), reserve.errorString()));
         m_path = reserve.fileName();
+        // A copy holds the residents' data: for its owner alone, whatever the umask.
+        if (!QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner))
+            fail(SQLITE_CANTOPEN,
+                 QStringLiteral("无法在文件夹“%1”中写入文件。").arg(QDir::toNativeSeparators(dir.path())));
     }
     ~PartFile()
     {
@@ -72,9 +80,13 @@ public:
 
     const QString &path() const { return m_path; }
 
-    // Gives the file its final name, replacing a file there; rename() does it in one step.
+    // Gives the file its final name, replacing a file there; rename() does it in one step. A file
+    // replaced leaves its mode to the copy, as if it had been written over.
     void moveTo(const QString &target)
     {
+        struct stat replaced {};
+        if (::stat(QFile::encodeName(target).constData(), &replaced) == 0 && S_ISREG(replaced.st_mode))
+            ::chmod(QFile::encodeName(m_path).constData(), replaced.st_mode & 07777);
         if (std::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(target).constData()) != 0)
             fail(SQLITE_CANTOPEN, QStringLiteral("无法把文件写成“%1”。").arg(QDir::toNativeSeparators(target)));
         m_path.clear();
@@ -116,12 +128,6 @@ void copyPages(sqlite3 *from, sqlite3 *to, const QString &target)
     }
     if (rc != SQLITE_DONE)
         fail(rc, QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(target), engineWords(rc)));
-    // A copy stands alone as one file: no log kept beside it.
-    char *message = nullptr;
-    rc = sqlite3_exec(to, "PRAGMA journal_mode = DELETE", nullptr, nullptr, &message);
-    sqlite3_free(message);
-    if (rc != SQLITE_OK)
-        fail(rc, QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(target), engineWords(rc)));
 }
 
 // Copies the database `from` into a new part file in `dir`, checked.
@@ -130,7 +136,13 @@ void writeChecked(sqlite3 *from, PartFile &part, const QString &target)
     {
         DbHandle to = openKeyed(part.path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         copyPages(from, to.get(), target);
-        const int rc = sqlite3_close(to.release());
+        // A copy stands alone as one file: no log kept beside it.
+        char *message = nullptr;
+        int rc = sqlite3_exec(to.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, &message);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK)
+            fail(rc, QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(target), engineWords(rc)));
+        rc = sqlite3_close(to.release());
         if (rc != SQLITE_OK)
             fail(rc, QStringLiteral("无法写入“%1”（%2）。").arg(QDir::toNativeSeparators(target), engineWords(rc)));
     }
@@ -146,19 +158,50 @@ QString pathOfOpen(Connection &connection)
     return connection.filePath();
 }
 
+// Where a copy written to `path` lands: a symbolic link is written through to the file it names
+// (a link to a removable disk fills the disk), and stays a link.
+QString throughLinks(const QString &path)
+{
+    QString at = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(at);
+        if (!info.isSymLink())
+            return at;
+        at = info.symLinkTarget();
+    }
+    fail(SQLITE_CANTOPEN, QStringLiteral("“%1”是一串绕回自身的符号链接。").arg(QDir::toNativeSeparators(path)));
+}
+
 } // namespace
 
 void backupTo(Connection &connection, const QString &target)
 {
     const QString live = pathOfOpen(connection);
-    const QFileInfo targetInfo(target);
-    if (targetInfo.exists() && targetInfo.canonicalFilePath() == QFileInfo(live).canonicalFilePath())
+    if (target.isEmpty())
+        fail(SQLITE_MISUSE, QStringLiteral("没有指明备份文件的名字。"));
+    const QString file = throughLinks(target);
+    const QFileInfo targetInfo(file);
+    const QString liveFile = QFileInfo(live).canonicalFilePath();
+    if (targetInfo.exists() && targetInfo.canonicalFilePath() == liveFile)
         fail(SQLITE_MISUSE, QStringLiteral("备份不能写到正在使用的数据库文件本身。"));
     if (targetInfo.isDir())
         fail(SQLITE_CANTOPEN, QStringLiteral("“%1”是一个文件夹。").arg(QDir::toNativeSeparators(target)));
+    // A device, pipe or socket is never replaced by a plain file.
+    struct stat there {};
+    if (::stat(QFile::encodeName(file).constData(), &there) == 0 && !S_ISREG(there.st_mode))
+        fail(SQLITE_CANTOPEN,
+             QStringLiteral("“%1”不是普通文件，备份不会替换它。").arg(QDir::toNativeSeparators(target)));
+    // The engine owns the live file's journal and log: it would remove a copy put there or replay it.
+    const QString named =
+        QFileInfo(targetInfo.absolutePath()).canonicalFilePath() + QLatin1Char('/') + targetInfo.fileName();
+    for (const QString &suffix : kLogSuffixes) {
+        if (!liveFile.isEmpty() && named == liveFile + suffix)
+            fail(SQLITE_MISUSE,
+                 QStringLiteral("备份不能写到正在使用的数据库的日志文件“%1”。").arg(QDir::toNativeSeparators(target)));
+    }
     PartFile part(targetInfo.absoluteDir(), targetInfo.fileName());
     writeChecked(connection.handle(), part, target);
-    part.moveTo(target);
+    part.moveTo(file);
 }
 
 void verify(const QString &path)
@@ -207,8 +250,9 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
         fail(SQLITE_MISUSE, QStringLiteral("不能用正在使用的数据库文件本身来恢复。"));
     verify(backupFile);
 
-    // The chosen file is copied beside the database first: the swap below is then a rename on one
-    // disk, and a file that only reads well from where it was fails here, before anything changed.
+    // The chosen file is copied beside the database first and checked there: a file that only
+    // reads well from where it was fails here, before anything changed, and what is restored is
+    // a copy nobody else changes meanwhile.
     const QDir dir = liveInfo.absoluteDir();
     PartFile staged(dir, liveInfo.fileName());
     {
@@ -224,27 +268,17 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
                                 .arg(n));
     backupTo(connection, kept);
 
-    const QString connectionString = connection.connectionString();
-    connection.Close();
-    // After a clean close no log is left; one that is left belongs to the replaced data and would be
-    // replayed into the restored file.
-    removeLogsOf(live);
-    try {
-        staged.moveTo(live);
-    } catch (const StoreError &) {
-        connection.Open(connectionString); // the file was not replaced: go on with it
-        throw;
+    // The pages are written into the file through the open connection, in one transaction, under
+    // the engine's locks: another program with the file open sees the restored data and goes on
+    // writing into it, and the file keeps its name, mode and owner. Swapping the file under that
+    // program instead would let it write on into the replaced one and lose its work. No set may
+    // read on through statements of the replaced content.
+    connection.closeRecordsets();
+    {
+        DbHandle from = openKeyed(staged.path(), SQLITE_OPEN_READONLY);
+        copyPages(from.get(), connection.handle(), live);
     }
-    try {
-        connection.Open(connectionString);
-    } catch (const StoreError &) {
-        // The checked copy should always open; if it does not, the replaced data comes back.
-        QFile::remove(live);
-        removeLogsOf(live);
-        QFile::copy(kept, live);
-        connection.Open(connectionString);
-        throw;
-    }
+    connection.contentReplaced();
     return kept;
 }
 
@@ -253,29 +287,42 @@ QString backupsFolder(const QString &databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("backups"));
 }
 
-QString dailyBackup(Connection &connection, const QDate &today, int keep)
+DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep)
 {
     const QString live = pathOfOpen(connection);
     const QString folder = backupsFolder(live);
-    if (!QDir().mkpath(folder))
+    if (!makePrivateFolders(folder))
         fail(SQLITE_CANTOPEN, QStringLiteral("无法创建备份文件夹“%1”。").arg(QDir::toNativeSeparators(folder)));
     const QString stem = QFileInfo(live).completeBaseName();
     const QDir dir(folder);
     const QString name = QStringLiteral("%1-%2.mdb").arg(stem, today.toString(QStringLiteral("yyyyMMdd")));
-    if (dir.exists(name))
-        return QString();
-    backupTo(connection, dir.filePath(name));
-
-    // Only our own dated copies are counted and removed; other files in the folder stay.
-    const QRegularExpression dated(QStringLiteral("^%1-\\d{8}\\.mdb$").arg(QRegularExpression::escape(stem)));
-    QStringList copies;
-    for (const QString &entry : dir.entryList(QDir::Files, QDir::Name)) {
-        if (dated.match(entry).hasMatch())
-            copies.append(entry);
+    DailyBackup done;
+    if (!dir.exists(name)) {
+        backupTo(connection, dir.filePath(name));
+        done.written = dir.filePath(name);
     }
-    for (int i = 0; i + keep < copies.size(); ++i)
-        QFile::remove(dir.filePath(copies.at(i)));
-    return dir.filePath(name);
+
+    // Only our own dated copies are counted and removed, newest date first; other files in the
+    // folder stay. A name dated after today (a clock that was wrong once) or not a date at all is
+    // no copy of ours to rank: it would outrank today's and have it removed.
+    const QRegularExpression dated(QStringLiteral("^%1-(\\d{8})\\.mdb$").arg(QRegularExpression::escape(stem)));
+    std::vector<std::pair<QDate, QString>> copies;
+    for (const QString &entry : dir.entryList(QDir::Files, QDir::Name)) {
+        const QRegularExpressionMatch match = dated.match(entry);
+        if (!match.hasMatch())
+            continue;
+        const QDate date = QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
+        if (!date.isValid() || date > today)
+            done.leftAlone.append(dir.filePath(entry));
+        else
+            copies.emplace_back(date, entry);
+    }
+    std::sort(copies.begin(), copies.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (size_t i = static_cast<size_t>(std::max(keep, 0)); i < copies.size(); ++i) {
+        if (copies[i].second != name)
+            QFile::remove(dir.filePath(copies[i].second));
+    }
+    return done;
 }
 
 } // namespace orv::backup

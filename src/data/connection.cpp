@@ -7,7 +7,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace orv {
 
@@ -45,20 +51,100 @@ QString passwordOf(const QString &connectionString)
     return from < 0 ? QString() : connectionString.mid(from + key.size());
 }
 
+// Where the file lies decides how it is opened and journalled.
+struct Medium {
+    bool writable = false; // the file and its folder: a journal or log can be made beside it
+    bool network = false;  // another machine may open the file too
+};
+
+Medium mediumOf(const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    Medium medium;
+    // access() answers for the user the program runs as, and says no on a read-only mount even to root.
+    medium.writable = ::access(folder.constData(), W_OK) == 0 && ::access(file.constData(), W_OK) == 0;
+    struct statfs fs {};
+    if (::statfs(folder.constData(), &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x6969UL:     // NFS
+        case 0x517BUL:     // SMB
+        case 0xFE534D42UL: // SMB2
+        case 0xFF534D42UL: // CIFS
+        case 0x01021997UL: // 9p
+        case 0x5346414FUL: // AFS
+        case 0x00C36400UL: // Ceph
+            medium.network = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return medium;
+}
+
+// Whether the folder of an open file has run out of space: a full disk shows in some calls as a
+// plain I/O error, which would send the user looking for a broken disk.
+bool folderIsFull(sqlite3 *db)
+{
+    const char *file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!file || !*file)
+        return false;
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(file)).absolutePath());
+    struct statvfs fs {};
+    if (::statvfs(folder.constData(), &fs) != 0)
+        return false;
+    // Root may still write into the reserved blocks; everyone else only into the available ones.
+    const auto blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+    return blocks * fs.f_frsize < 256U * 1024U;
+}
+
 // One desktop writer on a file of some tens of megabytes. Each setting is best-effort: a file on
-// a read-only medium or busy in another program still opens, only without the setting.
-void applyEngineSettings(sqlite3 *db)
+// a full disk or busy in another program still opens, only without the setting.
+void applyEngineSettings(sqlite3 *db, const Medium &medium)
 {
     // The whole file of a large dormitory stays decrypted in memory, so walks do not re-read it.
     sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    // A commit appends to the log instead of rewriting pages twice, and lists read beside a
-    // write. The log is folded back into the file when the last connection closes.
-    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    if (!medium.writable)
+        return; // nothing can be written: neither a log nor the indexes
+    // While the program runs, a commit appends to a log beside the file instead of rewriting pages
+    // twice, and lists read beside a write. The log's shared index is memory mapped between the
+    // programs of one machine, so on a network file system the rollback journal stays; a file left
+    // in log mode by an older version is switched back there.
+    sqlite3_exec(db, medium.network ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", nullptr, nullptr,
+                 nullptr);
     // Every commit reaches the disk before the handler reports it: a check-in survives a power cut.
     sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
     for (const QString &statement : schema::indexStatements())
         sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
 }
+
+// The names of the file's tables, read through the key: the first read shows a wrong key, a busy
+// file or one that cannot be read. Returns the engine's code.
+int listTables(sqlite3 *db, QStringList &found)
+{
+    found.clear();
+    sqlite3_stmt *check = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &check, nullptr);
+    int stepped = SQLITE_DONE;
+    while (rc == SQLITE_OK && (stepped = sqlite3_step(check)) == SQLITE_ROW)
+        found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
+    if (rc == SQLITE_OK) {
+        const int finalized = sqlite3_finalize(check);
+        rc = stepped != SQLITE_DONE ? stepped : finalized;
+    }
+    return rc;
+}
+
+// A file descriptor closed when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
@@ -107,7 +193,8 @@ QString engineFaultCause(int rc)
 void raiseEngineError(sqlite3 *db, int rc, const QString &what)
 {
     const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    const QString cause = engineFaultCause(rc);
+    const bool full = (rc & 0xff) == SQLITE_IOERR && folderIsFull(db);
+    const QString cause = engineFaultCause(full ? SQLITE_FULL : rc);
     const QString said = cause.isEmpty() ? what : QStringLiteral("%1：%2").arg(what, cause);
     throw StoreError(static_cast<std::uint32_t>(rc), QStringLiteral("%1（数据库引擎：%2）").arg(said, detail));
 }
@@ -125,6 +212,9 @@ Connection::~Connection()
     // touch a closed handle or this object.
     for (Recordset *set : m_sets)
         set->forgetConnection(this);
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    putToRest();
 }
 
 void Connection::Open(const QString &connectionString)
@@ -135,57 +225,94 @@ void Connection::Open(const QString &connectionString)
     const QString source = dataSourceOf(connectionString);
     if (source.isEmpty())
         throw StoreError(SQLITE_CANTOPEN, QStringLiteral("连接字符串没有指明数据库文件。"));
+    openFile(source, passwordOf(connectionString));
+    m_connectionString = connectionString;
+}
 
+void Connection::openFile(const QString &path, const QString &password)
+{
+    if (m_db)
+        throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
+    if (path.isEmpty())
+        throw StoreError(SQLITE_CANTOPEN, QStringLiteral("没有指明数据库文件。"));
+
+    const Medium medium = mediumOf(path);
     sqlite3 *raw = nullptr;
-    const QByteArray path = QFile::encodeName(source);
-    // The connection is used from one thread only, so the engine's per-call locking is left out.
-    int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const QByteArray name = QFile::encodeName(path);
+    // The connection is used from one thread only, so the engine's per-call locking is left out. A
+    // file that cannot be written is opened read-only: a read-write open would find that out
+    // only when it came to write, or report a hot journal it cannot roll back as "cannot open".
+    const int access = medium.writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    int rc = sqlite3_open_v2(name.constData(), &raw, access | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, Closer> owner(raw);
     if (rc != SQLITE_OK) {
-        if (!QFileInfo::exists(source))
+        if (!QFileInfo::exists(path))
             throw StoreError(static_cast<std::uint32_t>(rc),
-                             QStringLiteral("当前目录中没有数据库文件“%1”。").arg(source));
-        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法打开").arg(source));
+                             QStringLiteral("当前目录中没有数据库文件“%1”。").arg(path));
+        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法打开").arg(path));
     }
     // Another program holding the file is waited for before anything is read, so a busy file is
     // told apart from a foreign one.
     sqlite3_busy_timeout(raw, kBusyMilliseconds);
 
-    const QByteArray key = passwordOf(connectionString).toUtf8();
+    const QByteArray key = password.toUtf8();
     rc = sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
     if (rc != SQLITE_OK)
         raiseEngineError(raw, rc, QStringLiteral("无法设置数据库密码"));
 
     // A wrong key only shows at the first read; a file without our tables is not ours either.
-    sqlite3_stmt *check = nullptr;
-    rc = sqlite3_prepare_v2(raw, "SELECT name FROM sqlite_master WHERE type='table'", -1, &check, nullptr);
     QStringList found;
-    int stepped = SQLITE_DONE;
-    while (rc == SQLITE_OK && (stepped = sqlite3_step(check)) == SQLITE_ROW)
-        found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
-    if (rc == SQLITE_OK) {
-        const int finalized = sqlite3_finalize(check);
-        rc = stepped != SQLITE_DONE ? stepped : finalized;
+    rc = listTables(raw, found);
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !medium.writable) {
+        // A file an older version left in log mode needs the log's shared index beside it, which a
+        // read-only medium cannot hold. As the last resort the file is read as immutable: without
+        // locks or log. Only here, since a program writing the file meanwhile would go unseen;
+        // on a medium nothing can write, nothing does.
+        owner.reset();
+        raw = nullptr;
+        const QByteArray uri =
+            "file://" + QFile::encodeName(QFileInfo(path).absoluteFilePath()).toPercentEncoding("/") + "?immutable=1";
+        const int reopened = sqlite3_open_v2(uri.constData(), &raw,
+                                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+        owner.reset(raw);
+        if (reopened == SQLITE_OK && sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) == SQLITE_OK)
+            rc = listTables(raw, found);
+        else
+            rc = reopened != SQLITE_OK ? reopened : SQLITE_CANTOPEN;
     }
-    const QString notOurs = QStringLiteral("数据库密码不匹配，或者文件“%1”不是本程序的数据库。").arg(source);
+    const QString notOurs = QStringLiteral("数据库密码不匹配，或者文件“%1”不是本程序的数据库。").arg(path);
     // Only the engine's own verdict is reported as a wrong password; a busy, damaged or
     // unreadable file is named as such.
     if ((rc & 0xff) == SQLITE_NOTADB)
         throw StoreError(static_cast<std::uint32_t>(rc), notOurs);
+    // What cannot be opened on a medium that cannot be written is named by that cause.
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !medium.writable)
+        rc = SQLITE_READONLY;
     if (rc != SQLITE_OK)
-        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法读取").arg(source));
+        raiseEngineError(raw, rc, QStringLiteral("数据库文件“%1”无法读取").arg(path));
     for (const QString &table : kTables) {
         if (!found.contains(table))
             throw StoreError(SQLITE_NOTADB, notOurs);
     }
 
-    applyEngineSettings(raw);
+    applyEngineSettings(raw, medium);
     m_owner = std::move(owner);
     m_db = raw;
-    m_connectionString = connectionString;
+    m_connectionString.clear();
 }
 
 void Connection::Close() noexcept
+{
+    if (!m_db)
+        return;
+    closeRecordsets();
+    putToRest();
+    m_db = nullptr;
+    m_owner.reset();
+    ++m_epoch;
+}
+
+void Connection::closeRecordsets() noexcept
 {
     if (!m_db)
         return;
@@ -194,9 +321,29 @@ void Connection::Close() noexcept
     // end: a set closing may detach itself, which moves only the sets after it.
     for (auto i = m_sets.size(); i-- > 0;)
         m_sets[i]->closeWithConnection();
-    m_db = nullptr;
-    m_owner.reset(); // the last close folds the log back into the file and removes it
+}
+
+void Connection::contentReplaced() noexcept
+{
+    if (!m_db)
+        return;
     ++m_epoch;
+    if (sqlite3_db_readonly(m_db, "main") == 0) {
+        for (const QString &statement : schema::indexStatements())
+            sqlite3_exec(m_db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
+    }
+}
+
+void Connection::putToRest() noexcept
+{
+    // At rest the file is one file in rollback-journal mode: a copy of it alone is whole, and it
+    // opens on a read-only medium or a full disk, where a log's shared index cannot be made.
+    // Leaving log mode needs the file to itself; while another program still has it open the
+    // switch is refused at once (not waited for), and that program's close makes it.
+    if (!m_db || sqlite3_db_readonly(m_db, "main") != 0)
+        return;
+    sqlite3_busy_timeout(m_db, 0);
+    sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
 }
 
 QString Connection::filePath() const
@@ -209,12 +356,28 @@ void Connection::Create(const QString &path, const QString &password)
 {
     if (QFileInfo::exists(path))
         throw StoreError(SQLITE_CANTOPEN, QStringLiteral("文件“%1”已经存在，不会覆盖它。").arg(path));
-    sqlite3 *raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    {
+        // The file is made here, readable by its owner only whatever the umask; the engine then opens
+        // it as an empty database, and gives its journal and log the same mode. O_EXCL keeps a file
+        // or link that appeared meanwhile.
+        Descriptor made{::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)};
+        if (made.fd < 0 && errno == EEXIST)
+            throw StoreError(SQLITE_CANTOPEN, QStringLiteral("文件“%1”已经存在，不会覆盖它。").arg(path));
+        if (made.fd < 0 || ::fchmod(made.fd, 0600) != 0) {
+            if (made.fd >= 0)
+                QFile::remove(path);
+            raiseEngineError(nullptr, SQLITE_CANTOPEN, QStringLiteral("无法创建数据库文件“%1”").arg(path));
+        }
+    }
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, Closer> owner(raw);
-    if (rc != SQLITE_OK)
-        raiseEngineError(raw, rc, QStringLiteral("无法创建数据库文件“%1”").arg(path));
+    if (rc != SQLITE_OK) {
+        owner.reset();
+        QFile::remove(path);
+        raiseEngineError(nullptr, rc, QStringLiteral("无法创建数据库文件“%1”").arg(path));
+    }
     const QByteArray key = password.toUtf8();
     sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
 

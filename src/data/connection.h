@@ -24,13 +24,23 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Opens the file named by the string's "Data Source=" in the current directory (a bare name
-    // stays relative), keyed with the whole tail after "Password=". Never creates a file: a
-    // missing file, a wrong password or a file that is not one of ours raise StoreError.
+    // stays relative), keyed with the whole tail after "Password="; the program's own start-up.
     void Open(const QString &connectionString);
+    // Opens the file at `path` keyed with `password`. Never creates a file: a missing file, a
+    // wrong password or a file that is not one of ours raise StoreError. A file that cannot be
+    // written (read-only medium or folder) opens read-only; its writes fail by name.
+    void openFile(const QString &path, const QString &password);
     bool isOpen() const noexcept { return m_db != nullptr; }
     // Closes every recordset still open on the connection (unstored values are dropped), rolls back
-    // an open unit and closes the file, so that the file can be replaced; Open may follow again.
+    // an open unit and closes the file, leaving it one file in rollback-journal mode; Open may
+    // follow again.
     void Close() noexcept;
+    // Rolls back an open unit and closes every recordset, as Close does, but keeps the file open:
+    // for replacing the whole content through the connection.
+    void closeRecordsets() noexcept;
+    // Tells the connection that its content was replaced underneath it: versions change and the
+    // program's indexes are made again where the new content lacks them.
+    void contentReplaced() noexcept;
     // The string the connection was last opened with, and the full path of its open file.
     QString connectionString() const { return m_connectionString; }
     QString filePath() const;
@@ -76,6 +86,7 @@ private:
     QString m_connectionString;
 
     void settleCursors(bool rolledBack) noexcept;
+    void putToRest() noexcept;
 };
 
 // The program's connection string: the data source and the database password.

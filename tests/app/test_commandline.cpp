@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace orv;
 using namespace Qt::StringLiterals;
 
@@ -40,6 +42,13 @@ Ran run(const QStringList &arguments, const QString &folder = QString())
         test::fail(u"the program did not end normally"_s, __FILE__, __LINE__);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// The permission bits of a path, or -1 when there is nothing there.
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -92,6 +101,45 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", previous);
         QCOMPARE(line.options.directory, home.filePath(u"orvane"_s));
         QVERIFY(line.options.create);
+    }
+
+    // What --user-data makes holds the residents' data: each folder and file is for its owner alone,
+    // whatever the umask; so are the log beside the open file and the daily copy.
+    void userDataIsMadeForItsOwnerAlone_data()
+    {
+        QTest::addColumn<QString>("path"); // below the data home
+        QTest::addColumn<int>("mode");
+        QTest::newRow("missing parent folder") << u"share"_s << 0700;
+        QTest::newRow("program folder") << u"share/orvane"_s << 0700;
+        QTest::newRow("database") << u"share/orvane/OrvDb.mdb"_s << 0600;
+        QTest::newRow("log") << u"share/orvane/OrvDb.mdb-wal"_s << 0600;
+        QTest::newRow("log index") << u"share/orvane/OrvDb.mdb-shm"_s << 0600;
+        QTest::newRow("backups folder") << u"share/orvane/backups"_s << 0700;
+        QTest::newRow("daily copy") << u"share/orvane/backups/OrvDb-20261206.mdb"_s << 0600;
+    }
+    void userDataIsMadeForItsOwnerAlone()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, mode);
+        QTemporaryDir home;
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(u"share"_s)));
+        const CommandLine line = parseCommandLine({u"orvane"_s, u"--user-data"_s});
+        qputenv("XDG_DATA_HOME", previous);
+        const mode_t mask = ::umask(0);
+        const QString current = QDir::currentPath();
+        const QString problem = enterWorkingDirectory(line.options, kPicture);
+        int found = -1;
+        if (problem.isEmpty()) {
+            Connection connection;
+            connection.Open(programConnectionString());
+            backup::dailyBackup(connection, QDate(2026, 12, 6));
+            found = modeOf(home.filePath(path)); // the log is there while the file is open
+        }
+        QDir::setCurrent(current);
+        ::umask(mask);
+        QCOMPARE(problem, QString());
+        QCOMPARE(found, mode);
     }
 
     // A missing folder is made with a new database and the installed picture beside it; without an
@@ -179,6 +227,47 @@ private Q_SLOTS:
         QCOMPARE(ran.status, 0);
         QCOMPARE(ran.out.trimmed(), QFileInfo(copy).canonicalFilePath());
         QCOMPARE(test::storeErrorOf([&] { backup::verify(copy); }).message(), QString());
+    }
+
+    // A link is written through: the copy lands on the file it names (a removable disk), and the
+    // link stays a link.
+    void backupWritesThroughALink()
+    {
+        test::TestDatabase db;
+        const QDir home(db.directory());
+        QVERIFY(home.mkpath(u"stick"_s));
+        QVERIFY(QFile::link(home.filePath(u"stick/OrvDb.mdb"_s), home.filePath(u"usb.mdb"_s)));
+        const Ran ran = run({u"--backup"_s, u"usb.mdb"_s}, db.directory());
+        QCOMPARE(ran.status, 0);
+        QVERIFY(QFileInfo(home.filePath(u"usb.mdb"_s)).isSymLink());
+        QCOMPARE(test::storeErrorOf([&] { backup::verify(home.filePath(u"stick/OrvDb.mdb"_s)); }).message(), QString());
+    }
+
+    // Targets that are not a place for a copy are refused by name, with status 1, and left as they
+    // were.
+    void backupRefusesWhatIsNoPlaceForACopy_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty name") << QString() << u"需要一个文件名"_s;
+        QTest::newRow("pipe") << u"pipe"_s << u"不是普通文件"_s;
+        QTest::newRow("the live file's log") << u"OrvDb.mdb-wal"_s << u"日志文件"_s;
+        QTest::newRow("the live file's journal") << u"OrvDb.mdb-journal"_s << u"日志文件"_s;
+    }
+    void backupRefusesWhatIsNoPlaceForACopy()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        test::TestDatabase db;
+        const QDir home(db.directory());
+        QCOMPARE(::mkfifo(QFile::encodeName(home.filePath(u"pipe"_s)).constData(), 0600), 0);
+        const QStringList before = home.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+        const int modeBefore = modeOf(home.filePath(target));
+        const Ran ran = run({u"--backup"_s, target}, db.directory());
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains(reason), qPrintable(ran.err));
+        QCOMPARE(home.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name), before);
+        QCOMPARE(modeOf(home.filePath(target)), modeBefore);
     }
 };
 

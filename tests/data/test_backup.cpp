@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+
 using namespace orv;
 using namespace Qt::StringLiterals;
 using orv::test::storeErrorOf;
@@ -15,6 +18,19 @@ namespace {
 void addRoom(TestDatabase &db, const QString &room)
 {
     db.exec(u"INSERT INTO floorinfo VALUES ('%1','男','1','2','3',4,100,200,0,4)"_s.arg(room));
+}
+
+// One value read by another program's connection.
+QString readBy(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
+        test::fail(QString::fromUtf8(sqlite3_errmsg(db)), __FILE__, __LINE__);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    QStringList values;
+    while (sqlite3_step(raw) == SQLITE_ROW)
+        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))));
+    return values.join(QLatin1Char('|'));
 }
 
 } // namespace
@@ -47,6 +63,34 @@ private Q_SLOTS:
         // The replaced data is kept and is itself a valid backup.
         QCOMPARE(storeErrorOf([&] { backup::verify(kept); }).message(), QString());
         QCOMPARE(QDir(db.directory()).entryList({u"*.part"_s}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // Another program with the file open sees the restored data and goes on writing into the same
+    // file; the file keeps its mode.
+    void restoreReachesAnotherProgramWithTheFileOpen()
+    {
+        TestDatabase db;
+        addRoom(db, u"101"_s);
+        const QString copy = QDir(db.directory()).filePath(u"copy.mdb"_s);
+        backup::backupTo(db.connection(), copy);
+        db.exec(u"UPDATE floorinfo SET 房间号码='303'"_s);
+        const QString live = QDir(db.directory()).filePath(u"OrvDb.mdb"_s);
+        QCOMPARE(::chmod(QFile::encodeName(live).constData(), 0640), 0);
+
+        test::RawDatabase other = test::openKeyed(live);
+        QCOMPARE(readBy(other.get(), "SELECT 房间号码 FROM floorinfo"), u"303"_s);
+        backup::restoreFrom(db.connection(), copy, QDateTime::currentDateTime());
+        QCOMPARE(readBy(other.get(), "SELECT 房间号码 FROM floorinfo"), u"101"_s);
+        QCOMPARE(sqlite3_exec(other.get(), "INSERT INTO floorinfo VALUES ('505','男','1','2','3',4,100,200,0,4)",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        other.reset();
+        QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo ORDER BY 1"_s), u"101|505"_s);
+        db.connection().Close();
+        QCOMPARE(readBy(test::openKeyed(live).get(), "SELECT 房间号码 FROM floorinfo ORDER BY 1"), u"101|505"_s);
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(live).constData(), &after), 0);
+        QCOMPARE(after.st_mode & 07777, 0640U);
     }
 
     // A refused backup or restore leaves the data and the folder as they were.
@@ -100,12 +144,35 @@ private Q_SLOTS:
         const QDate first(2026, 11, 20);
         for (int day = 0; day < 20; ++day)
             backup::dailyBackup(db.connection(), first.addDays(day));
-        QCOMPARE(backup::dailyBackup(db.connection(), first.addDays(19)), QString()); // once a day
+        QCOMPARE(backup::dailyBackup(db.connection(), first.addDays(19)).written, QString()); // once a day
         const QDir folder(QDir(db.directory()).filePath(u"backups"_s));
         const QStringList kept = folder.entryList(QDir::Files | QDir::Hidden, QDir::Name);
         QCOMPARE(kept.size(), 14);
         QCOMPARE(kept.first(), u"OrvDb-20261126.mdb"_s);
         QCOMPARE(kept.last(), u"OrvDb-20261209.mdb"_s);
+    }
+
+    // Names dated after today, or not dates at all, neither outrank today's copy nor are removed;
+    // they are handed back to be reported.
+    void dailyBackupKeepsTodaysCopyBesideLaterDatedNames()
+    {
+        TestDatabase db;
+        const QDir folder(QDir(db.directory()).filePath(u"backups"_s));
+        QVERIFY(folder.mkpath(u"."_s));
+        QStringList strays;
+        for (int day = 1; day <= 14; ++day)
+            strays.append(folder.filePath(u"OrvDb-%1.mdb"_s.arg(QDate(2027, 1, day).toString(u"yyyyMMdd"_s))));
+        strays.prepend(folder.filePath(u"OrvDb-20261340.mdb"_s)); // no 40th of any month
+        for (const QString &stray : strays) {
+            QFile file(stray);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const backup::DailyBackup done = backup::dailyBackup(db.connection(), QDate(2026, 12, 6));
+        QCOMPARE(done.written, folder.filePath(u"OrvDb-20261206.mdb"_s));
+        QVERIFY(QFile::exists(done.written));
+        QCOMPARE(done.leftAlone, strays);
+        for (const QString &stray : strays)
+            QVERIFY2(QFile::exists(stray), qPrintable(stray));
     }
 };
 

@@ -1,7 +1,16 @@
 #include "data/connection.h"
 #include "support/testdatabase.h"
 
+#include "data/columns.h"
+#include "data/recordset.h"
+
+#include <QDir>
+#include <QFile>
+
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -20,6 +29,46 @@ QString failureOf(Connection &connection, const QString &sql)
         return error.message();
     }
     return QString();
+}
+
+QString journalModeOf(const QString &file)
+{
+    const test::RawDatabase db = test::openKeyed(file);
+    sqlite3_stmt *raw = nullptr;
+    // The mode a new connection finds in the file's header, read with the first page.
+    sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    sqlite3_prepare_v2(db.get(), "PRAGMA journal_mode", -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    return sqlite3_step(raw) == SQLITE_ROW
+               ? QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)))
+               : QString();
+}
+
+// What the program does with a file in a folder it cannot write, run in a child process as a user
+// the folder's mode applies to (root passes every permission, so as root the child runs as
+// nobody). Exits 0 when the file opened, listed its rows and refused a write naming the
+// read-only file.
+int runWithoutWriteAccess(const QString &file)
+{
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+        return 10;
+    try {
+        Connection connection;
+        connection.openFile(file, programPassword());
+        Recordset rooms(&connection);
+        rooms.Open(u"select * from numinfo"_s);
+        if (rooms.adoEOF() || rooms.GetCollect(db::numinfo::roomNo).toText() != u"1"_s)
+            return 2;
+        rooms.Close();
+        const QString refused = failureOf(connection, u"DELETE FROM numinfo"_s);
+        if (refused.contains(u"只读"_s))
+            return 0;
+        std::fprintf(stderr, "write: %s\n", qPrintable(refused));
+        return 3;
+    } catch (const StoreError &error) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(error.message()));
+        return 1;
+    }
 }
 
 } // namespace
@@ -73,6 +122,61 @@ private Q_SLOTS:
         sqlite3_busy_timeout(other.get(), 0);
         QCOMPARE(sqlite3_exec(other.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_BUSY);
         db.connection().rollbackUnit();
+    }
+
+    // After a clean close the file is one file in rollback-journal mode, which opens where no log
+    // can be made beside it (a read-only medium, a full disk).
+    void theFileRestsInRollbackJournalMode()
+    {
+        TestDatabase db;
+        db.exec(u"INSERT INTO numinfo VALUES ('1', 1)"_s);
+        const QString file = QDir(db.directory()).filePath(u"OrvDb.mdb"_s);
+        QCOMPARE(journalModeOf(file), u"wal"_s); // while open, the log
+        db.connection().Close();
+        QVERIFY(!QFile::exists(file + u"-wal"_s));
+        QVERIFY(!QFile::exists(file + u"-shm"_s));
+        QCOMPARE(journalModeOf(file), u"delete"_s);
+    }
+
+    // A folder that cannot be written (as on a read-only medium): the file opens read-only, lists
+    // its rows, and refuses writes naming the read-only file; one an older version left in log
+    // mode too.
+    void aFileInAReadOnlyFolderOpensAndLists_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("at rest") << u"delete"_s;
+        QTest::newRow("left in log mode") << u"wal"_s;
+    }
+    void aFileInAReadOnlyFolderOpensAndLists()
+    {
+        QFETCH(QString, mode);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"medium"_s);
+        const QString file = QDir(folder).filePath(u"OrvDb.mdb"_s);
+        QVERIFY(QDir().mkpath(folder));
+        Connection::Create(file, programPassword());
+        {
+            const test::RawDatabase db = test::openKeyed(file);
+            const QByteArray set = "PRAGMA journal_mode = " + mode.toLatin1() + "; INSERT INTO numinfo VALUES ('1', 1)";
+            QCOMPARE(sqlite3_exec(db.get(), set.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        QCOMPARE(journalModeOf(file), mode);
+        QVERIFY(!QFile::exists(file + u"-shm"_s));
+        if (::geteuid() == 0) {
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+            QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            QCOMPARE(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+        }
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(runWithoutWriteAccess(file));
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
     }
 
     // A file that cannot be written still lets reading units run; a write names the read-only file.

@@ -180,6 +180,7 @@ void Connection::Open(const QString &connectionString)
     }
 
     applyEngineSettings(raw);
+    schema::addOwnTables(raw);
     m_owner = std::move(owner);
     m_db = raw;
     m_connectionString = connectionString;

@@ -272,6 +272,7 @@ void CDialog4::OnSettleUtility()
     kept.readingsRow = storeReadings(date);
     // Widened so that a stored base reading far below zero cannot wrap the difference.
     chargeUtility(std::int64_t{m_nWaterReading} - previousWater, std::int64_t{m_nPowerReading} - previousPower);
+    // chargeUtility leaves the standard it charged at in m_varWater and m_varPower.
     kept.waterPrice = m_varWater.asSingle();
     kept.powerPrice = m_varPower.asSingle();
     kept.billRow = addUtilityBill(date);

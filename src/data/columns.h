@@ -85,4 +85,37 @@ inline const QString date = QStringLiteral("日期");
 inline const QString rent = QStringLiteral("房租");
 } // namespace fanglist
 
+// Tables of our own beside the eight, which earlier files lack; the pages' own reads and writes
+// of the eight never depend on them.
+
+// What each utility settlement started from and charged at, so that its bill can be printed
+// again as it was settled.
+namespace settlementreadings {
+inline const QString table = QStringLiteral("settlement_readings");
+inline const QString readingsRow = QStringLiteral("feiinfo_row"); // the feiinfo row it wrote
+inline const QString billRow = QStringLiteral("listfei_row");     // the listfei row it wrote
+inline const QString room = QStringLiteral("room");
+inline const QString date = QStringLiteral("date");
+// The date of the room's settlement entered before it; null for the room's first.
+inline const QString previousDate = QStringLiteral("previous_date");
+inline const QString previousWater = QStringLiteral("previous_water");
+inline const QString previousPower = QStringLiteral("previous_power");
+inline const QString currentWater = QStringLiteral("current_water");
+inline const QString currentPower = QStringLiteral("current_power");
+inline const QString waterPrice = QStringLiteral("water_price");
+inline const QString powerPrice = QStringLiteral("power_price");
+} // namespace settlementreadings
+
+// What each rent settlement covered.
+namespace rentperiods {
+inline const QString table = QStringLiteral("rent_periods");
+inline const QString chargeRow = QStringLiteral("fanglist_row"); // the fanglist row it wrote
+inline const QString staffNo = QStringLiteral("staff_no");
+inline const QString date = QStringLiteral("date");
+inline const QString paidFrom = QStringLiteral("paid_from");
+inline const QString paidTo = QStringLiteral("paid_to");
+inline const QString months = QStringLiteral("months");
+inline const QString amount = QStringLiteral("amount");
+} // namespace rentperiods
+
 } // namespace orv::db

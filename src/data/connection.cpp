@@ -296,6 +296,8 @@ void Connection::openFile(const QString &path, const QString &password)
     }
 
     applyEngineSettings(raw, medium);
+    if (medium.writable)
+        schema::addOwnTables(raw);
     m_owner = std::move(owner);
     m_db = raw;
     m_connectionString.clear();
@@ -331,6 +333,8 @@ void Connection::contentReplaced() noexcept
     if (sqlite3_db_readonly(m_db, "main") == 0) {
         for (const QString &statement : schema::indexStatements())
             sqlite3_exec(m_db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
+        // A copy from before the kept settlement records gets their tables again.
+        schema::addOwnTables(m_db);
     }
 }
 

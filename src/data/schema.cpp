@@ -7,6 +7,10 @@
 
 #include <QHash>
 
+#include <memory>
+
+#include <sqlite3.h>
+
 namespace orv::schema {
 
 namespace {
@@ -16,13 +20,13 @@ struct Column {
     const char *type;
 };
 
-QString createTable(const QString &table, std::initializer_list<Column> columns)
+QString createTable(const QString &table, std::initializer_list<Column> columns, bool ifMissing = false)
 {
     QStringList declared;
     for (const Column &column : columns)
         declared.append(column.name + QLatin1Char(' ') + QLatin1String(column.type));
-    return QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (") + declared.join(QStringLiteral(", ")) +
-           QLatin1Char(')');
+    return QStringLiteral("CREATE TABLE ") + (ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString()) + table +
+           QStringLiteral(" (") + declared.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString createIndex(const char *name, const QString &table, const QStringList &columns)
@@ -73,7 +77,80 @@ QStringList creationStatements()
                createTable(fanglist::table,
                            {{fanglist::staffNo, "Text"}, {fanglist::date, "Text"}, {fanglist::rent, "Long"}}),
            } +
-           indexStatements();
+           indexStatements() + ownTableStatements();
+}
+
+QStringList ownTableStatements()
+{
+    using namespace db;
+    namespace readings = settlementreadings;
+    namespace periods = rentperiods;
+    // Plain SQLite types: no Access program ever reads these tables.
+    return {
+        createTable(readings::table,
+                    {{readings::readingsRow, "INTEGER"},
+                     {readings::billRow, "INTEGER"},
+                     {readings::room, "TEXT"},
+                     {readings::date, "TEXT"},
+                     {readings::previousDate, "TEXT"},
+                     {readings::previousWater, "INTEGER"},
+                     {readings::previousPower, "INTEGER"},
+                     {readings::currentWater, "INTEGER"},
+                     {readings::currentPower, "INTEGER"},
+                     {readings::waterPrice, "REAL"},
+                     {readings::powerPrice, "REAL"}},
+                    true),
+        createIndex("settlement_readings_room_date", readings::table, {readings::room, readings::date}),
+        createTable(periods::table,
+                    {{periods::chargeRow, "INTEGER"},
+                     {periods::staffNo, "TEXT"},
+                     {periods::date, "TEXT"},
+                     {periods::paidFrom, "TEXT"},
+                     {periods::paidTo, "TEXT"},
+                     {periods::months, "INTEGER"},
+                     {periods::amount, "INTEGER"}},
+                    true),
+        createIndex("rent_periods_staff_date", periods::table, {periods::staffNo, periods::date}),
+    };
+}
+
+namespace {
+
+bool hasTable(sqlite3 *db, const QString &table)
+{
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &raw, nullptr) !=
+        SQLITE_OK)
+        return false;
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(raw, 1, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(raw) == SQLITE_ROW;
+}
+
+} // namespace
+
+void addOwnTables(sqlite3 *db) noexcept
+{
+    try {
+        // Looked for first: a file another program holds would keep each statement waiting for
+        // its lock, and a file that has the tables needs no lock at all.
+        if (hasTable(db, db::settlementreadings::table) && hasTable(db, db::rentperiods::table))
+            return;
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return;
+        bool created = true;
+        for (const QString &statement : ownTableStatements())
+            created =
+                created && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_exec(db, created ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    } catch (...) {
+        // Only memory can fail here; the file opens without the tables all the same.
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 QStringList indexStatements()

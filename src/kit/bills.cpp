@@ -1,5 +1,6 @@
 #include "bills.h"
 
+#include "data/amounts.h"
 #include "data/billdata.h"
 
 #include <QAbstractItemModel>
@@ -9,6 +10,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -118,6 +120,15 @@ public:
         m_painter.setFont(m_font);
     }
 
+    // A sentence across the page, for what the document cannot state.
+    void note(const QString &text)
+    {
+        m_y += m_line / 2;
+        const QRect box(0, m_y, m_page.width(), m_line * 2);
+        m_painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        m_y += m_line * 2;
+    }
+
     void footer()
     {
         m_y += m_line;
@@ -136,6 +147,69 @@ private:
 
 } // namespace
 
+namespace {
+
+// One row of the bill's table with its amount in 分; no amount where neither the readings and
+// price nor the stored fee give one.
+struct BillPart {
+    QString previous = kUnknown;
+    QString current = kUnknown;
+    QString used = kUnknown;
+    QString price = kUnknown;
+    std::optional<std::int64_t> cents;
+};
+
+BillPart billPart(const UtilityBillFacts &facts, bool water, const QString &listedFee)
+{
+    BillPart part;
+    const auto reading = [water](const MeterReadings &at) { return water ? at.water : at.power; };
+    const std::optional<float> &price = water ? facts.waterPrice : facts.powerPrice;
+    const std::optional<float> &fee = water ? facts.waterFee : facts.powerFee;
+    std::optional<std::int64_t> used;
+    if (facts.previous)
+        part.previous = QString::number(reading(*facts.previous));
+    if (facts.current)
+        part.current = QString::number(reading(*facts.current));
+    if (facts.previous && facts.current) {
+        used = reading(*facts.current) - reading(*facts.previous);
+        part.used = QStringLiteral("%1 %2").arg(*used).arg(water ? QStringLiteral("吨") : QStringLiteral("度"));
+    }
+    // The fee as stored, rounded to the 分: what the settlement charged.
+    std::optional<std::int64_t> charged;
+    if (fee) {
+        charged = centsOf(1, *fee);
+    } else {
+        bool ok = false;
+        const float listed = listedFee.trimmed().toFloat(&ok);
+        if (ok)
+            charged = centsOf(1, listed);
+    }
+    if (used && price) {
+        const std::optional<std::int64_t> atPrice = centsOf(*used, *price);
+        // A settlement made before prices were kept was charged at the standard of its day; the
+        // standard now stored stands for it only while it still gives the stored fee.
+        const bool chargedAtPrice =
+            facts.pricesKept || !charged ||
+            (fee && static_cast<float>(static_cast<double>(*used) * static_cast<double>(*price)) == *fee) ||
+            atPrice == charged;
+        if (chargedAtPrice && atPrice) {
+            part.price = QStringLiteral("%1 %2").arg(priceText(*price),
+                                                     water ? QStringLiteral("元/吨") : QStringLiteral("元/度"));
+            part.cents = atPrice;
+            return part;
+        }
+    }
+    part.cents = charged;
+    return part;
+}
+
+QString amountText(const std::optional<std::int64_t> &cents, const QString &listed)
+{
+    return cents ? yuanText(*cents) : yuanFromText(listed);
+}
+
+} // namespace
+
 PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemModel *feeList, int row)
 {
     const QString room = cellOf(feeList, row, 0);
@@ -144,39 +218,32 @@ PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemMod
     const QString powerFee = cellOf(feeList, row, 3);
     const QString totalFee = cellOf(feeList, row, 4);
     const UtilityBillFacts facts = readUtilityBillFacts(connection, room, date);
+    const BillPart water = billPart(facts, true, waterFee);
+    const BillPart power = billPart(facts, false, powerFee);
+    // The total is the sum of the amounts printed above it, so the bill adds up to the 分.
+    const std::optional<std::int64_t> total =
+        water.cents && power.cents ? std::optional<std::int64_t>(*water.cents + *power.cents) : std::nullopt;
+    QString previousDate = QStringLiteral("无记录");
+    if (facts.previous) {
+        previousDate = facts.previous->date.isEmpty() ? QStringLiteral("无（首次结算，上次表数为房间底数）")
+                                                      : shownDate(facts.previous->date);
+    }
 
     return [=](QPagedPaintDevice *device) {
         DocumentPainter doc(device);
         doc.title(QStringLiteral("水电费账单"));
         doc.field(QStringLiteral("房间号码："), room);
         doc.field(QStringLiteral("结算日期："), shownDate(date));
-        doc.field(QStringLiteral("上次结算日期："),
-                  facts.previous ? shownDate(facts.previous->date) : QStringLiteral("无记录"));
-
-        auto reading = [&](const std::optional<MeterReadings> &at, bool water) {
-            return at ? QString::number(water ? at->water : at->power) : kUnknown;
-        };
-        auto used = [&](bool water, const QString &unit) {
-            if (!facts.current || !facts.previous)
-                return kUnknown;
-            const qint64 amount =
-                water ? facts.current->water - facts.previous->water : facts.current->power - facts.previous->power;
-            return QStringLiteral("%1 %2").arg(amount).arg(unit);
-        };
-        auto price = [&](const std::optional<double> &value, const QString &unit) {
-            return value ? QStringLiteral("%1 %2").arg(QString::number(*value, 'f', 2), unit) : kUnknown;
-        };
+        doc.field(QStringLiteral("上次结算日期："), previousDate);
         doc.table({QStringLiteral("项目"), QStringLiteral("上次表数"), QStringLiteral("本次表数"),
                    QStringLiteral("用量"), QStringLiteral("单价"), QStringLiteral("金额")},
-                  {{QStringLiteral("水费"), reading(facts.previous, true), reading(facts.current, true),
-                    used(true, QStringLiteral("吨")), price(facts.waterPrice, QStringLiteral("元/吨")),
-                    yuanFromText(waterFee)},
-                   {QStringLiteral("电费"), reading(facts.previous, false), reading(facts.current, false),
-                    used(false, QStringLiteral("度")), price(facts.powerPrice, QStringLiteral("元/度")),
-                    yuanFromText(powerFee)}});
-        doc.field(QStringLiteral("水费："), yuanFromText(waterFee));
-        doc.field(QStringLiteral("电费："), yuanFromText(powerFee));
-        doc.total(QStringLiteral("合计："), yuanFromText(totalFee));
+                  {{QStringLiteral("水费"), water.previous, water.current, water.used, water.price,
+                    amountText(water.cents, waterFee)},
+                   {QStringLiteral("电费"), power.previous, power.current, power.used, power.price,
+                    amountText(power.cents, powerFee)}});
+        doc.field(QStringLiteral("水费："), amountText(water.cents, waterFee));
+        doc.field(QStringLiteral("电费："), amountText(power.cents, powerFee));
+        doc.total(QStringLiteral("合计："), amountText(total, totalFee));
         doc.footer();
     };
 }
@@ -188,9 +255,9 @@ PaintDocument rentReceiptDocument(Connection &connection, const QAbstractItemMod
     const QString room = cellOf(rentList, row, 2);
     const QString rent = cellOf(rentList, row, 3);
     const QString date = cellOf(rentList, row, 4);
-    QString paidUpTo = readPaidUpTo(connection, staffNo);
-    if (paidUpTo.isEmpty())
-        paidUpTo = cellOf(rentList, row, 5);
+    // The list shows each resident's paid-up-to date of now beside every one of their rows; a
+    // receipt states what its own settlement paid for.
+    const std::optional<RentPeriodRecord> period = readRentPeriod(connection, staffNo, date);
 
     return [=](QPagedPaintDevice *device) {
         DocumentPainter doc(device);
@@ -199,8 +266,16 @@ PaintDocument rentReceiptDocument(Connection &connection, const QAbstractItemMod
         doc.field(QStringLiteral("工号："), staffNo);
         doc.field(QStringLiteral("房间号码："), room);
         doc.field(QStringLiteral("结算日期："), shownDate(date));
+        if (period) {
+            doc.field(QStringLiteral("房租期间："), QStringLiteral("%1 至 %2（%3 个月）")
+                                                        .arg(shownDate(period->paidFrom), shownDate(period->paidTo))
+                                                        .arg(period->months));
+        }
         doc.total(QStringLiteral("本次房租："), yuanFromText(rent));
-        doc.field(QStringLiteral("房租已交至："), shownDate(paidUpTo));
+        if (period)
+            doc.field(QStringLiteral("房租已交至："), shownDate(period->paidTo));
+        else
+            doc.note(QStringLiteral("这笔房租结算于本程序开始记录房租期间之前，收据无法注明它交至的日期。"));
         doc.footer();
     };
 }

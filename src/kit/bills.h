@@ -11,11 +11,12 @@ namespace orv {
 class Connection;
 
 // The utility bill of one fee-list row (room, date, water fee, electricity fee, total), with the
-// meter readings and prices read from the database when the document is made.
+// meter readings and prices it was settled from, read from the database when the document is made.
+// Amounts are whole 分 and the total is the sum of the printed parts.
 PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemModel *feeList, int row);
 
 // The rent receipt of one rent-list row (name, staff number, room, rent, settlement date), with the
-// paid-up-to date now on record.
+// period that settlement paid for where it was kept.
 PaintDocument rentReceiptDocument(Connection &connection, const QAbstractItemModel *rentList, int row);
 
 // The fee list's "打印水电费账单…" and the rent list's "打印房租收据…": the document of the row,

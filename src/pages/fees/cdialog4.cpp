@@ -1,5 +1,6 @@
 #include "cdialog4.h"
 
+#include "data/billdata.h"
 #include "data/columns.h"
 #include "data/rentperiod.h"
 #include "data/statements.h"
@@ -267,10 +268,16 @@ void CDialog4::OnSettleUtility()
     if (!findRoomToSettle(date, previousWater, previousPower))
         return;
 
-    storeReadings(date);
+    SettlementReadings kept{0, 0, m_strFeeRoom, date, previousWater, previousPower, m_nWaterReading, m_nPowerReading};
+    kept.readingsRow = storeReadings(date);
     // Widened so that a stored base reading far below zero cannot wrap the difference.
     chargeUtility(std::int64_t{m_nWaterReading} - previousWater, std::int64_t{m_nPowerReading} - previousPower);
-    addUtilityBill(date);
+    // chargeUtility leaves the standard it charged at in m_varWater and m_varPower.
+    kept.waterPrice = m_varWater.asSingle();
+    kept.powerPrice = m_varPower.asSingle();
+    kept.billRow = addUtilityBill(date);
+    // In the settlement's unit: its bill can be printed as settled for as long as its rows stay.
+    keepSettlementReadings(m_connection, kept);
 
     m_listFee->clearRows();
     m_listFee->appendValues({m_strFeeRoom, date, m_varWater, m_varPower, m_varTotal});
@@ -312,7 +319,7 @@ bool CDialog4::findRoomToSettle(const QString &date, std::int32_t &previousWater
     return standardStored();
 }
 
-void CDialog4::storeReadings(const QString &date)
+std::int64_t CDialog4::storeReadings(const QString &date)
 {
     m_pFeeInfoSet->AddNew();
     m_pFeeInfoSet->PutCollect(meters::room, m_strFeeRoom);
@@ -320,12 +327,14 @@ void CDialog4::storeReadings(const QString &date)
     m_pFeeInfoSet->PutCollect(meters::water, FieldValue::int32(m_nWaterReading));
     m_pFeeInfoSet->PutCollect(meters::power, FieldValue::int32(m_nPowerReading));
     m_pFeeInfoSet->Update();
+    const std::int64_t row = lastInsertedRow(m_connection);
 
     m_pFloorSet->PutCollect(rooms::waterBase, FieldValue::int32(m_nWaterReading));
     m_pFloorSet->PutCollect(rooms::powerBase, FieldValue::int32(m_nPowerReading));
     m_pFloorSet->Update();
     m_pFloorSet->closeIfOpen();
     m_pFeeInfoSet->closeIfOpen();
+    return row;
 }
 
 void CDialog4::chargeUtility(std::int64_t usedWater, std::int64_t usedPower)
@@ -344,7 +353,7 @@ void CDialog4::chargeUtility(std::int64_t usedWater, std::int64_t usedPower)
     m_fTotalFee = static_cast<float>(waterProduct + powerProduct);
 }
 
-void CDialog4::addUtilityBill(const QString &date)
+std::int64_t CDialog4::addUtilityBill(const QString &date)
 {
     m_pFeeListSet->openIfClosed(sql::feeListAll);
     m_varWater = FieldValue(m_fWaterFee);
@@ -357,7 +366,9 @@ void CDialog4::addUtilityBill(const QString &date)
     m_pFeeListSet->PutCollect(bills::power, m_varPower);
     m_pFeeListSet->PutCollect(bills::total, m_varTotal);
     m_pFeeListSet->Update();
+    const std::int64_t row = lastInsertedRow(m_connection);
     m_pFeeListSet->closeIfOpen();
+    return row;
 }
 
 void CDialog4::OnListFees()
@@ -407,7 +418,9 @@ void CDialog4::OnSettleRent()
 
     const QString paidUpTo = paidUpToText(period.paidUpTo.year, period.paidUpTo.month, period.paidUpTo.day);
     storeRentDue(firstSettlement, paidUpTo, total);
-    addRentCharge(date);
+    const std::int64_t chargeRow = addRentCharge(date);
+    // In the settlement's unit, so that every receipt can state the period its own row paid for.
+    keepRentPeriod(m_connection, {chargeRow, m_strStaffNo, date, startText, paidUpTo, period.months, m_nRentDue});
     showRentSettled(date, paidUpTo);
 }
 
@@ -477,7 +490,7 @@ void CDialog4::storeRentDue(bool firstSettlement, const QString &paidUpTo, std::
     m_pRentDueSet->closeIfOpen();
 }
 
-void CDialog4::addRentCharge(const QString &date)
+std::int64_t CDialog4::addRentCharge(const QString &date)
 {
     m_pRentListSet->openIfClosed(sql::rentListAll);
     m_pRentListSet->AddNew();
@@ -485,7 +498,9 @@ void CDialog4::addRentCharge(const QString &date)
     m_pRentListSet->PutCollect(rentCharges::date, date);
     m_pRentListSet->PutCollect(rentCharges::rent, m_varRent);
     m_pRentListSet->Update();
+    const std::int64_t row = lastInsertedRow(m_connection);
     m_pRentListSet->closeIfOpen();
+    return row;
 }
 
 void CDialog4::showRentSettled(const QString &date, const QString &paidUpTo)

@@ -79,9 +79,10 @@ private:
     bool utilityFormComplete();
     // Leaves m_pFloorSet on the room, m_pFeeInfoSet open and m_pFeeStdSet on the standard.
     bool findRoomToSettle(const QString &date, std::int32_t &previousWater, std::int32_t &previousPower);
-    void storeReadings(const QString &date);
+    // Each returns the row id of the row it added.
+    std::int64_t storeReadings(const QString &date);
     void chargeUtility(std::int64_t usedWater, std::int64_t usedPower);
-    void addUtilityBill(const QString &date);
+    std::int64_t addUtilityBill(const QString &date);
 
     // Rent settlement steps.
     // Leaves m_pResidentSet on the resident.
@@ -91,7 +92,7 @@ private:
     void refuseRent(const QString &text);
     bool chargeRent(std::int64_t months, std::int32_t previousTotal, std::int64_t &total);
     void storeRentDue(bool firstSettlement, const QString &paidUpTo, std::int64_t total);
-    void addRentCharge(const QString &date);
+    std::int64_t addRentCharge(const QString &date);
     void showRentSettled(const QString &date, const QString &paidUpTo);
 
     QLineEdit *m_waterPriceEdit = nullptr;

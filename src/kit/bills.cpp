@@ -59,9 +59,8 @@ QString shownDate(const QString &stored)
 class DocumentPainter final {
 public:
     explicit DocumentPainter(QPagedPaintDevice *device)
-        : m_painter(device), m_page(m_painter.viewport()), m_font(QStringLiteral("Noto Sans CJK SC"))
+        : m_painter(device), m_page(m_painter.viewport()), m_font(printFont(11))
     {
-        m_font.setPointSizeF(11);
         m_painter.setFont(m_font);
         m_line = QFontMetrics(m_font, device).height() * 8 / 5;
     }

@@ -96,7 +96,7 @@ bool folderIsFull(sqlite3 *db)
         return false;
     // Root may still write into the reserved blocks; everyone else only into the available ones.
     const auto blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
-    return blocks * fs.f_frsize < 256U * 1024U;
+    return blocks * fs.f_frsize < 256UL * 1024UL;
 }
 
 // One desktop writer on a file of some tens of megabytes. Each setting is best-effort: a file on

@@ -46,7 +46,7 @@ QString defused(const QString &text)
 // Quoted where the separator, a quote or a line break would split or confuse the field.
 QString quotedField(const QString &cell, QChar separator)
 {
-    const QString text = defused(cell);
+    QString text = defused(cell);
     if (!text.contains(separator) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
         !text.contains(QLatin1Char('\r')))
         return text;

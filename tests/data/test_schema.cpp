@@ -1,13 +1,9 @@
 #include "data/backup.h"
-#include "data/billdata.h"
 #include "data/dbcheck.h"
 #include "data/schema.h"
 #include "support/testdatabase.h"
 
 #include <QDir>
-#include <QFile>
-
-#include <sqlite3.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -37,12 +33,6 @@ void reopen(TestDatabase &db)
 class TestSchema final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void aNewFileHasOurTables()
-    {
-        TestDatabase db;
-        QCOMPARE(db.text(kOwnTables), kBoth);
-    }
-
     // A file made before our tables gains them when it is opened; the check and the backup accept
     // it with them and without them.
     void anEarlierFileGainsThemAtOpen()
@@ -65,33 +55,6 @@ private Q_SLOTS:
         // Opening again changes nothing more.
         reopen(db);
         QCOMPARE(db.text(kOwnTables), kBoth);
-    }
-
-    // A file that cannot be written opens without them, and reads as having kept nothing.
-    void aReadOnlyFileStaysWithout()
-    {
-        TestDatabase db;
-        db.exec(u"INSERT INTO fanglist VALUES ('7','2004-06-20',360)"_s);
-        dropOwnTables(db);
-        db.connection().Close();
-        sqlite3 *raw = nullptr;
-        QCOMPARE(sqlite3_open_v2(databaseFileName().toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr),
-                 SQLITE_OK);
-        const test::RawDatabase readOnly(raw, sqlite3_close_v2);
-        const QByteArray key = programPassword().toUtf8();
-        sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
-        schema::addOwnTables(raw);
-        QCOMPARE(sqlite3_get_autocommit(raw), 1);
-        sqlite3_stmt *count = nullptr;
-        QCOMPARE(sqlite3_prepare_v2(raw, kOwnTables.toUtf8().constData(), -1, &count, nullptr), SQLITE_OK);
-        QCOMPARE(sqlite3_step(count), SQLITE_DONE);
-        sqlite3_finalize(count);
-
-        db.connection().Open(programConnectionString());
-        dropOwnTables(db);
-        db.exec(u"PRAGMA query_only = 1"_s);
-        QVERIFY(!readRentPeriod(db.connection(), u"7"_s, u"2004-06-20"_s));
-        QVERIFY(!readUtilityBillFacts(db.connection(), u"A"_s, u"2004-06-20"_s).pricesKept);
     }
 };
 

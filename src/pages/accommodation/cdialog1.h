@@ -1,12 +1,9 @@
 #pragma once
 
-#include "data/fieldvalue.h"
-#include "data/recordset.h"
 #include "kit/page.h"
+#include "operations/accommodation.h"
 
 #include <QString>
-
-#include <memory>
 
 class QComboBox;
 class QDateEdit;
@@ -35,34 +32,10 @@ private:
     // true: controls into members; false: members into controls.
     void DoDataExchange(bool bSaveAndValidate);
     void listRooms(bool freeRooms);
-
-    // Check-in steps. Each refusal has been shown when a check returns false.
-    bool checkInFormComplete(const QString &date, const QString &sex);
-    // Leaves m_pRoomSet on the room and its counters in the members.
-    bool findRoomWithFreeBed(const FieldValue &room);
-    void takeBed(const FieldValue &room);
-    void countInto(const FieldValue &room);
-    void addResident(const FieldValue &staffNo, const QString &sex, const QString &date, const FieldValue &room);
-
-    // Check-out steps.
-    // Leaves m_pPersonSet on the resident.
-    bool findResidentOf(const FieldValue &staffNo, const FieldValue &room);
-    void countOutOf(const FieldValue &room);
-    void freeBed(const FieldValue &room);
+    // Reads the form; the sex and date come straight from their widgets.
+    ops::CheckInForm checkInForm();
 
     ReportList *m_listRooms = nullptr;
-    std::unique_ptr<Recordset> m_pRoomSet;
-    std::unique_ptr<Recordset> m_pNumSet;
-    std::unique_ptr<Recordset> m_pPersonSet;
-
-    FieldValue m_varVacant;
-    FieldValue m_varCapacity;
-    FieldValue m_varOccupants;
-
-    int m_nVacant = 0;
-    int m_nCapacity = 0;
-    int m_nItem = 0;
-    int m_nOccupants = 0;
 
     QString m_strOutStaffNo;
     QString m_strOutRoom;

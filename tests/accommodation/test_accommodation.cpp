@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLineEdit>
 
 using namespace orv;
 using namespace orv::test;
@@ -30,12 +31,6 @@ struct Fixture {
                 "('丁','男','系','P4','139','2004-01-01','G')"_s);
     }
     void press(const QString &button) { test::press(&page, button + u"Button"_s); }
-    // The whole form, or the staff number and room of 王五.
-    void checkIn(const QStringList &form)
-    {
-        const QStringList wang = {u"王五"_s, u"男"_s, u"系"_s, form.value(0), u"139"_s, form.value(1)};
-        test::checkIn(&page, form.size() == 2 ? wang : form);
-    }
     // Each room's residents and free beds, the counts, the residents' staff numbers.
     QString tables()
     {
@@ -65,56 +60,38 @@ private Q_SLOTS:
         Fixture f;
         f.press(u"fullRooms"_s);
         QCOMPARE(f.listed(), u"O"_s);
-        // Only 空缺人数 decides; the second walk refills the list rather than adding to it.
+        // The second walk refills the list rather than adding to it.
         f.press(u"freeRooms"_s);
         f.press(u"freeRooms"_s);
         QCOMPARE(f.listed(), u"A B F"_s);
         f.press(u"clearList"_s);
         QCOMPARE(f.listed(), QString());
-        f.db.exec(u"DELETE FROM floorinfo"_s);
-        f.press(u"fullRooms"_s);
-        QCOMPARE(f.listed(), QString());
-        QCOMPARE(f.answers->texts(), QStringList()); // no rooms, no message
+        QCOMPARE(f.answers->texts(), QStringList());
     }
 
-    void checkIn_data()
-    {
-        QTest::addColumn<QStringList>("form"); // staff number and room, or the whole form
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("after"); // see tables(); empty: nothing written
-        QTest::addColumn<QString>("listed");
-        // B's last bed goes, so B leaves the free list, and both its count rows rise.
-        QTest::newRow("room fills") << QStringList{u"N"_s, u"B"_s} << QString()
-                                    << u"A,1,3|B,4,0|F,2,1|O,1,0/A,1|B,4|B,1|G,1/P1|P2|P3|P4|N"_s << u"A F"_s;
-        QTest::newRow("new count") << QStringList{u"N"_s, u"O"_s} << QString()
-                                   << u"A,1,3|B,3,1|F,2,1|O,2,-1/A,1|B,3|B,0|G,1|O,1/P1|P2|P3|P4|N"_s << u"A B F O"_s;
-        const auto refused = [](const char *name, const QStringList &form, const QString &message) {
-            QTest::newRow(name) << form << message << QString() << QString();
-        };
-        refused("department", {u"王五"_s, u"男"_s, u""_s, u"N"_s, u"139"_s, u"A"_s}, u"请输入部门！"_s);
-        refused("staff number", {u"王五"_s, u"男"_s, u"系"_s, u""_s, u"139"_s, u"A"_s}, u"请输入工号！"_s);
-        refused("mobile", {u"王五"_s, u"男"_s, u"系"_s, u"N"_s, u""_s, u"A"_s}, u"请输入手机号码！"_s);
-        refused("room", {u"王五"_s, u"男"_s, u"系"_s, u"N"_s, u"139"_s, u""_s}, u"请输入房间号码！"_s);
-        refused("name first of several", {}, u"请输入入住人的姓名！"_s);
-        // The fee page takes staff numbers of 16 bytes at most; a longer one could never be charged.
-        refused("staff number 17 bytes", {u"12345678901234567"_s, u"A"_s},
-                u"请输入不超过 16 个字符（一个汉字算两个字符）。"_s);
-        refused("duplicate before room", {u"P1"_s, u"nowhere"_s}, u"你输入的工号已经存在，请不要重复输入！"_s);
-        refused("full room", {u"N"_s, u"F"_s}, u"你选择的房间已经住满，请选择其他房间入住！"_s);
-        refused("trailing blank", {u"N"_s, u"A "_s}, u"你输入的房间号码在数据库中不存在，请重新输入！"_s);
-    }
+    // The sex comes from the combo and the date from the picker; a refusal is boxed, an over-long
+    // staff number by the form helper, which selects it; success refills the free list.
     void checkIn()
     {
-        QFETCH(QStringList, form);
-        QFETCH(QString, message);
-        QFETCH(QString, after);
-        QFETCH(QString, listed);
         Fixture f;
         const QString before = f.everything();
-        f.checkIn(form);
-        QCOMPARE(f.answers->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(after.isEmpty() ? f.everything() : f.tables(), after.isEmpty() ? before : after);
-        QCOMPARE(f.listed(), listed);
+        child<QDateEdit>(&f.page, u"checkInDate"_s)->setDate(QDate(2004, 1, 5));
+        test::checkIn(&f.page, {u"李四"_s, QString(), u"数学系"_s, u"12345678901234567"_s, u"13900000000"_s, u"A"_s});
+        QCOMPARE(f.answers->texts(), QStringList{u"请输入性别！"_s});
+        child<QComboBox>(&f.page, u"sexCombo"_s)->setCurrentIndex(1);
+        f.press(u"checkIn"_s);
+        QCOMPARE(f.answers->last(), u"请输入不超过 16 个字符（一个汉字算两个字符）。"_s);
+        QCOMPARE(child<QLineEdit>(&f.page, u"staffNoEdit"_s)->selectedText(), u"12345678901234567"_s);
+        QCOMPARE(f.everything(), before);
+        QCOMPARE(f.listed(), QString());
+
+        setField(&f.page, u"staffNoEdit"_s, u"s1"_s);
+        f.press(u"checkIn"_s);
+        QCOMPARE(f.answers->texts().size(), 2);
+        QCOMPARE(f.db.text(u"SELECT * FROM personinfo WHERE rowid > 4"_s),
+                 u"李四,女,数学系,s1,13900000000,2004-01-05,A"_s);
+        QCOMPARE(child<ReportList>(&f.page, u"roomList"_s)->rowTexts(0).join(u' '), u"A 男 tel-A 4 2 2"_s);
+        QCOMPARE(f.listed(), u"A B F"_s);
     }
 
     void checkOut_data()
@@ -125,14 +102,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("after"); // see tables(); empty: nothing written
         QTest::newRow("only resident") << u"P1"_s << u"A"_s << kDone
                                        << u"A,0,4|B,3,1|F,2,1|O,1,0/B,3|B,0|G,1/P2|P3|P4"_s;
-        QTest::newRow("one of two") << u"P2"_s << u"B"_s << kDone
-                                    << u"A,1,3|B,2,2|F,2,1|O,1,0/A,1|B,2|B,-1|G,1/P1|P3|P4"_s;
         QTest::newRow("wrong room") << u"P1"_s << u"B"_s << u"您输入的工号和房间号码不匹配，请重新输入！"_s
                                     << QString();
-        QTest::newRow("case differs") << u"p1"_s << u"A"_s << u"您输入的工号还没有入住，请不要对此工号操作！"_s
-                                      << QString();
-        QTest::newRow("no staff number") << QString() << u"A"_s << u"请输入员工的工号！"_s << QString();
-        QTest::newRow("no room") << u"P1"_s << QString() << u"请输入员工的房间号码！"_s << QString();
     }
     void checkOut()
     {
@@ -146,19 +117,6 @@ private Q_SLOTS:
         QCOMPARE(f.answers->texts(), QStringList{message});
         QCOMPARE(after.isEmpty() ? f.everything() : f.tables(), after.isEmpty() ? before : after);
         QCOMPARE(f.listed(), after.isEmpty() ? QString() : u"A B F"_s);
-    }
-
-    void checkInWritesTheForm()
-    {
-        Fixture f;
-        child<QDateEdit>(&f.page, u"checkInDate"_s)->setDate(QDate(2004, 1, 5));
-        f.checkIn({u"李四"_s, QString(), u"数学系"_s, u"s1"_s, u"13900000000"_s, u"A"_s}); // refused; the form keeps it
-        child<QComboBox>(&f.page, u"sexCombo"_s)->setCurrentIndex(1);
-        f.press(u"checkIn"_s);
-        QCOMPARE(f.answers->texts(), QStringList{u"请输入性别！"_s});
-        QCOMPARE(f.db.text(u"SELECT * FROM personinfo WHERE rowid > 4"_s),
-                 u"李四,女,数学系,s1,13900000000,2004-01-05,A"_s);
-        QCOMPARE(child<ReportList>(&f.page, u"roomList"_s)->rowTexts(0).join(u' '), u"A 男 tel-A 4 2 2"_s);
     }
 };
 

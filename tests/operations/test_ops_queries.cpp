@@ -108,14 +108,12 @@ private Q_SLOTS:
         QTest::newRow("nothing typed") << u""_s << u""_s << u""_s << QString() << u"请输入查询条件！"_s << false;
         QTest::newRow("name") << u"李娜"_s << QString() << QString() << u"李娜"_s << QString() << true;
         QTest::newRow("sex") << QString() << u"男"_s << QString() << u"张伟,王强"_s << QString() << true;
-        QTest::newRow("room") << QString() << QString() << u"102"_s << u"李娜"_s << QString() << true;
         // The last filled criterion decides.
         QTest::newRow("name, sex") << u"李娜"_s << u"男"_s << QString() << u"张伟,王强"_s << QString() << true;
         QTest::newRow("name, room") << u"李娜"_s << QString() << u"101"_s << u"张伟,王强"_s << QString() << true;
         QTest::newRow("all three") << u"张伟"_s << u"男"_s << u"102"_s << u"李娜"_s << QString() << true;
         QTest::newRow("room is exact") << QString() << QString() << u"10"_s << QString() << none << true;
         QTest::newRow("trailing blank") << QString() << QString() << u"101 "_s << QString() << none << true;
-        QTest::newRow("' in sex") << QString() << u"M'"_s << QString() << u"O'Neil"_s << QString() << true;
         QTest::newRow("' in room") << QString() << QString() << u"1'01"_s << u"O'Neil"_s << QString() << true;
         QTest::newRow("no widening") << u"x' or '1'='1"_s << QString() << QString() << QString() << none << true;
     }
@@ -148,7 +146,6 @@ private Q_SLOTS:
         QTest::newRow("no field") << QString() << u"101"_s << QString() << chooseFirst << false;
         QTest::newRow("no field, no value") << QString() << QString() << QString() << chooseFirst << false;
         QTest::newRow("no value") << room << u""_s << QString() << u"请您输入查询条件！"_s << false;
-        QTest::newRow("room") << room << u"101"_s << u"101"_s << QString() << true;
         QTest::newRow("room is exact") << room << u"10"_s << u"10"_s << QString() << true;
         QTest::newRow("trailing blank missing") << room << u"103"_s << QString() << none << true;
         QTest::newRow("trailing blank typed") << room << u"103 "_s << u"103 "_s << QString() << true;
@@ -170,14 +167,6 @@ private Q_SLOTS:
         const ops::Outcome outcome = ops::queryRooms(f.db.connection(), {field, value}, listed.listing(kRoomColumns));
         verifyOutcome(outcome, listed, message, restarted);
         QCOMPARE(listed.keys.join(u','), found);
-    }
-
-    void roomRowShowsTheSevenValues()
-    {
-        Fixture f;
-        Listed listed;
-        ops::queryRooms(f.db.connection(), {u"  房间号码"_s, u"101"_s}, listed.listing(kRoomColumns));
-        QCOMPARE(listed.first, u"101|0571-1101|206|618|6|120|35"_s);
     }
 
     // A statement the store refuses ends the query before the caller's list is touched.

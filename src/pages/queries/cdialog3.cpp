@@ -1,11 +1,11 @@
 #include "cdialog3.h"
 
 #include "data/columns.h"
-#include "data/statements.h"
 #include "kit/form.h"
 #include "kit/listactions.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
+#include "operations/queries.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -24,6 +24,25 @@ constexpr LabelLine kLabelLine{2, 3, 10};
 
 const QString kChooseFirst = QStringLiteral("请你选择：");
 const QString kChooseAgain = QStringLiteral("请您选择：");
+
+// 工号 and 部门 show under the headers "学号" and "班级".
+ops::Listing personRows(ReportList *list)
+{
+    return {[list] { list->clearRows(); },
+            [list](const Recordset &set) {
+                list->appendRecord(set, {people::name, people::sex, people::room, people::staffNo, people::dept,
+                                         people::mobile, people::date});
+            }};
+}
+
+ops::Listing roomRows(ReportList *list)
+{
+    return {[list] { list->clearRows(); },
+            [list](const Recordset &set) {
+                list->appendRecord(set, {rooms::roomNo, rooms::phone, rooms::phonePort, rooms::netPort, rooms::capacity,
+                                         rooms::waterBase, rooms::powerBase});
+            }};
+}
 
 } // namespace
 
@@ -82,9 +101,6 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
                 19);
     installListActions(m_listPersons, QStringLiteral("人员查询结果"), QStringLiteral("信息查询"));
     installListActions(m_listRoomResult, QStringLiteral("房间查询结果"), QStringLiteral("信息查询"));
-
-    m_pPersonSet = std::make_unique<Recordset>(&m_connection);
-    m_pRoomSet = std::make_unique<Recordset>(&m_connection);
 
     m_lbQueryField->addItems({QStringLiteral("  房间号码"), QString(), QStringLiteral("  电话号码"), QString(),
                               QStringLiteral("  电话端口"), QString(), QStringLiteral("  网线端口")});
@@ -158,28 +174,11 @@ void CDialog3::DoDataExchange()
     m_strQueryValue = m_editQueryValue->text();
 }
 
-bool CDialog3::fillPersonList()
-{
-    m_listPersons->clearRows();
-    m_pPersonSet->rewind();
-    const bool empty = m_pPersonSet->adoEOF();
-    while (!m_pPersonSet->adoEOF()) {
-        m_nItem = m_listPersons->appendRecord(*m_pPersonSet, {people::name, people::sex, people::room, people::staffNo,
-                                                              people::dept, people::mobile, people::date});
-        m_pPersonSet->MoveNext();
-    }
-    return empty;
-}
-
 void CDialog3::OnListAllPersons()
 {
-    // A query that failed half-way leaves its set open on its own statement; reopening keeps
-    // that statement from answering this one.
-    m_pPersonSet->closeIfOpen();
-    m_pPersonSet->openIfClosed(sql::personAll);
-    if (fillPersonList())
-        showMessage(this, QStringLiteral("还没有人入住，数据库为空！"));
-    m_pPersonSet->closeIfOpen();
+    const ops::Outcome outcome = ops::listAllPersons(m_connection, personRows(m_listPersons));
+    if (!outcome.done)
+        showMessage(this, outcome.message);
 }
 
 void CDialog3::OnQueryPersons()
@@ -187,30 +186,16 @@ void CDialog3::OnQueryPersons()
     m_strName = m_editName->text();
     m_strSex = m_editSex->text();
     m_strRoom = m_editRoom->text();
-
-    QString query;
-    if (!m_strName.isEmpty()) {
-        query = sql::withValue(sql::personByName, m_strName);
-        m_editName->clear();
-    }
-    if (!m_strSex.isEmpty()) {
-        query = sql::withValue(sql::personBySex, m_strSex);
-        m_editSex->clear();
-    }
-    if (!m_strRoom.isEmpty()) {
-        query = sql::withValue(sql::personByRoom, m_strRoom);
-        m_editRoom->clear();
-    }
-    if (query.isEmpty()) {
-        showMessage(this, QStringLiteral("请输入查询条件！"));
-        return;
+    // Every criterion typed is used up by this query, whichever one decides it.
+    for (QLineEdit *edit : {m_editName, m_editSex, m_editRoom}) {
+        if (!edit->text().isEmpty())
+            edit->clear();
     }
 
-    m_pPersonSet->closeIfOpen(); // see OnListAllPersons
-    m_pPersonSet->openIfClosed(query);
-    if (fillPersonList())
-        showMessage(this, QStringLiteral("没有满足你要查询的记录！"));
-    m_pPersonSet->closeIfOpen();
+    const ops::Outcome outcome =
+        ops::queryPersons(m_connection, {m_strName, m_strSex, m_strRoom}, personRows(m_listPersons));
+    if (!outcome.done)
+        showMessage(this, outcome.message);
 }
 
 void CDialog3::OnChooseField()
@@ -228,35 +213,11 @@ void CDialog3::OnChooseField()
 
 void CDialog3::OnQueryRooms()
 {
-    if (m_strQueryField.isEmpty()) {
-        showMessage(this, QStringLiteral("请您选择完查询方式后再操作！"));
-        return;
-    }
     DoDataExchange();
-    if (m_strQueryValue.isEmpty()) {
-        showMessage(this, QStringLiteral("请您输入查询条件！"));
-        return;
-    }
-
-    // The column name is always one of the list box's own entries; only the value is typed.
-    const QString query = sql::floorByFieldQuery(m_strQueryField, m_strQueryValue);
-    m_pRoomSet->closeIfOpen(); // see OnListAllPersons
-    m_pRoomSet->openIfClosed(query);
-    m_listRoomResult->clearRows();
-    bool found = false;
-    m_pRoomSet->rewind();
-    while (!m_pRoomSet->adoEOF()) {
-        found = true;
-        m_nItem =
-            m_listRoomResult->appendRecord(*m_pRoomSet, {rooms::roomNo, rooms::phone, rooms::phonePort, rooms::netPort,
-                                                         rooms::capacity, rooms::waterBase, rooms::powerBase});
-        m_pRoomSet->MoveNext();
-    }
-    if (found)
-        m_pRoomSet->MoveFirst();
-    else
-        showMessage(this, QStringLiteral("数据库中没有你要查询的记录！"));
-    m_pRoomSet->closeIfOpen();
+    const ops::Outcome outcome =
+        ops::queryRooms(m_connection, {m_strQueryField, m_strQueryValue}, roomRows(m_listRoomResult));
+    if (!outcome.done)
+        showMessage(this, outcome.message);
 }
 
 } // namespace orv

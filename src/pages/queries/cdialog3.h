@@ -1,13 +1,8 @@
 #pragma once
 
-#include "data/fieldvalue.h"
-#include "data/recordset.h"
 #include "kit/page.h"
 
 #include <QString>
-
-#include <array>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -46,8 +41,6 @@ protected:
 private:
     // Copies the edits' texts into the text members; this page has no validation rules.
     void DoDataExchange();
-    // Fills the resident list from m_pPersonSet; returns whether the set had no rows.
-    bool fillPersonList();
 
     QLineEdit *m_editName = nullptr;
     QLineEdit *m_editSex = nullptr;
@@ -63,11 +56,6 @@ private:
     QString m_strRoom;
     QString m_strQueryField;
     QString m_strQueryValue;
-
-    std::unique_ptr<Recordset> m_pPersonSet;
-    std::unique_ptr<Recordset> m_pRoomSet;
-    // One personinfo row: 姓名, 性别, 房间, 工号, 部门, 手机, 日期.
-    int m_nItem = -1;
 };
 
 } // namespace orv

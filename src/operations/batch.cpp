@@ -9,11 +9,11 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
-#include <quazip.h>
-#include <quazipfile.h>
+#include <unzip.h>
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -61,16 +61,25 @@ void keepRow(Sheet &sheet, int line, std::vector<SheetCell> &cells)
 
 const QString kRelationships = QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships");
 
-std::optional<QByteArray> readMember(QuaZip &zip, const QString &name)
+struct ArchiveCloser {
+    void operator()(void *archive) const noexcept { unzClose(archive); }
+};
+using Archive = std::unique_ptr<void, ArchiveCloser>;
+
+// One member of the archive, its name matched without regard to case as spreadsheet programs do.
+std::optional<QByteArray> readMember(const Archive &zip, const QString &name)
 {
-    if (!zip.setCurrentFile(name, QuaZip::csInsensitive))
+    constexpr int kCaseInsensitive = 2;
+    if (unzLocateFile(zip.get(), name.toUtf8().constData(), kCaseInsensitive) != UNZ_OK ||
+        unzOpenCurrentFile(zip.get()) != UNZ_OK)
         return std::nullopt;
-    QuaZipFile member(&zip);
-    if (!member.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = member.readAll();
-    member.close();
-    if (member.getZipError() != UNZ_OK)
+    QByteArray bytes;
+    char buffer[65536];
+    int read = 0;
+    while ((read = unzReadCurrentFile(zip.get(), buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, read);
+    // Closing checks the member's CRC, so a damaged member is not taken for a whole one.
+    if (unzCloseCurrentFile(zip.get()) != UNZ_OK || read < 0)
         return std::nullopt;
     return bytes;
 }
@@ -448,8 +457,8 @@ Sheet readCsv(const QByteArray &bytes)
 Sheet readXlsx(const QString &path)
 {
     Sheet sheet;
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdUnzip)) {
+    const Archive zip(unzOpen64(QFile::encodeName(path).constData()));
+    if (!zip) {
         sheet.problem = QStringLiteral("无法打开工作簿（不是有效的 XLSX 文件）。");
         return sheet;
     }
@@ -532,7 +541,13 @@ Batch makeBatch(BatchKind kind, const Sheet &sheet, const BatchOperations &opera
         return batch;
 
     for (auto it = sheet.rows.begin() + 1; it != sheet.rows.end(); ++it) {
-        const std::vector<SheetCell> cells = pick(*it, places);
+        std::vector<SheetCell> cells = pick(*it, places);
+        // A workbook's day serial is shown and reported as the day it stands for.
+        SheetCell &date = cells[kind == BatchKind::CheckIns ? 5 : 1];
+        if (const std::optional<QDate> day = date.number ? dateOf(date, sheet.date1904) : std::nullopt) {
+            date.text = day->toString(QStringLiteral("yyyy-MM-dd"));
+            date.number = false;
+        }
         BatchRow row;
         row.line = it->line;
         for (const SheetCell &cell : cells)

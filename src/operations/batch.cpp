@@ -294,6 +294,7 @@ const std::vector<Column> &columnsOf(BatchKind kind)
 std::vector<SheetCell> pick(const SheetRow &row, const std::vector<int> &places)
 {
     std::vector<SheetCell> picked;
+    picked.reserve(places.size());
     for (int place : places)
         picked.push_back(place < static_cast<int>(row.cells.size()) ? row.cells[place] : SheetCell{});
     return picked;

@@ -15,10 +15,13 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <utility>
+
 namespace orv {
 
-CDormApp::CDormApp(int pictureMilliseconds)
-    : m_pConnection(std::make_unique<Connection>()), m_pictureMilliseconds(pictureMilliseconds)
+CDormApp::CDormApp(int pictureMilliseconds, ops::BatchOperations batchOperations)
+    : m_pConnection(std::make_unique<Connection>()), m_pictureMilliseconds(pictureMilliseconds),
+      m_batchOperations(std::move(batchOperations))
 {
 }
 
@@ -70,6 +73,7 @@ void CDormApp::showStartPicture()
 CDormDlg *CDormApp::createMainWindow()
 {
     m_mainWindow = std::make_unique<CDormDlg>(*m_pConnection);
+    m_mainWindow->setBatchOperations(m_batchOperations);
     m_mainWindow->show();
     return m_mainWindow.get();
 }

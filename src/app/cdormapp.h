@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
+#include "operations/batch.h"
 
 #include <memory>
 
@@ -12,8 +13,11 @@ class CDormDlg;
 // main window until it is closed.
 class CDormApp final {
 public:
-    // The picture stays for the given time; tests shorten it.
-    explicit CDormApp(int pictureMilliseconds = 2000);
+    static constexpr int kPictureMilliseconds = 2000;
+
+    // The picture stays for the given time; tests shorten it. The data menu offers the batches
+    // whose operations are given.
+    explicit CDormApp(int pictureMilliseconds = kPictureMilliseconds, ops::BatchOperations batchOperations = {});
     ~CDormApp();
     CDormApp(const CDormApp &) = delete;
     CDormApp &operator=(const CDormApp &) = delete;
@@ -35,6 +39,7 @@ public:
 
 private:
     int m_pictureMilliseconds;
+    ops::BatchOperations m_batchOperations;
     std::unique_ptr<CDormDlg> m_mainWindow;
 };
 

@@ -52,7 +52,20 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("Copy the database of the folder into <file> while it may be in use, print the "
                        "file written and end, without a window (for scheduled backups)."),
         QStringLiteral("file"));
-    parser.addOptions({directory, create, userData, backup});
+    const QCommandLineOption importCheckIns(
+        QStringLiteral("import-checkins"),
+        QStringLiteral("Check in every resident of <file> (CSV or XLSX, a header row naming 姓名, 性别, 部门, 工号, "
+                       "手机, 日期, 房间), all or none, without a window. Refused rows are printed as 第N行：<reason> "
+                       "and nothing is written."),
+        QStringLiteral("file"));
+    const QCommandLineOption importReadings(
+        QStringLiteral("import-readings"),
+        QStringLiteral("Settle the meter readings of <file> (a header row naming 房间, 日期, 水表数, 电表数) the "
+                       "same way."),
+        QStringLiteral("file"));
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("With an import: only check the rows; nothing is written."));
+    parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check});
 
     if (!parser.parse(arguments))
         return finish(2, kProgram + QStringLiteral(": ") + parser.errorText() + QStringLiteral("\nTry '") + kProgram +
@@ -76,8 +89,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(backup) && parser.value(backup).isEmpty())
         return finish(1, QStringLiteral("备份数据库失败：--backup 需要一个文件名。"));
 
+    const bool importing = parser.isSet(importCheckIns) || parser.isSet(importReadings);
+    if (parser.isSet(importCheckIns) && parser.isSet(importReadings))
+        return finish(2, kProgram +
+                             QStringLiteral(": --import-checkins and --import-readings name two batches; give one."));
+    if (importing && parser.isSet(backup))
+        return finish(2, kProgram + QStringLiteral(": --backup and an import are two commands; give one."));
+    if (parser.isSet(check) && !importing)
+        return finish(2, kProgram + QStringLiteral(": --check goes with --import-checkins or --import-readings."));
+    if (importing && parser.value(parser.isSet(importCheckIns) ? importCheckIns : importReadings).isEmpty())
+        return finish(1, QStringLiteral("批量导入失败：需要一个文件名。"));
+
     CommandLine line;
     line.backupFile = parser.value(backup);
+    line.importKind = parser.isSet(importReadings) ? ops::BatchKind::Readings : ops::BatchKind::CheckIns;
+    line.importFile = parser.value(parser.isSet(importReadings) ? importReadings : importCheckIns);
+    line.checkOnly = parser.isSet(check);
     line.options.create = parser.isSet(create) || parser.isSet(userData);
     if (parser.isSet(userData))
         line.options.directory = userDataDirectory();

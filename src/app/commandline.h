@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/batch.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +20,10 @@ struct CommandLine {
     QString output; // for standard output when the status is 0, for standard error otherwise
     StartOptions options;
     QString backupFile; // --backup: copy the database there instead of opening a window
+    // --import-checkins / --import-readings: a batch from a spreadsheet instead of a window.
+    QString importFile;
+    ops::BatchKind importKind = ops::BatchKind::CheckIns;
+    bool checkOnly = false; // --check: the preview alone, nothing written
 };
 
 // Reads the arguments (the program name first). Needs no application object, so --help and

@@ -1,12 +1,26 @@
 #include "backupcommand.h"
 #include "cdormapp.h"
 #include "commandline.h"
+#include "importcommand.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <cstdio>
+
+namespace {
+
+// The office's rules a batch runs per row, for the command line and the data menu alike. Until the
+// check-in and settlement operations are plugged in here, neither batch is offered:
+//   return {orv::ops::checkInOperation(orv::ops::checkIn), orv::ops::readingOperation(orv::ops::settleUtility)};
+orv::ops::BatchOperations batchOperations()
+{
+    return {};
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -29,6 +43,7 @@ int main(int argc, char *argv[])
     }
     // A relative backup name is taken from where the command was given, not from the database's folder.
     const QString backupTarget = line.backupFile.isEmpty() ? QString() : QFileInfo(line.backupFile).absoluteFilePath();
+    const QString importSource = line.importFile.isEmpty() ? QString() : QFileInfo(line.importFile).absoluteFilePath();
     if (const QString problem = orv::enterWorkingDirectory(line.options, orv::installedStartPicture());
         !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
@@ -38,8 +53,14 @@ int main(int argc, char *argv[])
         QCoreApplication core(argc, argv);
         return orv::runBackupCommand(backupTarget);
     }
+    if (!importSource.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err);
+    }
 
     QApplication platform(argc, argv);
-    orv::CDormApp theApp;
+    orv::CDormApp theApp(orv::CDormApp::kPictureMilliseconds, batchOperations());
     return theApp.InitInstance();
 }

@@ -1,5 +1,6 @@
 #include "cdormdlg.h"
 
+#include "batchdialog.h"
 #include "caboutdlg.h"
 #include "checkdialog.h"
 #include "ctabsheet.h"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabBar>
+
+#include <utility>
 
 namespace orv {
 
@@ -110,7 +113,24 @@ QMenu *CDormDlg::createDataMenu()
                 list->clearRows();
         }
     });
+    menu->addSeparator();
+    m_checkInBatch = menu->addAction(QStringLiteral("批量入住…"));
+    m_checkInBatch->setObjectName(QStringLiteral("checkInBatchAction"));
+    connect(m_checkInBatch, &QAction::triggered, this,
+            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::CheckIns, m_batchOperations); });
+    m_readingBatch = menu->addAction(QStringLiteral("批量抄表…"));
+    m_readingBatch->setObjectName(QStringLiteral("readingBatchAction"));
+    connect(m_readingBatch, &QAction::triggered, this,
+            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations); });
+    setBatchOperations({});
     return menu;
+}
+
+void CDormDlg::setBatchOperations(ops::BatchOperations operations)
+{
+    m_batchOperations = std::move(operations);
+    m_checkInBatch->setEnabled(bool(m_batchOperations.checkIn));
+    m_readingBatch->setEnabled(bool(m_batchOperations.settleUtility));
 }
 
 void CDormDlg::checkDatabase()

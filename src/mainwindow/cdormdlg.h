@@ -1,7 +1,10 @@
 #pragma once
 
+#include "operations/batch.h"
+
 #include <QWidget>
 
+class QAction;
 class QMenu;
 
 namespace orv {
@@ -29,6 +32,8 @@ public:
 
     // The data menu opened by the 数据 button beside the about button.
     QMenu *dataMenu() const { return m_dataMenu; }
+    // The data menu offers the batches whose operations are given.
+    void setBatchOperations(ops::BatchOperations operations);
 
 public Q_SLOTS:
     void showAbout();
@@ -47,6 +52,9 @@ private:
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
+    QAction *m_checkInBatch = nullptr;
+    QAction *m_readingBatch = nullptr;
+    ops::BatchOperations m_batchOperations;
     CTabSheet *m_tabSheet;
     CDialog1 *m_page1;
     CDialog2 *m_page2;

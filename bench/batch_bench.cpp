@@ -3,13 +3,13 @@
 // of each row, in one transaction, rolled back) on the same connection in the same run.
 //
 //   bench_batch
-//
-// The rules a row runs are passed in: batchOperations() below is the one place to plug in the
-// office's check-in and settlement; until then it runs stand-ins that look up and add one row each.
+
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/texts.h"
+#include "operations/accommodation.h"
 #include "operations/batch.h"
+#include "operations/fees.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -33,34 +33,10 @@ QString roomName(int i)
     return QStringLiteral("6-%1-%2").arg(i / 100).arg(i % 100, 2, 10, QLatin1Char('0'));
 }
 
-ops::Outcome standInCheckIn(Connection &connection, const ops::CheckInRow &row)
-{
-    Recordset people(&connection);
-    people.Open(QStringLiteral("select * from personinfo where 工号='%1'").arg(row.staffNo));
-    if (!people.adoEOF())
-        return ops::Outcome::refused(QStringLiteral("你输入的工号已经存在，请不要重复输入！"));
-    people.Close();
-    connection.execute(
-        QStringLiteral("insert into personinfo(姓名,性别,部门,工号,手机,日期,房间) "
-                       "values('%1','%2','%3','%4','%5','%6','%7')")
-            .arg(row.name, row.sex, row.department, row.staffNo, row.mobile, dateText(row.date), row.room));
-    return ops::Outcome::doneWith({QStringLiteral("personinfo")});
-}
-
-ops::Outcome standInReading(Connection &connection, const ops::ReadingRow &row)
-{
-    connection.execute(QStringLiteral("insert into feiinfo(房间号,日期,水表,电表) values('%1','%2',%3,%4)")
-                           .arg(row.room, dateText(row.date))
-                           .arg(row.water)
-                           .arg(row.power));
-    return ops::Outcome::doneWith({QStringLiteral("feiinfo")});
-}
-
-// The office's operations plug in here:
-//   return {ops::checkInOperation(ops::checkIn), ops::readingOperation(ops::settleUtility)};
+// The same operations the check-in form and the utility settlement run.
 ops::BatchOperations batchOperations()
 {
-    return {standInCheckIn, standInReading};
+    return {ops::checkInOperation(ops::checkIn), ops::readingOperation(ops::settleUtility)};
 }
 
 struct Finalizer {

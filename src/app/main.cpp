@@ -2,6 +2,8 @@
 #include "cdormapp.h"
 #include "commandline.h"
 #include "importcommand.h"
+#include "operations/accommodation.h"
+#include "operations/fees.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,12 +14,11 @@
 
 namespace {
 
-// The office's rules a batch runs per row, for the command line and the data menu alike. Until the
-// check-in and settlement operations are plugged in here, neither batch is offered:
-//   return {orv::ops::checkInOperation(orv::ops::checkIn), orv::ops::readingOperation(orv::ops::settleUtility)};
+// The office's rules a batch runs per row, for the command line and the data menu alike: the same
+// operations the check-in form and the utility settlement run.
 orv::ops::BatchOperations batchOperations()
 {
-    return {};
+    return {orv::ops::checkInOperation(orv::ops::checkIn), orv::ops::readingOperation(orv::ops::settleUtility)};
 }
 
 } // namespace

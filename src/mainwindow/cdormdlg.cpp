@@ -5,6 +5,7 @@
 #include "checkdialog.h"
 #include "ctabsheet.h"
 #include "data/dbcheck.h"
+#include "data/storeerror.h"
 #include "databackupdialogs.h"
 #include "kit/colours.h"
 #include "kit/form.h"

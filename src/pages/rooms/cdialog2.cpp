@@ -2,7 +2,6 @@
 
 #include "data/columns.h"
 #include "data/recordset.h"
-#include "data/statements.h"
 #include "kit/form.h"
 #include "kit/listactions.h"
 #include "kit/messagebox.h"
@@ -18,25 +17,6 @@
 namespace orv {
 
 namespace {
-
-// floorinfo's columns, indexed by CDialog2::RoomField.
-const std::array<QString, 10> kColumn = {
-    db::floorinfo::roomNo,    db::floorinfo::phone,    db::floorinfo::sex,       db::floorinfo::phonePort,
-    db::floorinfo::netPort,   db::floorinfo::capacity, db::floorinfo::waterBase, db::floorinfo::powerBase,
-    db::floorinfo::occupants, db::floorinfo::vacant,
-};
-
-// The order of the list's columns, which is also the order a new row's values are put in.
-constexpr std::array<CDialog2::RoomField, 10> kRowOrder = {
-    CDialog2::RoomNo,   CDialog2::Sex,       CDialog2::Phone,     CDialog2::PhonePort, CDialog2::NetPort,
-    CDialog2::Capacity, CDialog2::WaterBase, CDialog2::PowerBase, CDialog2::Residents, CDialog2::Vacancies,
-};
-constexpr int kListedColumns = 8;
-
-const QString kNoRooms = QStringLiteral("数据库中没有记录,请您添加了记录之后在操作");
-const QString kListOutOfDate =
-    QStringLiteral("房间列表已经过时（房间已在别处被修改或删除），列表已重新显示，请重新选择房间！");
-const QString kOccupied = QStringLiteral("此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！");
 
 // Labels sit left of their field, on the field's text line.
 constexpr LabelLine kLabelLine{1, 3, 10};
@@ -89,11 +69,11 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
     m_editWaterBase->setValidator(new Cp936LimitValidator(-1, true, m_editWaterBase));
     m_editPowerBase->setValidator(new Cp936LimitValidator(-1, true, m_editPowerBase));
 
-    m_strRoomNo = QStringLiteral("6-8-518");
-    m_strPhone = QStringLiteral("88886666");
-    m_strPhonePort = QStringLiteral("206");
-    m_strNetPort = QStringLiteral("618");
-    m_strSex = QStringLiteral("男");
+    m_form.roomNo = QStringLiteral("6-8-518");
+    m_form.phone = QStringLiteral("88886666");
+    m_form.phonePort = QStringLiteral("206");
+    m_form.netPort = QStringLiteral("618");
+    m_form.sex = QStringLiteral("男");
     writeForm();
 
     m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(151, 15, 329, 194),
@@ -123,14 +103,6 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
     onClick(listButton, [this] { OnListRooms(); });
     onClick(m_btnModify, [this] { OnModifyRoom(); });
     onClick(m_btnDelete, [this] { OnDeleteRoom(); });
-
-    m_pRoomSet = std::make_unique<Recordset>(&m_connection);
-    m_pNumSet = std::make_unique<Recordset>(&m_connection);
-    // A failure here is reported like any other; each operation opens the room set again if needed.
-    runHandler([this] {
-        m_pRoomSet->Open(sql::floorAll, &m_connection, adOpenDynamic, adLockOptimistic, adCmdText);
-        m_pNumSet->Open(sql::numAll, &m_connection, adOpenDynamic, adLockOptimistic, adCmdText);
-    });
     m_btnModify->setEnabled(false);
     m_btnDelete->setEnabled(false);
 }
@@ -149,88 +121,60 @@ bool CDialog2::eventFilter(QObject *watched, QEvent *event)
 
 bool CDialog2::readForm()
 {
-    return exchange::readText(m_editRoomNo, m_strRoomNo, kRoomNoBytes) &&
-           exchange::readText(m_editPhone, m_strPhone, kPhoneBytes) &&
-           exchange::readText(m_editPhonePort, m_strPhonePort) && exchange::readText(m_editNetPort, m_strNetPort) &&
-           exchange::readIntInRange(m_editCapacity, m_nCapacity, 1, 8) && readReading(m_editWaterBase, m_dWaterBase) &&
-           readReading(m_editPowerBase, m_dPowerBase) && exchange::readText(m_editSex, m_strSex);
+    return exchange::readText(m_editRoomNo, m_form.roomNo, kRoomNoBytes) &&
+           exchange::readText(m_editPhone, m_form.phone, kPhoneBytes) &&
+           exchange::readText(m_editPhonePort, m_form.phonePort) && exchange::readText(m_editNetPort, m_form.netPort) &&
+           exchange::readIntInRange(m_editCapacity, m_form.capacity, 1, 8) &&
+           readReading(m_editWaterBase, m_form.waterBase) && readReading(m_editPowerBase, m_form.powerBase) &&
+           exchange::readText(m_editSex, m_form.sex);
 }
 
 void CDialog2::writeForm()
 {
-    m_editRoomNo->setText(m_strRoomNo);
-    m_editPhone->setText(m_strPhone);
-    m_editPhonePort->setText(m_strPhonePort);
-    m_editNetPort->setText(m_strNetPort);
-    exchange::writeInt(m_editCapacity, m_nCapacity);
-    exchange::writeDouble(m_editWaterBase, m_dWaterBase);
-    exchange::writeDouble(m_editPowerBase, m_dPowerBase);
-    m_editSex->setText(m_strSex);
+    m_editRoomNo->setText(m_form.roomNo);
+    m_editPhone->setText(m_form.phone);
+    m_editPhonePort->setText(m_form.phonePort);
+    m_editNetPort->setText(m_form.netPort);
+    exchange::writeInt(m_editCapacity, m_form.capacity);
+    exchange::writeDouble(m_editWaterBase, m_form.waterBase);
+    exchange::writeDouble(m_editPowerBase, m_form.powerBase);
+    m_editSex->setText(m_form.sex);
 }
 
-void CDialog2::appendBufferRow(std::int64_t bookmark)
-{
-    QStringList cells;
-    for (int i = 0; i < kListedColumns; ++i)
-        cells.append(m_rowRoom[kRowOrder[i]].toDisplayText());
-    m_listRooms->appendRow(cells, bookmark);
-}
-
-int CDialog2::fillList()
+ops::Outcome CDialog2::fillList()
 {
     m_listRooms->clearRows();
-    int found = 0;
-    m_pRoomSet->rewind();
-    while (!m_pRoomSet->adoEOF()) {
-        ++found;
-        m_listRooms->appendRecord(*m_pRoomSet,
-                                  {kColumn[RoomNo], kColumn[Sex], kColumn[Phone], kColumn[PhonePort], kColumn[NetPort],
-                                   kColumn[Capacity], kColumn[WaterBase], kColumn[PowerBase]},
-                                  m_pRoomSet->Bookmark());
-        m_pRoomSet->MoveNext();
-    }
-    return found;
+    return ops::listRooms(m_connection, [this](Recordset &room) {
+        using namespace db::floorinfo;
+        m_listRooms->appendRecord(room, {roomNo, sex, phone, phonePort, netPort, capacity, waterBase, powerBase},
+                                  room.Bookmark());
+    });
+}
+
+ops::RoomRow CDialog2::selectedRow() const
+{
+    // Each row keeps the bookmark of the room it shows, and the operation checks it still does.
+    return {m_listRooms->rowKey(m_nItem), m_listRooms->cellText(m_nItem, 0), m_nItem == m_listRooms->rowCount() - 1};
+}
+
+void CDialog2::refuseRow(const ops::Outcome &refusal)
+{
+    if (ops::rowOutOfDate(refusal))
+        fillList();
+    showMessage(this, refusal.message);
 }
 
 void CDialog2::endOperation()
 {
     m_btnModify->setEnabled(false);
     m_btnDelete->setEnabled(false);
-    m_pRoomSet->closeIfOpen();
-}
-
-bool CDialog2::moveToItem()
-{
-    // Each row keeps the bookmark of the room it shows, so finding it costs the same for every
-    // row. A room gone or renumbered since the list was filled (another window changed the
-    // table) is not acted on.
-    if (m_pRoomSet->MoveToBookmark(m_listRooms->rowKey(m_nItem)) &&
-        m_pRoomSet->GetCollect(kColumn[RoomNo]).toDisplayText() == m_listRooms->cellText(m_nItem, 0))
-        return true;
-    fillList();
-    showMessage(this, kListOutOfDate);
-    return false;
-}
-
-void CDialog2::removeItem()
-{
-    const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
-    // The record goes first, so a failing delete leaves the list matching the table.
-    m_pRoomSet->Delete(adAffectCurrent);
-    m_listRooms->removeRow(m_nItem);
-    if (lastRow)
-        m_pRoomSet->MovePrevious();
-    else
-        m_pRoomSet->MoveNext();
 }
 
 void CDialog2::OnListRooms()
 {
-    m_pRoomSet->openIfClosed(sql::floorAll);
-    if (fillList() == 0)
-        showMessage(this, kNoRooms);
-    else
-        m_pRoomSet->MoveFirst();
+    const ops::Outcome listed = fillList();
+    if (!listed.done)
+        showMessage(this, listed.message);
     endOperation();
 }
 
@@ -243,130 +187,58 @@ void CDialog2::OnClickRoomList(int row)
 
 void CDialog2::OnAddRoom()
 {
-    m_pRoomSet->openIfClosed(sql::floorAll);
-    if (!addFormComplete())
-        return;
-    bufferFormRow();
-    if (m_pRoomSet->Find(kColumn[RoomNo], m_rowRoom[RoomNo])) {
-        showMessage(this, QStringLiteral("您输入的房间号码已经存在，请不要重复输入"));
-        return;
-    }
-    const long stored = m_pRoomSet->RecordCount();
-    addBufferedRoom();
-    showAddedRoom(stored);
-    endOperation();
-}
-
-bool CDialog2::addFormComplete()
-{
     if (!readForm()) {
         endOperation();
-        return false;
+        return;
     }
-    if (m_strRoomNo.isEmpty()) {
-        showMessage(this, QStringLiteral("请输入用户名"));
-        endOperation();
-        return false;
+    ops::AddedRoom added;
+    const ops::Outcome outcome = ops::addRoom(m_connection, m_form, added);
+    if (!outcome.done) {
+        showMessage(this, outcome.message);
+        if (ops::endsAdd(outcome))
+            endOperation();
+        return;
     }
-    const std::array<std::pair<const QString *, QString>, 4> required = {{
-        {&m_strPhone, QStringLiteral("请输入电话号码")},
-        {&m_strPhonePort, QStringLiteral("请输入电话端口号")},
-        {&m_strNetPort, QStringLiteral("请输入网线端口号")},
-        {&m_strSex, QStringLiteral("请输入性别")},
-    }};
-    for (const auto &[value, message] : required) {
-        if (value->isEmpty()) {
-            showMessage(this, message);
-            return false;
-        }
-    }
-    return true;
-}
-
-void CDialog2::bufferFormRow()
-{
-    m_rowRoom[RoomNo] = m_strRoomNo;
-    m_rowRoom[Sex] = m_strSex;
-    m_rowRoom[Phone] = m_strPhone;
-    m_rowRoom[PhonePort] = m_strPhonePort;
-    m_rowRoom[NetPort] = m_strNetPort;
-    m_rowRoom[Capacity] = FieldValue::int32(m_nCapacity);
-    m_rowRoom[WaterBase] = m_dWaterBase;
-    m_rowRoom[PowerBase] = m_dPowerBase;
-}
-
-void CDialog2::addBufferedRoom()
-{
-    m_rowRoom[Residents] = FieldValue::int32(0);
-    m_rowRoom[Vacancies] = FieldValue::int32(m_nCapacity);
-    m_pRoomSet->AddNew();
-    for (RoomField slot : kRowOrder)
-        m_pRoomSet->PutCollect(kColumn[slot], m_rowRoom[slot]);
-
-    // A room taken out by modify keeps its residents in numinfo; the last matching row counts.
-    m_pNumSet->openIfClosed(sql::numAll);
-    const FieldValue &roomNo = m_rowRoom[RoomNo];
-    for (bool found = m_pNumSet->Find(db::numinfo::roomNo, roomNo); found;
-         found = m_pNumSet->FindNext(db::numinfo::roomNo, roomNo)) {
-        const FieldValue residents = m_pNumSet->GetCollect(db::numinfo::occupants);
-        const auto capacity = static_cast<std::int16_t>(m_rowRoom[Capacity].asInt32());
-        m_rowRoom[Vacancies] = FieldValue::int32(capacity - residents.asInt16());
-        m_rowRoom[Residents] = residents;
-        m_pRoomSet->PutCollect(kColumn[Vacancies], m_rowRoom[Vacancies]);
-        m_pRoomSet->PutCollect(kColumn[Residents], m_rowRoom[Residents]);
-    }
-    m_pRoomSet->Update();
-}
-
-void CDialog2::showAddedRoom(long stored)
-{
-    // Modify and delete find a room by its list row's position in the table, so a list that was
-    // never filled (or is out of step) is refilled rather than given a row at the wrong place.
-    if (m_listRooms->rowCount() == stored)
-        appendBufferRow(m_pRoomSet->Bookmark());
+    // Modify and delete find a room by its list row's bookmark and number, so a list that was
+    // never filled (or is out of step) is refilled rather than given a row out of the table's order.
+    if (m_listRooms->rowCount() == added.roomsBefore)
+        m_listRooms->appendRow(added.cells, added.bookmark);
     else
         fillList();
+    endOperation();
 }
 
 void CDialog2::OnModifyRoom()
 {
-    m_pRoomSet->openIfClosed(sql::floorAll);
     if (m_nItem >= 0) {
-        if (!moveToItem()) {
-            endOperation();
-            return;
-        }
-        for (RoomField slot : {RoomNo, Phone, PhonePort, NetPort, Capacity, WaterBase, PowerBase})
-            m_rowRoom[slot] = m_pRoomSet->GetCollect(kColumn[slot]);
-        m_strRoomNo = m_rowRoom[RoomNo].toText();
-        m_strPhone = m_rowRoom[Phone].toText();
-        m_strPhonePort = m_rowRoom[PhonePort].toText();
-        m_strNetPort = m_rowRoom[NetPort].toText();
-        m_nCapacity = m_rowRoom[Capacity].asInt16();
-        m_dWaterBase = m_rowRoom[WaterBase].asInt32();
-        m_dPowerBase = m_rowRoom[PowerBase].asInt32();
+        ops::RoomForm shown = m_form;
         // The sex is not taken from the room: the field keeps what it shows.
-        m_strSex = m_editSex->text();
-        writeForm();
-        removeItem();
+        shown.sex = m_editSex->text();
+        const ops::Outcome outcome =
+            ops::modifyRoom(m_connection, selectedRow(), shown, [this](const ops::RoomForm &room) {
+                m_form = room;
+                writeForm();
+            });
+        if (!outcome.done)
+            refuseRow(outcome);
+        else
+            m_listRooms->removeRow(m_nItem);
     }
     endOperation();
 }
 
 void CDialog2::OnDeleteRoom()
 {
-    m_pRoomSet->openIfClosed(sql::floorAll);
     if (m_nItem >= 0) {
-        if (!moveToItem()) {
-            endOperation();
-            return;
+        const ops::Outcome outcome = ops::deleteRoom(m_connection, selectedRow());
+        if (!outcome.done) {
+            refuseRow(outcome);
+            // An occupied room keeps the row chosen for another try.
+            if (!ops::rowOutOfDate(outcome))
+                return;
+        } else {
+            m_listRooms->removeRow(m_nItem);
         }
-        const bool lastRow = m_nItem == m_listRooms->rowCount() - 1;
-        if (m_pRoomSet->GetCollect(kColumn[Residents]).asInt16() != 0) {
-            showMessage(this, lastRow ? kOccupied + QStringLiteral("!!") : kOccupied);
-            return;
-        }
-        removeItem();
     }
     endOperation();
 }

@@ -1,17 +1,13 @@
 #pragma once
 
-#include "data/fieldvalue.h"
 #include "kit/page.h"
-
-#include <array>
-#include <memory>
+#include "operations/rooms.h"
 
 class QLineEdit;
 class QPushButton;
 
 namespace orv {
 
-class Recordset;
 class ReportList;
 
 // The room settings page: one room's form, the list of all rooms, and adding, modifying and
@@ -30,34 +26,20 @@ public:
     void OnModifyRoom();
     void OnDeleteRoom();
 
-    // Slots of the row buffer, one per floorinfo column (public for the file's column table).
-    enum RoomField { RoomNo, Phone, Sex, PhonePort, NetPort, Capacity, WaterBase, PowerBase, Residents, Vacancies };
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Reads the controls into the members, field by field, stopping at the first fault.
+    // Reads the controls into the form, field by field, stopping at the first fault.
     bool readForm();
     void writeForm();
-    // Walks floorinfo into the list; returns the number of rooms found.
-    int fillList();
-    void appendBufferRow(std::int64_t bookmark);
-    // To the room of list row m_nItem; when the row no longer shows the room at its place, the
-    // list is filled again, the user told, and false returned.
-    bool moveToItem();
-    // Deletes the room of list row m_nItem from the table and the list.
-    void removeItem();
+    // Lists every room afresh; returns what listing them said.
+    ops::Outcome fillList();
+    // The list row m_nItem, as modify and delete are given it.
+    ops::RoomRow selectedRow() const;
+    // A refused modify or delete: a row that no longer shows its room is listed afresh first.
+    void refuseRow(const ops::Outcome &refusal);
     void endOperation();
-
-    // Add-room steps. A refusal has been shown when the check returns false.
-    bool addFormComplete();
-    // The form's values into m_rowRoom.
-    void bufferFormRow();
-    // Stores m_rowRoom as a new room, with the residents numinfo still counts for its number.
-    void addBufferedRoom();
-    // stored: the rooms in the table before the new one.
-    void showAddedRoom(long stored);
 
     QLineEdit *m_editRoomNo = nullptr;
     QLineEdit *m_editPhone = nullptr;
@@ -68,23 +50,12 @@ private:
     QLineEdit *m_editPowerBase = nullptr;
     QLineEdit *m_editSex = nullptr;
 
-    // The form.
-    QString m_strRoomNo;
-    QString m_strPhone;
-    QString m_strPhonePort;
-    QString m_strNetPort;
-    int m_nCapacity = 6;
-    double m_dWaterBase = 0;
-    double m_dPowerBase = 0;
-    QString m_strSex;
+    ops::RoomForm m_form;
 
     ReportList *m_listRooms = nullptr;
     QPushButton *m_btnModify = nullptr;
     QPushButton *m_btnDelete = nullptr;
 
-    std::array<FieldValue, 10> m_rowRoom;
-    std::unique_ptr<Recordset> m_pRoomSet;
-    std::unique_ptr<Recordset> m_pNumSet;
     int m_nItem = -1;
 };
 

@@ -11,10 +11,10 @@
 #include "data/statements.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
-#include "pages/accommodation/cdialog1.h"
-#include "pages/fees/cdialog4.h"
-#include "pages/queries/cdialog3.h"
-#include "pages/rooms/cdialog2.h"
+#include "pages/accommodation/accommodationpage.h"
+#include "pages/fees/feespage.h"
+#include "pages/queries/queriespage.h"
+#include "pages/rooms/roomspage.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -224,7 +224,7 @@ int memoryRun(const QString &file)
     QDir::setCurrent(QFileInfo(file).absolutePath());
     Connection connection;
     connection.Open(programConnectionString());
-    CDialog3 page(connection);
+    QueriesPage page(connection);
     const long before = residentKb("VmRSS:");
     click(&page, "listAllButton");
     const long peak = residentKb("VmHWM:");
@@ -274,10 +274,10 @@ int main(int argc, char **argv)
     Connection connection;
     connection.Open(programConnectionString());
     const Raw raw{connection.handle()};
-    CDialog1 page1(connection);
-    CDialog2 page2(connection);
-    CDialog3 page3(connection);
-    CDialog4 page4(connection);
+    AccommodationPage page1(connection);
+    RoomsPage page2(connection);
+    QueriesPage page3(connection);
+    FeesPage page4(connection);
 
     std::vector<std::pair<QString, Figures>> results;
     auto figures = [&](const QString &name) -> Figures & {

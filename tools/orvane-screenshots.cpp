@@ -4,8 +4,8 @@
 #include "data/connection.h"
 #include "data/schema.h"
 #include "kit/messagebox.h"
-#include "mainwindow/cdormdlg.h"
-#include "mainwindow/ctabsheet.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/pagetabs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,13 +45,13 @@ int main(int argc, char *argv[])
 
         // No box may stop the run; their texts are of no interest here.
         new orv::MessageAnswerer(&app);
-        orv::CDormDlg window(connection);
+        orv::MainWindow window(connection);
         window.show();
         QApplication::processEvents();
         std::printf("main window %dx%d\n", window.width(), window.height());
 
         const char *const listButtons[] = {"freeRoomsButton", "listRoomsButton", "listAllButton", "listFeesButton"};
-        orv::CTabSheet *tabs = window.tabSheet();
+        orv::PageTabs *tabs = window.tabSheet();
         for (int i = 0; i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);
             clickIfPresent(tabs->widget(i), listButtons[i]);

@@ -1,10 +1,10 @@
 #include "cdormapp.h"
 
 #include "backupcommand.h"
-#include "cstartpicturewnd.h"
 #include "kit/messagebox.h"
-#include "mainwindow/cdormdlg.h"
+#include "mainwindow/mainwindow.h"
 #include "mainwindow/programicon.h"
+#include "startpicture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,7 +58,7 @@ bool CDormApp::openConnection()
 
 void CDormApp::showStartPicture()
 {
-    CStartPictureWnd picture(QStringLiteral("bgl.jpg"));
+    StartPicture picture(QStringLiteral("bgl.jpg"));
     picture.showPicture();
     // The wait takes place with or without a picture. Only painting is handled meanwhile, so the
     // picture stays drawn while nothing else can happen.
@@ -70,9 +70,9 @@ void CDormApp::showStartPicture()
     }
 }
 
-CDormDlg *CDormApp::createMainWindow()
+MainWindow *CDormApp::createMainWindow()
 {
-    m_mainWindow = std::make_unique<CDormDlg>(*m_pConnection);
+    m_mainWindow = std::make_unique<MainWindow>(*m_pConnection);
     m_mainWindow->setBatchOperations(m_batchOperations);
     m_mainWindow->show();
     return m_mainWindow.get();
@@ -83,7 +83,7 @@ void CDormApp::runModal()
     if (!m_mainWindow)
         return;
     QEventLoop loop;
-    QObject::connect(m_mainWindow.get(), &CDormDlg::closed, &loop, &QEventLoop::quit);
+    QObject::connect(m_mainWindow.get(), &MainWindow::closed, &loop, &QEventLoop::quit);
     if (m_mainWindow->isVisible())
         loop.exec();
     m_mainWindow.reset();

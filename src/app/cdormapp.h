@@ -7,7 +7,7 @@
 
 namespace orv {
 
-class CDormDlg;
+class MainWindow;
 
 // The application object: opens the one connection, shows the start-up picture, then runs the
 // main window until it is closed.
@@ -30,17 +30,17 @@ public:
     bool openConnection();
     void showStartPicture();
     // Creates the main window and returns once it has been shown (runModal runs it to its close).
-    CDormDlg *createMainWindow();
+    MainWindow *createMainWindow();
     void runModal();
 
-    CDormDlg *mainWindow() const { return m_mainWindow.get(); }
+    MainWindow *mainWindow() const { return m_mainWindow.get(); }
 
     std::unique_ptr<Connection> m_pConnection;
 
 private:
     int m_pictureMilliseconds;
     ops::BatchOperations m_batchOperations;
-    std::unique_ptr<CDormDlg> m_mainWindow;
+    std::unique_ptr<MainWindow> m_mainWindow;
 };
 
 } // namespace orv

@@ -15,10 +15,6 @@ class Connection;
 // their handler as one unit, and Enter and Esc doing nothing.
 class Page : public QWidget {
     Q_OBJECT
-public:
-    // Set by the main window once the page has been placed; the page keeps its place from then on.
-    bool m_bPosLocked = false;
-
 protected:
     Page(Connection &connection, QWidget *parent);
 

@@ -1,5 +1,5 @@
 #include "kit/reportlist.h"
-#include "pages/accommodation/cdialog1.h"
+#include "pages/accommodation/accommodationpage.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -18,7 +18,7 @@ const QString kDone = u"成功迁出！"_s;
 struct Fixture {
     TestDatabase db;
     Answers answers;
-    CDialog1 page{db.connection()};
+    AccommodationPage page{db.connection()};
 
     Fixture()
     {

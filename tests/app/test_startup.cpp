@@ -1,6 +1,6 @@
 #include "app/cdormapp.h"
-#include "app/cstartpicturewnd.h"
-#include "mainwindow/cdormdlg.h"
+#include "app/startpicture.h"
+#include "mainwindow/mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -31,7 +31,7 @@ StartResult startIn(const QString &folder)
     CDormApp app(0);
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (CDormDlg *window = app.mainWindow(); window && window->isVisible()) {
+        if (MainWindow *window = app.mainWindow(); window && window->isVisible()) {
             result.mainWindowTitle = window->windowTitle();
             window->close();
         }
@@ -87,11 +87,11 @@ private Q_SLOTS:
 
     void thePictureWindowShowsOnlyAPicture()
     {
-        CStartPictureWnd picture(QStringLiteral(ORV_RES_DIR "/bgl.jpg"));
+        StartPicture picture(QStringLiteral(ORV_RES_DIR "/bgl.jpg"));
         QVERIFY(picture.showPicture());
         QCOMPARE(picture.size(), QImage(QStringLiteral(ORV_RES_DIR "/bgl.jpg")).size());
         // A file that is there but is no picture: this test program.
-        CStartPictureWnd broken(QCoreApplication::applicationFilePath());
+        StartPicture broken(QCoreApplication::applicationFilePath());
         QVERIFY(!broken.showPicture());
     }
 

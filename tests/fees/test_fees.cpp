@@ -1,6 +1,6 @@
 #include "data/texts.h"
 #include "kit/reportlist.h"
-#include "pages/fees/cdialog4.h"
+#include "pages/fees/feespage.h"
 #include "support/testsupport.h"
 
 #include <QLineEdit>
@@ -20,7 +20,7 @@ const QString kRentTables = u"SELECT 工号,日期,房租合计 FROM fangset UNI
 struct Fixture {
     test::TestDatabase db;
     test::Answers answers;
-    CDialog4 page{db.connection()};
+    FeesPage page{db.connection()};
     ReportList *feeList = test::child<ReportList>(&page, u"feeList"_s);
     ReportList *rentList = test::child<ReportList>(&page, u"rentList"_s);
 

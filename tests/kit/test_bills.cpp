@@ -1,7 +1,7 @@
 #include "kit/bills.h"
 #include "kit/reportlist.h"
 #include "operations/fees.h"
-#include "pages/fees/cdialog4.h"
+#include "pages/fees/feespage.h"
 #include "support/testsupport.h"
 
 #include <QProcess>
@@ -35,7 +35,7 @@ QString documentText(const PaintDocument &document)
 struct Fixture {
     test::TestDatabase db;
     test::Answers answers;
-    CDialog4 page{db.connection()};
+    FeesPage page{db.connection()};
     ReportList *feeList = test::child<ReportList>(&page, u"feeList"_s);
     ReportList *rentList = test::child<ReportList>(&page, u"rentList"_s);
 

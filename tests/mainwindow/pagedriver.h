@@ -1,18 +1,18 @@
 #pragma once
 
-#include "mainwindow/cdormdlg.h"
-#include "mainwindow/ctabsheet.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/pagetabs.h"
 #include "support/testsupport.h"
 
 namespace orv::test {
 
 // The main window's pages in tab order: accommodation, rooms, queries, fees.
-inline QWidget *page(CDormDlg &window, int index)
+inline QWidget *page(MainWindow &window, int index)
 {
     return window.tabSheet()->widget(index);
 }
 
-inline void addRoom(CDormDlg &window, const QStringList &form)
+inline void addRoom(MainWindow &window, const QStringList &form)
 {
     fillRoom(page(window, 1), form);
     press(page(window, 1), QStringLiteral("addRoomButton"));

@@ -26,7 +26,7 @@ QStringList split(const char *cells)
 }
 
 // Sends a page's form with the values given, in the order of its fields.
-using Send = std::function<void(CDormDlg &, const QStringList &)>;
+using Send = std::function<void(MainWindow &, const QStringList &)>;
 
 } // namespace
 
@@ -41,25 +41,25 @@ private Q_SLOTS:
         QTest::addColumn<Send>("send");
         QTest::newRow("check-in") << split("nameEdit|sexCombo|deptEdit|staffNoEdit|mobileEdit|roomEdit")
                                   << split("王五|男|系|N#|139|B")
-                                  << Send([](CDormDlg &w, const QStringList &f) { checkIn(page(w, 0), f); });
+                                  << Send([](MainWindow &w, const QStringList &f) { checkIn(page(w, 0), f); });
         QTest::newRow("add room") << split("roomNoEdit|phoneEdit|phonePortEdit|netPortEdit|capacityEdit|"
                                            "waterBaseEdit|powerBaseEdit|sexEdit")
                                   << split("R#|555|1|2|4|120|35|男")
-                                  << Send([](CDormDlg &w, const QStringList &f) { addRoom(w, f); });
+                                  << Send([](MainWindow &w, const QStringList &f) { addRoom(w, f); });
         QTest::newRow("query persons") << split("nameEdit|sexEdit|roomEdit") << split("甲|男|A")
-                                       << Send([](CDormDlg &w, const QStringList &f) {
+                                       << Send([](MainWindow &w, const QStringList &f) {
                                               setField(page(w, 2), QStringLiteral("nameEdit"), f[0]);
                                               setField(page(w, 2), QStringLiteral("sexEdit"), f[1]);
                                               setField(page(w, 2), QStringLiteral("roomEdit"), f[2]);
                                               press(page(w, 2), QStringLiteral("queryPersonsButton"));
                                           });
         QTest::newRow("fee standard") << split("water|power|rent") << split("2|1|100")
-                                      << Send([](CDormDlg &w, const QStringList &f) {
+                                      << Send([](MainWindow &w, const QStringList &f) {
                                              setStandard(page(w, 3), f[0], f[1], f[2]);
                                          });
         // The fourth value, not a field, moves the settlement day on with every try.
         QTest::newRow("utility settlement")
-            << split("room|water|power") << split("A|200|50|#") << Send([](CDormDlg &w, const QStringList &f) {
+            << split("room|water|power") << split("A|200|50|#") << Send([](MainWindow &w, const QStringList &f) {
                    settleUtility(page(w, 3), QDate(2004, 1, 1).addDays(f[3].toInt()), f[0], f[1], f[2]);
                });
     }
@@ -74,7 +74,7 @@ private Q_SLOTS:
             TestDatabase db;
             addRoomsAndResident(db);
             Answers answers;
-            CDormDlg window(db.connection());
+            MainWindow window(db.connection());
             for (const QString &value : badValues()) {
                 answers->clear();
                 QStringList form = valid;

@@ -1,5 +1,5 @@
 #include "mainwindow/batchdialog.h"
-#include "mainwindow/cdormdlg.h"
+#include "mainwindow/mainwindow.h"
 #include "operations/standins.h"
 #include "support/testsupport.h"
 
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void theMenuOffersTheBatchesItWasGiven()
     {
         test::TestDatabase db;
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         QAction *checkIns = window.dataMenu()->findChild<QAction *>(u"checkInBatchAction"_s);
         QAction *readings = window.dataMenu()->findChild<QAction *>(u"readingBatchAction"_s);
         QVERIFY(checkIns && readings);

@@ -18,7 +18,7 @@ int runChild(quint32 seed)
     Connection connection;
     connection.Open(programConnectionString());
     Answers answers;
-    CDormDlg w(connection);
+    MainWindow w(connection);
     QRandomGenerator random(seed);
     auto pick = [&](const char *prefix, int count) {
         return QLatin1String(prefix) + QString::number(random.bounded(count));

@@ -34,7 +34,7 @@ struct Injector {
 struct Fixture {
     TestDatabase db;
     Answers answers;
-    CDormDlg window{db.connection()};
+    MainWindow window{db.connection()};
 
     Fixture() { addRoomsAndResident(db); }
     bool storeFailureShown()
@@ -43,7 +43,7 @@ struct Fixture {
     }
 };
 
-using Handler = std::function<void(CDormDlg &)>;
+using Handler = std::function<void(MainWindow &)>;
 
 } // namespace
 
@@ -54,13 +54,13 @@ private Q_SLOTS:
     void everyWriteAndTheCommitOfAHandlerPerPage_data()
     {
         QTest::addColumn<Handler>("handler");
-        QTest::newRow("check-in") << Handler([](CDormDlg &w) {
+        QTest::newRow("check-in") << Handler([](MainWindow &w) {
             checkIn(page(w, 0), {QStringLiteral("王五"), QStringLiteral("男"), QStringLiteral("系"),
                                  QStringLiteral("N1"), QStringLiteral("139"), QStringLiteral("A")});
         });
         QTest::newRow("add room") << Handler(
-            [](CDormDlg &w) { addRoom(w, QString::fromUtf8("C|555|1|2|4|120|35|男").split(QLatin1Char('|'))); });
-        QTest::newRow("utility settlement") << Handler([](CDormDlg &w) {
+            [](MainWindow &w) { addRoom(w, QString::fromUtf8("C|555|1|2|4|120|35|男").split(QLatin1Char('|'))); });
+        QTest::newRow("utility settlement") << Handler([](MainWindow &w) {
             settleUtility(page(w, 3), QDate(2004, 2, 1), QStringLiteral("A"), QStringLiteral("200"),
                           QStringLiteral("50"));
         });

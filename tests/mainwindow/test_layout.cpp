@@ -1,8 +1,8 @@
 // The main window as a user sees it at the font in use: the icon, whole texts on the buttons and
 // date pickers, and a size that fits a 1024 x 768 screen. ctest runs it at 100% and at 150% scaling.
-#include "mainwindow/caboutdlg.h"
-#include "mainwindow/cdormdlg.h"
-#include "mainwindow/ctabsheet.h"
+#include "mainwindow/aboutdialog.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/pagetabs.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@ class TestLayout : public QObject {
 
 private:
     test::TestDatabase m_db;
-    std::optional<CDormDlg> m_window;
+    std::optional<MainWindow> m_window;
 
 private Q_SLOTS:
     void initTestCase()
@@ -54,7 +54,7 @@ private Q_SLOTS:
     void buttonTextsFit()
     {
         QStringList cut;
-        CAboutDlg about(&*m_window);
+        AboutDialog about(&*m_window);
         for (QPushButton *button : m_window->findChildren<QPushButton *>() + about.findChildren<QPushButton *>()) {
             QStyleOptionButton option;
             option.initFrom(button);

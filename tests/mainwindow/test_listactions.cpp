@@ -3,8 +3,8 @@
 #include "kit/listexport.h"
 #include "kit/listprint.h"
 #include "kit/reportlist.h"
-#include "mainwindow/cdormdlg.h"
-#include "pages/fees/cdialog4.h"
+#include "mainwindow/mainwindow.h"
+#include "pages/fees/feespage.h"
 #include "support/testsupport.h"
 
 #include <QAccessible>
@@ -223,7 +223,7 @@ private Q_SLOTS:
                            "INSERT INTO feiinfo VALUES ('6-101','2004-02-05',100,200),('6-101','2004-03-05',110,250);"
                            "INSERT INTO listfei VALUES ('6-101','2004-03-05',25,30,55)"));
         test::Answers answers;
-        CDialog4 page(db.connection());
+        FeesPage page(db.connection());
         test::press(&page, QStringLiteral("listFeesButton"));
         auto *feeList = test::child<QAbstractItemView>(&page, QStringLiteral("feeList"));
         QTemporaryDir dir;
@@ -240,7 +240,7 @@ private Q_SLOTS:
     void everyListHasItsActions()
     {
         TestDatabase db;
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         const QList<ReportList *> lists = window.findChildren<ReportList *>();
         QCOMPARE(lists.size(), 6);
         for (ReportList *list : lists)

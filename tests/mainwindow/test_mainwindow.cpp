@@ -1,6 +1,6 @@
-#include "mainwindow/cdormdlg.h"
 #include "mainwindow/checkdialog.h"
-#include "mainwindow/ctabsheet.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/pagetabs.h"
 #include "support/testsupport.h"
 
 #include <QAbstractItemView>
@@ -24,11 +24,11 @@ private Q_SLOTS:
     void tabsInOrderSwitchByClickAndKeyboardKeepingPageState()
     {
         TestDatabase db;
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed size
-        CTabSheet *tabs = window.tabSheet();
+        PageTabs *tabs = window.tabSheet();
         QStringList titles;
         for (int i = 0; i < tabs->count(); ++i)
             titles.append(tabs->tabText(i));
@@ -57,7 +57,7 @@ private Q_SLOTS:
     void everyInputHasItsLabelAndEveryControlAName()
     {
         TestDatabase db;
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         window.show();
         QSet<QWidget *> labelled;
         for (QLabel *label : window.findChildren<QLabel *>())
@@ -90,7 +90,7 @@ private Q_SLOTS:
     void aboutBoxOpensFromTheWindow()
     {
         TestDatabase db;
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *aboutButton = orv::test::child<QPushButton>(&window, QStringLiteral("aboutButton"));
@@ -117,7 +117,7 @@ private Q_SLOTS:
     {
         TestDatabase db;
         db.exec(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3)"));
-        CDormDlg window(db.connection());
+        MainWindow window(db.connection());
         QAction *check = window.dataMenu()->findChild<QAction *>(QStringLiteral("checkDatabaseAction"));
         QVERIFY(check);
         QStringList shown;

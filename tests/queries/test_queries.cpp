@@ -1,5 +1,5 @@
 #include "kit/reportlist.h"
-#include "pages/queries/cdialog3.h"
+#include "pages/queries/queriespage.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ const QStringList kCriteria = {u"nameEdit"_s, u"sexEdit"_s, u"roomEdit"_s};
 struct Fixture {
     TestDatabase db;
     Answers answers;
-    CDialog3 page{db.connection()};
+    QueriesPage page{db.connection()};
 
     Fixture()
     {

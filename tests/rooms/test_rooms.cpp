@@ -1,4 +1,4 @@
-#include "pages/rooms/cdialog2.h"
+#include "pages/rooms/roomspage.h"
 
 #include "kit/reportlist.h"
 #include "support/testsupport.h"
@@ -16,7 +16,7 @@ namespace {
 struct Fixture {
     test::TestDatabase db;
     test::Answers answers;
-    CDialog2 page{db.connection()};
+    RoomsPage page{db.connection()};
     ReportList *list = test::child<ReportList>(&page, u"roomList"_s);
     QPushButton *modify = test::child<QPushButton>(&page, u"modifyRoomButton"_s);
     QPushButton *remove = test::child<QPushButton>(&page, u"deleteRoomButton"_s);

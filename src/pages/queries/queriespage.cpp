@@ -1,4 +1,4 @@
-#include "cdialog3.h"
+#include "queriespage.h"
 
 #include "data/columns.h"
 #include "kit/form.h"
@@ -46,9 +46,9 @@ ops::Listing roomRows(ReportList *list)
 
 } // namespace
 
-CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, parent)
+QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connection, parent)
 {
-    setObjectName(QStringLiteral("CDialog3"));
+    setObjectName(QStringLiteral("QueriesPage"));
     setMinimumSize(dialogUnits(0, 0, 482, 266).size());
 
     addGroup(this, QStringLiteral("人物查询"), dialogUnits(2, 7, 475, 121));
@@ -114,9 +114,9 @@ CDialog3::CDialog3(Connection &connection, QWidget *parent) : Page(connection, p
     onClick(queryRoomsButton, [this] { OnQueryRooms(); });
 }
 
-CDialog3::~CDialog3() = default;
+QueriesPage::~QueriesPage() = default;
 
-bool CDialog3::eventFilter(QObject *watched, QEvent *event)
+bool QueriesPage::eventFilter(QObject *watched, QEvent *event)
 {
     const bool gained = event->type() == QEvent::FocusIn;
     if (gained || event->type() == QEvent::FocusOut) {
@@ -130,43 +130,43 @@ bool CDialog3::eventFilter(QObject *watched, QEvent *event)
     return Page::eventFilter(watched, event);
 }
 
-void CDialog3::OnSetFocusName()
+void QueriesPage::OnSetFocusName()
 {
     m_editSex->setEnabled(false);
     m_editRoom->setEnabled(false);
 }
 
-void CDialog3::OnKillFocusName()
+void QueriesPage::OnKillFocusName()
 {
     m_editSex->setEnabled(true);
     m_editRoom->setEnabled(true);
 }
 
-void CDialog3::OnSetFocusSex()
+void QueriesPage::OnSetFocusSex()
 {
     m_editName->setEnabled(false);
     m_editRoom->setEnabled(false);
 }
 
-void CDialog3::OnKillFocusSex()
+void QueriesPage::OnKillFocusSex()
 {
     m_editName->setEnabled(true);
     m_editRoom->setEnabled(true);
 }
 
-void CDialog3::OnSetFocusRoom()
+void QueriesPage::OnSetFocusRoom()
 {
     m_editName->setEnabled(false);
     m_editSex->setEnabled(false);
 }
 
-void CDialog3::OnKillFocusRoom()
+void QueriesPage::OnKillFocusRoom()
 {
     m_editName->setEnabled(true);
     m_editSex->setEnabled(true);
 }
 
-void CDialog3::DoDataExchange()
+void QueriesPage::DoDataExchange()
 {
     m_strName = m_editName->text();
     m_strSex = m_editSex->text();
@@ -174,14 +174,14 @@ void CDialog3::DoDataExchange()
     m_strQueryValue = m_editQueryValue->text();
 }
 
-void CDialog3::OnListAllPersons()
+void QueriesPage::OnListAllPersons()
 {
     const ops::Outcome outcome = ops::listAllPersons(m_connection, personRows(m_listPersons));
     if (!outcome.done)
         showMessage(this, outcome.message);
 }
 
-void CDialog3::OnQueryPersons()
+void QueriesPage::OnQueryPersons()
 {
     m_strName = m_editName->text();
     m_strSex = m_editSex->text();
@@ -198,7 +198,7 @@ void CDialog3::OnQueryPersons()
         showMessage(this, outcome.message);
 }
 
-void CDialog3::OnChooseField()
+void QueriesPage::OnChooseField()
 {
     const QList<QListWidgetItem *> selected = m_lbQueryField->selectedItems();
     const QString text = selected.isEmpty() ? QString() : selected.first()->text();
@@ -211,7 +211,7 @@ void CDialog3::OnChooseField()
     }
 }
 
-void CDialog3::OnQueryRooms()
+void QueriesPage::OnQueryRooms()
 {
     DoDataExchange();
     const ops::Outcome outcome =

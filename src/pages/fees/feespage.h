@@ -14,12 +14,12 @@ class ReportList;
 
 // The fee tab: the fee standard, the water and electricity bill of a room, and the monthly rent of
 // a resident.
-class CDialog4 final : public Page {
+class FeesPage final : public Page {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CDialog4)
+    Q_DISABLE_COPY_MOVE(FeesPage)
 public:
-    explicit CDialog4(Connection &connection, QWidget *parent = nullptr);
-    ~CDialog4() override;
+    explicit FeesPage(Connection &connection, QWidget *parent = nullptr);
+    ~FeesPage() override;
 
     void OnSetStandard();
     void OnClearFeeList();

@@ -1,4 +1,4 @@
-#include "cdialog4.h"
+#include "feespage.h"
 
 #include "data/columns.h"
 #include "data/fieldvalue.h"
@@ -31,9 +31,9 @@ constexpr LabelLine kLabelLine{2, 2, 8};
 
 } // namespace
 
-CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, parent)
+FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, parent)
 {
-    setObjectName(QStringLiteral("CDialog4"));
+    setObjectName(QStringLiteral("FeesPage"));
     setMinimumSize(dialogUnits(0, 0, 492, 257).size());
 
     addGroup(this, QStringLiteral("设置费用标准"), dialogUnits(7, 7, 459, 38));
@@ -113,9 +113,9 @@ CDialog4::CDialog4(Connection &connection, QWidget *parent) : Page(connection, p
     DoDataExchange(false);
 }
 
-CDialog4::~CDialog4() = default;
+FeesPage::~FeesPage() = default;
 
-bool CDialog4::DoDataExchange(bool bSaveAndValidate)
+bool FeesPage::DoDataExchange(bool bSaveAndValidate)
 {
     if (!bSaveAndValidate) {
         exchange::writeFloat(m_waterPriceEdit, m_fWaterPrice);
@@ -144,7 +144,7 @@ bool CDialog4::DoDataExchange(bool bSaveAndValidate)
     return true;
 }
 
-void CDialog4::OnSetStandard()
+void FeesPage::OnSetStandard()
 {
     // Read before the form, so that a store that cannot be read is reported before any prompt.
     const std::optional<ops::StoredStandard> stored = ops::storedStandard(m_connection);
@@ -160,17 +160,17 @@ void CDialog4::OnSetStandard()
     showOutcome(ops::setStandard(m_connection, form));
 }
 
-void CDialog4::OnClearFeeList()
+void FeesPage::OnClearFeeList()
 {
     m_listFee->clearRows();
 }
 
-void CDialog4::OnClearRentList()
+void FeesPage::OnClearRentList()
 {
     m_listRent->clearRows();
 }
 
-void CDialog4::OnSettleUtility()
+void FeesPage::OnSettleUtility()
 {
     if (!DoDataExchange(true))
         return;
@@ -182,7 +182,7 @@ void CDialog4::OnSettleUtility()
     }));
 }
 
-void CDialog4::OnListFees()
+void FeesPage::OnListFees()
 {
     m_listFee->clearRows();
     ops::listFees(m_connection, [this](const Recordset &set) {
@@ -190,7 +190,7 @@ void CDialog4::OnListFees()
     });
 }
 
-void CDialog4::OnListRent()
+void FeesPage::OnListRent()
 {
     ops::listRent(
         m_connection, [this] { m_listRent->clearRows(); },
@@ -200,7 +200,7 @@ void CDialog4::OnListRent()
         });
 }
 
-void CDialog4::OnSettleRent()
+void FeesPage::OnSettleRent()
 {
     const QDate date = m_dtRentDate->date();
     if (!DoDataExchange(true))
@@ -214,7 +214,7 @@ void CDialog4::OnSettleRent()
     }));
 }
 
-bool CDialog4::showOutcome(const ops::Outcome &outcome)
+bool FeesPage::showOutcome(const ops::Outcome &outcome)
 {
     if (!outcome.done)
         showMessage(this, outcome.message);

@@ -10,25 +10,25 @@ class QMenu;
 namespace orv {
 
 class Connection;
-class CTabSheet;
-class CDialog1;
-class CDialog2;
-class CDialog3;
-class CDialog4;
+class PageTabs;
+class AccommodationPage;
+class RoomsPage;
+class QueriesPage;
+class FeesPage;
 
 // The main window: title, icon, the four pages under their tabs, a footer and the about box.
-class CDormDlg final : public QWidget {
+class MainWindow final : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CDormDlg)
+    Q_DISABLE_COPY_MOVE(MainWindow)
 public:
-    explicit CDormDlg(Connection &connection, QWidget *parent = nullptr);
-    ~CDormDlg() override;
+    explicit MainWindow(Connection &connection, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
-    CTabSheet *tabSheet() const { return m_tabSheet; }
-    CDialog1 *accommodationPage() const { return m_page1; }
-    CDialog2 *roomsPage() const { return m_page2; }
-    CDialog3 *queriesPage() const { return m_page3; }
-    CDialog4 *feesPage() const { return m_page4; }
+    PageTabs *tabSheet() const { return m_tabSheet; }
+    AccommodationPage *accommodationPage() const { return m_page1; }
+    RoomsPage *roomsPage() const { return m_page2; }
+    QueriesPage *queriesPage() const { return m_page3; }
+    FeesPage *feesPage() const { return m_page4; }
 
     // The data menu opened by the 数据 button beside the about button.
     QMenu *dataMenu() const { return m_dataMenu; }
@@ -55,11 +55,11 @@ private:
     QAction *m_checkInBatch = nullptr;
     QAction *m_readingBatch = nullptr;
     ops::BatchOperations m_batchOperations;
-    CTabSheet *m_tabSheet;
-    CDialog1 *m_page1;
-    CDialog2 *m_page2;
-    CDialog3 *m_page3;
-    CDialog4 *m_page4;
+    PageTabs *m_tabSheet;
+    AccommodationPage *m_page1;
+    RoomsPage *m_page2;
+    QueriesPage *m_page3;
+    FeesPage *m_page4;
 };
 
 } // namespace orv

@@ -1,4 +1,4 @@
-#include "cdialog1.h"
+#include "accommodationpage.h"
 
 #include "data/columns.h"
 #include "kit/form.h"
@@ -23,12 +23,12 @@ constexpr LabelLine kLabelLine{3, 3, 10};
 
 } // namespace
 
-CDialog1::CDialog1(Connection &connection, QWidget *parent)
+AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
     : Page(connection, parent), m_strName(QStringLiteral("李明")), m_strDept(QStringLiteral("计算机系")),
       m_strStaffNo(QStringLiteral("2004101")), m_strMobile(QStringLiteral("13912345678")),
       m_strRoom(QStringLiteral("6-8-518"))
 {
-    setObjectName(QStringLiteral("CDialog1"));
+    setObjectName(QStringLiteral("AccommodationPage"));
     setMinimumSize(dialogUnits(0, 0, 491, 292).size());
 
     m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
@@ -110,9 +110,9 @@ CDialog1::CDialog1(Connection &connection, QWidget *parent)
     onClick(checkOutButton, [this] { OnCheckOut(); });
 }
 
-CDialog1::~CDialog1() = default;
+AccommodationPage::~AccommodationPage() = default;
 
-void CDialog1::DoDataExchange(bool bSaveAndValidate)
+void AccommodationPage::DoDataExchange(bool bSaveAndValidate)
 {
     const std::pair<QLineEdit *, QString *> fields[] = {
         {m_editOutStaffNo, &m_strOutStaffNo},
@@ -131,17 +131,17 @@ void CDialog1::DoDataExchange(bool bSaveAndValidate)
     }
 }
 
-void CDialog1::OnFreeRooms()
+void AccommodationPage::OnFreeRooms()
 {
     listRooms(true);
 }
 
-void CDialog1::OnFullRooms()
+void AccommodationPage::OnFullRooms()
 {
     listRooms(false);
 }
 
-void CDialog1::listRooms(bool freeRooms)
+void AccommodationPage::listRooms(bool freeRooms)
 {
     m_listRooms->clearRows();
     (freeRooms ? ops::freeRooms : ops::fullRooms)(m_connection, [this](Recordset &room) {
@@ -150,12 +150,12 @@ void CDialog1::listRooms(bool freeRooms)
     });
 }
 
-void CDialog1::OnClearList()
+void AccommodationPage::OnClearList()
 {
     m_listRooms->clearRows();
 }
 
-ops::CheckInForm CDialog1::checkInForm()
+ops::CheckInForm AccommodationPage::checkInForm()
 {
     ops::CheckInForm form;
     form.date = m_dtCheckIn->date();
@@ -169,7 +169,7 @@ ops::CheckInForm CDialog1::checkInForm()
     return form;
 }
 
-void CDialog1::OnCheckIn()
+void AccommodationPage::OnCheckIn()
 {
     const ops::Outcome outcome = ops::checkIn(m_connection, checkInForm());
     if (!outcome.done) {
@@ -184,7 +184,7 @@ void CDialog1::OnCheckIn()
     OnFreeRooms();
 }
 
-void CDialog1::OnCheckOut()
+void AccommodationPage::OnCheckOut()
 {
     DoDataExchange(true);
     const ops::Outcome outcome = ops::checkOut(m_connection, {m_strOutStaffNo, m_strOutRoom});

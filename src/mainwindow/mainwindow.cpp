@@ -1,9 +1,8 @@
-#include "cdormdlg.h"
+#include "mainwindow.h"
 
+#include "aboutdialog.h"
 #include "batchdialog.h"
-#include "caboutdlg.h"
 #include "checkdialog.h"
-#include "ctabsheet.h"
 #include "data/dbcheck.h"
 #include "data/storeerror.h"
 #include "databackupdialogs.h"
@@ -11,10 +10,11 @@
 #include "kit/form.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
-#include "pages/accommodation/cdialog1.h"
-#include "pages/fees/cdialog4.h"
-#include "pages/queries/cdialog3.h"
-#include "pages/rooms/cdialog2.h"
+#include "pages/accommodation/accommodationpage.h"
+#include "pages/fees/feespage.h"
+#include "pages/queries/queriespage.h"
+#include "pages/rooms/roomspage.h"
+#include "pagetabs.h"
 #include "programicon.h"
 
 #include <QCloseEvent>
@@ -29,9 +29,10 @@
 
 namespace orv {
 
-CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
-    : QWidget(parent), m_connection(connection), m_tabSheet(new CTabSheet(this)), m_page1(new CDialog1(connection)),
-      m_page2(new CDialog2(connection)), m_page3(new CDialog3(connection)), m_page4(new CDialog4(connection))
+MainWindow::MainWindow(Connection &connection, QWidget *parent)
+    : QWidget(parent), m_connection(connection), m_tabSheet(new PageTabs(this)),
+      m_page1(new AccommodationPage(connection)), m_page2(new RoomsPage(connection)),
+      m_page3(new QueriesPage(connection)), m_page4(new FeesPage(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Lumeo宿舍管理系统V2.8"));
@@ -71,7 +72,7 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     about->setFocusPolicy(Qt::TabFocus);
     const int aboutWidth = about->sizeHint().width();
     about->setGeometry(m_tabSheet->geometry().right() - aboutWidth, footerTop - 2, aboutWidth, 24);
-    connect(about, &QPushButton::clicked, this, &CDormDlg::showAbout);
+    connect(about, &QPushButton::clicked, this, &MainWindow::showAbout);
 
     auto *dataButton = new QPushButton(QStringLiteral("数据(&D)"), this);
     dataButton->setObjectName(QStringLiteral("dataButton"));
@@ -82,26 +83,23 @@ CDormDlg::CDormDlg(Connection &connection, QWidget *parent)
     const int dataWidth = dataButton->sizeHint().width();
     dataButton->setGeometry(about->geometry().left() - 6 - dataWidth, footerTop - 2, dataWidth, 24);
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &CDormDlg::showAbout);
+    connect(help, &QShortcut::activated, this, &MainWindow::showAbout);
 
     setFixedSize(m_tabSheet->geometry().right() + units(17, 0, 0, 0).x(), footerTop + 32);
 
     applySharedColours(this);
-    for (Page *page : {static_cast<Page *>(m_page1), static_cast<Page *>(m_page2), static_cast<Page *>(m_page3),
-                       static_cast<Page *>(m_page4)})
-        page->m_bPosLocked = true;
 }
 
-CDormDlg::~CDormDlg() = default;
+MainWindow::~MainWindow() = default;
 
-QMenu *CDormDlg::createDataMenu()
+QMenu *MainWindow::createDataMenu()
 {
     // Every command on the whole file lives in this one menu.
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("dataMenu"));
     QAction *check = menu->addAction(QStringLiteral("检查数据库"));
     check->setObjectName(QStringLiteral("checkDatabaseAction"));
-    connect(check, &QAction::triggered, this, &CDormDlg::checkDatabase);
+    connect(check, &QAction::triggered, this, &MainWindow::checkDatabase);
     QAction *backup = menu->addAction(QStringLiteral("备份数据库…"));
     backup->setObjectName(QStringLiteral("backupAction"));
     connect(backup, &QAction::triggered, this, [this] { backupDatabaseInteractively(this, m_connection); });
@@ -127,14 +125,14 @@ QMenu *CDormDlg::createDataMenu()
     return menu;
 }
 
-void CDormDlg::setBatchOperations(ops::BatchOperations operations)
+void MainWindow::setBatchOperations(ops::BatchOperations operations)
 {
     m_batchOperations = std::move(operations);
     m_checkInBatch->setEnabled(bool(m_batchOperations.checkIn));
     m_readingBatch->setEnabled(bool(m_batchOperations.settleUtility));
 }
 
-void CDormDlg::checkDatabase()
+void MainWindow::checkDatabase()
 {
     QStringList findings;
     try {
@@ -147,20 +145,20 @@ void CDormDlg::checkDatabase()
     dialog.exec();
 }
 
-void CDormDlg::showAbout()
+void MainWindow::showAbout()
 {
-    CAboutDlg about(this);
+    AboutDialog about(this);
     about.exec();
 }
 
-void CDormDlg::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
         Q_EMIT closed();
 }
 
-void CDormDlg::keyPressEvent(QKeyEvent *event)
+void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     // Enter and Esc never close the program by accident; the close box does.
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

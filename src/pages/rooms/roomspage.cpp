@@ -1,4 +1,4 @@
-#include "cdialog2.h"
+#include "roomspage.h"
 
 #include "data/columns.h"
 #include "data/recordset.h"
@@ -44,9 +44,9 @@ bool readReading(QLineEdit *edit, double &value)
 
 } // namespace
 
-CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, parent)
+RoomsPage::RoomsPage(Connection &connection, QWidget *parent) : Page(connection, parent)
 {
-    setObjectName(QStringLiteral("CDialog2"));
+    setObjectName(QStringLiteral("RoomsPage"));
     setMinimumSize(dialogUnits(0, 0, 486, 273).size());
 
     addGroup(this, QStringLiteral("房间设置"), dialogUnits(7, 15, 131, 235));
@@ -107,9 +107,9 @@ CDialog2::CDialog2(Connection &connection, QWidget *parent) : Page(connection, p
     m_btnDelete->setEnabled(false);
 }
 
-CDialog2::~CDialog2() = default;
+RoomsPage::~RoomsPage() = default;
 
-bool CDialog2::eventFilter(QObject *watched, QEvent *event)
+bool RoomsPage::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_listRooms->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
@@ -119,7 +119,7 @@ bool CDialog2::eventFilter(QObject *watched, QEvent *event)
     return Page::eventFilter(watched, event);
 }
 
-bool CDialog2::readForm()
+bool RoomsPage::readForm()
 {
     return exchange::readText(m_editRoomNo, m_form.roomNo, kRoomNoBytes) &&
            exchange::readText(m_editPhone, m_form.phone, kPhoneBytes) &&
@@ -129,7 +129,7 @@ bool CDialog2::readForm()
            exchange::readText(m_editSex, m_form.sex);
 }
 
-void CDialog2::writeForm()
+void RoomsPage::writeForm()
 {
     m_editRoomNo->setText(m_form.roomNo);
     m_editPhone->setText(m_form.phone);
@@ -141,7 +141,7 @@ void CDialog2::writeForm()
     m_editSex->setText(m_form.sex);
 }
 
-ops::Outcome CDialog2::fillList()
+ops::Outcome RoomsPage::fillList()
 {
     m_listRooms->clearRows();
     return ops::listRooms(m_connection, [this](Recordset &room) {
@@ -151,26 +151,26 @@ ops::Outcome CDialog2::fillList()
     });
 }
 
-ops::RoomRow CDialog2::selectedRow() const
+ops::RoomRow RoomsPage::selectedRow() const
 {
     // Each row keeps the bookmark of the room it shows, and the operation checks it still does.
     return {m_listRooms->rowKey(m_nItem), m_listRooms->cellText(m_nItem, 0), m_nItem == m_listRooms->rowCount() - 1};
 }
 
-void CDialog2::refuseRow(const ops::Outcome &refusal)
+void RoomsPage::refuseRow(const ops::Outcome &refusal)
 {
     if (ops::rowOutOfDate(refusal))
         fillList();
     showMessage(this, refusal.message);
 }
 
-void CDialog2::endOperation()
+void RoomsPage::endOperation()
 {
     m_btnModify->setEnabled(false);
     m_btnDelete->setEnabled(false);
 }
 
-void CDialog2::OnListRooms()
+void RoomsPage::OnListRooms()
 {
     const ops::Outcome listed = fillList();
     if (!listed.done)
@@ -178,14 +178,14 @@ void CDialog2::OnListRooms()
     endOperation();
 }
 
-void CDialog2::OnClickRoomList(int row)
+void RoomsPage::OnClickRoomList(int row)
 {
     m_nItem = row;
     m_btnModify->setEnabled(true);
     m_btnDelete->setEnabled(true);
 }
 
-void CDialog2::OnAddRoom()
+void RoomsPage::OnAddRoom()
 {
     if (!readForm()) {
         endOperation();
@@ -208,7 +208,7 @@ void CDialog2::OnAddRoom()
     endOperation();
 }
 
-void CDialog2::OnModifyRoom()
+void RoomsPage::OnModifyRoom()
 {
     if (m_nItem >= 0) {
         ops::RoomForm shown = m_form;
@@ -227,7 +227,7 @@ void CDialog2::OnModifyRoom()
     endOperation();
 }
 
-void CDialog2::OnDeleteRoom()
+void RoomsPage::OnDeleteRoom()
 {
     if (m_nItem >= 0) {
         const ops::Outcome outcome = ops::deleteRoom(m_connection, selectedRow());

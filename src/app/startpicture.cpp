@@ -1,4 +1,4 @@
-#include "cstartpicturewnd.h"
+#include "startpicture.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
@@ -7,7 +7,7 @@
 
 namespace orv {
 
-CStartPictureWnd::CStartPictureWnd(const QString &fileName, QWidget *parent)
+StartPicture::StartPicture(const QString &fileName, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("startPicture"));
@@ -19,7 +19,7 @@ CStartPictureWnd::CStartPictureWnd(const QString &fileName, QWidget *parent)
         setFixedSize(m_picture.size());
 }
 
-bool CStartPictureWnd::showPicture()
+bool StartPicture::showPicture()
 {
     if (m_picture.isNull())
         return false;
@@ -32,7 +32,7 @@ bool CStartPictureWnd::showPicture()
     return true;
 }
 
-void CStartPictureWnd::paintEvent(QPaintEvent *)
+void StartPicture::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.drawImage(rect(), m_picture);

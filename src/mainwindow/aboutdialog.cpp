@@ -1,4 +1,4 @@
-#include "caboutdlg.h"
+#include "aboutdialog.h"
 
 #include "kit/colours.h"
 #include "kit/form.h"
@@ -9,7 +9,7 @@
 
 namespace orv {
 
-CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("关于 Orvane"));

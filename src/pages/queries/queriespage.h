@@ -14,12 +14,12 @@ class ReportList;
 
 // The information-queries tab: lists and searches residents, and finds rooms by a chosen field.
 // It only ever reads the database.
-class CDialog3 final : public Page {
+class QueriesPage final : public Page {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CDialog3)
+    Q_DISABLE_COPY_MOVE(QueriesPage)
 public:
-    explicit CDialog3(Connection &connection, QWidget *parent = nullptr);
-    ~CDialog3() override;
+    explicit QueriesPage(Connection &connection, QWidget *parent = nullptr);
+    ~QueriesPage() override;
 
     void OnListAllPersons();
     void OnQueryPersons();

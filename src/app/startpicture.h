@@ -6,11 +6,11 @@
 namespace orv {
 
 // The start-up picture: a borderless window of the picture's own size, centred on the screen.
-class CStartPictureWnd final : public QWidget {
+class StartPicture final : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CStartPictureWnd)
+    Q_DISABLE_COPY_MOVE(StartPicture)
 public:
-    explicit CStartPictureWnd(const QString &fileName, QWidget *parent = nullptr);
+    explicit StartPicture(const QString &fileName, QWidget *parent = nullptr);
 
     // Shows and paints the window at once; false when there is no picture to show.
     bool showPicture();

@@ -5,11 +5,11 @@
 namespace orv {
 
 // "关于 Orvane": the icon, the version and the tall OK button.
-class CAboutDlg final : public QDialog {
+class AboutDialog final : public QDialog {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CAboutDlg)
+    Q_DISABLE_COPY_MOVE(AboutDialog)
 public:
-    explicit CAboutDlg(QWidget *parent = nullptr);
+    explicit AboutDialog(QWidget *parent = nullptr);
 };
 
 } // namespace orv

@@ -15,12 +15,12 @@ namespace orv {
 class ReportList;
 
 // The accommodation tab: check-in, check-out and the lists of rooms with and without free beds.
-class CDialog1 final : public Page {
+class AccommodationPage final : public Page {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CDialog1)
+    Q_DISABLE_COPY_MOVE(AccommodationPage)
 public:
-    explicit CDialog1(Connection &connection, QWidget *parent = nullptr);
-    ~CDialog1() override;
+    explicit AccommodationPage(Connection &connection, QWidget *parent = nullptr);
+    ~AccommodationPage() override;
 
     void OnFreeRooms();
     void OnFullRooms();

@@ -12,12 +12,12 @@ class ReportList;
 
 // The room settings page: one room's form, the list of all rooms, and adding, modifying and
 // deleting rooms in floorinfo.
-class CDialog2 final : public Page {
+class RoomsPage final : public Page {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(CDialog2)
+    Q_DISABLE_COPY_MOVE(RoomsPage)
 public:
-    explicit CDialog2(Connection &connection, QWidget *parent = nullptr);
-    ~CDialog2() override;
+    explicit RoomsPage(Connection &connection, QWidget *parent = nullptr);
+    ~RoomsPage() override;
 
     void OnListRooms();
     // A click on the list: the row hit, or -1 when the click hit no row.

@@ -1,9 +1,9 @@
 #include "listactions.h"
 
-#include "data/storeerror.h"
 #include "listexport.h"
 #include "listprint.h"
 #include "messagebox.h"
+#include "unit.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -136,11 +136,7 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
             entry->setObjectName(rowAction.objectName);
             entry->setEnabled(row >= 0);
             QObject::connect(entry, &QAction::triggered, list, [list, row, run = rowAction.run] {
-                try {
-                    run(row);
-                } catch (const StoreError &error) {
-                    showMessage(list, QStringLiteral("无法读取打印所需的数据！\n") + error.message());
-                }
+                runGuarded(list, QStringLiteral("无法读取打印所需的数据！\n"), [&] { run(row); });
             });
         }
         menu.exec(list->viewport()->mapToGlobal(position));

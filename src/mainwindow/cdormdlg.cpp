@@ -10,6 +10,7 @@
 #include "kit/form.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
+#include "kit/unit.h"
 #include "pages/accommodation/cdialog1.h"
 #include "pages/fees/cdialog4.h"
 #include "pages/queries/cdialog3.h"
@@ -136,12 +137,8 @@ void CDormDlg::setBatchOperations(ops::BatchOperations operations)
 void CDormDlg::checkDatabase()
 {
     QStringList findings;
-    try {
-        findings = orv::checkDatabase(m_connection);
-    } catch (const StoreError &error) {
-        showMessage(this, QStringLiteral("数据库操作失败!\n错误信息:") + error.message());
+    if (!runGuarded(this, unitFailureLead(), [&] { findings = orv::checkDatabase(m_connection); }))
         return;
-    }
     CheckDialog dialog(findings, this);
     dialog.exec();
 }

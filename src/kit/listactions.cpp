@@ -53,10 +53,10 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
         progress.setValue(written);
         return !progress.wasCanceled();
     };
-    const QString failure = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
+    const ExportResult result = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
     progress.reset();
-    if (!failure.isEmpty() && failure != exportCancelledText())
-        showMessage(list, QStringLiteral("导出失败！\n") + failure);
+    if (result.status == ExportResult::Status::Failed)
+        showMessage(list, QStringLiteral("导出失败！\n") + result.failure);
 }
 
 void printList(QAbstractItemView *list, const QString &listName, const QString &pageTitle)

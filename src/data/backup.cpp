@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "privatefiles.h"
+#include "statement.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,11 +29,6 @@ using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
 struct BackupFinisher {
     void operator()(sqlite3_backup *job) const noexcept { sqlite3_backup_finish(job); }
 };
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt *statement) const noexcept { sqlite3_finalize(statement); }
-};
-using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 const QStringList kLogSuffixes = {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
 
@@ -213,27 +209,26 @@ void verify(const QString &path)
     DbHandle db = openKeyed(path, SQLITE_OPEN_READONLY);
 
     QStringList found;
-    sqlite3_stmt *raw = nullptr;
-    int rc = sqlite3_prepare_v2(db.get(), "SELECT name FROM sqlite_master WHERE type='table'", -1, &raw, nullptr);
-    StatementHandle tables(raw);
+    Statement tables(db.get(), QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
+    int rc = tables.status();
     if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-            found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))));
+        while ((rc = tables.step()) == SQLITE_ROW)
+            found.append(tables.text(0));
     }
     if (rc != SQLITE_DONE)
         fail(SQLITE_NOTADB, QStringLiteral("文件“%1”不是本程序的数据库，或者它的密码与本程序的不同。").arg(shown));
-    tables.reset();
+    tables.finalize();
     for (const QString &table : programTableNames()) {
         if (!found.contains(table))
             fail(SQLITE_NOTADB, QStringLiteral("文件“%1”中没有数据表“%2”，不是本程序的数据库。").arg(shown, table));
     }
 
-    rc = sqlite3_prepare_v2(db.get(), "PRAGMA integrity_check", -1, &raw, nullptr);
-    StatementHandle check(raw);
+    Statement check(db.get(), QStringLiteral("PRAGMA integrity_check"));
+    rc = check.status();
     QStringList problems;
     if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-            problems.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))));
+        while ((rc = check.step()) == SQLITE_ROW)
+            problems.append(check.text(0));
     }
     if (rc != SQLITE_DONE)
         problems.append(QString::fromUtf8(sqlite3_errmsg(db.get())));

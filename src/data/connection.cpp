@@ -2,6 +2,7 @@
 
 #include "recordset.h"
 #include "schema.h"
+#include "statement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -124,16 +125,14 @@ void applyEngineSettings(sqlite3 *db, const Medium &medium)
 int listTables(sqlite3 *db, QStringList &found)
 {
     found.clear();
-    sqlite3_stmt *check = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &check, nullptr);
+    Statement check(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
+    if (check.status() != SQLITE_OK)
+        return check.status();
     int stepped = SQLITE_DONE;
-    while (rc == SQLITE_OK && (stepped = sqlite3_step(check)) == SQLITE_ROW)
-        found.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(check, 0))));
-    if (rc == SQLITE_OK) {
-        const int finalized = sqlite3_finalize(check);
-        rc = stepped != SQLITE_DONE ? stepped : finalized;
-    }
-    return rc;
+    while ((stepped = check.step()) == SQLITE_ROW)
+        found.append(check.text(0));
+    const int finalized = check.finalize();
+    return stepped != SQLITE_DONE ? stepped : finalized;
 }
 
 // A file descriptor closed when it goes out of scope.

@@ -10,33 +10,25 @@
 
 namespace orv::store {
 
-void Finalizer::operator()(sqlite3_stmt *statement) const noexcept
-{
-    sqlite3_finalize(statement);
-}
-
 Statement prepare(sqlite3 *db, const QString &text)
 {
-    sqlite3_stmt *statement = nullptr;
-    const QByteArray utf8 = text.toUtf8();
-    const int rc = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &statement, nullptr);
-    Statement owner(statement);
-    if (rc != SQLITE_OK)
-        raiseEngineError(db, rc, QStringLiteral("数据库不接受这条语句：%1").arg(text));
-    return owner;
+    // The message is only formatted for a statement refused: sets prepare several each.
+    Statement statement(db, text);
+    if (statement.status() != SQLITE_OK)
+        raiseEngineError(db, statement.status(), QStringLiteral("数据库不接受这条语句：%1").arg(text));
+    return statement;
 }
 
 sqlite3_stmt *LazyStatement::get()
 {
     if (!m_statement)
         m_statement = prepare(m_db, m_text);
-    return m_statement.get();
+    return m_statement.handle();
 }
 
 void LazyStatement::reset() noexcept
 {
-    if (m_statement)
-        sqlite3_reset(m_statement.get());
+    m_statement.reset();
 }
 
 bool stepRow(sqlite3 *db, sqlite3_stmt *statement)

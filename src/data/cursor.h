@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columnvalues.h"
+#include "statement.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -18,11 +19,6 @@ class Connection;
 }
 
 namespace orv::store {
-
-struct Finalizer {
-    void operator()(sqlite3_stmt *statement) const noexcept;
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
 // Prepares a statement; a statement the engine refuses raises StoreError naming its text.
 Statement prepare(sqlite3 *db, const QString &text);

@@ -2,42 +2,26 @@
 
 #include "columns.h"
 #include "connection.h"
+#include "statement.h"
 
 #include <sqlite3.h>
-
-#include <memory>
 
 namespace orv {
 namespace {
 
-struct Finalizer {
-    void operator()(sqlite3_stmt *statement) const noexcept { sqlite3_finalize(statement); }
-};
-
-QString columnText(sqlite3_stmt *statement, int column)
-{
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return QStringLiteral("NULL");
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
-}
+const QString kCheckFailure = QStringLiteral("检查数据库失败");
 
 // Every row of a query, each value as text; one finding per row is formatted by the caller.
 QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)
 {
-    sqlite3_stmt *raw = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, Finalizer> statement(raw);
-    if (rc != SQLITE_OK)
-        raiseEngineError(db, rc, QStringLiteral("检查数据库失败"));
+    Statement statement = Statement::prepared(db, sql, kCheckFailure);
     QList<QStringList> rows;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    while (statement.next(kCheckFailure)) {
         QStringList row;
-        for (int i = 0; i < sqlite3_column_count(raw); ++i)
-            row.append(columnText(raw, i));
+        for (int i = 0; i < statement.columnCount(); ++i)
+            row.append(statement.isNull(i) ? QStringLiteral("NULL") : statement.text(i));
         rows.append(row);
     }
-    if (rc != SQLITE_DONE)
-        raiseEngineError(db, rc, QStringLiteral("检查数据库失败"));
     return rows;
 }
 

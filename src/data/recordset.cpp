@@ -149,7 +149,7 @@ Recordset::~Recordset()
         d->conn->detach(this);
 }
 
-void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
+void Recordset::Open(const QString &sql, Connection *connection)
 {
     if (!connection)
         connection = d->created;
@@ -168,13 +168,13 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
 
     // The statement as written decides the columns and their kinds, and any fault in it.
     {
-        const store::Statement probe = store::prepare(connection->handle(), sql);
+        const Statement probe = store::prepare(connection->handle(), sql);
         std::vector<store::Column> columns;
-        const int count = sqlite3_column_count(probe.get());
+        const int count = probe.columnCount();
         columns.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
-            columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
-                               store::kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});
+            columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.handle(), i)),
+                               store::kindOfDeclared(sqlite3_column_decltype(probe.handle(), i))});
         s.columns.assign(std::move(columns));
     }
     s.pos = Impl::Pos::Nowhere;

@@ -16,10 +16,7 @@ namespace orv {
 
 class Connection;
 
-// Cursor types, lock types and command options as the pages pass them.
-constexpr int adOpenDynamic = 2;
-constexpr int adLockOptimistic = 3;
-constexpr int adCmdText = 1;
+// Recordset states and the scope of Delete, as ADO numbers them.
 constexpr int adStateClosed = 0;
 constexpr int adStateOpen = 1;
 constexpr int adAffectCurrent = 1;
@@ -38,8 +35,7 @@ public:
     Recordset(const Recordset &) = delete;
     Recordset &operator=(const Recordset &) = delete;
 
-    void Open(const QString &sql, Connection *connection = nullptr, int cursorType = adOpenDynamic,
-              int lockType = adLockOptimistic, int options = adCmdText);
+    void Open(const QString &sql, Connection *connection = nullptr);
     int State() const noexcept;
     bool BOF() const;
     // EOF is a C library macro; ADO programs rename the property the same way.
@@ -79,7 +75,7 @@ public:
     void openIfClosed(const QString &sql)
     {
         if (State() == adStateClosed)
-            Open(sql, nullptr, adOpenDynamic, adLockOptimistic, adCmdText);
+            Open(sql);
     }
     void closeIfOpen()
     {

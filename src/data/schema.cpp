@@ -3,11 +3,10 @@
 #include "columns.h"
 #include "connection.h"
 #include "recordset.h"
+#include "statement.h"
 #include "statements.h"
 
 #include <QHash>
-
-#include <memory>
 
 #include <sqlite3.h>
 
@@ -118,14 +117,10 @@ namespace {
 
 bool hasTable(sqlite3 *db, const QString &table)
 {
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &raw, nullptr) !=
-        SQLITE_OK)
+    Statement lookup(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
+    if (lookup.status() != SQLITE_OK)
         return false;
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
-    const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(raw, 1, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(raw) == SQLITE_ROW;
+    return lookup.bind(1, table).step() == SQLITE_ROW;
 }
 
 } // namespace

@@ -54,7 +54,7 @@ long TableCursor::count()
 
 bool TableCursor::first()
 {
-    return stepFrom(m_forward.get(), kBeforeAll);
+    return stepFrom(m_forward.handle(), kBeforeAll);
 }
 
 bool TableCursor::last()
@@ -64,7 +64,7 @@ bool TableCursor::last()
 
 bool TableCursor::next()
 {
-    sqlite3_stmt *statement = m_forward.get();
+    sqlite3_stmt *statement = m_forward.handle();
     return liveUsable(statement) ? stepLive(statement) : stepFrom(statement, m_rowid);
 }
 
@@ -121,7 +121,7 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
             prepare(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
                               .arg(m_table, name, m_filter));
     }
-    sqlite3_stmt *statement = finder.get();
+    sqlite3_stmt *statement = finder.handle();
     sqlite3_reset(statement);
     sqlite3_bind_int64(statement, 1, after);
     const QByteArray text = value.asText().toUtf8();
@@ -259,13 +259,13 @@ const std::vector<FieldValue> &TableCursor::freshRow()
 void TableCursor::write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
 {
     m_connection.prepareWrite();
-    const Statement statement = prepare(db(), text);
+    Statement statement = prepare(db(), text);
     int slot = 1;
     for (const FieldValue &value : values)
-        bindValue(statement.get(), slot++, value);
+        bindValue(statement.handle(), slot++, value);
     if (bindKey)
-        sqlite3_bind_int64(statement.get(), slot, key);
-    const int rc = sqlite3_step(statement.get());
+        statement.bind(slot, static_cast<std::int64_t>(key));
+    const int rc = statement.step();
     if (rc != SQLITE_DONE)
         raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_table));
 }

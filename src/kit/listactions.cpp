@@ -1,9 +1,9 @@
 #include "listactions.h"
 
-#include "data/storeerror.h"
 #include "listexport.h"
 #include "listprint.h"
 #include "messagebox.h"
+#include "unit.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -53,10 +53,10 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
         progress.setValue(written);
         return !progress.wasCanceled();
     };
-    const QString failure = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
+    const ExportResult result = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
     progress.reset();
-    if (!failure.isEmpty() && failure != exportCancelledText())
-        showMessage(list, QStringLiteral("导出失败！\n") + failure);
+    if (result.status == ExportResult::Status::Failed)
+        showMessage(list, QStringLiteral("导出失败！\n") + result.failure);
 }
 
 void printList(QAbstractItemView *list, const QString &listName, const QString &pageTitle)
@@ -136,11 +136,7 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
             entry->setObjectName(rowAction.objectName);
             entry->setEnabled(row >= 0);
             QObject::connect(entry, &QAction::triggered, list, [list, row, run = rowAction.run] {
-                try {
-                    run(row);
-                } catch (const StoreError &error) {
-                    showMessage(list, QStringLiteral("无法读取打印所需的数据！\n") + error.message());
-                }
+                runGuarded(list, QStringLiteral("无法读取打印所需的数据！\n"), [&] { run(row); });
             });
         }
         menu.exec(list->viewport()->mapToGlobal(position));

@@ -135,9 +135,10 @@ private:
     QString m_error;
 };
 
-QString cannotWrite(const QString &path, const QString &why)
+ExportResult cannotWrite(const QString &path, const QString &why)
 {
-    return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), why);
+    return {ExportResult::Status::Failed,
+            QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), why)};
 }
 
 } // namespace
@@ -211,7 +212,7 @@ bool isExactNumber(const QString &text)
     return ok && QString::number(value, 'g', 15) == text;
 }
 
-QString writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress)
+ExportResult writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress)
 {
     // QSaveFile writes beside the target and renames only on commit; a cancel discards it.
     QSaveFile file(path);
@@ -233,16 +234,17 @@ QString writeCsv(const QString &path, const ListTable &table, const ExportProgre
         file.write(line(table.rowTexts(row)));
         if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1)) {
             file.cancelWriting();
-            return exportCancelledText();
+            return {ExportResult::Status::Cancelled, {}};
         }
     }
     if (!file.commit())
         return cannotWrite(path, file.errorString());
     reportProgress(progress, table.rowCount());
-    return QString();
+    return {};
 }
 
-QString writeXlsx(const QString &path, const QString &sheetName, const ListTable &table, const ExportProgress &progress)
+ExportResult writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
+                       const ExportProgress &progress)
 {
     PartName part(path);
     if (part.path().isEmpty())
@@ -302,7 +304,7 @@ QString writeXlsx(const QString &path, const QString &sheetName, const ListTable
         for (int column = 0; column < columns; ++column)
             put(row + 1, column, table.cell(row, column), nullptr);
         if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1))
-            return exportCancelledText(); // the closer finishes the part file, which is then removed
+            return {ExportResult::Status::Cancelled, {}}; // the closer finishes the part file, which is then removed
     }
     if (failed != LXW_NO_ERROR)
         return cannotWrite(path, QString::fromUtf8(lxw_strerror(failed)));
@@ -312,7 +314,7 @@ QString writeXlsx(const QString &path, const QString &sheetName, const ListTable
     if (!part.moveTo(path))
         return cannotWrite(path, QStringLiteral("无法替换原有的文件"));
     reportProgress(progress, table.rowCount());
-    return QString();
+    return {};
 }
 
 QString proposedExportName(const QString &listName, const QString &suffix)
@@ -329,11 +331,6 @@ bool createOwnerOnly(const QString &path)
         return true;
     }
     return errno == EEXIST;
-}
-
-QString exportCancelledText()
-{
-    return QStringLiteral("导出已取消。");
 }
 
 } // namespace orv

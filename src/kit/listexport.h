@@ -39,15 +39,22 @@ QString tableToTabText(const ListTable &table);
 // A cell stored as a number in a spreadsheet only when the number reads back as the same text.
 bool isExactNumber(const QString &text);
 
+// How an export ended; a failure says why in words the user is shown.
+struct ExportResult {
+    enum class Status { Written, Cancelled, Failed };
+    Status status = Status::Written;
+    QString failure;
+};
+
 // Writes the table as UTF-8 CSV with a byte-order mark, quoted by RFC 4180. The file appears only
-// when complete: on a failure or a cancel nothing is left. Returns an empty string or the reason.
-QString writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress = {});
+// when complete: on a failure or a cancel nothing is left.
+ExportResult writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress = {});
 
 // Writes the table as an Excel workbook with one sheet named `sheetName`: the header row bold and
 // frozen, columns as wide as their text, exact numbers stored as numbers. Same guarantees as
 // writeCsv.
-QString writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
-                  const ExportProgress &progress = {});
+ExportResult writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
+                       const ExportProgress &progress = {});
 
 // The name the file dialog proposes: the list's name and the date.
 QString proposedExportName(const QString &listName, const QString &suffix);
@@ -55,8 +62,5 @@ QString proposedExportName(const QString &listName, const QString &suffix);
 // Exports hold residents' names and numbers: a file made new is readable by its owner only. An
 // existing file is left as it is (its mode stays). Returns false when a new file could not be made.
 bool createOwnerOnly(const QString &path);
-
-// Returned by a writer when its progress callback cancelled the export.
-QString exportCancelledText();
 
 } // namespace orv

@@ -11,6 +11,21 @@ namespace {
 
 const QString kFailureLead = QStringLiteral("数据库操作失败!\n错误信息:");
 
+// The message of the exception being handled. Anything else a handler raises (memory, a
+// library) must not leave a Qt slot either, so every kind is put in words.
+QString caughtMessage()
+{
+    try {
+        throw;
+    } catch (const StoreError &error) {
+        return error.message();
+    } catch (const std::exception &error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("未知错误。");
+    }
+}
+
 } // namespace
 
 bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler)
@@ -26,24 +41,33 @@ bool runUnit(QWidget *parent, Connection &connection, const std::function<void()
         if (outermost)
             connection.commitUnit();
         return true;
-    } catch (const StoreError &error) {
-        if (!outermost)
-            throw;
-        failure = error.message();
-    } catch (const std::exception &error) {
-        // Anything else a handler raises (memory, a library) must not leave a Qt slot either;
-        // its writes are undone all the same.
-        if (!outermost)
-            throw;
-        failure = QString::fromUtf8(error.what());
     } catch (...) {
+        // Its writes are undone whatever it raised.
         if (!outermost)
             throw;
-        failure = QStringLiteral("未知错误。");
+        failure = caughtMessage();
     }
     connection.rollbackUnit();
     showMessage(parent, kFailureLead + failure);
     return false;
+}
+
+bool runGuarded(QWidget *parent, const QString &lead, const std::function<void()> &action)
+{
+    QString failure;
+    try {
+        action();
+        return true;
+    } catch (...) {
+        failure = caughtMessage();
+    }
+    showMessage(parent, lead + failure);
+    return false;
+}
+
+QString unitFailureLead()
+{
+    return kFailureLead;
 }
 
 } // namespace orv

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QString;
 class QWidget;
 
 namespace orv {
@@ -13,5 +14,13 @@ class Connection;
 // "数据库操作失败!" with the error's message, and the program goes on. Returns true when the
 // handler completed.
 bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler);
+
+// Runs an action that opens no unit of its own (a check, a backup, a read for printing). When
+// any exception escapes it, the user sees `lead` with the error's message and the program goes
+// on. Returns true when the action completed.
+bool runGuarded(QWidget *parent, const QString &lead, const std::function<void()> &action);
+
+// The lead runUnit shows before a failure's message.
+QString unitFailureLead();
 
 } // namespace orv

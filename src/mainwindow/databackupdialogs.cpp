@@ -3,6 +3,7 @@
 #include "data/backup.h"
 #include "data/connection.h"
 #include "kit/messagebox.h"
+#include "kit/unit.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -36,15 +37,12 @@ void backupDatabaseInteractively(QWidget *parent, Connection &connection)
         QFileDialog::getSaveFileName(parent, QStringLiteral("备份数据库"), QDir(folder).filePath(proposed), kFilter);
     if (target.isEmpty())
         return;
-    try {
-        {
-            BusyCursor busy;
-            backup::backupTo(connection, target);
-        }
+    const bool written = runGuarded(parent, QStringLiteral("备份数据库失败！\n"), [&] {
+        BusyCursor busy;
+        backup::backupTo(connection, target);
+    });
+    if (written)
         showMessage(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
-    } catch (const StoreError &error) {
-        showMessage(parent, QStringLiteral("备份数据库失败！\n") + error.message());
-    }
 }
 
 bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
@@ -53,30 +51,28 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
     const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("恢复数据库"), folder, kFilter);
     if (chosen.isEmpty())
         return false;
-    try {
-        {
+    const QString failed = QStringLiteral("恢复数据库失败，当前的数据库没有改变！\n");
+    if (!runGuarded(parent, failed, [&] {
             BusyCursor busy;
             backup::verify(chosen);
-        }
-        const QFileInfo info(chosen);
-        const QString question =
-            QStringLiteral("要用备份“%1”（%2）替换当前的数据库吗？\n\n当前的数据会先保存为同一文件夹中的"
-                           "“OrvDb-before-restore-…”文件。")
-                .arg(QDir::toNativeSeparators(info.absoluteFilePath()),
-                     info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
-            return false;
-        QString kept;
-        {
+        }))
+        return false;
+    const QFileInfo info(chosen);
+    const QString question =
+        QStringLiteral("要用备份“%1”（%2）替换当前的数据库吗？\n\n当前的数据会先保存为同一文件夹中的"
+                       "“OrvDb-before-restore-…”文件。")
+            .arg(QDir::toNativeSeparators(info.absoluteFilePath()),
+                 info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return false;
+    QString kept;
+    if (!runGuarded(parent, failed, [&] {
             BusyCursor busy;
             kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime());
-        }
-        showMessage(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
-        return true;
-    } catch (const StoreError &error) {
-        showMessage(parent, QStringLiteral("恢复数据库失败，当前的数据库没有改变！\n") + error.message());
+        }))
         return false;
-    }
+    showMessage(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
+    return true;
 }
 
 } // namespace orv

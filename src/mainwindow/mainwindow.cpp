@@ -4,12 +4,12 @@
 #include "batchdialog.h"
 #include "checkdialog.h"
 #include "data/dbcheck.h"
-#include "data/storeerror.h"
 #include "databackupdialogs.h"
 #include "kit/colours.h"
 #include "kit/form.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
+#include "kit/unit.h"
 #include "pages/accommodation/accommodationpage.h"
 #include "pages/fees/feespage.h"
 #include "pages/queries/queriespage.h"
@@ -135,12 +135,8 @@ void MainWindow::setBatchOperations(ops::BatchOperations operations)
 void MainWindow::checkDatabase()
 {
     QStringList findings;
-    try {
-        findings = orv::checkDatabase(m_connection);
-    } catch (const StoreError &error) {
-        showMessage(this, QStringLiteral("数据库操作失败!\n错误信息:") + error.message());
+    if (!runGuarded(this, unitFailureLead(), [&] { findings = orv::checkDatabase(m_connection); }))
         return;
-    }
     CheckDialog dialog(findings, this);
     dialog.exec();
 }

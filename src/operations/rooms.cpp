@@ -24,7 +24,7 @@ const QString kOccupied = QStringLiteral("此房间里有人入住，请不要�
 
 void openRooms(Recordset &rooms)
 {
-    rooms.Open(sql::floorAll, nullptr, adOpenDynamic, adLockOptimistic, adCmdText);
+    rooms.Open(sql::floorAll);
 }
 
 // Each row keeps the bookmark of the room it shows, so finding it costs the same for every row. A
@@ -100,7 +100,7 @@ Outcome addRoom(Connection &connection, const RoomForm &form, AddedRoom &added)
 
     // A room taken out by modify keeps its residents in numinfo; the last matching row counts.
     Recordset counts(&connection);
-    counts.Open(sql::numAll, nullptr, adOpenDynamic, adLockOptimistic, adCmdText);
+    counts.Open(sql::numAll);
     for (bool found = counts.Find(db::numinfo::roomNo, roomNo); found;
          found = counts.FindNext(db::numinfo::roomNo, roomNo)) {
         const FieldValue residents = counts.GetCollect(db::numinfo::occupants);

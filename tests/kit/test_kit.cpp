@@ -4,6 +4,7 @@
 #include "kit/messagebox.h"
 #include "kit/page.h"
 #include "kit/reportlist.h"
+#include "kit/unit.h"
 #include "support/testsupport.h"
 
 #include <QAbstractButton>
@@ -72,6 +73,31 @@ private Q_SLOTS:
         QCOMPARE(page.run(raise), stored); // an exception that left the handler would fail the test
         QVERIFY(!db.connection().inUnit());
         QCOMPARE(db.count(QStringLiteral("floorinfo")), stored ? 1 : 0);
+        QCOMPARE(answers->texts(), texts);
+    }
+
+    void guardedActionsShowWhatEscaped_data()
+    {
+        QTest::addColumn<Raise>("raise");
+        QTest::addColumn<QStringList>("texts");
+        const QString lead = QStringLiteral("备份数据库失败！\n");
+        QTest::newRow("completed") << Raise([] {}) << QStringList();
+        QTest::newRow("store error") << Raise([] {
+            throw StoreError(StoreCode::NoCurrentRecord, QStringLiteral("坏了"));
+        }) << QStringList{lead + QStringLiteral("坏了")};
+        QTest::newRow("standard exception")
+            << Raise([] { throw std::runtime_error("磁盘已满"); }) << QStringList{lead + QStringLiteral("磁盘已满")};
+        QTest::newRow("not an exception class")
+            << Raise([] { throw 7; }) << QStringList{lead + QStringLiteral("未知错误。")};
+    }
+    // An action outside a unit shows its own lead before whatever escaped it, and nothing when
+    // it completes.
+    void guardedActionsShowWhatEscaped()
+    {
+        QFETCH(Raise, raise);
+        QFETCH(QStringList, texts);
+        Answers answers;
+        QCOMPARE(runGuarded(nullptr, QStringLiteral("备份数据库失败！\n"), raise), texts.isEmpty());
         QCOMPARE(answers->texts(), texts);
     }
 

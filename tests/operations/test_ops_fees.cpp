@@ -27,20 +27,6 @@ QString describe(const Outcome &outcome)
     return (outcome.done ? u"done "_s : u"refused "_s) + outcome.message;
 }
 
-QString billText(const UtilityBill &bill)
-{
-    return QStringList{bill.room, bill.date, FieldValue(bill.water).toText(), FieldValue(bill.power).toText(),
-                       FieldValue(bill.total).toText()}
-        .join(u'|');
-}
-
-QString chargeText(const RentCharge &charge)
-{
-    return QStringList{charge.name.toText(),         charge.staffNo, charge.room.toText(),
-                       QString::number(charge.rent), charge.date,    charge.paidUpTo}
-        .join(u'|');
-}
-
 struct Fixture {
     test::TestDatabase db;
 
@@ -66,16 +52,22 @@ struct Fixture {
     QString settle(const ReadingForm &form)
     {
         QString bill;
-        const Outcome outcome =
-            settleUtility(db.connection(), form, [&bill](const UtilityBill &stored) { bill = billText(stored); });
-        return outcome.done ? bill : describe(outcome);
+        const Outcome outcome = settleUtility(db.connection(), form, [&bill](const UtilityBill &stored) {
+            bill = QStringList{stored.room, stored.date, FieldValue(stored.water).toText(),
+                               FieldValue(stored.power).toText(), FieldValue(stored.total).toText()}
+                       .join(u'|');
+        });
+        return outcome.done ? bill : describe(outcome) + bill;
     }
     QString settle(const RentForm &form)
     {
         QString charge;
-        const Outcome outcome =
-            settleRent(db.connection(), form, [&charge](const RentCharge &made) { charge = chargeText(made); });
-        return outcome.done ? charge : describe(outcome);
+        const Outcome outcome = settleRent(db.connection(), form, [&charge](const RentCharge &made) {
+            charge = QStringList{made.name.toText(),         made.staffNo, made.room.toText(),
+                                 QString::number(made.rent), made.date,    made.paidUpTo}
+                         .join(u'|');
+        });
+        return outcome.done ? charge : describe(outcome) + charge; // a refusal hands over no charge
     }
 };
 

@@ -27,20 +27,6 @@ QString describe(const Outcome &outcome)
     return (outcome.done ? u"done "_s : u"refused "_s) + outcome.message;
 }
 
-QString billText(const UtilityBill &bill)
-{
-    return QStringList{bill.room, bill.date, FieldValue(bill.water).toText(), FieldValue(bill.power).toText(),
-                       FieldValue(bill.total).toText()}
-        .join(u'|');
-}
-
-QString chargeText(const RentCharge &charge)
-{
-    return QStringList{charge.name.toText(),         charge.staffNo, charge.room.toText(),
-                       QString::number(charge.rent), charge.date,    charge.paidUpTo}
-        .join(u'|');
-}
-
 struct Fixture {
     test::TestDatabase db;
 
@@ -66,16 +52,22 @@ struct Fixture {
     QString settle(const ReadingForm &form)
     {
         QString bill;
-        const Outcome outcome =
-            settleUtility(db.connection(), form, [&bill](const UtilityBill &stored) { bill = billText(stored); });
-        return outcome.done ? bill : describe(outcome);
+        const Outcome outcome = settleUtility(db.connection(), form, [&bill](const UtilityBill &stored) {
+            bill = QStringList{stored.room, stored.date, FieldValue(stored.water).toText(),
+                               FieldValue(stored.power).toText(), FieldValue(stored.total).toText()}
+                       .join(u'|');
+        });
+        return outcome.done ? bill : describe(outcome) + bill;
     }
     QString settle(const RentForm &form)
     {
         QString charge;
-        const Outcome outcome =
-            settleRent(db.connection(), form, [&charge](const RentCharge &made) { charge = chargeText(made); });
-        return outcome.done ? charge : describe(outcome);
+        const Outcome outcome = settleRent(db.connection(), form, [&charge](const RentCharge &made) {
+            charge = QStringList{made.name.toText(),         made.staffNo, made.room.toText(),
+                                 QString::number(made.rent), made.date,    made.paidUpTo}
+                         .join(u'|');
+        });
+        return outcome.done ? charge : describe(outcome) + charge; // a refusal hands over no charge
     }
 };
 
@@ -151,8 +143,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("readings"); // water|power, from 100 and 200
         QTest::addColumn<QString>("bill");
         QTest::addColumn<QString>("tables");
-        QTest::newRow("worked example") << u"2.5,0.5,1"_s << u"110|250"_s << u"O'6|2004-03-05|25|25|50"_s
-                                        << u"O'6,2004-03-05,110,250|O'6,2004-03-05,25,25|O'6,110,250,0"_s;
         // The total is rounded from the exact sum; the two stored fees would give 6.900001.
         QTest::newRow("total from the exact sum") << u"0.1,0.6,1"_s << u"103|211"_s << u"O'6|2004-03-05|0.3|6.6|6.9"_s
                                                   << u"O'6,2004-03-05,103,211|O'6,2004-03-05,0.3,6.6|O'6,103,211,0"_s;
@@ -185,9 +175,8 @@ private Q_SLOTS:
         const QString twice = u"同一日期对同一房间已经操作超过一次，不允许这样操作！"_s;
         const QString lower = u"现在的表数小于上次的表数，请核查后在结算！"_s;
         QTest::newRow("no room before readings") << u"|0|0"_s << u"请输入房间号码！"_s;
-        QTest::newRow("water 0") << u"9|0|5"_s << range;
+        QTest::newRow("water 0, range before unknown room") << u"9|0|5"_s << range;
         QTest::newRow("power 1000000") << u"A|5|1000000"_s << range;
-        QTest::newRow("range before unknown room") << u"9|-1|5"_s << range;
         QTest::newRow("unknown room before standard")
             << u"9|5|5|-"_s << u"您输入的房间号码还没有被初始化，请查询后输入！"_s;
         QTest::newRow("lower before twice") << u"A|105|260"_s << lower;

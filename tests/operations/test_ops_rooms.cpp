@@ -104,8 +104,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("residents");
         QTest::newRow("no count") << "('102',4),('101 ',1)"
                                   << "0,6";
-        QTest::newRow("one count") << "('101',3)"
-                                   << "3,3";
         QTest::newRow("last of two, over capacity") << "('101',2),('102',1),('101',8)"
                                                     << "8,-2";
     }

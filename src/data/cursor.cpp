@@ -85,12 +85,27 @@ sqlite3 *Cursor::db() const
     return m_connection.handle();
 }
 
-std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql)
+namespace {
+
+QRegularExpressionMatch matchSimpleSelect(const QString &sql)
 {
     static const QRegularExpression simpleSelect(
         QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = simpleSelect.match(sql);
+    return simpleSelect.match(sql);
+}
+
+} // namespace
+
+QString columnsProbe(const QString &sql)
+{
+    const QRegularExpressionMatch match = matchSimpleSelect(sql);
+    return match.hasMatch() ? columnsProbeText(match.captured(1), match.captured(2), sql) : sql;
+}
+
+std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql)
+{
+    const QRegularExpressionMatch match = matchSimpleSelect(sql);
     if (match.hasMatch())
         return std::make_unique<TableCursor>(connection, columns, match.captured(1), match.captured(2));
     return std::make_unique<QueryCursor>(connection, columns, sql);

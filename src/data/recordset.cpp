@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "cursor.h"
+#include "statementpool.h"
 
 #include <algorithm>
 #include <sqlite3.h>
@@ -168,7 +169,9 @@ void Recordset::Open(const QString &sql, Connection *connection, int, int, int)
 
     // The statement as written decides the columns and their kinds, and any fault in it.
     {
-        const store::Statement probe = store::prepare(connection->handle(), sql);
+        connection->statementPool().forgetIfSchemaChanged(connection->handle());
+        const store::PooledStatement probe =
+            connection->statementPool().take(connection->handle(), store::columnsProbe(sql), sql);
         std::vector<store::Column> columns;
         const int count = sqlite3_column_count(probe.get());
         columns.reserve(static_cast<size_t>(count));

@@ -3,6 +3,7 @@
 #include "columns.h"
 #include "connection.h"
 #include "schema.h"
+#include "statementpool.h"
 
 #include <memory>
 #include <sqlite3.h>
@@ -10,10 +11,6 @@
 namespace orv {
 
 namespace {
-
-struct Finalizer {
-    void operator()(sqlite3_stmt *statement) const noexcept { sqlite3_finalize(statement); }
-};
 
 const QString kReadFailure = QStringLiteral("无法读取打印所需的数据");
 
@@ -27,9 +24,15 @@ public:
     {
         if (!m_db)
             throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
+        // A settlement runs the same few statements each time; the batch runs thousands.
+        store::StatementPool &pool = connection.statementPool();
+        pool.forgetIfSchemaChanged(m_db);
+        m_statement = pool.reuse(m_db, sql);
+        if (m_statement)
+            return;
         sqlite3_stmt *raw = nullptr;
         const int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &raw, nullptr);
-        m_statement.reset(raw);
+        m_statement = pool.adopt(sql, raw);
         if (rc == SQLITE_ERROR && mayLack)
             return;
         if (rc != SQLITE_OK)
@@ -85,7 +88,7 @@ public:
 
 private:
     sqlite3 *m_db;
-    std::unique_ptr<sqlite3_stmt, Finalizer> m_statement;
+    store::PooledStatement m_statement;
 };
 
 // A file opened before it could be written lacks our tables; the first settlement that writes

@@ -36,7 +36,7 @@ void PooledStatement::giveBack() noexcept
     m_statement = nullptr;
 }
 
-PooledStatement StatementPool::take(sqlite3 *db, const QString &text, const QString &written)
+PooledStatement StatementPool::reuse(sqlite3 *db, const QString &text)
 {
     const auto found = m_free.find(text);
     if (found != m_free.end()) {
@@ -49,6 +49,13 @@ PooledStatement StatementPool::take(sqlite3 *db, const QString &text, const QStr
             sqlite3_finalize(statement);
         }
     }
+    return PooledStatement();
+}
+
+PooledStatement StatementPool::take(sqlite3 *db, const QString &text, const QString &written)
+{
+    if (PooledStatement statement = reuse(db, text))
+        return statement;
     if (!written.isEmpty() && written != text)
         prepare(db, written);
     return PooledStatement(this, text, prepare(db, text).release());
@@ -61,14 +68,18 @@ void StatementPool::put(const QString &text, sqlite3_stmt *statement) noexcept
     m_free[text].push_back(statement);
 }
 
-void StatementPool::forgetIfSchemaChanged(sqlite3 *db)
+void StatementPool::forgetIfSchemaChanged(sqlite3 *db) noexcept
 {
     if (m_schemaVersion && sqlite3_db_handle(m_schemaVersion) != db) {
         sqlite3_finalize(m_schemaVersion);
         m_schemaVersion = nullptr;
     }
-    if (!m_schemaVersion)
-        m_schemaVersion = prepare(db, QStringLiteral("PRAGMA schema_version")).release();
+    // A file that cannot answer keeps nothing, and the next prepare raises what is wrong.
+    if (!m_schemaVersion &&
+        sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &m_schemaVersion, nullptr) != SQLITE_OK) {
+        clear();
+        return;
+    }
     const int rc = sqlite3_step(m_schemaVersion);
     const std::int64_t schema = rc == SQLITE_ROW ? sqlite3_column_int64(m_schemaVersion, 0) : -1;
     sqlite3_reset(m_schemaVersion);
@@ -78,8 +89,20 @@ void StatementPool::forgetIfSchemaChanged(sqlite3 *db)
     }
 }
 
+const std::vector<Column> *StatementPool::columnsOf(const QString &text) const
+{
+    const auto found = m_columns.constFind(text);
+    return found == m_columns.cend() ? nullptr : &found.value();
+}
+
+void StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
+{
+    m_columns.insert(text, std::move(columns));
+}
+
 void StatementPool::clear() noexcept
 {
+    m_columns.clear();
     sqlite3_finalize(m_schemaVersion);
     m_schemaVersion = nullptr;
     m_schema = -1;

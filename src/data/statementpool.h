@@ -1,5 +1,7 @@
 #pragma once
 
+#include "columnvalues.h"
+
 #include <QHash>
 #include <QString>
 
@@ -55,17 +57,28 @@ public:
     // parameterized shape, that one is prepared first when none is free, so that its own fault
     // is the one raised.
     PooledStatement take(sqlite3 *db, const QString &text, const QString &written = QString());
+    // A free statement of that text, or an empty lease when none is free.
+    PooledStatement reuse(sqlite3 *db, const QString &text);
+    // Lends a statement the caller prepared; it joins the pool when the lease ends.
+    PooledStatement adopt(const QString &text, sqlite3_stmt *statement) noexcept
+    {
+        return PooledStatement(this, text, statement);
+    }
+    // The columns a statement of that text was found to have, while the schema stays the same.
+    const std::vector<Column> *columnsOf(const QString &text) const;
+    void keepColumns(const QString &text, std::vector<Column> columns);
     // Finalizes every free statement: before the file closes, or when its schema may have changed.
     void clear() noexcept;
     // Clears the pool when the file's schema has changed since the last call (a table dropped
     // through this connection or another), so that the next prepare refuses what is gone.
-    void forgetIfSchemaChanged(sqlite3 *db);
+    void forgetIfSchemaChanged(sqlite3 *db) noexcept;
 
 private:
     friend class PooledStatement;
     void put(const QString &text, sqlite3_stmt *statement) noexcept;
 
     QHash<QString, std::vector<sqlite3_stmt *>> m_free;
+    QHash<QString, std::vector<Column>> m_columns;
     sqlite3_stmt *m_schemaVersion = nullptr; // reads the file's schema cookie
     std::int64_t m_schema = -1;
 };

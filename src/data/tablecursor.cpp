@@ -102,13 +102,11 @@ QString columnsProbeText(const QString &table, const QString &condition, const Q
 
 TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition)
     : Cursor(connection, columns), m_table(std::move(table)), m_filter(filterOf(condition)),
-      m_backward(
-          QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(m_table, m_filter.text)),
-      m_exists(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(m_table, m_filter.text)),
-      m_byRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(m_table), false),
-      m_atRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(m_table, m_filter.text)),
-      m_counter(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(m_table, m_filter.text)),
-      m_finders(static_cast<size_t>(columns.size()))
+      m_backward(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC")),
+      m_exists(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1")),
+      m_byRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1"), false),
+      m_atRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2")),
+      m_counter(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2")), m_finders(static_cast<size_t>(columns.size()))
 {
     m_forward = take(
         QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter.text), true);
@@ -128,8 +126,10 @@ PooledStatement TableCursor::take(const QString &text, bool filtered)
 
 sqlite3_stmt *TableCursor::get(Lazy &lazy)
 {
-    if (!lazy.statement)
-        lazy.statement = take(lazy.text, lazy.filtered);
+    if (!lazy.statement) {
+        const QString text = lazy.filtered ? lazy.format.arg(m_table, m_filter.text) : lazy.format.arg(m_table);
+        lazy.statement = take(text, lazy.filtered);
+    }
     return lazy.statement.get();
 }
 

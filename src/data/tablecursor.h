@@ -49,14 +49,14 @@ public:
     void remove() override;
 
 private:
-    // A statement taken from the connection's pool on first use.
+    // A statement taken from the connection's pool on first use: most sets need few of theirs.
     struct Lazy {
-        explicit Lazy(QString statementText, bool isFiltered = true)
-            : text(std::move(statementText)), filtered(isFiltered)
+        // %1 the table, %2 the filter where the statement is filtered.
+        explicit Lazy(QString textFormat, bool isFiltered = true) : format(std::move(textFormat)), filtered(isFiltered)
         {
         }
-        QString text;
-        bool filtered = true;
+        QString format;
+        bool filtered;
         PooledStatement statement;
     };
 

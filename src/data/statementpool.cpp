@@ -97,7 +97,7 @@ const std::vector<Column> *StatementPool::columnsOf(const QString &text) const
 
 void StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
 {
-    m_columns.insert(text, std::move(columns));
+    m_columns[text] = std::move(columns);
 }
 
 void StatementPool::clear() noexcept

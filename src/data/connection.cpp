@@ -3,6 +3,7 @@
 #include "recordset.h"
 #include "schema.h"
 #include "statement.h"
+#include "statementpool.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -203,7 +204,7 @@ void Connection::Closer::operator()(sqlite3 *db) const noexcept
     sqlite3_close_v2(db);
 }
 
-Connection::Connection() = default;
+Connection::Connection() : m_statements(std::make_unique<store::StatementPool>()) {}
 
 Connection::~Connection()
 {
@@ -211,6 +212,7 @@ Connection::~Connection()
     // touch a closed handle or this object.
     for (Recordset *set : m_sets)
         set->forgetConnection(this);
+    m_statements->clear();
     if (m_db && !sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     putToRest();
@@ -307,6 +309,8 @@ void Connection::Close() noexcept
     if (!m_db)
         return;
     closeRecordsets();
+    // Finalized here, or the engine would keep the file open behind the close.
+    m_statements->clear();
     putToRest();
     m_db = nullptr;
     m_owner.reset();
@@ -329,6 +333,7 @@ void Connection::contentReplaced() noexcept
     if (!m_db)
         return;
     ++m_epoch;
+    m_statements->clear();
     if (sqlite3_db_readonly(m_db, "main") == 0) {
         for (const QString &statement : schema::indexStatements())
             sqlite3_exec(m_db, statement.toUtf8().constData(), nullptr, nullptr, nullptr);

@@ -14,6 +14,9 @@ struct sqlite3;
 namespace orv {
 
 class Recordset;
+namespace store {
+class StatementPool;
+}
 
 // The program's one database connection: an SQLCipher file keyed with the program's password.
 class Connection final {
@@ -66,6 +69,8 @@ public:
     std::uint64_t currentUnit() const noexcept;
 
     sqlite3 *handle() const noexcept { return m_db; }
+    // The statements the connection's recordsets have prepared and are not using now.
+    store::StatementPool &statementPool() noexcept { return *m_statements; }
 
     // Called by a recordset before it writes a row.
     void prepareWrite() noexcept;
@@ -79,6 +84,7 @@ private:
         void operator()(sqlite3 *db) const noexcept;
     };
     std::unique_ptr<sqlite3, Closer> m_owner;
+    std::unique_ptr<store::StatementPool> m_statements;
     sqlite3 *m_db = nullptr;
     std::uint64_t m_epoch = 0;
     std::uint64_t m_unit = 0; // serial of the unit now open, or of the last one

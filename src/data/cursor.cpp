@@ -77,14 +77,27 @@ sqlite3 *Cursor::db() const
     return m_connection.handle();
 }
 
-std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql)
+SelectShape shapeOf(const QString &sql)
 {
     static const QRegularExpression simpleSelect(
         QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = simpleSelect.match(sql);
-    if (match.hasMatch())
-        return std::make_unique<TableCursor>(connection, columns, match.captured(1), match.captured(2));
+    if (!match.hasMatch())
+        return {};
+    return {true, match.captured(1), match.captured(2)};
+}
+
+QString columnsProbe(const QString &sql, const SelectShape &shape)
+{
+    return shape.oneTable ? columnsProbeText(shape.table, shape.condition, sql) : sql;
+}
+
+std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
+                                   const SelectShape &shape)
+{
+    if (shape.oneTable)
+        return std::make_unique<TableCursor>(connection, columns, shape.table, shape.condition);
     return std::make_unique<QueryCursor>(connection, columns, sql);
 }
 

@@ -119,6 +119,16 @@ protected:
 
 // A cursor over one statement: one table, with an optional condition, gives an updatable
 // cursor by rowid; any other statement a read-only one.
-std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql);
+struct SelectShape {
+    bool oneTable = false;
+    QString table;
+    QString condition;
+};
+SelectShape shapeOf(const QString &sql);
+std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
+                                   const SelectShape &shape);
+// The statement a set on `sql` learns its columns from: one shape serves every value a page puts
+// into the same condition.
+QString columnsProbe(const QString &sql, const SelectShape &shape);
 
 } // namespace orv::store

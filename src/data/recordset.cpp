@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "cursor.h"
+#include "statementpool.h"
 
 #include <algorithm>
 #include <sqlite3.h>
@@ -166,22 +167,30 @@ void Recordset::Open(const QString &sql, Connection *connection)
     s.conn = connection;
     s.openedInUnit = connection->currentUnit();
 
-    // The statement as written decides the columns and their kinds, and any fault in it.
-    {
-        const Statement probe = store::prepare(connection->handle(), sql);
+    // The statement as written decides the columns and their kinds, and any fault in it; a shape
+    // found before under the same schema is known to be sound.
+    store::StatementPool &pool = connection->statementPool();
+    pool.forgetIfSchemaChanged(connection->handle());
+    const store::SelectShape shape = store::shapeOf(sql);
+    const QString probeText = store::columnsProbe(sql, shape);
+    if (const std::vector<store::Column> *known = pool.columnsOf(probeText)) {
+        s.columns.assign(*known);
+    } else {
+        const store::PooledStatement probe = pool.take(connection->handle(), probeText, sql);
         std::vector<store::Column> columns;
         const int count = probe.columnCount();
         columns.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
-            columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.handle(), i)),
-                               store::kindOfDeclared(sqlite3_column_decltype(probe.handle(), i))});
+            columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
+                               store::kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});
+        pool.keepColumns(probeText, columns);
         s.columns.assign(std::move(columns));
     }
     s.pos = Impl::Pos::Nowhere;
     s.deleted = false;
     s.pending.assign(static_cast<size_t>(s.columns.size()), std::nullopt);
     s.hasPending = false;
-    s.rows = store::openCursor(*connection, s.columns, sql);
+    s.rows = store::openCursor(*connection, s.columns, sql, shape);
     s.pos = s.rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
 }
 

@@ -24,6 +24,8 @@ public:
     int status() const noexcept { return m_status; }
     explicit operator bool() const noexcept { return bool(m_statement); }
     sqlite3_stmt *handle() const noexcept { return m_statement.get(); }
+    // Hands the statement to a new owner (the connection's pool of statements).
+    sqlite3_stmt *release() noexcept { return m_statement.release(); }
 
     Statement &bind(int index, const QString &value);
     Statement &bind(int index, std::int64_t value);

@@ -13,36 +13,134 @@ namespace {
 constexpr sqlite3_int64 kBeforeAll = std::numeric_limits<sqlite3_int64>::min();
 constexpr sqlite3_int64 kAfterAll = std::numeric_limits<sqlite3_int64>::max();
 
-QString filterOf(const QString &condition)
+constexpr int kFirstFilterSlot = 3; // ?1 and ?2 are the rowid and a value sought
+
+bool isBlank(QChar c)
 {
-    return condition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(condition);
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// An unquoted name as the pages write one: no blank, sign, quote or bracket in it.
+bool isNameCharacter(QChar c)
+{
+    return !isBlank(c) && !QStringLiteral("=<>!'\"`[]();,").contains(c);
+}
+
+// The parameterized form of column='text' [and column='text' ...]; false for any other condition,
+// which is then left as written.
+bool parameterize(const QString &condition, QString &shape, std::vector<QByteArray> &values)
+{
+    const qsizetype end = condition.size();
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < end && isBlank(condition[i]))
+            ++i;
+    };
+    skipBlanks();
+    while (true) {
+        const qsizetype name = i;
+        while (i < end && isNameCharacter(condition[i]))
+            ++i;
+        if (i == name)
+            return false;
+        const QStringView column = QStringView(condition).mid(name, i - name);
+        skipBlanks();
+        if (i >= end || condition[i] != QLatin1Char('='))
+            return false;
+        ++i;
+        skipBlanks();
+        if (i >= end || condition[i] != QLatin1Char('\''))
+            return false;
+        const qsizetype text = ++i;
+        while (i < end && condition[i] != QLatin1Char('\''))
+            ++i;
+        // A doubled quote inside the text is left to the engine's own reading.
+        if (i >= end || (i + 1 < end && condition[i + 1] == QLatin1Char('\'')))
+            return false;
+        values.push_back(QStringView(condition).mid(text, i - text).toUtf8());
+        shape += column.toString() + QStringLiteral("=?") +
+                 QString::number(kFirstFilterSlot - 1 + static_cast<int>(values.size()));
+        ++i;
+        skipBlanks();
+        if (i == end)
+            return true;
+        // "and" between two comparisons, followed by a blank as the engine needs it.
+        if (end - i < 4 || QStringView(condition).mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 ||
+            !isBlank(condition[i + 3]))
+            return false;
+        i += 3;
+        skipBlanks();
+        shape += QStringLiteral(" and ");
+    }
 }
 
 } // namespace
 
+Filter filterOf(const QString &condition)
+{
+    Filter filter;
+    if (condition.isEmpty())
+        return filter;
+    QString shape;
+    if (parameterize(condition, shape, filter.values)) {
+        filter.text = QStringLiteral(" AND (%1)").arg(shape);
+    } else {
+        filter.values.clear();
+        filter.text = QStringLiteral(" AND (%1)").arg(condition);
+    }
+    return filter;
+}
+
+QString columnsProbeText(const QString &table, const QString &condition, const QString &sql)
+{
+    QString shape;
+    std::vector<QByteArray> values;
+    if (condition.isEmpty() || !parameterize(condition, shape, values))
+        return sql;
+    return QStringLiteral("select * from %1 where %2").arg(table, shape);
+}
+
 TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition)
     : Cursor(connection, columns), m_table(std::move(table)), m_filter(filterOf(condition)),
-      m_forward(prepare(
-          db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter))),
-      m_backward(
-          db(),
-          QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(m_table, m_filter)),
-      m_exists(db(), QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(m_table, m_filter)),
-      m_byRowid(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(m_table)),
-      m_atRowid(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(m_table, m_filter)),
-      m_counter(db(), QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(m_table, m_filter)),
-      m_finders(static_cast<size_t>(columns.size()))
+      m_backward(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC")),
+      m_exists(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1")),
+      m_byRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1"), false),
+      m_atRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2")),
+      m_counter(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2")), m_finders(static_cast<size_t>(columns.size()))
 {
+    m_forward = take(
+        QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter.text), true);
+}
+
+PooledStatement TableCursor::take(const QString &text, bool filtered)
+{
+    PooledStatement statement = m_connection.statementPool().take(db(), text);
+    if (filtered) {
+        int slot = kFirstFilterSlot;
+        for (const QByteArray &value : m_filter.values)
+            sqlite3_bind_text(statement.get(), slot++, value.constData(), static_cast<int>(value.size()),
+                              SQLITE_STATIC);
+    }
+    return statement;
+}
+
+sqlite3_stmt *TableCursor::get(Lazy &lazy)
+{
+    if (!lazy.statement) {
+        const QString text = lazy.filtered ? lazy.format.arg(m_table, m_filter.text) : lazy.format.arg(m_table);
+        lazy.statement = take(text, lazy.filtered);
+    }
+    return lazy.statement.get();
 }
 
 bool TableCursor::isEmpty()
 {
-    return hasNoRows(db(), m_exists.get());
+    return hasNoRows(db(), get(m_exists));
 }
 
 long TableCursor::count()
 {
-    sqlite3_stmt *statement = m_counter.get();
+    sqlite3_stmt *statement = get(m_counter);
     sqlite3_reset(statement);
     const int rc = sqlite3_step(statement);
     const long count = rc == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(statement, 0)) : 0;
@@ -59,7 +157,7 @@ bool TableCursor::first()
 
 bool TableCursor::last()
 {
-    return stepFrom(m_backward.get(), kAfterAll);
+    return stepFrom(get(m_backward), kAfterAll);
 }
 
 bool TableCursor::next()
@@ -70,7 +168,7 @@ bool TableCursor::next()
 
 bool TableCursor::previous()
 {
-    sqlite3_stmt *statement = m_backward.get();
+    sqlite3_stmt *statement = get(m_backward);
     return liveUsable(statement) ? stepLive(statement) : stepFrom(statement, m_rowid);
 }
 
@@ -93,7 +191,7 @@ bool TableCursor::storedTexts(const int *at, size_t count, std::optional<QByteAr
 bool TableCursor::moveTo(std::int64_t bookmark)
 {
     dropLive();
-    sqlite3_stmt *statement = m_atRowid.get();
+    sqlite3_stmt *statement = get(m_atRowid);
     sqlite3_reset(statement);
     sqlite3_bind_int64(statement, 1, bookmark);
     return landOn(statement, stepRow(db(), statement));
@@ -113,13 +211,13 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
         landOn(nullptr, false);
         return Seek::None;
     }
-    Statement &finder = m_finders[static_cast<size_t>(at)];
+    PooledStatement &finder = m_finders[static_cast<size_t>(at)];
     if (!finder) {
         QString name = column.name;
         name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        finder =
-            prepare(db(), QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
-                              .arg(m_table, name, m_filter));
+        finder = take(QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                          .arg(m_table, name, m_filter.text),
+                      true);
     }
     sqlite3_stmt *statement = finder.handle();
     sqlite3_reset(statement);
@@ -145,7 +243,8 @@ void TableCursor::reread() noexcept
 void TableCursor::settle(bool rolledBack) noexcept
 {
     dropLive();
-    m_exists.reset();
+    if (m_exists.statement)
+        sqlite3_reset(m_exists.statement.get());
     if (rolledBack)
         m_cacheValid = false;
 }
@@ -242,7 +341,7 @@ const std::vector<FieldValue> &TableCursor::freshRow()
     if (m_cacheValid && m_cacheVersion == m_connection.version())
         return m_cache;
     dropLive();
-    sqlite3_stmt *statement = m_byRowid.get();
+    sqlite3_stmt *statement = get(m_byRowid);
     sqlite3_reset(statement);
     sqlite3_bind_int64(statement, 1, m_rowid);
     if (!stepRow(db(), statement))
@@ -259,7 +358,7 @@ const std::vector<FieldValue> &TableCursor::freshRow()
 void TableCursor::write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
 {
     m_connection.prepareWrite();
-    Statement statement = prepare(db(), text);
+    const PooledStatement statement = m_connection.statementPool().take(db(), text);
     int slot = 1;
     for (const FieldValue &value : values)
         bindValue(statement.handle(), slot++, value);

@@ -240,6 +240,66 @@ private Q_SLOTS:
         QVERIFY(!set.Find(u"可住人数"_s, FieldValue::int32(9)));
     }
 
+    // A condition of the pages' shape is run with its texts as parameters; the set holds exactly
+    // the rows the condition as written selects, opened again or beside another set on it, and a
+    // condition the engine refuses is refused naming the statement as written.
+    void conditionsSelectWhatTheyAreWrittenFor_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("rooms"); // "!" for a refused statement
+        QTest::newRow("one column") << u"房间号码='2'"_s << u"2,2"_s;
+        QTest::newRow("two columns") << u"房间号码='2' AND 入住人数='3'"_s << u"2"_s;
+        QTest::newRow("and right after the text") << u"房间号码='1'and 入住人数='0'"_s << u"1"_s;
+        QTest::newRow("number column") << u"入住人数='3'"_s << u"2"_s;
+        QTest::newRow("blanks count") << u"房间号码=' 2'"_s << QString();
+        QTest::newRow("doubled quote") << u"房间号码='it''s'"_s << u"it's"_s;
+        QTest::newRow("another shape") << u"入住人数>0 and 房间号码='2'"_s << u"2"_s;
+        QTest::newRow("quote inside") << u"房间号码='it's'"_s << u"!"_s;
+        QTest::newRow("no such column") << u"房号='1'"_s << u"!"_s;
+        QTest::newRow("and glued to the name") << u"房间号码='1'and入住人数='0'"_s << u"!"_s;
+    }
+    void conditionsSelectWhatTheyAreWrittenFor()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QString, rooms);
+        TestDatabase db;
+        addRoom(db, u"1"_s);
+        addRoom(db, u"2"_s, 3);
+        addRoom(db, u"2"_s);
+        addRoom(db, u"it''s"_s);
+        const QString sql = u"select * from floorinfo where "_s + condition;
+        Recordset set(&db.connection());
+        Recordset beside(&db.connection());
+        for (int round = 0; round < 2; ++round) {
+            if (rooms == u"!"_s) {
+                const StoreError error = storeErrorOf([&] { set.Open(sql); });
+                QVERIFY2(error.message().contains(sql), qPrintable(error.message()));
+                continue;
+            }
+            set.Open(sql);
+            beside.Open(sql);
+            if (!beside.adoEOF())
+                beside.MoveNext();
+            QCOMPARE(walkColumn(set, u"房间号码"_s).join(u','), rooms);
+            QCOMPARE(walkColumn(beside, u"房间号码"_s).join(u','), rooms);
+            set.Close();
+            beside.Close();
+        }
+    }
+
+    // A table dropped since a set was last opened on it is refused by the statement's text.
+    void aDroppedTableIsRefusedAtTheNextOpen()
+    {
+        TestDatabase db;
+        Recordset set(&db.connection());
+        set.Open(u"select * from numinfo where 房间号码='1'"_s);
+        set.Close();
+        db.exec(u"DROP TABLE numinfo"_s);
+        const QString sql = u"select * from numinfo where 房间号码='2'"_s;
+        const StoreError error = storeErrorOf([&] { set.Open(sql); });
+        QVERIFY2(error.message().contains(sql), qPrintable(error.message()));
+    }
+
     // The rent list joins residents, their due dates and payments; it streams, is read-only and
     // sees rows changed since it was opened when walked again.
     void joinIsReadOnlyWalksBackAndSeesChanges()

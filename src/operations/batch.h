@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accommodation.h"
+#include "fees.h"
 #include "outcome.h"
 
 #include <QByteArray>
@@ -46,29 +48,14 @@ Sheet readXlsx(const QString &path);
 
 // ---- the rows of a batch as forms --------------------------------------------------------------
 
-// The check-in form's values, field for field in the order the check-in operation's form has them.
-struct CheckInRow {
-    QString name;
-    QString sex;
-    QString department;
-    QString staffNo;
-    QString mobile;
-    QDate date;
-    QString room;
-};
-
-// The meter-reading form's values, in the order the settlement operation's form has them.
-struct ReadingRow {
-    QDate date;
-    QString room;
-    int water = 0;
-    int power = 0;
-};
+// A row carries exactly what the form gives the operation.
+using CheckInRow = CheckInForm;
+using ReadingRow = ReadingForm;
 
 using CheckInOperation = std::function<Outcome(Connection &, const CheckInRow &)>;
 using ReadingOperation = std::function<Outcome(Connection &, const ReadingRow &)>;
 
-// Plugs in an operation that takes its own form struct with the same fields in the same order.
+// Plugs in an operation (an overloaded name picks the one that takes the form alone).
 template <class Form> CheckInOperation checkInOperation(Outcome (*operation)(Connection &, const Form &))
 {
     return [operation](Connection &connection, const CheckInRow &row) {

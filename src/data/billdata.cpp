@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "schema.h"
 #include "statement.h"
+#include "statementpool.h"
 
 #include <sqlite3.h>
 
@@ -20,7 +21,10 @@ Statement prepareOn(Connection &connection, const QString &sql, bool mayLack = f
     sqlite3 *db = connection.handle();
     if (!db)
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
-    Statement statement(db, sql);
+    // A settlement runs the same few statements each time; a batch runs them thousands of times.
+    store::StatementPool &pool = connection.statementPool();
+    pool.forgetIfSchemaChanged(db);
+    Statement statement = pool.lend(db, sql);
     if (statement.status() == SQLITE_ERROR && mayLack)
         return statement;
     if (statement.status() != SQLITE_OK)

@@ -1,6 +1,7 @@
 #include "statement.h"
 
 #include "connection.h"
+#include "statementpool.h"
 
 #include <sqlite3.h>
 
@@ -17,6 +18,27 @@ Statement::Statement(sqlite3 *db, const QString &text) : m_db(db)
     const QByteArray utf8 = text.toUtf8();
     m_status = sqlite3_prepare_v2(db, utf8.constData(), static_cast<int>(utf8.size()), &raw, nullptr);
     m_statement.reset(raw);
+}
+
+Statement::~Statement()
+{
+    if (m_pool && m_statement)
+        m_pool->put(m_key, m_statement.release());
+}
+
+Statement Statement::adopt(sqlite3 *db, sqlite3_stmt *statement) noexcept
+{
+    Statement adopted;
+    adopted.m_db = db;
+    adopted.m_statement.reset(statement);
+    adopted.m_status = SQLITE_OK;
+    return adopted;
+}
+
+void Statement::returnTo(store::StatementPool *pool, const QString &key)
+{
+    m_pool = pool;
+    m_key = key;
 }
 
 Statement Statement::prepared(sqlite3 *db, const QString &text, const QString &what)

@@ -9,6 +9,9 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace orv {
+namespace store {
+class StatementPool;
+}
 
 // One prepared statement, with its values bound as parameters so that any quote in a room or
 // staff number is only data. The engine's own codes stay visible for the callers that tell them
@@ -18,6 +21,16 @@ public:
     Statement() = default;
     // A statement the engine refuses is empty, with the engine's code in status().
     Statement(sqlite3 *db, const QString &text);
+    ~Statement();
+    Statement(Statement &&) noexcept = default;
+    Statement &operator=(Statement &&) noexcept = default;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    // Takes over a statement prepared elsewhere.
+    static Statement adopt(sqlite3 *db, sqlite3_stmt *statement) noexcept;
+    // When it ends, the statement goes back to the pool under `key`, reset, instead of being
+    // finalized.
+    void returnTo(store::StatementPool *pool, const QString &key);
     // Raises StoreError with `what` when the engine refuses the statement.
     static Statement prepared(sqlite3 *db, const QString &text, const QString &what);
 
@@ -60,6 +73,8 @@ private:
     sqlite3 *m_db = nullptr;
     std::unique_ptr<sqlite3_stmt, Finalizer> m_statement;
     int m_status = 0;
+    store::StatementPool *m_pool = nullptr;
+    QString m_key;
 };
 
 } // namespace orv

@@ -52,6 +52,15 @@ PooledStatement StatementPool::reuse(sqlite3 *db, const QString &text)
     return PooledStatement();
 }
 
+Statement StatementPool::lend(sqlite3 *db, const QString &text)
+{
+    PooledStatement free = reuse(db, text);
+    Statement statement = free ? Statement::adopt(db, free.release()) : Statement(db, text);
+    if (statement)
+        statement.returnTo(this, text);
+    return statement;
+}
+
 PooledStatement StatementPool::take(sqlite3 *db, const QString &text, const QString &written)
 {
     if (PooledStatement statement = reuse(db, text))

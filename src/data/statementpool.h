@@ -1,12 +1,14 @@
 #pragma once
 
 #include "columnvalues.h"
+#include "statement.h"
 
 #include <QHash>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -32,6 +34,12 @@ public:
     PooledStatement &operator=(const PooledStatement &) = delete;
 
     sqlite3_stmt *get() const noexcept { return m_statement; }
+    // Ends the lease without giving the statement back: the caller owns it now.
+    sqlite3_stmt *release() noexcept
+    {
+        m_pool = nullptr;
+        return std::exchange(m_statement, nullptr);
+    }
     sqlite3_stmt *handle() const noexcept { return m_statement; }
     explicit operator bool() const noexcept { return m_statement != nullptr; }
     // The few calls the cursors make on a lent statement.
@@ -62,6 +70,9 @@ public:
     // parameterized shape, that one is prepared first when none is free, so that its own fault
     // is the one raised.
     PooledStatement take(sqlite3 *db, const QString &text, const QString &written = QString());
+    // A statement of that text on `db` that comes back here when it ends: a free one, else one
+    // prepared now (a refused one stays empty, with the engine's code in its status).
+    Statement lend(sqlite3 *db, const QString &text);
     // A free statement of that text, or an empty lease when none is free.
     PooledStatement reuse(sqlite3 *db, const QString &text);
     // Lends a statement the caller prepared; it joins the pool when the lease ends.
@@ -80,6 +91,7 @@ public:
 
 private:
     friend class PooledStatement;
+    friend class orv::Statement;
     void put(const QString &text, sqlite3_stmt *statement) noexcept;
 
     QHash<QString, std::vector<sqlite3_stmt *>> m_free;

@@ -1,5 +1,7 @@
 #include "texts.h"
 
+#include <limits>
+
 namespace orv {
 
 QString sqlQuote(const QString &value)
@@ -63,6 +65,30 @@ int cp936Length(const QString &text)
         bytes += c.unicode() < 0x80 ? 1 : 2;
     }
     return bytes;
+}
+
+std::optional<int> formInteger(const QString &text)
+{
+    bool ok = false;
+    const qlonglong parsed = text.trimmed().toLongLong(&ok, 10);
+    if (!ok || parsed < std::numeric_limits<int>::min() || parsed > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(parsed);
+}
+
+QString notAnIntegerText()
+{
+    return QStringLiteral("请输入一个整数。");
+}
+
+QString integerRangeText(int minimum, int maximum)
+{
+    return QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum);
+}
+
+QString tooLongText(int maxBytes)
+{
+    return QStringLiteral("请输入不超过 %1 个字符（一个汉字算两个字符）。").arg(maxBytes);
 }
 
 } // namespace orv

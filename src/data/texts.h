@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+#include <optional>
+
 namespace orv {
 
 // Doubles every single quote, so that a value put between single quotes in a statement is
@@ -23,6 +25,14 @@ struct DateParts {
 // Reads either date text back by position: characters 0-3, 5-6 and 8-9, each as a decimal
 // number after any leading blanks (digits stop at the first non-digit; none gives 0).
 DateParts readDateText(const QString &text);
+
+// The forms' integer rule: the trimmed text in decimal, within 32 bits. A page's form and a row of
+// a spreadsheet read numbers alike and refuse them with the same texts.
+std::optional<int> formInteger(const QString &text);
+QString notAnIntegerText();
+QString integerRangeText(int minimum, int maximum);
+// The refusal of a text longer than `maxBytes` bytes of code page 936.
+QString tooLongText(int maxBytes);
 
 // Length of a text in code page 936: ASCII counts one byte, any other character two.
 int cp936Length(const QString &text);

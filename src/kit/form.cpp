@@ -187,17 +187,16 @@ bool fail(QLineEdit *edit, const QString &prompt)
 
 bool readInt(QLineEdit *edit, int &value)
 {
-    bool ok = false;
-    const qlonglong parsed = edit->text().trimmed().toLongLong(&ok, 10);
-    if (!ok || parsed < std::numeric_limits<int>::min() || parsed > std::numeric_limits<int>::max())
-        return fail(edit, QStringLiteral("请输入一个整数。"));
-    value = static_cast<int>(parsed);
+    const std::optional<int> parsed = formInteger(edit->text());
+    if (!parsed)
+        return fail(edit, notAnIntegerText());
+    value = *parsed;
     return true;
 }
 
 bool failIntRange(QLineEdit *edit, int minimum, int maximum)
 {
-    return fail(edit, QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum));
+    return fail(edit, integerRangeText(minimum, maximum));
 }
 
 bool readIntInRange(QLineEdit *edit, int &value, int minimum, int maximum)
@@ -236,7 +235,7 @@ bool readText(QLineEdit *edit, QString &value, int maxBytes)
 {
     const QString text = edit->text();
     if (maxBytes >= 0 && cp936Length(text) > maxBytes)
-        return fail(edit, QStringLiteral("请输入不超过 %1 个字符（一个汉字算两个字符）。").arg(maxBytes));
+        return fail(edit, tooLongText(maxBytes));
     value = text;
     return true;
 }

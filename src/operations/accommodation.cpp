@@ -141,7 +141,7 @@ void fullRooms(Connection &connection, const std::function<void(Recordset &)> &o
 
 QString staffNoTooLong()
 {
-    return QStringLiteral("请输入不超过 %1 个字符（一个汉字算两个字符）。").arg(kStaffNoBytes);
+    return tooLongText(kStaffNoBytes);
 }
 
 Outcome checkIn(Connection &connection, const CheckInForm &form)

@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include "data/texts.h"
+
 #include "data/connection.h"
 #include "data/storeerror.h"
 
@@ -204,25 +206,6 @@ QString memberName(const QString &target)
 
 // ---- converting cells into forms ---------------------------------------------------------------
 
-const QString kNotAnInteger = QStringLiteral("请输入一个整数。");
-constexpr int kReadingMax = 9999999;
-
-// The page forms' integer rule (exchange::readInt): the trimmed text in decimal, within 32 bits.
-// Copied here because the kit's version reads the widget and shows the box itself.
-std::optional<int> integerOf(const QString &text)
-{
-    bool ok = false;
-    const qlonglong parsed = text.trimmed().toLongLong(&ok, 10);
-    if (!ok || parsed < std::numeric_limits<int>::min() || parsed > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(parsed);
-}
-
-QString rangeMessage(int minimum, int maximum)
-{
-    return QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minimum).arg(maximum);
-}
-
 std::optional<QDate> dateOf(const SheetCell &cell, bool date1904)
 {
     const QString text = cell.text.trimmed();
@@ -343,14 +326,14 @@ void readingForm(BatchRow &row, const std::vector<SheetCell> &cells, bool date19
         return;
     }
     // In the order the fee page reads them: both numbers, then both ranges.
-    const std::optional<int> water = integerOf(cells[2].text);
-    const std::optional<int> power = water ? integerOf(cells[3].text) : std::nullopt;
+    const std::optional<int> water = formInteger(cells[2].text);
+    const std::optional<int> power = water ? formInteger(cells[3].text) : std::nullopt;
     if (!water || !power) {
-        row.outcome = Outcome::refused(kNotAnInteger);
+        row.outcome = Outcome::refused(notAnIntegerText());
         return;
     }
     if (*water < 0 || *water > kReadingMax || *power < 0 || *power > kReadingMax) {
-        row.outcome = Outcome::refused(rangeMessage(0, kReadingMax));
+        row.outcome = Outcome::refused(integerRangeText(0, kReadingMax));
         return;
     }
     const ReadingRow form{*date, cells[0].text, *water, *power};

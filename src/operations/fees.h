@@ -44,6 +44,9 @@ QStringList standardQuestions(const std::optional<StoredStandard> &stored, const
 Outcome setStandard(Connection &connection, const StandardForm &form);
 
 // A room's meter readings on a day.
+// The highest meter reading the forms and a spreadsheet's rows take.
+constexpr int kReadingMax = 9999999;
+
 struct ReadingForm {
     QDate date;
     QString room;

@@ -7,6 +7,7 @@
 #include "kit/form.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
+#include "operations/accommodation.h"
 #include "operations/fees.h"
 
 #include <QDateEdit>
@@ -22,9 +23,6 @@ namespace people = db::personinfo;
 namespace bills = db::listfei;
 namespace rentDue = db::fangset;
 namespace rentCharges = db::fanglist;
-
-constexpr int kReadingMax = 9999999;
-constexpr int kStaffNoBytes = 16;
 
 // Labels sit left of their field, on the field's text line.
 constexpr LabelLine kLabelLine{2, 2, 8};
@@ -75,7 +73,7 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
 
     addLabel(this, QStringLiteral("房租费结算"), dialogUnits(256, 50, 60, 8));
     m_staffNoEdit = addEdit(this, QStringLiteral("staffNoEdit"), dialogUnits(292, 62, 52, 12));
-    m_staffNoEdit->setValidator(new Cp936LimitValidator(kStaffNoBytes, false, m_staffNoEdit));
+    m_staffNoEdit->setValidator(new Cp936LimitValidator(ops::kStaffNoBytes, false, m_staffNoEdit));
     addFieldLabel(m_staffNoEdit, QStringLiteral("工  号："), {292, 62}, 34, kLabelLine);
     m_staffNameEdit = addEdit(this, QStringLiteral("staffNameEdit"), dialogUnits(400, 62, 50, 12));
     m_staffNameEdit->setReadOnly(true);
@@ -133,11 +131,11 @@ bool FeesPage::DoDataExchange(bool bSaveAndValidate)
         !exchange::readText(m_feeRoomEdit, m_strFeeRoom) || !exchange::readInt(m_waterReadingEdit, m_nWaterReading) ||
         !exchange::readInt(m_powerReadingEdit, m_nPowerReading))
         return false;
-    if (m_nWaterReading < 0 || m_nWaterReading > kReadingMax)
-        return exchange::failIntRange(m_waterReadingEdit, 0, kReadingMax);
-    if (m_nPowerReading < 0 || m_nPowerReading > kReadingMax)
-        return exchange::failIntRange(m_powerReadingEdit, 0, kReadingMax);
-    if (!exchange::readText(m_staffNoEdit, m_strStaffNo, kStaffNoBytes))
+    if (m_nWaterReading < 0 || m_nWaterReading > ops::kReadingMax)
+        return exchange::failIntRange(m_waterReadingEdit, 0, ops::kReadingMax);
+    if (m_nPowerReading < 0 || m_nPowerReading > ops::kReadingMax)
+        return exchange::failIntRange(m_powerReadingEdit, 0, ops::kReadingMax);
+    if (!exchange::readText(m_staffNoEdit, m_strStaffNo, ops::kStaffNoBytes))
         return false;
     // The name is only ever shown, never typed, so its length is not held against the form.
     m_strStaffName = m_staffNameEdit->text();

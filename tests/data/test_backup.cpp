@@ -15,22 +15,13 @@ using orv::test::TestDatabase;
 
 namespace {
 
-void addRoom(TestDatabase &db, const QString &room)
+// The rooms another program's connection sees.
+QString roomsSeenBy(sqlite3 *db)
 {
-    db.exec(u"INSERT INTO floorinfo VALUES ('%1','男','1','2','3',4,100,200,0,4)"_s.arg(room));
-}
-
-// One value read by another program's connection.
-QString readBy(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
-        test::fail(QString::fromUtf8(sqlite3_errmsg(db)), __FILE__, __LINE__);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
-    QStringList values;
-    while (sqlite3_step(raw) == SQLITE_ROW)
-        values.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0))));
-    return values.join(QLatin1Char('|'));
+    QStringList rooms;
+    for (const QStringList &row : test::rowsOf(db, u"SELECT 房间号码 FROM floorinfo ORDER BY 1"_s))
+        rooms.append(row.value(0));
+    return rooms.join(QLatin1Char('|'));
 }
 
 } // namespace
@@ -41,7 +32,7 @@ private Q_SLOTS:
     void backupThenRestoreBringsRowsBack()
     {
         TestDatabase db;
-        addRoom(db, u"101"_s);
+        db.addRoom(u"101"_s);
         const QString copy = QDir(db.directory()).filePath(u"copy.mdb"_s);
 
         // A set open where it stands while the copy is taken, as a page may leave one.
@@ -57,7 +48,7 @@ private Q_SLOTS:
         QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo"_s), u"101"_s);
         QCOMPARE(open.State(), adStateClosed);
 
-        addRoom(db, u"404"_s);
+        db.addRoom(u"404"_s);
         QCOMPARE(db.count(u"floorinfo"_s), 2);
 
         // The replaced data is kept and is itself a valid backup.
@@ -70,7 +61,7 @@ private Q_SLOTS:
     void restoreReachesAnotherProgramWithTheFileOpen()
     {
         TestDatabase db;
-        addRoom(db, u"101"_s);
+        db.addRoom(u"101"_s);
         const QString copy = QDir(db.directory()).filePath(u"copy.mdb"_s);
         backup::backupTo(db.connection(), copy);
         db.exec(u"UPDATE floorinfo SET 房间号码='303'"_s);
@@ -78,16 +69,16 @@ private Q_SLOTS:
         QCOMPARE(::chmod(QFile::encodeName(live).constData(), 0640), 0);
 
         test::RawDatabase other = test::openKeyed(live);
-        QCOMPARE(readBy(other.get(), "SELECT 房间号码 FROM floorinfo"), u"303"_s);
+        QCOMPARE(roomsSeenBy(other.get()), u"303"_s);
         backup::restoreFrom(db.connection(), copy, QDateTime::currentDateTime());
-        QCOMPARE(readBy(other.get(), "SELECT 房间号码 FROM floorinfo"), u"101"_s);
+        QCOMPARE(roomsSeenBy(other.get()), u"101"_s);
         QCOMPARE(sqlite3_exec(other.get(), "INSERT INTO floorinfo VALUES ('505','男','1','2','3',4,100,200,0,4)",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         other.reset();
         QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo ORDER BY 1"_s), u"101|505"_s);
         db.connection().Close();
-        QCOMPARE(readBy(test::openKeyed(live).get(), "SELECT 房间号码 FROM floorinfo ORDER BY 1"), u"101|505"_s);
+        QCOMPARE(roomsSeenBy(test::openKeyed(live).get()), u"101|505"_s);
         struct stat after {};
         QCOMPARE(::stat(QFile::encodeName(live).constData(), &after), 0);
         QCOMPARE(after.st_mode & 07777, 0640U);
@@ -110,7 +101,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         TestDatabase db;
         for (int i = 0; i < 60; ++i)
-            addRoom(db, u"R%1-%2"_s.arg(i).arg(QString(200, u'x')));
+            db.addRoom(u"R%1-%2"_s.arg(i).arg(QString(200, u'x')));
         const QString bad = QDir(db.directory()).filePath(u"bad.mdb"_s);
         if (kind == "nokey"_L1) {
             Connection::Create(bad, QString()); // no key: no cipher at all

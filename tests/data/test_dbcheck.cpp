@@ -1,11 +1,35 @@
+#include "data/backup.h"
 #include "data/dbcheck.h"
 #include "support/testdatabase.h"
 
+#include <QDir>
 #include <QFile>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::test::storeErrorOf;
 using orv::test::TestDatabase;
+
+namespace {
+
+const QString kOwnTables = u"SELECT name FROM sqlite_master WHERE name IN ('settlement_readings', 'rent_periods') "
+                           u"ORDER BY name"_s;
+const QString kBoth = u"rent_periods|settlement_readings"_s;
+
+void reopen(TestDatabase &db)
+{
+    db.connection().Close();
+    db.connection().Open(programConnectionString());
+}
+
+void verifyBackup(TestDatabase &db, const QString &name)
+{
+    const QString copy = QDir(db.directory()).filePath(name);
+    backup::backupTo(db.connection(), copy);
+    QCOMPARE(storeErrorOf([&] { backup::verify(copy); }).message(), QString());
+}
+
+} // namespace
 
 class TestDbCheck : public QObject {
     Q_OBJECT
@@ -67,6 +91,25 @@ private Q_SLOTS:
             first = error.message();
         }
         QVERIFY2(first.contains(u"完整性"_s) || first.contains(u"已损坏"_s), qPrintable(first));
+    }
+
+    // A file made by an earlier build, with the eight tables alone, gains ours when it is opened;
+    // the check and the backup accept it with them and without them.
+    void anEarlierFileGainsOurTablesAtOpen()
+    {
+        TestDatabase db;
+        db.exec(u"INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,0,4)"_s);
+        db.exec(u"DROP TABLE settlement_readings; DROP TABLE rent_periods"_s);
+        QCOMPARE(checkDatabase(db.connection()), QStringList());
+        verifyBackup(db, u"without.mdb"_s);
+
+        reopen(db);
+        QCOMPARE(db.text(kOwnTables), kBoth);
+        QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo"_s), u"A"_s);
+        QCOMPARE(checkDatabase(db.connection()), QStringList());
+        verifyBackup(db, u"with.mdb"_s);
+        reopen(db); // opening again changes nothing more
+        QCOMPARE(db.text(kOwnTables), kBoth);
     }
 };
 

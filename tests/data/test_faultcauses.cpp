@@ -34,14 +34,9 @@ QString failureOf(Connection &connection, const QString &sql)
 QString journalModeOf(const QString &file)
 {
     const test::RawDatabase db = test::openKeyed(file);
-    sqlite3_stmt *raw = nullptr;
     // The mode a new connection finds in the file's header, read with the first page.
-    sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    sqlite3_prepare_v2(db.get(), "PRAGMA journal_mode", -1, &raw, nullptr);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
-    return sqlite3_step(raw) == SQLITE_ROW
-               ? QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, 0)))
-               : QString();
+    test::rowsOf(db.get(), u"SELECT count(*) FROM sqlite_master"_s);
+    return test::rowsOf(db.get(), u"PRAGMA journal_mode"_s).value(0).value(0);
 }
 
 // What the program does with a file in a folder it cannot write, run in a child process as a user

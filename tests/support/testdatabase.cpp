@@ -31,13 +31,37 @@ void TestDatabase::exec(const QString &sql)
     m_connection->execute(sql);
 }
 
+void TestDatabase::addRoom(const QString &room, int residents)
+{
+    exec(u"INSERT INTO floorinfo VALUES ('%1','男','1','2','3',9,100,200,%2,%3)"_s.arg(room).arg(residents).arg(
+        9 - residents));
+}
+
 QList<QStringList> TestDatabase::rows(const QString &sql)
+{
+    return rowsOf(m_connection->handle(), sql);
+}
+
+QString TestDatabase::text(const QString &sql)
+{
+    QStringList out;
+    for (const QStringList &row : rows(sql))
+        out.append(row.join(QLatin1Char(',')));
+    return out.join(QLatin1Char('|'));
+}
+
+int TestDatabase::count(const QString &table)
+{
+    return rows(u"SELECT count(*) FROM %1"_s.arg(table)).value(0).value(0).toInt();
+}
+
+QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)
 {
     QList<QStringList> result;
     sqlite3_stmt *raw = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &raw, nullptr) != SQLITE_OK)
-        fail(u"bad test query: "_s + QString::fromUtf8(sqlite3_errmsg(m_connection->handle())), __FILE__, __LINE__);
+    if (sqlite3_prepare_v2(db, text.constData(), -1, &raw, nullptr) != SQLITE_OK)
+        fail(u"bad test query: "_s + QString::fromUtf8(sqlite3_errmsg(db)), __FILE__, __LINE__);
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
     while (sqlite3_step(raw) == SQLITE_ROW) {
         QStringList row;
@@ -53,19 +77,6 @@ QList<QStringList> TestDatabase::rows(const QString &sql)
         result.append(row);
     }
     return result;
-}
-
-QString TestDatabase::text(const QString &sql)
-{
-    QStringList out;
-    for (const QStringList &row : rows(sql))
-        out.append(row.join(QLatin1Char(',')));
-    return out.join(QLatin1Char('|'));
-}
-
-int TestDatabase::count(const QString &table)
-{
-    return rows(u"SELECT count(*) FROM %1"_s.arg(table)).value(0).value(0).toInt();
 }
 
 StoreError storeErrorOf(const std::function<void()> &operation)

@@ -28,6 +28,8 @@ public:
 
     // Runs statements straight on the engine, for setting up rows.
     void exec(const QString &sql);
+    // A room for nine, men's, with base readings 100 and 200.
+    void addRoom(const QString &room, int residents = 0);
     // Every row of a query, each value as text: NULL as "NULL", reals with 7 significant digits.
     QList<QStringList> rows(const QString &sql);
     // The rows as "a,b|c,d", for comparing a table in one line.
@@ -44,6 +46,8 @@ private:
 // holding locks or writing beside the connection under test.
 using RawDatabase = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
 RawDatabase openKeyed(const QString &file);
+// TestDatabase::rows on any engine handle.
+QList<QStringList> rowsOf(sqlite3 *db, const QString &sql);
 
 // The store error an operation raises; code 0 and no message when it raises none.
 StoreError storeErrorOf(const std::function<void()> &operation);

@@ -90,17 +90,6 @@ private Q_SLOTS:
         QVERIFY(FieldValue(std::nan("")) != FieldValue(std::nan("")));
     }
 
-    void dateTextsReadBackByPosition()
-    {
-        QCOMPARE(dateText(QDate(2004, 1, 5)), u"2004-01-05"_s);
-        for (const QString &text : {u"2004- 6- 5"_s, u"2004-06-05"_s}) {
-            const DateParts parts = readDateText(text);
-            QCOMPARE(parts.year, 2004);
-            QCOMPARE(parts.month, 6);
-            QCOMPARE(parts.day, 5);
-        }
-    }
-
     void quotesAreDoubledAndCodePageBytesCounted()
     {
         QCOMPARE(sqlQuote(u"O'Neil''s"_s), u"O''Neil''''s"_s);

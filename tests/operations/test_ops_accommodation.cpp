@@ -166,6 +166,7 @@ private Q_SLOTS:
         };
         refused("wrong room", u"P1"_s, u"B"_s, u"您输入的工号和房间号码不匹配，请重新输入！"_s);
         refused("case differs", u"p1"_s, u"A"_s, u"您输入的工号还没有入住，请不要对此工号操作！"_s);
+        refused("trailing blank", u"P1 "_s, u"A"_s, u"您输入的工号还没有入住，请不要对此工号操作！"_s);
         refused("not resident, whatever the room", u"N"_s, u"nowhere"_s,
                 u"您输入的工号还没有入住，请不要对此工号操作！"_s);
         refused("no staff number", QString(), u"A"_s, u"请输入员工的工号！"_s);

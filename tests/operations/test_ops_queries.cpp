@@ -111,6 +111,7 @@ private Q_SLOTS:
         QTest::newRow("name, sex") << u"李娜"_s << u"男"_s << QString() << u"张伟,王强"_s << QString() << true;
         QTest::newRow("all three") << u"张伟"_s << u"男"_s << u"102"_s << u"李娜"_s << QString() << true;
         QTest::newRow("room is exact") << QString() << QString() << u"10"_s << QString() << none << true;
+        QTest::newRow("trailing blank") << QString() << QString() << u"101 "_s << QString() << none << true;
         QTest::newRow("' in room") << QString() << QString() << u"1'01"_s << u"O'Neil"_s << QString() << true;
     }
     void queryPersons()

@@ -202,7 +202,8 @@ private Q_SLOTS:
         QCOMPARE(f.everyTable(), before);
     }
 
-    // Each settlement keeps what it was charged from and at, naming the rows it wrote.
+    // Each settlement keeps what it was charged from and at, naming the rows it wrote; rent is
+    // charged in whole months from the date paid up to.
     void settlementsKeepWhatTheyCharged()
     {
         Fixture f;
@@ -215,12 +216,16 @@ private Q_SLOTS:
         f.resident(u"2004001"_s, u"2004-03-15"_s);
         QCOMPARE(describe(settleUtility(f.db.connection(), {{2004, 3, 5}, u"6-101"_s, 110, 250})), u"done "_s);
         QCOMPARE(describe(settleUtility(f.db.connection(), {{2004, 2, 20}, u"6-101"_s, 120, 260})), u"done "_s);
-        QCOMPARE(describe(settleRent(f.db.connection(), {{2004, 6, 20}, u"2004001"_s})), u"done "_s);
-        QCOMPARE(describe(settleRent(f.db.connection(), {{2004, 8, 10}, u"2004001"_s})), u"done "_s);
+        QCOMPARE(f.settle(RentForm{{2004, 6, 20}, u"2004001"_s}), u"张伟|2004001|6-101|360|2004-06-20|2004- 6-15"_s);
+        QCOMPARE(f.settle(RentForm{{2004, 8, 10}, u"2004001"_s}), u"张伟|2004001|6-101|120|2004-08-10|2004- 7-15"_s);
         QCOMPARE(f.db.text(kReadings), u"2,2,6-101,2004-03-05,NULL,100,200,110,250,2.85,0.4883|"
                                        u"3,3,6-101,2004-02-20,2004-03-05,110,250,120,260,2.85,0.4883"_s);
         QCOMPARE(f.db.text(kPeriods), u"2,2004001,2004-06-20,2004-03-15,2004- 6-15,3,360|"
                                       u"3,2004001,2004-08-10,2004- 6-15,2004- 7-15,1,120"_s);
+        QCOMPARE(f.db.text(kRentTables),
+                 u"2004001,2004- 7-15,480|9,2003-01-01,1|2004001,2004-06-20,360|2004001,2004-08-10,120"_s);
+        QCOMPARE(settleRent(f.db.connection(), {{2004, 9, 15}, u"2004001"_s}).changed,
+                 (QStringList{u"fangset"_s, u"fanglist"_s, u"rent_periods"_s}));
     }
 
     // The kept row and the settlement's own rows stay or go together: a failing write raises, and
@@ -255,18 +260,6 @@ private Q_SLOTS:
         connection.rollbackUnit();
         QVERIFY(error.code() != 0);
         QCOMPARE(f.everyTable(), before);
-    }
-
-    void rentIsChargedInWholeMonths()
-    {
-        Fixture f;
-        f.standard(u"1,1,120"_s);
-        f.resident(u"2004001"_s, u"2004-03-15"_s);
-        QCOMPARE(f.settle(RentForm{{2004, 6, 20}, u"2004001"_s}), u"张伟|2004001|6-101|360|2004-06-20|2004- 6-15"_s);
-        QCOMPARE(f.settle(RentForm{{2004, 8, 10}, u"2004001"_s}), u"张伟|2004001|6-101|120|2004-08-10|2004- 7-15"_s);
-        QCOMPARE(f.db.text(kRentTables), u"2004001,2004- 7-15,480|2004001,2004-06-20,360|2004001,2004-08-10,120"_s);
-        QCOMPARE(settleRent(f.db.connection(), {{2004, 9, 15}, u"2004001"_s}).changed,
-                 (QStringList{u"fangset"_s, u"fanglist"_s, u"rent_periods"_s}));
     }
 
     void rentRefusalsComeInOrderAndWriteNothing_data()

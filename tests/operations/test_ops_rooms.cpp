@@ -12,12 +12,6 @@ namespace {
 const QString kOccupied = u"此房间里有人入住，请不要删除，如果你要删除请先把入住的人迁出再删除！"_s;
 const QString kOutOfDate = u"房间列表已经过时（房间已在别处被修改或删除），列表已重新显示，请重新选择房间！"_s;
 
-// Capacity 6, readings 120 and 35.
-ops::RoomForm formOf(const QString &room)
-{
-    return {room, u"555"_s, u"1"_s, u"2"_s, 6, 120, 35, u"男"_s};
-}
-
 // A fresh database; tables are compared as "a,b|c,d" texts.
 struct Rooms {
     test::TestDatabase db;
@@ -206,9 +200,10 @@ private Q_SLOTS:
         const ops::RoomRow row = f.listed().at(1);
         f.db.exec(change);
         bool shown = false;
-        const ops::Outcome outcome = modify ? ops::modifyRoom(f.db.connection(), row, formOf(u"x"_s),
-                                                              [&shown](const ops::RoomForm &) { shown = true; })
-                                            : ops::deleteRoom(f.db.connection(), row);
+        const ops::Outcome outcome =
+            modify ? ops::modifyRoom(f.db.connection(), row, {u"x"_s, u"555"_s, u"1"_s, u"2"_s, 6, 120, 35, u"男"_s},
+                                     [&shown](const ops::RoomForm &) { shown = true; })
+                   : ops::deleteRoom(f.db.connection(), row);
         QVERIFY(!outcome.done);
         QCOMPARE(outcome.message, kOutOfDate);
         QVERIFY(ops::rowOutOfDate(outcome));

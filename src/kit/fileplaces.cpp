@@ -28,7 +28,7 @@ QString settingsKey(SavedFile kind)
 QString documentsFolder()
 {
     // QStandardPaths reads the desktop's user-dirs.dirs, so a renamed or translated folder is found.
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty() || !QDir().mkpath(documents))
         return QDir::homePath();
     return documents;

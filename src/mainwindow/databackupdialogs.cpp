@@ -36,7 +36,7 @@ QString backupDatabaseInteractively(QWidget *parent, Connection &connection)
     const QString folder = proposedFolder(SavedFile::Backup);
     const QString proposed =
         QStringLiteral("OrvDb-%1.mdb").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString target =
+    QString target =
         QFileDialog::getSaveFileName(parent, QStringLiteral("备份数据库"), QDir(folder).filePath(proposed), kFilter);
     if (target.isEmpty())
         return {};

@@ -1,5 +1,6 @@
 #include "listactions.h"
 
+#include "fileplaces.h"
 #include "listexport.h"
 #include "listprint.h"
 #include "messagebox.h"
@@ -12,9 +13,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -33,7 +34,7 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
 {
     const bool xlsx = kind == FileKind::Xlsx;
     const QString suffix = xlsx ? QStringLiteral("xlsx") : QStringLiteral("csv");
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = proposedFolder(SavedFile::Export);
     QString path = QFileDialog::getSaveFileName(
         list, xlsx ? QStringLiteral("导出为 Excel") : QStringLiteral("导出为 CSV"),
         QDir(folder).filePath(proposedExportName(listName, suffix)),
@@ -55,8 +56,16 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
     };
     const ExportResult result = xlsx ? writeXlsx(path, listName, table, report) : writeCsv(path, table, report);
     progress.reset();
-    if (result.status == ExportResult::Status::Failed)
+    if (result.status == ExportResult::Status::Failed) {
         showMessage(list, QStringLiteral("导出失败！\n") + result.failure);
+        return;
+    }
+    if (result.status != ExportResult::Status::Written)
+        return;
+    rememberFolder(SavedFile::Export, path);
+    // Grouped the Chinese way whatever the desktop's locale, as the rest of the program reads.
+    const QString rows = QLocale(QLocale::Chinese, QLocale::China).toString(table.rowCount());
+    announceSaved(list, QStringLiteral("已导出 %1 行到 %2").arg(rows, QDir::toNativeSeparators(path)), path);
 }
 
 void printList(QAbstractItemView *list, const QString &listName, const QString &pageTitle)

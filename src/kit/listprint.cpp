@@ -1,10 +1,13 @@
 #include "listprint.h"
 
+#include "fileplaces.h"
 #include "listexport.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFontMetrics>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
@@ -119,16 +122,30 @@ void printWithPreview(QWidget *parent, const QString &documentName, const PaintD
     printer.setDocName(documentName);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    // The print dialog offers this name should the user print to a PDF file; a real printer, where
+    // there is one, stays the default.
+    printer.setOutputFileName(
+        QDir(proposedFolder(SavedFile::Pdf)).filePath(proposedExportName(documentName, QStringLiteral("pdf"))));
+    printer.setOutputFormat(QPrinter::NativeFormat);
     // The preview's print button opens the print dialog, where a PDF file can be chosen as printer.
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(documentName);
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&paint](QPrinter *target) {
-        // Printed to a PDF file: made owner-only before the writer opens it.
-        if (!target->outputFileName().isEmpty())
+    QString writtenPdf;
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&paint, &writtenPdf](QPrinter *target) {
+        // The preview paints into a picture; only a print to a PDF file writes one,
+        // made owner-only before the writer opens it.
+        const bool toPdf = target->paintEngine()->type() == QPaintEngine::Pdf && !target->outputFileName().isEmpty();
+        if (toPdf)
             createOwnerOnly(target->outputFileName());
         paint(target);
+        if (toPdf)
+            writtenPdf = target->outputFileName();
     });
     preview.exec();
+    if (writtenPdf.isEmpty())
+        return;
+    rememberFolder(SavedFile::Pdf, writtenPdf);
+    announceSaved(parent, QStringLiteral("已存为 PDF 文件 %1").arg(QDir::toNativeSeparators(writtenPdf)), writtenPdf);
 }
 
 void writePdf(const QString &path, const QString &documentName, const PaintDocument &paint)

@@ -32,14 +32,19 @@ bool Page::runHandler(const std::function<void()> &handler)
     if (m_connection.inUnit())
         return runUnit(this, m_connection, handler);
     m_successes.clear();
+    m_announcements.clear();
     const bool completed = runUnit(this, m_connection, handler);
     // The rows a handler listed are shown before anything else happens on the page.
     for (ReportList *list : findChildren<ReportList *>())
         list->publishRows();
     const QStringList successes = std::exchange(m_successes, {});
+    const QList<Announcement> announcements = std::exchange(m_announcements, {});
     if (completed) {
+        // The status line is already up behind the box.
+        for (const Announcement &announcement : announcements)
+            Q_EMIT announced(announcement.sentence, announcement.filePath);
         for (const QString &text : successes)
-            showMessage(this, text);
+            showSuccess(this, text);
     }
     return completed;
 }
@@ -49,7 +54,15 @@ void Page::reportSuccess(const QString &text)
     if (m_connection.inUnit())
         m_successes.append(text);
     else
-        showMessage(this, text);
+        showSuccess(this, text);
+}
+
+void Page::announce(const QString &sentence, const QString &filePath)
+{
+    if (m_connection.inUnit())
+        m_announcements.append({sentence, filePath});
+    else
+        Q_EMIT announced(sentence, filePath);
 }
 
 void Page::keyPressEvent(QKeyEvent *event)

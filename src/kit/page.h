@@ -15,6 +15,14 @@ class Connection;
 // their handler as one unit, and Enter and Esc doing nothing.
 class Page : public QWidget {
     Q_OBJECT
+public:
+    // Tells the main window what the last action did, in a sentence of our own, and the file it
+    // wrote if any. Inside a unit it waits for the commit, like a success box.
+    void announce(const QString &sentence, const QString &filePath = QString());
+
+Q_SIGNALS:
+    void announced(const QString &sentence, const QString &filePath);
+
 protected:
     Page(Connection &connection, QWidget *parent);
 
@@ -32,7 +40,13 @@ protected:
     Connection &m_connection;
 
 private:
+    struct Announcement {
+        QString sentence;
+        QString filePath;
+    };
+
     QStringList m_successes;
+    QList<Announcement> m_announcements;
 };
 
 } // namespace orv

@@ -163,8 +163,8 @@ void BatchDialog::importRows()
         // Nothing is left to import: the accepted rows are in.
         m_importButton->setEnabled(false);
         m_summary->setText(QStringLiteral("已导入 %1 行。").arg(result.imported));
-        text = QStringLiteral("已导入 %1 行。").arg(result.imported);
-        break;
+        showSuccess(this, QStringLiteral("已导入 %1 行。").arg(result.imported));
+        return;
     case ops::ImportResult::Status::Cancelled:
         text = QStringLiteral("导入已取消，") + kNothingWritten;
         break;

@@ -2,6 +2,7 @@
 
 #include "data/backup.h"
 #include "data/connection.h"
+#include "kit/fileplaces.h"
 #include "kit/messagebox.h"
 #include "kit/unit.h"
 
@@ -16,6 +17,8 @@ namespace orv {
 namespace {
 
 const QString kFilter = QStringLiteral("数据库文件 (*.mdb);;所有文件 (*)");
+const QString kSameDiskNote = QStringLiteral("这份备份和数据库在同一块磁盘上，磁盘坏了两份会一起丢失。\n"
+                                             "请再备份一份到U盘、移动硬盘或另一台电脑上。");
 
 // The wait cursor while the engine copies; restored however the copy ends.
 class BusyCursor final {
@@ -28,26 +31,35 @@ public:
 
 } // namespace
 
-void backupDatabaseInteractively(QWidget *parent, Connection &connection)
+QString backupDatabaseInteractively(QWidget *parent, Connection &connection)
 {
-    const QString folder = QFileInfo(connection.filePath()).absolutePath();
+    const QString folder = proposedFolder(SavedFile::Backup);
     const QString proposed =
         QStringLiteral("OrvDb-%1.mdb").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString target =
+    QString target =
         QFileDialog::getSaveFileName(parent, QStringLiteral("备份数据库"), QDir(folder).filePath(proposed), kFilter);
     if (target.isEmpty())
-        return;
+        return {};
     const bool written = runGuarded(parent, QStringLiteral("备份数据库失败！\n"), [&] {
         BusyCursor busy;
         backup::backupTo(connection, target);
     });
-    if (written)
-        showMessage(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
+    if (!written)
+        return {};
+    rememberFolder(SavedFile::Backup, target);
+    showSuccess(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
+    // Kept, not refused: a copy on the same disk still undoes a mistake, only not a dead disk.
+    if (onSameDisk(target, connection.filePath()))
+        showMessage(parent, kSameDiskNote);
+    return target;
 }
 
 bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
 {
-    const QString folder = QFileInfo(connection.filePath()).absolutePath();
+    // Where the backups went, else beside the database, where the copies made before a restore lie.
+    QString folder = rememberedFolder(SavedFile::Backup);
+    if (folder.isEmpty())
+        folder = QFileInfo(connection.filePath()).absolutePath();
     const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("恢复数据库"), folder, kFilter);
     if (chosen.isEmpty())
         return false;
@@ -71,7 +83,7 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
             kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime());
         }))
         return false;
-    showMessage(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
+    showSuccess(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
     return true;
 }
 

@@ -5,9 +5,11 @@
 #include "checkdialog.h"
 #include "data/dbcheck.h"
 #include "databackupdialogs.h"
+#include "helpdialog.h"
 #include "kit/colours.h"
 #include "kit/form.h"
 #include "kit/messagebox.h"
+#include "kit/page.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
 #include "pages/accommodation/accommodationpage.h"
@@ -18,12 +20,16 @@
 #include "programicon.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabBar>
+#include <QUrl>
 
 #include <utility>
 
@@ -60,7 +66,25 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
                               .expandedTo(QSize(pageSize.width() + 8, pageSize.height() + tabBarHeight + 8));
     m_tabSheet->setGeometry(QRect(tabPlace.topLeft(), tabSize));
 
-    const int footerTop = m_tabSheet->geometry().bottom() + 8;
+    const int statusTop = m_tabSheet->geometry().bottom() + 6;
+    m_openFolder = new QPushButton(QStringLiteral("打开文件夹"), this);
+    m_openFolder->setObjectName(QStringLiteral("openFolderButton"));
+    m_openFolder->setAutoDefault(false);
+    m_openFolder->setFocusPolicy(Qt::TabFocus);
+    m_openFolder->hide();
+    const int openWidth = m_openFolder->sizeHint().width();
+    m_openFolder->setGeometry(m_tabSheet->geometry().right() - openWidth, statusTop, openWidth, 24);
+    connect(m_openFolder, &QPushButton::clicked, this, &MainWindow::openStatusFolder);
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setTextFormat(Qt::PlainText);
+    m_statusLine->setGeometry(m_tabSheet->geometry().left(), statusTop, m_tabSheet->geometry().width() - openWidth - 8,
+                              24);
+    for (Page *page : {static_cast<Page *>(m_page1), static_cast<Page *>(m_page2), static_cast<Page *>(m_page3),
+                       static_cast<Page *>(m_page4)})
+        connect(page, &Page::announced, this, &MainWindow::showStatus);
+
+    const int footerTop = statusTop + 32;
     auto *footer = new QLabel(QStringLiteral("Lumeo宿舍管理系统 · 一个管理员，一个数据库文件"), this);
     footer->setObjectName(QStringLiteral("footer"));
     footer->setGeometry(units(50, 0, 295, 0).x(), footerTop, units(0, 0, 295, 0).width(), 20);
@@ -83,7 +107,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     const int dataWidth = dataButton->sizeHint().width();
     dataButton->setGeometry(about->geometry().left() - 6 - dataWidth, footerTop - 2, dataWidth, 24);
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &MainWindow::showAbout);
+    connect(help, &QShortcut::activated, this, &MainWindow::showHelp);
 
     setFixedSize(m_tabSheet->geometry().right() + units(17, 0, 0, 0).x(), footerTop + 32);
 
@@ -102,7 +126,11 @@ QMenu *MainWindow::createDataMenu()
     connect(check, &QAction::triggered, this, &MainWindow::checkDatabase);
     QAction *backup = menu->addAction(QStringLiteral("备份数据库…"));
     backup->setObjectName(QStringLiteral("backupAction"));
-    connect(backup, &QAction::triggered, this, [this] { backupDatabaseInteractively(this, m_connection); });
+    connect(backup, &QAction::triggered, this, [this] {
+        const QString target = backupDatabaseInteractively(this, m_connection);
+        if (!target.isEmpty())
+            showStatus(QStringLiteral("数据库已备份到 %1").arg(QDir::toNativeSeparators(target)), target);
+    });
     QAction *restore = menu->addAction(QStringLiteral("恢复数据库…"));
     restore->setObjectName(QStringLiteral("restoreAction"));
     connect(restore, &QAction::triggered, this, [this] {
@@ -110,6 +138,7 @@ QMenu *MainWindow::createDataMenu()
         if (restoreDatabaseInteractively(this, m_connection)) {
             for (ReportList *list : findChildren<ReportList *>())
                 list->clearRows();
+            showStatus(QStringLiteral("已用备份恢复数据库"));
         }
     });
     menu->addSeparator();
@@ -145,6 +174,28 @@ void MainWindow::showAbout()
 {
     AboutDialog about(this);
     about.exec();
+}
+
+void MainWindow::showHelp()
+{
+    HelpDialog help(this);
+    help.exec();
+}
+
+void MainWindow::showStatus(const QString &sentence, const QString &filePath)
+{
+    m_statusFile = filePath;
+    // A long path is shortened in the middle on screen; the tooltip and a screen reader get it whole.
+    m_statusLine->setText(
+        m_statusLine->fontMetrics().elidedText(sentence, Qt::ElideMiddle, m_statusLine->contentsRect().width()));
+    m_statusLine->setToolTip(sentence);
+    m_statusLine->setAccessibleName(sentence);
+    m_openFolder->setVisible(!filePath.isEmpty());
+}
+
+void MainWindow::openStatusFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_statusFile).absolutePath()));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -5,7 +5,9 @@
 #include <QWidget>
 
 class QAction;
+class QLabel;
 class QMenu;
+class QPushButton;
 
 namespace orv {
 
@@ -37,6 +39,11 @@ public:
 
 public Q_SLOTS:
     void showAbout();
+    // F1: the user guide.
+    void showHelp();
+    // The status line under the tabs: what the last action did, and a button to the folder of the
+    // file it wrote, if any.
+    void showStatus(const QString &sentence, const QString &filePath = QString());
     // Checks the file and the rules between the tables, read-only, and lists the findings.
     void checkDatabase();
 
@@ -49,6 +56,7 @@ protected:
 
 private:
     QMenu *createDataMenu();
+    void openStatusFolder();
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
@@ -60,6 +68,9 @@ private:
     RoomsPage *m_page2;
     QueriesPage *m_page3;
     FeesPage *m_page4;
+    QLabel *m_statusLine = nullptr;
+    QPushButton *m_openFolder = nullptr;
+    QString m_statusFile;
 };
 
 } // namespace orv

@@ -187,7 +187,7 @@ Outcome checkIn(Connection &connection, const CheckInForm &form)
     return Outcome::doneWith({rooms::table, counts::table, people::table});
 }
 
-Outcome checkOut(Connection &connection, const CheckOutForm &form)
+Outcome checkOut(Connection &connection, const CheckOutForm &form, const std::function<void(const QString &name)> &left)
 {
     ResidentSets sets(connection);
     Recordset &personSet = sets.personSet;
@@ -202,6 +202,8 @@ Outcome checkOut(Connection &connection, const CheckOutForm &form)
     if (personSet.GetCollect(people::room) != room)
         return Outcome::refused(kMismatch);
 
+    if (left)
+        left(personSet.GetCollect(people::name).toDisplayText());
     personSet.Delete(adAffectCurrent);
     QStringList changed{people::table};
     if (countOutOf(sets.numSet, room))

@@ -47,6 +47,8 @@ struct CheckOutForm {
 };
 
 // Takes a resident out of their room: the resident's row goes and every counter of the room follows.
-Outcome checkOut(Connection &connection, const CheckOutForm &form);
+// `left` is told the resident's name, read before the row goes.
+Outcome checkOut(Connection &connection, const CheckOutForm &form,
+                 const std::function<void(const QString &name)> &left = {});
 
 } // namespace orv::ops

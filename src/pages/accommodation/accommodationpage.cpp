@@ -171,7 +171,8 @@ ops::CheckInForm AccommodationPage::checkInForm()
 
 void AccommodationPage::OnCheckIn()
 {
-    const ops::Outcome outcome = ops::checkIn(m_connection, checkInForm());
+    const ops::CheckInForm form = checkInForm();
+    const ops::Outcome outcome = ops::checkIn(m_connection, form);
     if (!outcome.done) {
         // The form helper tells an over-long staff number the way it tells any over-long field,
         // with the cursor put in the field.
@@ -182,17 +183,21 @@ void AccommodationPage::OnCheckIn()
         return;
     }
     OnFreeRooms();
+    announce(QStringLiteral("已为 %1 办理入住 %2").arg(form.name, form.room));
 }
 
 void AccommodationPage::OnCheckOut()
 {
     DoDataExchange(true);
-    const ops::Outcome outcome = ops::checkOut(m_connection, {m_strOutStaffNo, m_strOutRoom});
+    QString name;
+    const ops::Outcome outcome =
+        ops::checkOut(m_connection, {m_strOutStaffNo, m_strOutRoom}, [&name](const QString &left) { name = left; });
     if (!outcome.done) {
         showMessage(this, outcome.message);
         return;
     }
     OnFreeRooms();
+    announce(QStringLiteral("已为 %1 办理迁出").arg(name));
     reportSuccess(outcome.message);
 }
 

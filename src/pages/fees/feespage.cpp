@@ -155,7 +155,8 @@ void FeesPage::OnSetStandard()
         if (showMessage(this, question, MessageButtons::OkCancel) == MessageAnswer::Cancel)
             return;
     }
-    showOutcome(ops::setStandard(m_connection, form));
+    if (showOutcome(ops::setStandard(m_connection, form)))
+        announce(QStringLiteral("已设置费用标准"));
 }
 
 void FeesPage::OnClearFeeList()
@@ -173,11 +174,20 @@ void FeesPage::OnSettleUtility()
     if (!DoDataExchange(true))
         return;
     const ops::ReadingForm form{m_dtFeeDate->date(), m_strFeeRoom, m_nWaterReading, m_nPowerReading};
-    showOutcome(ops::settleUtility(m_connection, form, [this](const ops::UtilityBill &bill) {
-        m_listFee->clearRows();
-        m_listFee->appendValues(
-            {bill.room, bill.date, FieldValue(bill.water), FieldValue(bill.power), FieldValue(bill.total)});
-    }));
+    QString settled;
+    if (showOutcome(ops::settleUtility(m_connection, form,
+                                       [this, &settled](const ops::UtilityBill &bill) {
+                                           m_listFee->clearRows();
+                                           m_listFee->appendValues({bill.room, bill.date, FieldValue(bill.water),
+                                                                    FieldValue(bill.power), FieldValue(bill.total)});
+                                           settled =
+                                               QStringLiteral("已结算 %1 水电费：水费 %2 元，电费 %3 元，合计 %4 元")
+                                                   .arg(bill.room, FieldValue(bill.water).toDisplayText(),
+                                                        FieldValue(bill.power).toDisplayText(),
+                                                        FieldValue(bill.total).toDisplayText());
+                                       })) &&
+        !settled.isEmpty())
+        announce(settled);
 }
 
 void FeesPage::OnListFees()
@@ -203,13 +213,21 @@ void FeesPage::OnSettleRent()
     const QDate date = m_dtRentDate->date();
     if (!DoDataExchange(true))
         return;
-    showOutcome(ops::settleRent(m_connection, {date, m_strStaffNo}, [this](const ops::RentCharge &charge) {
-        m_strStaffName = charge.name.toDisplayText();
-        DoDataExchange(false);
-        m_listRent->clearRows();
-        m_listRent->appendValues(
-            {charge.name, charge.staffNo, charge.room, FieldValue::int32(charge.rent), charge.date, charge.paidUpTo});
-    }));
+    QString settled;
+    if (showOutcome(ops::settleRent(m_connection, {date, m_strStaffNo},
+                                    [this, &settled](const ops::RentCharge &charge) {
+                                        m_strStaffName = charge.name.toDisplayText();
+                                        DoDataExchange(false);
+                                        m_listRent->clearRows();
+                                        m_listRent->appendValues({charge.name, charge.staffNo, charge.room,
+                                                                  FieldValue::int32(charge.rent), charge.date,
+                                                                  charge.paidUpTo});
+                                        settled =
+                                            QStringLiteral("已为 %1 结算房租 %2 元，交至 %3")
+                                                .arg(m_strStaffName, QString::number(charge.rent), charge.paidUpTo);
+                                    })) &&
+        !settled.isEmpty())
+        announce(settled);
 }
 
 bool FeesPage::showOutcome(const ops::Outcome &outcome)

@@ -205,6 +205,7 @@ void RoomsPage::OnAddRoom()
         m_listRooms->appendRow(added.cells, added.bookmark);
     else
         fillList();
+    announce(QStringLiteral("已添加房间 %1").arg(m_form.roomNo));
     endOperation();
 }
 
@@ -219,10 +220,12 @@ void RoomsPage::OnModifyRoom()
                 m_form = room;
                 writeForm();
             });
-        if (!outcome.done)
+        if (!outcome.done) {
             refuseRow(outcome);
-        else
+        } else {
             m_listRooms->removeRow(m_nItem);
+            announce(QStringLiteral("已将房间 %1 取到左边修改，改好后按“添加房间”存回").arg(m_form.roomNo));
+        }
     }
     endOperation();
 }
@@ -237,6 +240,7 @@ void RoomsPage::OnDeleteRoom()
             if (!ops::rowOutOfDate(outcome))
                 return;
         } else {
+            announce(QStringLiteral("已删除房间 %1").arg(m_listRooms->cellText(m_nItem, 0)));
             m_listRooms->removeRow(m_nItem);
         }
     }

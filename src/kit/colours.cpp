@@ -4,11 +4,11 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QProxyStyle>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QStyleOption>
-#include <QPalette>
-#include <QScrollBar>
 #include <QWidget>
 
 namespace orv {

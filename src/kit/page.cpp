@@ -89,10 +89,9 @@ void Page::placeControls()
         if (!placed.control)
             continue;
         const Growth &g = placed.growth;
-        placed.control->setGeometry(placed.base.x() + qRound(g.x * extraWidth),
-                                    placed.base.y() + qRound(g.y * extraHeight),
-                                    placed.base.width() + qRound(g.width * extraWidth),
-                                    placed.base.height() + qRound(g.height * extraHeight));
+        placed.control->setGeometry(
+            placed.base.x() + qRound(g.x * extraWidth), placed.base.y() + qRound(g.y * extraHeight),
+            placed.base.width() + qRound(g.width * extraWidth), placed.base.height() + qRound(g.height * extraHeight));
     }
 }
 

@@ -35,26 +35,6 @@ AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
     setObjectName(QStringLiteral("AccommodationPage"));
     setMinimumSize(dialogUnits(0, 0, 491, 292).size());
 
-    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
-                          {{QStringLiteral("房间号码"), 68, Qt::AlignRight},
-                           {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
-                           {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
-                           {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
-                           {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
-                           {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}},
-                          19);
-    installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
-
-    // Closer together than the template has them, to leave room for the list's own button.
-    auto *freeButton =
-        addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(6, 163, 58, 16));
-    auto *fullButton =
-        addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"), dialogUnits(70, 163, 58, 16));
-    auto *clearButton =
-        addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"), dialogUnits(134, 163, 58, 16));
-    auto *listMenuButton = addListMenuButton(m_listRooms, QStringLiteral("roomListMenuButton"),
-                                             dialogUnits(234, 163, 58, 16));
-
     addGroup(this, QStringLiteral("办理入住"), dialogUnits(312, 7, 150, 241));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(370, 31, 60, 14));
     addFieldLabel(m_editName, QStringLiteral("姓名："), {370, 31}, 30, kLabelLine);
@@ -96,15 +76,36 @@ AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
     auto *checkOutButton =
         addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"), dialogUnits(75, 226, 59, 14));
 
+    // Made after the forms, so that Tab reaches it after them.
+    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
+                          {{QStringLiteral("房间号码"), 68, Qt::AlignRight},
+                           {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
+                           {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
+                           {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}},
+                          19);
+    installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
+
+    // Closer together than the template has them, to leave room for the list's own button.
+    auto *freeButton =
+        addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(6, 163, 58, 16));
+    auto *fullButton =
+        addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"), dialogUnits(70, 163, 58, 16));
+    auto *clearButton =
+        addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"), dialogUnits(134, 163, 58, 16));
+    auto *listMenuButton =
+        addListMenuButton(m_listRooms, QStringLiteral("roomListMenuButton"), dialogUnits(234, 163, 58, 16));
+
     m_firstStartHint = addLabel(this, QString(), dialogUnits(6, 256, 456, 10));
     m_firstStartHint->setObjectName(QStringLiteral("firstStartHint"));
     m_firstStartHint->hide();
 
     // Tab order follows the forms top to bottom, check-in first, each form ending at its button;
     // then the list and its buttons.
-    setTabChain({m_editName, m_cbSex, m_editDept, m_editStaffNo, m_editMobile, m_dtCheckIn, m_editRoom,
-                          checkInButton, m_editOutStaffNo, m_editOutRoom, checkOutButton, m_listRooms, listMenuButton,
-                          freeButton, fullButton, clearButton});
+    setTabChain({m_editName, m_cbSex, m_editDept, m_editStaffNo, m_editMobile, m_dtCheckIn, m_editRoom, checkInButton,
+                 m_editOutStaffNo, m_editOutRoom, checkOutButton, m_listRooms, listMenuButton, freeButton, fullButton,
+                 clearButton});
     setFirstField(m_editName);
     setEnterButton({m_editName, m_cbSex, m_editDept, m_editStaffNo, m_editMobile, m_dtCheckIn, m_editRoom},
                    checkInButton);
@@ -137,8 +138,8 @@ AccommodationPage::~AccommodationPage() = default;
 
 void AccommodationPage::setFirstStartHint(const QString &feesTab, const QString &roomsTab)
 {
-    m_firstStartHint->setText(
-        QStringLiteral("尚无房间：请先在%1页设置费用标准，再在%2页添加房间，然后即可办理入住。").arg(feesTab, roomsTab));
+    m_firstStartHint->setText(QStringLiteral("尚无房间：请先在%1页设置费用标准，再在%2页添加房间，然后即可办理入住。")
+                                  .arg(feesTab, roomsTab));
     updateFirstStartHint();
 }
 

@@ -121,10 +121,11 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     connect(setButton, &QPushButton::clicked, this, &FeesPage::showStandardInForce);
 
     // Each form ends at its button, before the lists.
-    setTabChain({m_waterPriceEdit, m_powerPriceEdit, m_rentPriceEdit, setButton, m_dtFeeDate, m_feeRoomEdit,
-                 m_waterReadingEdit, m_powerReadingEdit, settleUtilityButton, m_staffNoEdit, m_staffNameEdit,
-                 m_dtRentDate, settleRentButton, clearFeeButton, listFeesButton, m_listFee, feeMenuButton,
-                 listRentButton, clearRentButton, m_listRent, rentMenuButton});
+    setTabChain({m_waterPriceEdit, m_powerPriceEdit,   m_rentPriceEdit,    setButton,           m_dtFeeDate,
+                 m_feeRoomEdit,    m_waterReadingEdit, m_powerReadingEdit, settleUtilityButton, m_staffNoEdit,
+                 m_staffNameEdit,  m_dtRentDate,       settleRentButton,   clearFeeButton,      listFeesButton,
+                 m_listFee,        feeMenuButton,      listRentButton,     clearRentButton,     m_listRent,
+                 rentMenuButton});
     setFirstField(m_waterPriceEdit);
     setEnterButton({m_waterPriceEdit, m_powerPriceEdit, m_rentPriceEdit}, setButton);
     setEnterButton({m_dtFeeDate, m_feeRoomEdit, m_waterReadingEdit, m_powerReadingEdit}, settleUtilityButton);

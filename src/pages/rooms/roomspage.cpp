@@ -125,8 +125,8 @@ RoomsPage::RoomsPage(Connection &connection, QWidget *parent) : Page(connection,
     // The list takes the room the page gains; its buttons follow its bottom, the form stays.
     setGrowth(m_listRooms, {0, 0, 1, 1});
     setGrowth(listMenuButton, {1, 1, 0, 0});
-    for (QWidget *button : {static_cast<QWidget *>(listButton), static_cast<QWidget *>(m_btnModify),
-                            static_cast<QWidget *>(m_btnDelete)})
+    for (QWidget *button :
+         {static_cast<QWidget *>(listButton), static_cast<QWidget *>(m_btnModify), static_cast<QWidget *>(m_btnDelete)})
         setGrowth(button, {0, 1, 0, 0});
 }
 

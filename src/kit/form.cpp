@@ -129,8 +129,9 @@ void DatePicker::openCalendar()
 
 bool DatePicker::focusNextPrevChild(bool next)
 {
-    // Tab leaves the field; the parts of the date are reached with the arrow keys or by typing.
-    return QWidget::focusNextPrevChild(next);
+    // Tab leaves the field; the parts of the date are reached with the arrow keys or by typing. The
+    // date edit's own handling, which walks the parts, is passed over on purpose.
+    return QWidget::focusNextPrevChild(next); // NOLINT(bugprone-parent-virtual-call)
 }
 
 void DatePicker::focusInEvent(QFocusEvent *event)

@@ -1,6 +1,7 @@
 #include "cdormapp.h"
 
 #include "backupcommand.h"
+#include "kit/colours.h"
 #include "kit/messagebox.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/programicon.h"
@@ -43,6 +44,7 @@ void CDormApp::preparePlatform()
     if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QApplication::setStyle(createFocusRingStyle());
 }
 
 bool CDormApp::openConnection()
@@ -74,6 +76,7 @@ MainWindow *CDormApp::createMainWindow()
 {
     m_mainWindow = std::make_unique<MainWindow>(*m_pConnection);
     m_mainWindow->setBatchOperations(m_batchOperations);
+    m_mainWindow->restoreLayout();
     m_mainWindow->show();
     return m_mainWindow.get();
 }

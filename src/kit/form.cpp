@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
@@ -109,9 +110,72 @@ QPushButton *addButton(QWidget *page, const QString &text, const QString &object
     return button;
 }
 
+DatePicker::DatePicker(QWidget *parent) : QDateEdit(QDate::currentDate(), parent) {}
+
+void DatePicker::openCalendar()
+{
+    if (!calendarPopup() || isReadOnly())
+        return;
+    // The picker opens its calendar only for a press on its arrow, so the key presses there.
+    QStyleOptionComboBox option;
+    option.initFrom(this);
+    option.editable = true;
+    option.frame = true;
+    option.subControls = QStyle::SC_All;
+    const QPoint arrow = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this).center();
+    QMouseEvent press(QEvent::MouseButtonPress, arrow, mapToGlobal(arrow), Qt::LeftButton, Qt::LeftButton, {});
+    mousePressEvent(&press);
+}
+
+bool DatePicker::focusNextPrevChild(bool next)
+{
+    // Tab leaves the field; the parts of the date are reached with the arrow keys or by typing. The
+    // date edit's own handling, which walks the parts, is passed over on purpose.
+    return QWidget::focusNextPrevChild(next); // NOLINT(bugprone-parent-virtual-call)
+}
+
+void DatePicker::focusInEvent(QFocusEvent *event)
+{
+    QDateEdit::focusInEvent(event);
+    m_movedOn = false;
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason ||
+        event->reason() == Qt::ShortcutFocusReason || event->reason() == Qt::OtherFocusReason)
+        setSelectedSection(sectionAt(0));
+}
+
+void DatePicker::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && event->modifiers() & Qt::AltModifier)) {
+        openCalendar();
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    const bool digit = typed.size() == 1 && typed.front().isDigit();
+    if (digit) {
+        // A date typed over the whole field starts with its first part.
+        const QLineEdit *edit = lineEdit();
+        if (edit->hasSelectedText() && edit->selectedText() == edit->text())
+            setSelectedSection(sectionAt(0));
+        const int part = currentSectionIndex();
+        QDateEdit::keyPressEvent(event);
+        m_movedOn = currentSectionIndex() != part;
+        return;
+    }
+    if (typed == QLatin1String("-") || typed == QLatin1String("/") || typed == QLatin1String(".")) {
+        if (!m_movedOn && currentSectionIndex() + 1 < sectionCount())
+            setSelectedSection(sectionAt(currentSectionIndex() + 1));
+        m_movedOn = false;
+        event->accept();
+        return;
+    }
+    m_movedOn = false;
+    QDateEdit::keyPressEvent(event);
+}
+
 QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place)
 {
-    auto *picker = new QDateEdit(QDate::currentDate(), page);
+    auto *picker = new DatePicker(page);
     picker->setObjectName(objectName);
     picker->setGeometry(place);
     picker->setCalendarPopup(true);
@@ -136,6 +200,23 @@ QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &
     if (picker->width() < needed)
         picker->resize(needed, picker->height());
     return picker;
+}
+
+void setTabChain(std::initializer_list<QWidget *> controls)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *control : controls) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void setButtonShortcut(QAbstractButton *button, const QKeySequence &keys)
+{
+    button->setShortcut(keys);
+    button->setToolTip(QStringLiteral("%1（%2）")
+                           .arg(button->text().remove(QLatin1Char(' ')), keys.toString(QKeySequence::NativeText)));
 }
 
 QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place)

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QDateEdit>
 #include <QFont>
+#include <QKeySequence>
 #include <QRect>
 #include <QString>
 #include <QValidator>
 
-class QDateEdit;
+#include <initializer_list>
+
+class QAbstractButton;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -46,8 +50,34 @@ QLabel *addFieldLabel(QWidget *buddy, const QString &text, QPoint field, int wid
 // The edit refuses control characters typed or pasted into it.
 QLineEdit *addEdit(QWidget *page, const QString &objectName, const QRect &place);
 QPushButton *addButton(QWidget *page, const QString &text, const QString &objectName, const QRect &place);
+// A date field that takes one Tab stop and a whole typed date: "2027-03-20" (or with the format's
+// own separators) typed over the field sets that day, each separator closing its part. F4 or
+// Alt+Down opens the calendar, which the arrow keys walk and Enter takes.
+class DatePicker final : public QDateEdit {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DatePicker)
+public:
+    explicit DatePicker(QWidget *parent = nullptr);
+
+    void openCalendar();
+
+protected:
+    bool focusNextPrevChild(bool next) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // The last digit completed its part and the field moved on to the next by itself, so a
+    // separator typed now has nothing left to close.
+    bool m_movedOn = false;
+};
+
 // A date picker with a calendar drop-down, showing today in the short date format.
 QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place);
+// Tab walks the controls in the order given.
+void setTabChain(std::initializer_list<QWidget *> controls);
+// Gives a button a shortcut that leaves its text as it is, and names the shortcut in its tooltip.
+void setButtonShortcut(QAbstractButton *button, const QKeySequence &keys);
 // A frame with a title drawn behind the controls placed over it (it is not their parent).
 QGroupBox *addGroup(QWidget *page, const QString &title, const QRect &place);
 

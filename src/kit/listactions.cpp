@@ -16,6 +16,8 @@
 #include <QLocale>
 #include <QMenu>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -95,6 +97,14 @@ QAction *addListAction(QAbstractItemView *list, const QString &text, const QStri
     return action;
 }
 
+// Marks the list's actions that need a row.
+const char *const kRowActionProperty = "orvRowAction";
+
+void runRowAction(QAbstractItemView *list, const RowAction &rowAction, int row)
+{
+    runGuarded(list, QStringLiteral("无法读取打印所需的数据！\n"), [&] { rowAction.run(row); });
+}
+
 } // namespace
 
 QList<int> selectedListRows(const QAbstractItemView *list)
@@ -124,6 +134,16 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
     QObject::connect(print, &QAction::triggered, list,
                      [list, listName, pageTitle] { printList(list, listName, pageTitle); });
 
+    for (const RowAction &rowAction : rowActions) {
+        QAction *action = addListAction(list, rowAction.text, rowAction.objectName);
+        action->setProperty(kRowActionProperty, true);
+        QObject::connect(action, &QAction::triggered, list, [list, rowAction] {
+            const QList<int> selected = selectedListRows(list);
+            if (!selected.isEmpty())
+                runRowAction(list, rowAction, selected.first());
+        });
+    }
+
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(list, &QWidget::customContextMenuRequested, list, [=](const QPoint &position) {
         QMenu menu(list);
@@ -144,12 +164,41 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
             QAction *entry = menu.addAction(rowAction.text);
             entry->setObjectName(rowAction.objectName);
             entry->setEnabled(row >= 0);
-            QObject::connect(entry, &QAction::triggered, list, [list, row, run = rowAction.run] {
-                runGuarded(list, QStringLiteral("无法读取打印所需的数据！\n"), [&] { run(row); });
-            });
+            QObject::connect(entry, &QAction::triggered, list,
+                             [list, row, rowAction] { runRowAction(list, rowAction, row); });
         }
         menu.exec(list->viewport()->mapToGlobal(position));
     });
+}
+
+QPushButton *addListMenuButton(QAbstractItemView *list, const QString &objectName, const QRect &place)
+{
+    auto *button = new QPushButton(QStringLiteral("列表"), list->parentWidget());
+    button->setObjectName(objectName);
+    button->setAccessibleName(list->accessibleName() + QStringLiteral("：列表操作"));
+    button->setGeometry(place);
+    button->setAutoDefault(false);
+    auto *menu = new QMenu(button);
+    menu->setObjectName(objectName + QStringLiteral("Menu"));
+    // Filled afresh each time, for the reason the context menu is (see installListActions).
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [list, menu] {
+        menu->clear();
+        const bool rowChosen = !selectedListRows(list).isEmpty();
+        bool rowActionsBegun = false;
+        for (QAction *shared : list->actions()) {
+            const bool needsRow = shared->property(kRowActionProperty).toBool();
+            if (needsRow && !rowActionsBegun) {
+                menu->addSeparator();
+                rowActionsBegun = true;
+            }
+            QAction *entry = menu->addAction(shared->text());
+            entry->setObjectName(shared->objectName());
+            entry->setEnabled(!needsRow || rowChosen);
+            QObject::connect(entry, &QAction::triggered, shared, &QAction::trigger);
+        }
+    });
+    button->setMenu(menu);
+    return button;
 }
 
 } // namespace orv

@@ -7,7 +7,11 @@
 #include "unit.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QTabBar>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -65,11 +69,73 @@ void Page::announce(const QString &sentence, const QString &filePath)
         Q_EMIT announced(sentence, filePath);
 }
 
+void Page::setEnterButton(std::initializer_list<QWidget *> fields, QAbstractButton *button)
+{
+    for (QWidget *field : fields)
+        m_enterButtons.insert(field, button);
+    m_enterButtons.insert(button, button);
+}
+
+void Page::setGrowth(QWidget *control, Growth growth)
+{
+    m_placed.erase(std::remove_if(m_placed.begin(), m_placed.end(),
+                                  [control](const Placed &placed) { return placed.control == control; }),
+                   m_placed.end());
+    m_placed.append({control, control->geometry(), growth});
+}
+
+void Page::setGrowth(const QRect &area, Growth growth)
+{
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const bool placed = std::any_of(m_placed.cbegin(), m_placed.cend(),
+                                        [child](const Placed &known) { return known.control == child; });
+        if (!placed && !child->isWindow() && area.contains(child->geometry()))
+            m_placed.append({child, child->geometry(), growth});
+    }
+}
+
+void Page::placeControls()
+{
+    const int extraWidth = std::max(0, width() - minimumWidth());
+    const int extraHeight = std::max(0, height() - minimumHeight());
+    for (const Placed &placed : std::as_const(m_placed)) {
+        if (!placed.control)
+            continue;
+        const Growth &g = placed.growth;
+        placed.control->setGeometry(
+            placed.base.x() + qRound(g.x * extraWidth), placed.base.y() + qRound(g.y * extraHeight),
+            placed.base.width() + qRound(g.width * extraWidth), placed.base.height() + qRound(g.height * extraHeight));
+    }
+}
+
+void Page::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeControls();
+}
+
+void Page::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Someone walking the tabs with the arrow keys keeps the focus on the tabs.
+    if (m_firstField && !qobject_cast<QTabBar *>(QApplication::focusWidget()))
+        m_firstField->setFocus(Qt::OtherFocusReason);
+}
+
 void Page::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // The field may be a part of a composite control (a combo's own edit, say).
+        for (QWidget *at = QApplication::focusWidget(); at && at != this; at = at->parentWidget()) {
+            if (QAbstractButton *button = m_enterButtons.value(at)) {
+                if (button->isEnabled())
+                    button->click();
+                break;
+            }
+        }
+        Q_FALLTHROUGH();
     case Qt::Key_Escape:
         // A page never closes or hides itself from the keyboard.
         event->accept();

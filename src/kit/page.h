@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 
 class QAbstractButton;
 
@@ -12,7 +17,9 @@ namespace orv {
 class Connection;
 
 // What every tab page shares: the connection it works on, the shared colours, buttons that run
-// their handler as one unit, and Enter and Esc doing nothing.
+// their handler as one unit, Enter running the button of the form it is pressed in, and Esc doing
+// nothing. A page is laid out at its minimum size; what it gains beyond that goes to the controls
+// given a share of it, mostly its lists.
 class Page : public QWidget {
     Q_OBJECT
 public:
@@ -35,7 +42,26 @@ protected:
     // committed, so a failure at the very end is never preceded by a success message.
     void reportSuccess(const QString &text);
 
+    // Enter in any of the fields (or on the button itself) clicks the button.
+    void setEnterButton(std::initializer_list<QWidget *> fields, QAbstractButton *button);
+    // The field that takes the focus whenever the page is shown.
+    void setFirstField(QWidget *field) { m_firstField = field; }
+
+    // What share of the page's growth beyond its minimum size a control takes: its left edge and
+    // top move by `x` and `y` of the extra width and height, its size grows by `width` and `height`.
+    struct Growth {
+        qreal x = 0;
+        qreal y = 0;
+        qreal width = 0;
+        qreal height = 0;
+    };
+    void setGrowth(QWidget *control, Growth growth);
+    // The same for every child lying wholly inside `area` (page pixels) that has no share yet.
+    void setGrowth(const QRect &area, Growth growth);
+
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
     Connection &m_connection;
 
@@ -44,8 +70,17 @@ private:
         QString sentence;
         QString filePath;
     };
+    struct Placed {
+        QPointer<QWidget> control;
+        QRect base;
+        Growth growth;
+    };
+    void placeControls();
 
     QStringList m_successes;
+    QHash<QWidget *, QAbstractButton *> m_enterButtons;
+    QPointer<QWidget> m_firstField;
+    QList<Placed> m_placed;
     QList<Announcement> m_announcements;
 };
 

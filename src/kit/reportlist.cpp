@@ -479,6 +479,24 @@ qint64 ReportList::rowKey(int row) const
     return m_model->key(row);
 }
 
+QList<int> ReportList::columnWidths() const
+{
+    QList<int> widths;
+    for (int column = 0; column < columnCount(); ++column)
+        widths.append(columnWidth(column));
+    return widths;
+}
+
+void ReportList::restoreColumnWidths(const QList<int> &widths)
+{
+    if (widths.size() != columnCount())
+        return;
+    for (int column = 0; column < columnCount(); ++column) {
+        if (widths.at(column) > 0)
+            setColumnWidth(column, widths.at(column));
+    }
+}
+
 void ReportList::publishRows()
 {
     m_model->publish();

@@ -128,6 +128,10 @@ public:
     qint64 rowKey(int row) const;
     // The selected row, or -1.
     int selectedRow() const;
+    // The columns' widths in pixels, left to right; restoring takes them only when there is one
+    // for each column, so widths kept from another version of the list are not misapplied.
+    QList<int> columnWidths() const;
+    void restoreColumnWidths(const QList<int> &widths);
     // Shows the rows appended so far at once, rather than at the next turn of the event loop.
     void publishRows();
 

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
 #include <QUrl>
@@ -47,7 +48,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     setFont(dialogFont(pageFontPointSize + 1));
     auto units = [this](int x, int y, int w, int h) { return dialogUnits(font(), x, y, w, h); };
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     // The pages keep their own sizes; the tab control is made large enough to hold them whole.
     m_tabSheet->AddPage(QStringLiteral("【住宿管理】"), m_page1);
@@ -55,6 +56,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     m_tabSheet->AddPage(QStringLiteral("【信息查询】"), m_page3);
     m_tabSheet->AddPage(QStringLiteral("【费用管理】"), m_page4);
     m_tabSheet->ShowPages();
+    m_page1->setFirstStartHint(m_tabSheet->tabText(3), m_tabSheet->tabText(1));
 
     QSize pageSize;
     for (QWidget *page : {static_cast<QWidget *>(m_page1), static_cast<QWidget *>(m_page2),
@@ -109,7 +111,15 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &MainWindow::showHelp);
 
-    setFixedSize(m_tabSheet->geometry().right() + units(17, 0, 0, 0).x(), footerTop + 32);
+    // Opens at the size the pages are laid out for; smaller, the pages scroll.
+    m_baseSize = QSize(m_tabSheet->geometry().right() + units(17, 0, 0, 0).x(), footerTop + 32);
+    m_tabBase = m_tabSheet->geometry();
+    for (QWidget *control : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (control != m_tabSheet && !control->isWindow())
+            m_aroundTabs.append({control, control->geometry()});
+    }
+    setMinimumSize(m_baseSize.boundedTo(QSize(480, 360)));
+    resize(m_baseSize);
 
     applySharedColours(this);
 }
@@ -201,8 +211,67 @@ void MainWindow::openStatusFolder()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
-    if (event->isAccepted())
-        Q_EMIT closed();
+    if (!event->isAccepted())
+        return;
+    if (m_remembersLayout)
+        saveLayout();
+    Q_EMIT closed();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int extraWidth = width() - m_baseSize.width();
+    const int extraHeight = height() - m_baseSize.height();
+    m_tabSheet->setGeometry(m_tabBase.adjusted(0, 0, extraWidth, extraHeight));
+    for (const Placed &placed : std::as_const(m_aroundTabs)) {
+        if (!placed.control)
+            continue;
+        const bool right = placed.base.center().x() > m_baseSize.width() / 2;
+        placed.control->move(placed.base.topLeft() + QPoint(right ? extraWidth : 0, extraHeight));
+    }
+}
+
+namespace {
+
+// Where the window's layout is kept in the user's settings.
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kPageKey = QStringLiteral("window/page");
+
+QString columnsKey(const ReportList *list)
+{
+    return QStringLiteral("columns/%1/%2").arg(list->parentWidget()->objectName(), list->objectName());
+}
+
+} // namespace
+
+void MainWindow::restoreLayout()
+{
+    m_remembersLayout = true;
+    const QSettings settings;
+    restoreGeometry(settings.value(kGeometryKey).toByteArray());
+    const int page = settings.value(kPageKey, 0).toInt();
+    if (page > 0 && page < m_tabSheet->count())
+        m_tabSheet->setCurrentIndex(page);
+    for (ReportList *list : findChildren<ReportList *>()) {
+        QList<int> widths;
+        for (const QString &width : settings.value(columnsKey(list)).toStringList())
+            widths.append(width.toInt());
+        list->restoreColumnWidths(widths);
+    }
+}
+
+void MainWindow::saveLayout() const
+{
+    QSettings settings;
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kPageKey, m_tabSheet->currentIndex());
+    for (const ReportList *list : findChildren<ReportList *>()) {
+        QStringList widths;
+        for (int width : list->columnWidths())
+            widths.append(QString::number(width));
+        settings.setValue(columnsKey(list), widths);
+    }
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)

@@ -2,6 +2,9 @@
 
 #include "operations/batch.h"
 
+#include <QList>
+#include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 class QAction;
@@ -32,6 +35,12 @@ public:
     QueriesPage *queriesPage() const { return m_page3; }
     FeesPage *feesPage() const { return m_page4; }
 
+    // Puts the window back as it was when it last closed (size, place, the page shown, the lists'
+    // column widths), from the user's settings, and keeps them there when it closes again. A
+    // window never asked to stays as built and writes no settings.
+    void restoreLayout();
+    void saveLayout() const;
+
     // The data menu opened by the 数据 button beside the about button.
     QMenu *dataMenu() const { return m_dataMenu; }
     // The data menu offers the batches whose operations are given.
@@ -53,6 +62,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QMenu *createDataMenu();
@@ -71,6 +81,18 @@ private:
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;
+
+    // The size the window is built at, where the tab control stands then, and the controls around
+    // it there: the tab control takes every change of size, the others follow its bottom and,
+    // right of the middle, its right edge.
+    struct Placed {
+        QPointer<QWidget> control;
+        QRect base;
+    };
+    QSize m_baseSize;
+    QRect m_tabBase;
+    QList<Placed> m_aroundTabs;
+    bool m_remembersLayout = false;
 };
 
 } // namespace orv

@@ -1,5 +1,7 @@
 #include "pagetabs.h"
 
+#include <QScrollArea>
+
 namespace orv {
 
 PageTabs::PageTabs(QWidget *parent) : QTabWidget(parent)
@@ -12,7 +14,13 @@ bool PageTabs::AddPage(const QString &title, QWidget *page)
 {
     if (count() >= kMaxPages)
         return false;
-    addTab(page, title);
+    // A screen smaller than the page (a small one, or a large scale) scrolls it rather than cuts it.
+    auto *scroller = new QScrollArea;
+    scroller->setObjectName(page->objectName() + QStringLiteral("Scroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(page);
+    addTab(scroller, title);
     return true;
 }
 

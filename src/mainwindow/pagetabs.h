@@ -13,7 +13,8 @@ public:
 
     explicit PageTabs(QWidget *parent = nullptr);
 
-    // Puts a page under a tab of its title; false when 16 pages are there already.
+    // Puts a page under a tab of its title, in a scroller of its own (the tab's widget); false when
+    // 16 pages are there already.
     bool AddPage(const QString &title, QWidget *page);
     // Shows the first page.
     void ShowPages();

@@ -59,6 +59,13 @@ Outcome listRooms(Connection &connection, const RoomVisitor &visit)
     return found ? Outcome::doneWith({}) : Outcome::refused(kNoRooms);
 }
 
+bool hasRooms(Connection &connection)
+{
+    Recordset rooms(&connection);
+    openRooms(rooms);
+    return !(rooms.BOF() && rooms.adoEOF());
+}
+
 Outcome addRoom(Connection &connection, const RoomForm &form, AddedRoom &added)
 {
     // Not the form's order: the sex, second on the form, is asked for last.

@@ -48,6 +48,9 @@ using RoomVisitor = std::function<void(Recordset &)>;
 // when there is none.
 Outcome listRooms(Connection &connection, const RoomVisitor &visit);
 
+// Whether floorinfo holds any room at all.
+bool hasRooms(Connection &connection);
+
 // Stores the form as a new room, its residents taken from what numinfo still counts for its
 // number. Refuses an empty field (the room number first, the sex last) and a number already there.
 Outcome addRoom(Connection &connection, const RoomForm &form, AddedRoom &added);

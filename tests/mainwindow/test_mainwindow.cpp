@@ -27,7 +27,7 @@ private Q_SLOTS:
         MainWindow window(db.connection());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.minimumSize(), window.maximumSize()); // fixed size
+        QVERIFY(window.maximumWidth() > window.width() && window.maximumHeight() > window.height()); // resizable
         PageTabs *tabs = window.tabSheet();
         QStringList titles;
         for (int i = 0; i < tabs->count(); ++i)
@@ -44,7 +44,8 @@ private Q_SLOTS:
         QCOMPARE(tabs->currentIndex(), 1);
         QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
         QCOMPARE(edit->text(), QStringLiteral("typed while shown"));
-        // Enter and Esc inside a page hide nothing.
+        // Enter and Esc inside a page hide nothing (Enter runs the form's query, whose box is answered).
+        orv::test::Answers answers;
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_Escape);
         QTest::keyClick(edit, Qt::Key_Return);

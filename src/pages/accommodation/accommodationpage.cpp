@@ -1,13 +1,17 @@
 #include "accommodationpage.h"
 
 #include "data/columns.h"
+#include "data/storeerror.h"
 #include "kit/form.h"
 #include "kit/listactions.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
+#include "operations/rooms.h"
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -30,23 +34,6 @@ AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
 {
     setObjectName(QStringLiteral("AccommodationPage"));
     setMinimumSize(dialogUnits(0, 0, 491, 292).size());
-
-    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
-                          {{QStringLiteral("房间号码"), 68, Qt::AlignRight},
-                           {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
-                           {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
-                           {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
-                           {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
-                           {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}},
-                          19);
-    installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
-
-    auto *freeButton =
-        addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(21, 163, 58, 16));
-    auto *fullButton =
-        addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"), dialogUnits(116, 163, 58, 16));
-    auto *clearButton =
-        addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"), dialogUnits(211, 163, 58, 16));
 
     addGroup(this, QStringLiteral("办理入住"), dialogUnits(312, 7, 150, 241));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(370, 31, 60, 14));
@@ -89,17 +76,54 @@ AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
     auto *checkOutButton =
         addButton(this, QStringLiteral("迁     出"), QStringLiteral("checkOutButton"), dialogUnits(75, 226, 59, 14));
 
-    // Tab order follows the forms top to bottom, check-in first.
-    setTabOrder(m_editName, m_cbSex);
-    setTabOrder(m_cbSex, m_editDept);
-    setTabOrder(m_editDept, m_editStaffNo);
-    setTabOrder(m_editStaffNo, m_editMobile);
-    setTabOrder(m_editMobile, m_dtCheckIn);
-    setTabOrder(m_dtCheckIn, m_editRoom);
-    setTabOrder(m_editRoom, checkInButton);
-    setTabOrder(checkInButton, m_editOutStaffNo);
-    setTabOrder(m_editOutStaffNo, m_editOutRoom);
-    setTabOrder(m_editOutRoom, checkOutButton);
+    // Made after the forms, so that Tab reaches it after them.
+    m_listRooms = addList(this, QStringLiteral("roomList"), QStringLiteral("房间列表"), dialogUnits(6, 10, 286, 146),
+                          {{QStringLiteral("房间号码"), 68, Qt::AlignRight},
+                           {QStringLiteral("入住性别"), 68, Qt::AlignLeft},
+                           {QStringLiteral("电话号码"), 68, Qt::AlignLeft},
+                           {QStringLiteral("可住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("入住人数"), 68, Qt::AlignLeft},
+                           {QStringLiteral("空缺人数"), 68, Qt::AlignLeft}},
+                          19);
+    installListActions(m_listRooms, QStringLiteral("住宿房间列表"), QStringLiteral("住宿管理"));
+
+    // Closer together than the template has them, to leave room for the list's own button.
+    auto *freeButton =
+        addButton(this, QStringLiteral("查询空房间"), QStringLiteral("freeRoomsButton"), dialogUnits(6, 163, 58, 16));
+    auto *fullButton =
+        addButton(this, QStringLiteral("查询满房间"), QStringLiteral("fullRoomsButton"), dialogUnits(70, 163, 58, 16));
+    auto *clearButton =
+        addButton(this, QStringLiteral("清除信息"), QStringLiteral("clearListButton"), dialogUnits(134, 163, 58, 16));
+    auto *listMenuButton =
+        addListMenuButton(m_listRooms, QStringLiteral("roomListMenuButton"), dialogUnits(234, 163, 58, 16));
+
+    m_firstStartHint = addLabel(this, QString(), dialogUnits(6, 256, 456, 10));
+    m_firstStartHint->setObjectName(QStringLiteral("firstStartHint"));
+    m_firstStartHint->hide();
+
+    // Tab order follows the forms top to bottom, check-in first, each form ending at its button;
+    // then the list and its buttons.
+    setTabChain({m_editName, m_cbSex, m_editDept, m_editStaffNo, m_editMobile, m_dtCheckIn, m_editRoom, checkInButton,
+                 m_editOutStaffNo, m_editOutRoom, checkOutButton, m_listRooms, listMenuButton, freeButton, fullButton,
+                 clearButton});
+    setFirstField(m_editName);
+    setEnterButton({m_editName, m_cbSex, m_editDept, m_editStaffNo, m_editMobile, m_dtCheckIn, m_editRoom},
+                   checkInButton);
+    setEnterButton({m_editOutStaffNo, m_editOutRoom}, checkOutButton);
+    setButtonShortcut(checkInButton, QKeySequence(Qt::ALT | Qt::Key_I));
+    setButtonShortcut(checkOutButton, QKeySequence(Qt::ALT | Qt::Key_O));
+    setButtonShortcut(freeButton, QKeySequence(Qt::ALT | Qt::Key_F));
+    setButtonShortcut(fullButton, QKeySequence(Qt::ALT | Qt::Key_U));
+    setButtonShortcut(clearButton, QKeySequence(Qt::ALT | Qt::Key_C));
+    setButtonShortcut(listMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
+
+    // The list takes the room the page gains; the check-in form keeps to the right of it, the
+    // list's buttons and the check-out form below it.
+    setGrowth(m_listRooms, {0, 0, 1, 1});
+    setGrowth(listMenuButton, {1, 1, 0, 0});
+    setGrowth(m_firstStartHint, {0, 1, 1, 0});
+    setGrowth(dialogUnits(300, 0, 191, 251), {1, 0, 0, 0});
+    setGrowth(dialogUnits(0, 158, 300, 93), {0, 1, 0, 0});
 
     DoDataExchange(false);
 
@@ -111,6 +135,41 @@ AccommodationPage::AccommodationPage(Connection &connection, QWidget *parent)
 }
 
 AccommodationPage::~AccommodationPage() = default;
+
+void AccommodationPage::setFirstStartHint(const QString &feesTab, const QString &roomsTab)
+{
+    m_firstStartHint->setText(QStringLiteral("尚无房间：请先在%1页设置费用标准，再在%2页添加房间，然后即可办理入住。")
+                                  .arg(feesTab, roomsTab));
+    updateFirstStartHint();
+}
+
+void AccommodationPage::updateFirstStartHint()
+{
+    if (m_firstStartHint->text().isEmpty())
+        return;
+    bool empty = false;
+    try {
+        empty = !ops::hasRooms(m_connection);
+    } catch (const StoreError &) {
+        // A store that cannot be read says nothing about where to begin; its fault shows on use.
+    }
+    m_firstStartHint->setVisible(empty);
+}
+
+void AccommodationPage::showEvent(QShowEvent *event)
+{
+    Page::showEvent(event);
+    updateFirstStartHint();
+}
+
+bool AccommodationPage::event(QEvent *event)
+{
+    // Rooms come from the room page and from the data menu's restore; coming back to the window
+    // after either shows the page as it now stands.
+    if (event->type() == QEvent::WindowActivate && isVisible())
+        updateFirstStartHint();
+    return Page::event(event);
+}
 
 void AccommodationPage::DoDataExchange(bool bSaveAndValidate)
 {

@@ -7,6 +7,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -28,7 +29,18 @@ public:
     void OnCheckIn();
     void OnCheckOut();
 
+    // While there is no room, a line tells where to begin, naming the tabs of the fee page and the
+    // room page by these titles.
+    void setFirstStartHint(const QString &feesTab, const QString &roomsTab);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+
 private:
+    // Shows the first-start line while the store holds no room.
+    void updateFirstStartHint();
+
     // true: controls into members; false: members into controls.
     void DoDataExchange(bool bSaveAndValidate);
     void listRooms(bool freeRooms);
@@ -55,6 +67,8 @@ private:
     QLineEdit *m_editStaffNo = nullptr;
     QLineEdit *m_editMobile = nullptr;
     QLineEdit *m_editRoom = nullptr;
+
+    QLabel *m_firstStartHint = nullptr;
 };
 
 } // namespace orv

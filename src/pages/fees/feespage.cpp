@@ -3,14 +3,17 @@
 #include "data/columns.h"
 #include "data/fieldvalue.h"
 #include "data/recordset.h"
+#include "data/storeerror.h"
 #include "kit/bills.h"
 #include "kit/form.h"
+#include "kit/listactions.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
 #include "operations/accommodation.h"
 #include "operations/fees.h"
 
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -46,6 +49,8 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     addLabel(this, QStringLiteral("元/人"), dialogUnits(349, 24, 26, 8));
     auto *setButton =
         addButton(this, QStringLiteral("设    置"), QStringLiteral("setStandardButton"), dialogUnits(391, 22, 56, 14));
+    m_standardLine = addLabel(this, QString(), dialogUnits(24, 35, 430, 9));
+    m_standardLine->setObjectName(QStringLiteral("standardLine"));
 
     addLabel(this, QStringLiteral("水电费结算"), dialogUnits(21, 50, 60, 8));
     m_dtFeeDate = addDatePicker(this, QStringLiteral("feeDateEdit"), dialogUnits(58, 65, 52, 14));
@@ -58,10 +63,11 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     addFieldLabel(m_powerReadingEdit, QStringLiteral("电表数："), {160, 90}, 37, kLabelLine);
     auto *settleUtilityButton = addButton(this, QStringLiteral("提交结算"), QStringLiteral("settleUtilityButton"),
                                           dialogUnits(17, 114, 56, 14));
+    // Narrower than the template's, to leave room for the list's own button.
     auto *clearFeeButton =
-        addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(83, 114, 57, 14));
+        addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearFeeListButton"), dialogUnits(77, 114, 46, 14));
     auto *listFeesButton =
-        addButton(this, QStringLiteral("费用列表"), QStringLiteral("listFeesButton"), dialogUnits(149, 114, 57, 14));
+        addButton(this, QStringLiteral("费用列表"), QStringLiteral("listFeesButton"), dialogUnits(127, 114, 46, 14));
     m_listFee =
         addList(this, QStringLiteral("feeList"), QStringLiteral("水电费结算列表"), dialogUnits(7, 135, 213, 115),
                 {{QStringLiteral("房间号码"), 59},
@@ -85,7 +91,7 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     auto *listRentButton =
         addButton(this, QStringLiteral("房租列表"), QStringLiteral("listRentButton"), dialogUnits(288, 114, 59, 14));
     auto *clearRentButton = addButton(this, QStringLiteral("信息清除"), QStringLiteral("clearRentListButton"),
-                                      dialogUnits(390, 114, 58, 14));
+                                      dialogUnits(351, 114, 59, 14));
     m_listRent =
         addList(this, QStringLiteral("rentList"), QStringLiteral("房租费结算列表"), dialogUnits(239, 135, 230, 115),
                 {{QStringLiteral(" 姓  名"), 66},
@@ -99,6 +105,10 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
                        {utilityBillAction(m_connection, m_listFee)});
     installListActions(m_listRent, QStringLiteral("房租列表"), QStringLiteral("费用管理"),
                        {rentReceiptAction(m_connection, m_listRent)});
+    auto *feeMenuButton =
+        addListMenuButton(m_listFee, QStringLiteral("feeListMenuButton"), dialogUnits(177, 114, 43, 14));
+    auto *rentMenuButton =
+        addListMenuButton(m_listRent, QStringLiteral("rentListMenuButton"), dialogUnits(414, 114, 55, 14));
 
     onClick(setButton, [this] { OnSetStandard(); });
     onClick(settleUtilityButton, [this] { OnSettleUtility(); });
@@ -107,8 +117,61 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     onClick(settleRentButton, [this] { OnSettleRent(); });
     onClick(listRentButton, [this] { OnListRent(); });
     onClick(clearRentButton, [this] { OnClearRentList(); });
+    // After the handler's unit has ended, so the line shows what was kept.
+    connect(setButton, &QPushButton::clicked, this, &FeesPage::showStandardInForce);
+
+    // Each form ends at its button, before the lists.
+    setTabChain({m_waterPriceEdit, m_powerPriceEdit,   m_rentPriceEdit,    setButton,           m_dtFeeDate,
+                 m_feeRoomEdit,    m_waterReadingEdit, m_powerReadingEdit, settleUtilityButton, m_staffNoEdit,
+                 m_staffNameEdit,  m_dtRentDate,       settleRentButton,   clearFeeButton,      listFeesButton,
+                 m_listFee,        feeMenuButton,      listRentButton,     clearRentButton,     m_listRent,
+                 rentMenuButton});
+    setFirstField(m_waterPriceEdit);
+    setEnterButton({m_waterPriceEdit, m_powerPriceEdit, m_rentPriceEdit}, setButton);
+    setEnterButton({m_dtFeeDate, m_feeRoomEdit, m_waterReadingEdit, m_powerReadingEdit}, settleUtilityButton);
+    setEnterButton({m_staffNoEdit, m_staffNameEdit, m_dtRentDate}, settleRentButton);
+    setButtonShortcut(setButton, QKeySequence(Qt::ALT | Qt::Key_S));
+    setButtonShortcut(settleUtilityButton, QKeySequence(Qt::ALT | Qt::Key_U));
+    setButtonShortcut(clearFeeButton, QKeySequence(Qt::ALT | Qt::Key_C));
+    setButtonShortcut(listFeesButton, QKeySequence(Qt::ALT | Qt::Key_F));
+    setButtonShortcut(settleRentButton, QKeySequence(Qt::ALT | Qt::Key_R));
+    setButtonShortcut(listRentButton, QKeySequence(Qt::ALT | Qt::Key_L));
+    setButtonShortcut(clearRentButton, QKeySequence(Qt::ALT | Qt::Key_E));
+    setButtonShortcut(feeMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
+    setButtonShortcut(rentMenuButton, QKeySequence(Qt::ALT | Qt::Key_2));
+
+    // The two lists share the room the page gains side by side; the rent side keeps to the right.
+    setGrowth(m_listFee, {0, 0, 0.5, 1});
+    setGrowth(m_listRent, {0.5, 0, 0.5, 1});
+    setGrowth(feeMenuButton, {0.5, 0, 0, 0});
+    setGrowth(dialogUnits(232, 47, 260, 85), {0.5, 0, 0, 0});
 
     DoDataExchange(false);
+    showStandardInForce();
+}
+
+void FeesPage::showEvent(QShowEvent *event)
+{
+    Page::showEvent(event);
+    // The data menu's restore may have brought another standard.
+    showStandardInForce();
+}
+
+void FeesPage::showStandardInForce()
+{
+    QString line = QStringLiteral("当前标准：未设置");
+    try {
+        if (const std::optional<ops::StoredStandard> stored = ops::storedStandard(m_connection)) {
+            line = QStringLiteral("当前标准：水费 %1 元/吨，电费 %2 元/度，房租 %3 元/人·月")
+                       .arg(realToText(static_cast<double>(stored->water.asSingle()), 6),
+                            realToText(static_cast<double>(stored->power.asSingle()), 6))
+                       .arg(stored->rent.asInt32());
+        }
+    } catch (const StoreError &) {
+        // A store that cannot be read shows no standard; its fault shows on use.
+        line.clear();
+    }
+    m_standardLine->setText(line);
 }
 
 FeesPage::~FeesPage() = default;

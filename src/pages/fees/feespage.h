@@ -6,6 +6,7 @@
 #include <QString>
 
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 
 namespace orv {
@@ -29,7 +30,13 @@ public:
     void OnSettleRent();
     void OnListRent();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    // Shows the standard in force, as stored, on its line.
+    void showStandardInForce();
+
     ReportList *m_listRent = nullptr;
     ReportList *m_listFee = nullptr;
 
@@ -59,6 +66,7 @@ private:
     QLineEdit *m_powerReadingEdit = nullptr;
     QLineEdit *m_staffNoEdit = nullptr;
     QLineEdit *m_staffNameEdit = nullptr;
+    QLabel *m_standardLine = nullptr;
 };
 
 } // namespace orv

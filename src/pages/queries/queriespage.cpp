@@ -8,6 +8,8 @@
 #include "operations/queries.h"
 
 #include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -51,7 +53,7 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
     setObjectName(QStringLiteral("QueriesPage"));
     setMinimumSize(dialogUnits(0, 0, 482, 266).size());
 
-    addGroup(this, QStringLiteral("人物查询"), dialogUnits(2, 7, 475, 121));
+    auto *personGroup = addGroup(this, QStringLiteral("人物查询"), dialogUnits(2, 7, 475, 121));
     auto *listAllButton =
         addButton(this, QStringLiteral("整体查询"), QStringLiteral("listAllButton"), dialogUnits(60, 22, 62, 14));
     m_editName = addEdit(this, QStringLiteral("nameEdit"), dialogUnits(59, 44, 63, 14));
@@ -62,8 +64,9 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
     addFieldLabel(m_editRoom, QStringLiteral("房间："), {59, 88}, 32, kLabelLine);
     auto *queryPersonsButton =
         addButton(this, QStringLiteral("查    询"), QStringLiteral("queryPersonsButton"), dialogUnits(59, 110, 63, 14));
+    // Shorter than the template's, to leave room below it for the list's own button.
     m_listPersons =
-        addList(this, QStringLiteral("personList"), QStringLiteral("人物查询"), dialogUnits(158, 23, 311, 102),
+        addList(this, QStringLiteral("personList"), QStringLiteral("人物查询"), dialogUnits(158, 23, 311, 84),
                 {{QStringLiteral("姓名"), 70, Qt::AlignRight},
                  {QStringLiteral("性别"), 70},
                  {QStringLiteral("房间"), 70},
@@ -101,6 +104,10 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
                 19);
     installListActions(m_listPersons, QStringLiteral("人员查询结果"), QStringLiteral("信息查询"));
     installListActions(m_listRoomResult, QStringLiteral("房间查询结果"), QStringLiteral("信息查询"));
+    auto *personMenuButton =
+        addListMenuButton(m_listPersons, QStringLiteral("personListMenuButton"), dialogUnits(397, 110, 72, 14));
+    auto *roomMenuButton =
+        addListMenuButton(m_listRoomResult, QStringLiteral("roomResultListMenuButton"), dialogUnits(399, 236, 72, 14));
 
     m_lbQueryField->addItems({QStringLiteral("  房间号码"), QString(), QStringLiteral("  电话号码"), QString(),
                               QStringLiteral("  电话端口"), QString(), QStringLiteral("  网线端口")});
@@ -112,12 +119,50 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
     onClick(queryPersonsButton, [this] { OnQueryPersons(); });
     onClick(chooseFieldButton, [this] { OnChooseField(); });
     onClick(queryRoomsButton, [this] { OnQueryRooms(); });
+
+    // Each form ends at its button, before the lists.
+    setTabChain({m_editName, m_editSex, m_editRoom, queryPersonsButton, listAllButton, m_lbQueryField,
+                 chooseFieldButton, m_editQueryValue, queryRoomsButton, m_listPersons, personMenuButton,
+                 m_listRoomResult, roomMenuButton});
+    setFirstField(m_editName);
+    setEnterButton({m_editName, m_editSex, m_editRoom}, queryPersonsButton);
+    setEnterButton({m_lbQueryField}, chooseFieldButton);
+    setEnterButton({m_editQueryValue}, queryRoomsButton);
+    setButtonShortcut(listAllButton, QKeySequence(Qt::ALT | Qt::Key_L));
+    setButtonShortcut(queryPersonsButton, QKeySequence(Qt::ALT | Qt::Key_Q));
+    setButtonShortcut(chooseFieldButton, QKeySequence(Qt::ALT | Qt::Key_S));
+    setButtonShortcut(queryRoomsButton, QKeySequence(Qt::ALT | Qt::Key_R));
+    setButtonShortcut(personMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
+    setButtonShortcut(roomMenuButton, QKeySequence(Qt::ALT | Qt::Key_2));
+
+    // The two lists share the room the page gains, the resident list above; the forms keep their
+    // places beside them, the room query form following the lower list down.
+    setGrowth(m_listPersons, {0, 0, 1, 0.5});
+    setGrowth(personMenuButton, {1, 0.5, 0, 0});
+    setGrowth(m_listRoomResult, {0, 0.5, 1, 0.5});
+    setGrowth(roomMenuButton, {1, 1, 0, 0});
+    setGrowth(queryRoomsButton, {0, 1, 0, 0});
+    setGrowth(personGroup, {0, 0, 1, 0.5});
+    setGrowth(dialogUnits(0, 134, 150, 126), {0, 0.5, 0, 0});
 }
 
 QueriesPage::~QueriesPage() = default;
 
 bool QueriesPage::eventFilter(QObject *watched, QEvent *event)
 {
+    // The focus rule disables the other criteria, which Tab would then pass by: the criterion is
+    // left as if the focus had already gone, and the rule holds again in the next one.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            if (watched == m_editName)
+                OnKillFocusName();
+            else if (watched == m_editSex)
+                OnKillFocusSex();
+            else if (watched == m_editRoom)
+                OnKillFocusRoom();
+        }
+    }
     const bool gained = event->type() == QEvent::FocusIn;
     if (gained || event->type() == QEvent::FocusOut) {
         if (watched == m_editName)

@@ -93,18 +93,41 @@ RoomsPage::RoomsPage(Connection &connection, QWidget *parent) : Page(connection,
 
     QPushButton *addButtonWidget =
         addButton(this, QStringLiteral("添加房间"), QStringLiteral("addRoomButton"), dialogUnits(61, 223, 65, 14));
+    // Closer together than the template has them, to leave room for the list's own button.
     QPushButton *listButton = addButton(this, QStringLiteral("房间信息列表"), QStringLiteral("listRoomsButton"),
-                                        dialogUnits(166, 224, 72, 14));
+                                        dialogUnits(151, 224, 72, 14));
     m_btnModify = addButton(this, QStringLiteral("房间信息修改"), QStringLiteral("modifyRoomButton"),
-                            dialogUnits(270, 224, 72, 14));
+                            dialogUnits(237, 224, 72, 14));
     m_btnDelete = addButton(this, QStringLiteral("房间信息删除"), QStringLiteral("deleteRoomButton"),
-                            dialogUnits(374, 224, 72, 14));
+                            dialogUnits(323, 224, 72, 14));
+    auto *listMenuButton =
+        addListMenuButton(m_listRooms, QStringLiteral("roomListMenuButton"), dialogUnits(408, 224, 72, 14));
     onClick(addButtonWidget, [this] { OnAddRoom(); });
     onClick(listButton, [this] { OnListRooms(); });
     onClick(m_btnModify, [this] { OnModifyRoom(); });
     onClick(m_btnDelete, [this] { OnDeleteRoom(); });
     m_btnModify->setEnabled(false);
     m_btnDelete->setEnabled(false);
+
+    // The form ends at its button, before the list.
+    setTabChain({m_editRoomNo, m_editSex, m_editPhone, m_editPhonePort, m_editNetPort, m_editCapacity, m_editWaterBase,
+                 m_editPowerBase, addButtonWidget, m_listRooms, listMenuButton, listButton, m_btnModify, m_btnDelete});
+    setFirstField(m_editRoomNo);
+    setEnterButton({m_editRoomNo, m_editSex, m_editPhone, m_editPhonePort, m_editNetPort, m_editCapacity,
+                    m_editWaterBase, m_editPowerBase},
+                   addButtonWidget);
+    setButtonShortcut(addButtonWidget, QKeySequence(Qt::ALT | Qt::Key_N));
+    setButtonShortcut(listButton, QKeySequence(Qt::ALT | Qt::Key_L));
+    setButtonShortcut(m_btnModify, QKeySequence(Qt::ALT | Qt::Key_M));
+    setButtonShortcut(m_btnDelete, QKeySequence(Qt::ALT | Qt::Key_R));
+    setButtonShortcut(listMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
+
+    // The list takes the room the page gains; its buttons follow its bottom, the form stays.
+    setGrowth(m_listRooms, {0, 0, 1, 1});
+    setGrowth(listMenuButton, {1, 1, 0, 0});
+    for (QWidget *button :
+         {static_cast<QWidget *>(listButton), static_cast<QWidget *>(m_btnModify), static_cast<QWidget *>(m_btnDelete)})
+        setGrowth(button, {0, 1, 0, 0});
 }
 
 RoomsPage::~RoomsPage() = default;

@@ -34,6 +34,8 @@ CDormApp::~CDormApp()
 
 void CDormApp::preparePlatform()
 {
+    // Settings go to ~/.config/orvane/Orvane.conf, beside nothing of another program's.
+    QApplication::setOrganizationName(QStringLiteral("orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication::setWindowIcon(programIcon());

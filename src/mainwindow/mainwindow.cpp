@@ -229,6 +229,12 @@ void MainWindow::resizeEvent(QResizeEvent *event)
             continue;
         const bool right = placed.base.center().x() > m_baseSize.width() / 2;
         placed.control->move(placed.base.topLeft() + QPoint(right ? extraWidth : 0, extraHeight));
+        // The status line spans the tabs' width, so a long sentence shows more of itself.
+        if (placed.control == m_statusLine) {
+            m_statusLine->resize(placed.base.width() + extraWidth, placed.base.height());
+            m_statusLine->setText(m_statusLine->fontMetrics().elidedText(m_statusLine->toolTip(), Qt::ElideMiddle,
+                                                                         m_statusLine->contentsRect().width()));
+        }
     }
 }
 

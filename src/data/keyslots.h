@@ -23,8 +23,9 @@ struct PasswordCost {
     std::uint64_t memoryBytes = 0;
 };
 // The cost new passwords get: 3 passes over 128 MiB. Measured with bench/keyslot_bench.cpp on the
-// office's 2-core machines, a sign-in then takes 0.3 s idle to 0.6 s under load; 256 MiB would
-// pass a second under load, and 64 MiB stays under 0.3 s, cheap for someone guessing passwords.
+// office's shared 2-core machine: 0.46 to 0.49 s a sign-in at a light load, 0.6 to 0.7 s under a
+// load of about 7, with a peak of 131 MiB. 256 MiB took 0.8 to 1.5 s; 64 MiB stayed near 0.2 s,
+// cheaper for anyone guessing passwords against a copied key file.
 PasswordCost defaultPasswordCost();
 
 struct OperatorEntry {

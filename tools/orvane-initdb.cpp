@@ -56,7 +56,7 @@ QString passwordFromInput(const QString &name)
     }
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    const QString password = QString::fromUtf8(line);
+    QString password = QString::fromUtf8(line);
     sodium_memzero(line.data(), static_cast<std::size_t>(line.size()));
     return password;
 }

@@ -36,7 +36,7 @@ constexpr std::size_t kSealedSize = SecureKey::size + crypto_aead_xchacha20poly1
 constexpr std::size_t kCheckSize = 32;
 constexpr qsizetype kLongestName = 32;
 // A key file is a few hundred bytes an operator; anything far larger is not one of ours.
-constexpr qint64 kLargestFile = 1024 * 1024;
+constexpr qint64 kLargestFile = qint64{1024} * 1024;
 // Limits for costs read from a file, so an edited file cannot make a sign-in take hours or all memory.
 constexpr std::uint64_t kMostPasses = 64;
 constexpr std::uint64_t kMostMemory = 1024ULL * 1024 * 1024;
@@ -67,7 +67,7 @@ bool costAllowed(PasswordCost cost)
 
 QString checkedName(const QString &name)
 {
-    const QString trimmed = name.trimmed();
+    QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         refuse(QStringLiteral("操作员姓名不能为空。"));
     if (trimmed.size() > kLongestName)
@@ -303,7 +303,8 @@ KeySlots KeySlots::load(const QString &path)
     if (top.value(QStringLiteral("format")).toString() != kFormat ||
         top.value(QStringLiteral("version")).toInt() != kVersion || slots.m_check.isEmpty())
         damaged(path);
-    for (const QJsonValue &value : top.value(QStringLiteral("slots")).toArray()) {
+    const QJsonArray stored = top.value(QStringLiteral("slots")).toArray();
+    for (const QJsonValue value : stored) {
         Slot slot;
         if (!readSlot(value.toObject(), slot))
             damaged(path);

@@ -14,7 +14,7 @@ namespace {
 const QString kWriteFailure = QStringLiteral("无法写入操作记录");
 const QString kReadFailure = QStringLiteral("无法读取操作记录");
 // The first row follows a hash of zeros.
-const QString kFirstPrevious = QString(2 * crypto_generichash_BYTES, QLatin1Char('0'));
+const QString kFirstPrevious = QString(qsizetype{2} * crypto_generichash_BYTES, QLatin1Char('0'));
 
 struct Row {
     qint64 id = 0;

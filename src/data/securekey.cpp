@@ -25,7 +25,6 @@ void forbidCoreDumps() noexcept
 void SecureWiper::operator()(unsigned char *bytes) const noexcept
 {
     sodium_memzero(bytes, size);
-    sodium_munlock(bytes, size);
     sodium_free(bytes);
 }
 
@@ -36,11 +35,11 @@ SecureBytes::SecureBytes(std::size_t size)
     if (sodium_init() < 0)
         throw std::bad_alloc();
     forbidCoreDumps();
+    // Locked out of swap, fenced by guard pages and left out of core dumps; a lock limit too low
+    // for it costs only the swap guard.
     auto *bytes = static_cast<unsigned char *>(sodium_malloc(size));
     if (!bytes)
         throw std::bad_alloc();
-    // sodium_malloc locks the pages where it can; a low lock limit only costs the swap guard.
-    sodium_mlock(bytes, size);
     sodium_memzero(bytes, size);
     m_data = std::unique_ptr<unsigned char, SecureWiper>(bytes, SecureWiper{size});
     m_size = size;

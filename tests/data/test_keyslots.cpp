@@ -14,7 +14,7 @@ using orv::test::storeErrorOf;
 namespace {
 
 // The least Argon2id allows: the slots keep their cost, so the tests need not pay the real one.
-constexpr PasswordCost kCheap{1, 8 * 1024};
+constexpr PasswordCost kCheap{1, 8192};
 const QString kRefused = u"操作员姓名或密码不正确。"_s;
 
 // A key file with the 管理员 张三 (password "甲乙") and the 值班员 李四 (password "丙丁").

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libsqlcipher-dev
+  libsqlcipher-dev libsodium-dev
   libxlsxwriter-dev zlib1g-dev libminizip-dev
   fonts-noto-cjk fonts-wqy-microhei
   unzip poppler-utils

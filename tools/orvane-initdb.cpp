@@ -1,6 +1,8 @@
 // Creates a new, empty dormitory database (or one with sample data) keyed with the program's
-// password. Never overwrites an existing file.
+// password, or with --admin keyed with a random key of its own whose key file names the first
+// 管理员. Never overwrites an existing file.
 #include "data/connection.h"
+#include "data/keyslots.h"
 #include "data/schema.h"
 
 #include <QCoreApplication>
@@ -8,11 +10,66 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <sodium.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Keeps a typed password off the screen while it is read from a terminal.
+class HiddenTyping final {
+public:
+    HiddenTyping()
+    {
+        if (::isatty(STDIN_FILENO) == 0 || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
+            return;
+        termios quiet = m_saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        m_hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    ~HiddenTyping()
+    {
+        if (m_hidden) {
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+            std::fputc('\n', stderr);
+        }
+    }
+    HiddenTyping(const HiddenTyping &) = delete;
+    HiddenTyping &operator=(const HiddenTyping &) = delete;
+
+private:
+    termios m_saved{};
+    bool m_hidden = false;
+};
+
+// The first line of standard input, without its line end.
+QString passwordFromInput(const QString &name)
+{
+    if (::isatty(STDIN_FILENO) != 0)
+        std::fprintf(stderr, "管理员“%s”的密码：", name.toLocal8Bit().constData());
+    QByteArray line;
+    {
+        const HiddenTyping hidden;
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            line = input.readLine();
+    }
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    QString password = QString::fromUtf8(line);
+    sodium_memzero(line.data(), static_cast<std::size_t>(line.size()));
+    return password;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     bool demo = false;
+    bool admin = false;
+    bool named = false;
+    QString adminName;
     QString file;
     for (int i = 1; i < argc; ++i) {
         // The file is made under exactly the name given: one that is not valid text would be
@@ -23,10 +80,20 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "orvane-initdb: “%s”不是有效的 UTF-8 文本，不能原样作为文件名使用。\n", argv[i]);
             return 2;
         }
-        if (argument == QLatin1String("--demo")) {
+        if (admin && !named) {
+            // The name comes right after the option; an option there means it was left out.
+            if (argument.startsWith(QLatin1Char('-')))
+                break;
+            adminName = argument;
+            named = true;
+        } else if (argument == QLatin1String("--admin") && !admin) {
+            admin = true;
+        } else if (argument == QLatin1String("--demo")) {
             demo = true;
         } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-            std::puts("usage: orvane-initdb [--demo] [FILE]   (FILE defaults to OrvDb.mdb)");
+            std::puts("usage: orvane-initdb [--demo] [--admin NAME] [FILE]   (FILE defaults to OrvDb.mdb)\n"
+                      "  --admin NAME  key the file with a random key of its own, kept in FILE's .keys file\n"
+                      "                for the first 管理员 NAME, whose password is read from standard input");
             return 0;
         } else if (file.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
             file = argument;
@@ -35,14 +102,31 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    if (admin && !named) {
+        std::fputs("orvane-initdb: --admin 后面要写第一个管理员的姓名。\n", stderr);
+        return 2;
+    }
     if (file.isEmpty())
         file = orv::databaseFileName();
 
     try {
-        orv::Connection::Create(file, orv::programPassword());
+        orv::SecureKey key;
+        if (admin) {
+            const QString password = passwordFromInput(adminName);
+            if (password.isEmpty()) {
+                std::fputs("orvane-initdb: 没有读到密码：标准输入的第一行是空的。\n", stderr);
+                return 2;
+            }
+            key = orv::createKeyedDatabase(file, adminName, password);
+        } else {
+            orv::Connection::Create(file, orv::programPassword());
+        }
         if (demo) {
             orv::Connection connection;
-            connection.openFile(file, orv::programPassword());
+            if (admin)
+                connection.openFile(file, key);
+            else
+                connection.openFile(file, orv::programPassword());
             connection.beginUnit();
             orv::schema::fillDemo(connection);
             connection.commitUnit();
@@ -52,5 +136,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("orvane-initdb: created %s%s\n", qPrintable(file), demo ? " with sample data" : "");
+    if (admin)
+        std::printf("orvane-initdb: its key file %s opens it for the 管理员 %s\n",
+                    qPrintable(orv::KeySlots::pathFor(file)), adminName.toLocal8Bit().constData());
     return 0;
 }

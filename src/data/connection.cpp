@@ -2,6 +2,7 @@
 
 #include "recordset.h"
 #include "schema.h"
+#include "securekey.h"
 #include "statement.h"
 #include "statementpool.h"
 
@@ -232,6 +233,20 @@ void Connection::Open(const QString &connectionString)
 
 void Connection::openFile(const QString &path, const QString &password)
 {
+    const QByteArray key = password.toUtf8();
+    openKeyed(path, key.constData(), static_cast<int>(key.size()));
+}
+
+void Connection::openFile(const QString &path, const SecureKey &key)
+{
+    if (key.isNull())
+        throw StoreError(StoreCode::InvalidArgument, QStringLiteral("没有数据库密钥。"));
+    const SecureBytes text = key.engineText();
+    openKeyed(path, text.data(), static_cast<int>(text.size()));
+}
+
+void Connection::openKeyed(const QString &path, const void *key, int keySize)
+{
     if (m_db)
         throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
     if (path.isEmpty())
@@ -256,8 +271,7 @@ void Connection::openFile(const QString &path, const QString &password)
     // told apart from a foreign one.
     sqlite3_busy_timeout(raw, kBusyMilliseconds);
 
-    const QByteArray key = password.toUtf8();
-    rc = sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+    rc = sqlite3_key(raw, key, keySize);
     if (rc != SQLITE_OK)
         raiseEngineError(raw, rc, QStringLiteral("无法设置数据库密码"));
 
@@ -276,7 +290,7 @@ void Connection::openFile(const QString &path, const QString &password)
         const int reopened = sqlite3_open_v2(uri.constData(), &raw,
                                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
         owner.reset(raw);
-        if (reopened == SQLITE_OK && sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) == SQLITE_OK)
+        if (reopened == SQLITE_OK && sqlite3_key(raw, key, keySize) == SQLITE_OK)
             rc = listTables(raw, found);
         else
             rc = reopened != SQLITE_OK ? reopened : SQLITE_CANTOPEN;
@@ -362,6 +376,20 @@ QString Connection::filePath() const
 
 void Connection::Create(const QString &path, const QString &password)
 {
+    const QByteArray key = password.toUtf8();
+    createKeyed(path, key.constData(), static_cast<int>(key.size()));
+}
+
+void Connection::Create(const QString &path, const SecureKey &key)
+{
+    if (key.isNull())
+        throw StoreError(StoreCode::InvalidArgument, QStringLiteral("没有数据库密钥。"));
+    const SecureBytes text = key.engineText();
+    createKeyed(path, text.data(), static_cast<int>(text.size()));
+}
+
+void Connection::createKeyed(const QString &path, const void *key, int keySize)
+{
     if (QFileInfo::exists(path))
         throw StoreError(SQLITE_CANTOPEN, QStringLiteral("文件“%1”已经存在，不会覆盖它。").arg(path));
     const QByteArray name = QFile::encodeName(path);
@@ -386,8 +414,7 @@ void Connection::Create(const QString &path, const QString &password)
         QFile::remove(path);
         raiseEngineError(nullptr, rc, QStringLiteral("无法创建数据库文件“%1”").arg(path));
     }
-    const QByteArray key = password.toUtf8();
-    sqlite3_key(raw, key.constData(), static_cast<int>(key.size()));
+    sqlite3_key(raw, key, keySize);
 
     Connection creating;
     creating.m_db = raw;

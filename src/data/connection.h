@@ -14,11 +14,13 @@ struct sqlite3;
 namespace orv {
 
 class Recordset;
+class SecureKey;
 namespace store {
 class StatementPool;
 }
 
-// The program's one database connection: an SQLCipher file keyed with the program's password.
+// The program's one database connection: an SQLCipher file keyed with the program's password, or
+// with a raw key of the file's own that its operators' key slots hold.
 class Connection final {
 public:
     Connection();
@@ -33,6 +35,9 @@ public:
     // wrong password or a file that is not one of ours raise StoreError. A file that cannot be
     // written (read-only medium or folder) opens read-only; its writes fail by name.
     void openFile(const QString &path, const QString &password);
+    // The same for a file keyed with a raw key of its own; a wrong key is refused as a wrong
+    // password is.
+    void openFile(const QString &path, const SecureKey &key);
     bool isOpen() const noexcept { return m_db != nullptr; }
     // Closes every recordset still open on the connection (unstored values are dropped), rolls back
     // an open unit and closes the file, leaving it one file in rollback-journal mode; Open may
@@ -51,6 +56,8 @@ public:
     // Creates a new database file with the eight tables, keyed with the given password. Refuses
     // (StoreError) when the file exists already.
     static void Create(const QString &path, const QString &password);
+    // The same, keyed with a raw key instead of a password.
+    static void Create(const QString &path, const SecureKey &key);
 
     // Runs statements that return no rows (schema, transaction control, test set-up).
     void execute(const QString &sql);
@@ -91,6 +98,8 @@ private:
     std::vector<Recordset *> m_sets;
     QString m_connectionString;
 
+    void openKeyed(const QString &path, const void *key, int keySize);
+    static void createKeyed(const QString &path, const void *key, int keySize);
     void settleCursors(bool rolledBack) noexcept;
     void putToRest() noexcept;
 };

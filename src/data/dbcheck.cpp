@@ -2,6 +2,7 @@
 
 #include "columns.h"
 #include "connection.h"
+#include "oplog.h"
 #include "statement.h"
 
 #include <sqlite3.h>
@@ -87,6 +88,9 @@ QStringList checkDatabase(Connection &connection)
                                               : f.arg(row[0], row[1], row[2], row.value(3)));
         }
     }
+    const oplog::Verdict log = oplog::verify(connection);
+    if (!log.intact())
+        findings.append(log.finding);
     return findings;
 }
 

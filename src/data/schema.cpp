@@ -2,6 +2,7 @@
 
 #include "columns.h"
 #include "connection.h"
+#include "oplog.h"
 #include "recordset.h"
 #include "statement.h"
 #include "statements.h"
@@ -110,6 +111,7 @@ QStringList ownTableStatements()
                      {periods::amount, "INTEGER"}},
                     true),
         createIndex("rent_periods_staff_date", periods::table, {periods::staffNo, periods::date}),
+        oplog::creationStatement(),
     };
 }
 
@@ -130,7 +132,8 @@ void addOwnTables(sqlite3 *db) noexcept
     try {
         // Looked for first: a file another program holds would keep each statement waiting for
         // its lock, and a file that has the tables needs no lock at all.
-        if (hasTable(db, db::settlementreadings::table) && hasTable(db, db::rentperiods::table))
+        if (hasTable(db, db::settlementreadings::table) && hasTable(db, db::rentperiods::table) &&
+            hasTable(db, QStringLiteral("oplog")))
             return;
         if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
             return;

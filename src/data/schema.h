@@ -13,7 +13,7 @@ namespace schema {
 // The statements that create the eight tables (and their look-up indexes) of a new database,
 // and the tables of our own beside them.
 QStringList creationStatements();
-// The tables of our own (settlement readings, rent periods) and their indexes, each created only
+// The tables of our own (settlement readings, rent periods, the operation log) and their indexes, each created only
 // where it is missing.
 QStringList ownTableStatements();
 // Gives a file opened on `db` the tables of our own it lacks. Best-effort: a file that cannot be

@@ -1,10 +1,13 @@
 #include "data/connection.h"
+#include "data/keyslots.h"
 #include "data/recordset.h"
 #include "support/testdatabase.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -46,6 +49,50 @@ private Q_SLOTS:
         Recordset rooms(&connection);
         rooms.Open(u"select * from floorinfo"_s);
         QVERIFY(rooms.RecordCount() > 0);
+    }
+
+    // With --admin the file has a key of its own, which only the first 管理员's password unseals;
+    // a missing name or an empty first line makes nothing.
+    void anAdministratorKeysTheFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::newRow("name and password") << QStringList{u"--admin"_s, u"张三"_s} << "甲乙 丙\nnot read\n"_ba << 0;
+        QTest::newRow("empty first line") << QStringList{u"--admin"_s, u"张三"_s} << "\n甲乙\n"_ba << 2;
+        QTest::newRow("no input") << QStringList{u"--admin"_s, u"张三"_s} << QByteArray() << 2;
+        QTest::newRow("no name") << QStringList{u"--admin"_s, u"--demo"_s} << "甲乙\n"_ba << 2;
+    }
+    void anAdministratorKeysTheFile()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(ORVANE_INITDB_EXE), arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), status);
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        const QStringList made{u"OrvDb.keys"_s, u"OrvDb.mdb"_s};
+        QCOMPARE(files, status == 0 ? made : QStringList());
+        if (status != 0)
+            return;
+        const QString database = dir.filePath(u"OrvDb.mdb"_s);
+        QVERIFY(test::storeErrorOf([&] { Connection().openFile(database, programPassword()); }).code() != 0);
+        struct stat keys {};
+        QCOMPARE(::stat(QFile::encodeName(dir.filePath(u"OrvDb.keys"_s)).constData(), &keys), 0);
+        QCOMPARE(keys.st_mode & 0777, 0600U);
+        const Unlocked unlocked = KeySlots::load(dir.filePath(u"OrvDb.keys"_s)).open(u"张三"_s, u"甲乙 丙"_s);
+        QCOMPARE(int(unlocked.role), int(Role::Administrator));
+        Connection connection;
+        connection.openFile(database, unlocked.key);
+        Recordset rooms(&connection);
+        rooms.Open(u"select * from floorinfo"_s);
+        QCOMPARE(rooms.RecordCount(), 0);
     }
 };
 

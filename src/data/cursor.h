@@ -117,18 +117,25 @@ protected:
     const Columns &m_columns;
 };
 
+// A condition of a set over one table, as the statements of its cursor use it.
+struct Filter {
+    QString text;                   // " AND (condition)", or empty
+    std::vector<QByteArray> values; // bound from ?3 on, where the condition's texts became parameters
+};
+
 // A cursor over one statement: one table, with an optional condition, gives an updatable
 // cursor by rowid; any other statement a read-only one.
 struct SelectShape {
     bool oneTable = false;
     QString table;
     QString condition;
+    Filter filter;
+    // The statement a set learns its columns from: one shape serves every value a page puts into
+    // the same condition.
+    QString probe;
 };
 SelectShape shapeOf(const QString &sql);
 std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
-                                   const SelectShape &shape);
-// The statement a set on `sql` learns its columns from: one shape serves every value a page puts
-// into the same condition.
-QString columnsProbe(const QString &sql, const SelectShape &shape);
+                                   SelectShape shape);
 
 } // namespace orv::store

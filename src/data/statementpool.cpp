@@ -98,20 +98,44 @@ void StatementPool::forgetIfSchemaChanged(sqlite3 *db) noexcept
     }
 }
 
-const std::vector<Column> *StatementPool::columnsOf(const QString &text) const
+std::shared_ptr<const Columns> StatementPool::columnsOf(const QString &text) const
 {
-    const auto found = m_columns.constFind(text);
-    return found == m_columns.cend() ? nullptr : &found.value();
+    return m_columns.value(text);
 }
 
-void StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
+std::shared_ptr<const Columns> StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
 {
-    m_columns[text] = std::move(columns);
+    auto kept = std::make_shared<Columns>();
+    kept->assign(std::move(columns));
+    m_columns.insert(text, kept);
+    return kept;
+}
+
+std::shared_ptr<TableTexts> StatementPool::tableTexts(const QString &table, const QString &filter)
+{
+    QString key = table;
+    key += QChar(0);
+    key += filter;
+    std::shared_ptr<TableTexts> &texts = m_tableTexts[key];
+    if (!texts) {
+        texts = std::make_shared<TableTexts>();
+        texts->forward = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(table, filter);
+        texts->backward =
+            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(table, filter);
+        texts->exists = QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(table, filter);
+        texts->byRowid = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(table);
+        texts->atRowid = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(table, filter);
+        texts->counter = QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(table, filter);
+        texts->remove = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table);
+    }
+    return texts;
 }
 
 void StatementPool::clear() noexcept
 {
     m_columns.clear();
+    m_tableTexts.clear();
+    m_tables.clear();
     sqlite3_finalize(m_schemaVersion);
     m_schemaVersion = nullptr;
     m_schema = -1;

@@ -4,6 +4,7 @@
 #include "statement.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -55,6 +56,23 @@ private:
     sqlite3_stmt *m_statement = nullptr;
 };
 
+// The statement texts of the sets over one table with one shape of condition, made once while
+// the schema stays the same: a batch opens sets on the same tables thousands of times.
+struct TableTexts {
+    QString forward;  // rows after a rowid, in insertion order
+    QString backward; // rows before a rowid, in reverse order
+    QString exists;   // whether the set has any row now
+    QString byRowid;  // one row, for a fresh read
+    QString atRowid;  // one row if the set holds it, for a bookmark
+    QString counter;  // how many rows the set has
+    QString remove;   // deletes one row by its rowid
+    // Per column, made on first use: equal values after a rowid.
+    std::vector<QString> finders;
+    // Inserts and updates by the columns written (a bit per column).
+    QHash<std::uint64_t, QString> inserts;
+    QHash<std::uint64_t, QString> updates;
+};
+
 // The prepared statements of one connection that are not in use, by their text: a batch opens
 // the same sets and writes the same rows thousands of times, and preparing costs more than the
 // look-up or write itself.
@@ -80,9 +98,17 @@ public:
     {
         return PooledStatement(this, text, statement);
     }
-    // The columns a statement of that text was found to have, while the schema stays the same.
-    const std::vector<Column> *columnsOf(const QString &text) const;
-    void keepColumns(const QString &text, std::vector<Column> columns);
+    // The columns a statement of that text was found to have, while the schema stays the same;
+    // the sets opened on it share them, with what their look-ups by name have learnt.
+    std::shared_ptr<const Columns> columnsOf(const QString &text) const;
+    std::shared_ptr<const Columns> keepColumns(const QString &text, std::vector<Column> columns);
+    // The texts of sets over `table` whose condition reads `filter` (" AND (...)", or empty).
+    std::shared_ptr<TableTexts> tableTexts(const QString &table, const QString &filter);
+    // Whether a table was seen in the file under the present schema; a rolled-back unit may have
+    // made it, so a rollback forgets what was seen.
+    bool knowsTable(const QString &table) const { return m_tables.contains(table); }
+    void knowTable(const QString &table) { m_tables.insert(table); }
+    void forgetTables() noexcept { m_tables.clear(); }
     // Finalizes every free statement: before the file closes, or when its schema may have changed.
     void clear() noexcept;
     // Clears the pool when the file's schema has changed since the last call (a table dropped
@@ -95,7 +121,9 @@ private:
     void put(const QString &text, sqlite3_stmt *statement) noexcept;
 
     QHash<QString, std::vector<sqlite3_stmt *>> m_free;
-    QHash<QString, std::vector<Column>> m_columns;
+    QHash<QString, std::shared_ptr<const Columns>> m_columns;
+    QHash<QString, std::shared_ptr<TableTexts>> m_tableTexts;
+    QSet<QString> m_tables;
     sqlite3_stmt *m_schemaVersion = nullptr; // reads the file's schema cookie
     std::int64_t m_schema = -1;
 };

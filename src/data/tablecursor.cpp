@@ -76,40 +76,26 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
 
 } // namespace
 
-Filter filterOf(const QString &condition)
+void describeCondition(SelectShape &shape, const QString &sql)
 {
-    Filter filter;
-    if (condition.isEmpty())
-        return filter;
-    QString shape;
-    if (parameterize(condition, shape, filter.values)) {
-        filter.text = QStringLiteral(" AND (%1)").arg(shape);
+    shape.probe = sql;
+    if (shape.condition.isEmpty())
+        return;
+    QString parameterized;
+    if (parameterize(shape.condition, parameterized, shape.filter.values)) {
+        shape.filter.text = QStringLiteral(" AND (") + parameterized + QLatin1Char(')');
+        shape.probe = QStringLiteral("select * from ") + shape.table + QStringLiteral(" where ") + parameterized;
     } else {
-        filter.values.clear();
-        filter.text = QStringLiteral(" AND (%1)").arg(condition);
+        shape.filter.values.clear();
+        shape.filter.text = QStringLiteral(" AND (") + shape.condition + QLatin1Char(')');
     }
-    return filter;
 }
 
-QString columnsProbeText(const QString &table, const QString &condition, const QString &sql)
+TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter)
+    : Cursor(connection, columns), m_table(std::move(table)), m_filter(std::move(filter)),
+      m_texts(connection.statementPool().tableTexts(m_table, m_filter.text))
 {
-    QString shape;
-    std::vector<QByteArray> values;
-    if (condition.isEmpty() || !parameterize(condition, shape, values))
-        return sql;
-    return QStringLiteral("select * from %1 where %2").arg(table, shape);
-}
-
-TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition)
-    : Cursor(connection, columns), m_table(std::move(table)), m_filter(filterOf(condition)),
-      m_backward(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC")),
-      m_exists(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1")),
-      m_byRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1"), false),
-      m_atRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2")),
-      m_counter(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2")), m_finders(static_cast<size_t>(columns.size()))
-{
-    m_forward = take(
-        QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter.text), true);
+    m_forward = take(m_texts->forward, true);
 }
 
 PooledStatement TableCursor::take(const QString &text, bool filtered)
@@ -126,10 +112,8 @@ PooledStatement TableCursor::take(const QString &text, bool filtered)
 
 sqlite3_stmt *TableCursor::get(Lazy &lazy)
 {
-    if (!lazy.statement) {
-        const QString text = lazy.filtered ? lazy.format.arg(m_table, m_filter.text) : lazy.format.arg(m_table);
-        lazy.statement = take(text, lazy.filtered);
-    }
+    if (!lazy.statement)
+        lazy.statement = take(*lazy.text, lazy.filtered);
     return lazy.statement.get();
 }
 
@@ -211,13 +195,21 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
         landOn(nullptr, false);
         return Seek::None;
     }
+    if (m_finders.empty())
+        m_finders.resize(static_cast<size_t>(m_columns.size()));
     PooledStatement &finder = m_finders[static_cast<size_t>(at)];
     if (!finder) {
-        QString name = column.name;
-        name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        finder = take(QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
-                          .arg(m_table, name, m_filter.text),
-                      true);
+        std::vector<QString> &finders = m_texts->finders;
+        if (finders.empty())
+            finders.resize(static_cast<size_t>(m_columns.size()));
+        QString &text = finders[static_cast<size_t>(at)];
+        if (text.isEmpty()) {
+            QString name = column.name;
+            name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            text = QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                       .arg(m_table, name, m_filter.text);
+        }
+        finder = take(text, true);
     }
     sqlite3_stmt *statement = finder.handle();
     sqlite3_reset(statement);
@@ -251,22 +243,7 @@ void TableCursor::settle(bool rolledBack) noexcept
 
 void TableCursor::insert(const PendingValues &values)
 {
-    QStringList names;
-    QStringList marks;
-    std::vector<FieldValue> written;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        const auto &value = values[static_cast<size_t>(i)];
-        if (!value)
-            continue;
-        names.append(m_columns[i].name);
-        marks.append(QStringLiteral("?"));
-        written.push_back(*value);
-    }
-    const QString text = names.isEmpty()
-                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
-                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    write(text, written, 0, false);
+    write(writeText(true, values), &values, 0, false);
     // The new row becomes the current one.
     m_rowid = sqlite3_last_insert_rowid(db());
     m_cacheValid = false;
@@ -275,25 +252,53 @@ void TableCursor::insert(const PendingValues &values)
 
 bool TableCursor::update(const PendingValues &values)
 {
-    QStringList assignments;
-    std::vector<FieldValue> written;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        const auto &value = values[static_cast<size_t>(i)];
-        if (!value)
-            continue;
-        assignments.append(m_columns[i].name + QStringLiteral("=?"));
-        written.push_back(*value);
-    }
-    write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), written,
-          m_rowid, true);
+    write(writeText(false, values), &values, m_rowid, true);
     m_cacheValid = false;
     return sqlite3_changes(db()) > 0;
 }
 
 void TableCursor::remove()
 {
-    write(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(m_table), {}, m_rowid, true);
+    write(m_texts->remove, nullptr, m_rowid, true);
     m_cacheValid = false;
+}
+
+const QString &TableCursor::writeText(bool inserting, const PendingValues &values)
+{
+    // A table of more columns than the key holds is written with a text made each time.
+    const bool keyed = m_columns.size() <= 64;
+    std::uint64_t written = 0;
+    for (int i = 0; keyed && i < m_columns.size(); ++i) {
+        if (values[static_cast<size_t>(i)])
+            written |= std::uint64_t{1} << i;
+    }
+    QHash<std::uint64_t, QString> &texts = inserting ? m_texts->inserts : m_texts->updates;
+    if (keyed) {
+        const auto found = texts.constFind(written);
+        if (found != texts.cend())
+            return found.value();
+    }
+    QStringList names;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (values[static_cast<size_t>(i)])
+            names.append(m_columns[i].name);
+    }
+    QString text;
+    if (inserting) {
+        text = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                               : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                     .arg(m_table, names.join(QLatin1Char(',')),
+                                          QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+    } else {
+        for (QString &name : names)
+            name += QStringLiteral("=?");
+        text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, names.join(QLatin1Char(',')));
+    }
+    if (!keyed) {
+        m_unkeyedText = std::move(text);
+        return m_unkeyedText;
+    }
+    return *texts.insert(written, std::move(text));
 }
 
 void TableCursor::dropLive() noexcept
@@ -355,13 +360,17 @@ const std::vector<FieldValue> &TableCursor::freshRow()
     return m_cache;
 }
 
-void TableCursor::write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
+void TableCursor::write(const QString &text, const PendingValues *values, sqlite3_int64 key, bool bindKey)
 {
     m_connection.prepareWrite();
     const PooledStatement statement = m_connection.statementPool().take(db(), text);
     int slot = 1;
-    for (const FieldValue &value : values)
-        bindValue(statement.handle(), slot++, value);
+    if (values) {
+        for (const std::optional<FieldValue> &value : *values) {
+            if (value)
+                bindValue(statement.handle(), slot++, *value);
+        }
+    }
     if (bindKey)
         statement.bind(slot, static_cast<std::int64_t>(key));
     const int rc = statement.step();

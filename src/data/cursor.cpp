@@ -165,10 +165,11 @@ SelectShape shapeOf(const QString &sql)
 }
 
 std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
-                                   SelectShape shape)
+                                   SelectShape shape, std::shared_ptr<TableTexts> texts)
 {
     if (shape.oneTable)
-        return std::make_unique<TableCursor>(connection, columns, std::move(shape.table), std::move(shape.filter));
+        return std::make_unique<TableCursor>(connection, columns, std::move(shape.table), std::move(shape.filter),
+                                             std::move(texts));
     return std::make_unique<QueryCursor>(connection, columns, sql);
 }
 

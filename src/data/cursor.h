@@ -135,7 +135,9 @@ struct SelectShape {
     QString probe;
 };
 SelectShape shapeOf(const QString &sql);
+struct TableTexts;
+// A set over one table takes the statement texts kept for its shape.
 std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
-                                   SelectShape shape);
+                                   SelectShape shape, std::shared_ptr<TableTexts> texts);
 
 } // namespace orv::store

@@ -172,23 +172,23 @@ void Recordset::Open(const QString &sql, Connection *connection)
     store::StatementPool &pool = connection->statementPool();
     pool.forgetIfSchemaChanged(connection->handle());
     store::SelectShape shape = store::shapeOf(sql);
-    const QString &probeText = shape.probe;
-    s.columns = pool.columnsOf(probeText);
-    if (!s.columns) {
-        const store::PooledStatement probe = pool.take(connection->handle(), probeText, sql);
+    store::StatementPool::Known known = pool.known(shape.probe);
+    if (!known.columns) {
+        const store::PooledStatement probe = pool.take(connection->handle(), shape.probe, sql);
         std::vector<store::Column> columns;
         const int count = probe.columnCount();
         columns.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
                                store::kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});
-        s.columns = pool.keepColumns(probeText, std::move(columns));
+        known = pool.keep(shape, std::move(columns));
     }
+    s.columns = std::move(known.columns);
     s.pos = Impl::Pos::Nowhere;
     s.deleted = false;
     s.pending.assign(static_cast<size_t>(s.columns->size()), std::nullopt);
     s.hasPending = false;
-    s.rows = store::openCursor(*connection, *s.columns, sql, std::move(shape));
+    s.rows = store::openCursor(*connection, *s.columns, sql, std::move(shape), std::move(known.texts));
     s.pos = s.rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
 }
 

@@ -10,7 +10,7 @@ namespace orv::store {
 
 PooledStatement::PooledStatement(PooledStatement &&other) noexcept
     : m_pool(std::exchange(other.m_pool, nullptr)), m_text(std::move(other.m_text)),
-      m_statement(std::exchange(other.m_statement, nullptr))
+      m_home(std::exchange(other.m_home, nullptr)), m_statement(std::exchange(other.m_statement, nullptr))
 {
 }
 
@@ -20,6 +20,7 @@ PooledStatement &PooledStatement::operator=(PooledStatement &&other) noexcept
         giveBack();
         m_pool = std::exchange(other.m_pool, nullptr);
         m_text = std::move(other.m_text);
+        m_home = std::exchange(other.m_home, nullptr);
         m_statement = std::exchange(other.m_statement, nullptr);
     }
     return *this;
@@ -29,11 +30,34 @@ void PooledStatement::giveBack() noexcept
 {
     if (!m_statement)
         return;
-    if (m_pool)
+    if (m_home) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        m_home->push_back(m_statement);
+    } else if (m_pool) {
         m_pool->put(m_text, m_statement);
-    else
+    } else {
         sqlite3_finalize(m_statement);
+    }
     m_statement = nullptr;
+}
+
+PooledText::~PooledText()
+{
+    for (sqlite3_stmt *statement : free)
+        sqlite3_finalize(statement);
+}
+
+PooledStatement PooledText::take(sqlite3 *db)
+{
+    while (!free.empty()) {
+        sqlite3_stmt *statement = free.back();
+        free.pop_back();
+        if (sqlite3_db_handle(statement) == db)
+            return PooledStatement(&free, statement);
+        sqlite3_finalize(statement);
+    }
+    return PooledStatement(&free, prepare(db, text).release());
 }
 
 PooledStatement StatementPool::reuse(sqlite3 *db, const QString &text)
@@ -98,43 +122,33 @@ void StatementPool::forgetIfSchemaChanged(sqlite3 *db) noexcept
     }
 }
 
-std::shared_ptr<const Columns> StatementPool::columnsOf(const QString &text) const
-{
-    return m_columns.value(text);
-}
-
-std::shared_ptr<const Columns> StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
+StatementPool::Known StatementPool::keep(const SelectShape &shape, std::vector<Column> columns)
 {
     auto kept = std::make_shared<Columns>();
     kept->assign(std::move(columns));
-    m_columns.insert(text, kept);
-    return kept;
-}
-
-std::shared_ptr<TableTexts> StatementPool::tableTexts(const QString &table, const QString &filter)
-{
-    QString key = table;
-    key += QChar(0);
-    key += filter;
-    std::shared_ptr<TableTexts> &texts = m_tableTexts[key];
-    if (!texts) {
-        texts = std::make_shared<TableTexts>();
-        texts->forward = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(table, filter);
-        texts->backward =
+    Known known{kept, nullptr};
+    if (shape.oneTable) {
+        const QString &table = shape.table;
+        const QString &filter = shape.filter.text;
+        auto texts = std::make_shared<TableTexts>();
+        texts->forward.text =
+            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(table, filter);
+        texts->backward.text =
             QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(table, filter);
-        texts->exists = QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(table, filter);
-        texts->byRowid = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(table);
-        texts->atRowid = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(table, filter);
-        texts->counter = QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(table, filter);
-        texts->remove = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table);
+        texts->exists.text = QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(table, filter);
+        texts->byRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(table);
+        texts->atRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(table, filter);
+        texts->counter.text = QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(table, filter);
+        texts->remove.text = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table);
+        known.texts = std::move(texts);
     }
-    return texts;
+    m_known.insert(shape.probe, known);
+    return known;
 }
 
 void StatementPool::clear() noexcept
 {
-    m_columns.clear();
-    m_tableTexts.clear();
+    m_known.clear();
     m_tables.clear();
     sqlite3_finalize(m_schemaVersion);
     m_schemaVersion = nullptr;

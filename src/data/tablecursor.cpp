@@ -58,8 +58,14 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
         if (i >= end || (i + 1 < end && condition[i + 1] == QLatin1Char('\'')))
             return false;
         values.push_back(QStringView(condition).mid(text, i - text).toUtf8());
-        shape += column.toString() + QStringLiteral("=?") +
-                 QString::number(kFirstFilterSlot - 1 + static_cast<int>(values.size()));
+        // Appended piece by piece: every set opened on a condition reads it here.
+        const int slot = kFirstFilterSlot - 1 + static_cast<int>(values.size());
+        shape += column;
+        shape += QLatin1String("=?");
+        if (slot < 10)
+            shape += QChar(u'0' + slot);
+        else
+            shape += QString::number(slot);
         ++i;
         skipBlanks();
         if (i == end)
@@ -91,16 +97,16 @@ void describeCondition(SelectShape &shape, const QString &sql)
     }
 }
 
-TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter)
-    : Cursor(connection, columns), m_table(std::move(table)), m_filter(std::move(filter)),
-      m_texts(connection.statementPool().tableTexts(m_table, m_filter.text))
+TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter,
+                         std::shared_ptr<TableTexts> texts)
+    : Cursor(connection, columns), m_table(std::move(table)), m_filter(std::move(filter)), m_texts(std::move(texts))
 {
     m_forward = take(m_texts->forward, true);
 }
 
-PooledStatement TableCursor::take(const QString &text, bool filtered)
+PooledStatement TableCursor::take(PooledText &text, bool filtered)
 {
-    PooledStatement statement = m_connection.statementPool().take(db(), text);
+    PooledStatement statement = text.take(db());
     if (filtered) {
         int slot = kFirstFilterSlot;
         for (const QByteArray &value : m_filter.values)
@@ -199,15 +205,15 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
         m_finders.resize(static_cast<size_t>(m_columns.size()));
     PooledStatement &finder = m_finders[static_cast<size_t>(at)];
     if (!finder) {
-        std::vector<QString> &finders = m_texts->finders;
+        std::vector<PooledText> &finders = m_texts->finders;
         if (finders.empty())
             finders.resize(static_cast<size_t>(m_columns.size()));
-        QString &text = finders[static_cast<size_t>(at)];
-        if (text.isEmpty()) {
+        PooledText &text = finders[static_cast<size_t>(at)];
+        if (text.text.isEmpty()) {
             QString name = column.name;
             name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-            text = QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
-                       .arg(m_table, name, m_filter.text);
+            text.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                            .arg(m_table, name, m_filter.text);
         }
         finder = take(text, true);
     }
@@ -243,7 +249,8 @@ void TableCursor::settle(bool rolledBack) noexcept
 
 void TableCursor::insert(const PendingValues &values)
 {
-    write(writeText(true, values), &values, 0, false);
+    m_connection.prepareWrite();
+    write(writeStatement(true, values), &values, 0, false);
     // The new row becomes the current one.
     m_rowid = sqlite3_last_insert_rowid(db());
     m_cacheValid = false;
@@ -252,18 +259,20 @@ void TableCursor::insert(const PendingValues &values)
 
 bool TableCursor::update(const PendingValues &values)
 {
-    write(writeText(false, values), &values, m_rowid, true);
+    m_connection.prepareWrite();
+    write(writeStatement(false, values), &values, m_rowid, true);
     m_cacheValid = false;
     return sqlite3_changes(db()) > 0;
 }
 
 void TableCursor::remove()
 {
-    write(m_texts->remove, nullptr, m_rowid, true);
+    m_connection.prepareWrite();
+    write(m_texts->remove.take(db()), nullptr, m_rowid, true);
     m_cacheValid = false;
 }
 
-const QString &TableCursor::writeText(bool inserting, const PendingValues &values)
+PooledStatement TableCursor::writeStatement(bool inserting, const PendingValues &values)
 {
     // A table of more columns than the key holds is written with a text made each time.
     const bool keyed = m_columns.size() <= 64;
@@ -272,11 +281,11 @@ const QString &TableCursor::writeText(bool inserting, const PendingValues &value
         if (values[static_cast<size_t>(i)])
             written |= std::uint64_t{1} << i;
     }
-    QHash<std::uint64_t, QString> &texts = inserting ? m_texts->inserts : m_texts->updates;
+    std::unordered_map<std::uint64_t, PooledText> &texts = inserting ? m_texts->inserts : m_texts->updates;
     if (keyed) {
-        const auto found = texts.constFind(written);
-        if (found != texts.cend())
-            return found.value();
+        const auto found = texts.find(written);
+        if (found != texts.end())
+            return found->second.take(db());
     }
     QStringList names;
     for (int i = 0; i < m_columns.size(); ++i) {
@@ -294,11 +303,11 @@ const QString &TableCursor::writeText(bool inserting, const PendingValues &value
             name += QStringLiteral("=?");
         text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, names.join(QLatin1Char(',')));
     }
-    if (!keyed) {
-        m_unkeyedText = std::move(text);
-        return m_unkeyedText;
-    }
-    return *texts.insert(written, std::move(text));
+    if (!keyed)
+        return m_connection.statementPool().take(db(), text);
+    PooledText &kept = texts[written];
+    kept.text = std::move(text);
+    return kept.take(db());
 }
 
 void TableCursor::dropLive() noexcept
@@ -360,10 +369,8 @@ const std::vector<FieldValue> &TableCursor::freshRow()
     return m_cache;
 }
 
-void TableCursor::write(const QString &text, const PendingValues *values, sqlite3_int64 key, bool bindKey)
+void TableCursor::write(const PooledStatement &statement, const PendingValues *values, sqlite3_int64 key, bool bindKey)
 {
-    m_connection.prepareWrite();
-    const PooledStatement statement = m_connection.statementPool().take(db(), text);
     int slot = 1;
     if (values) {
         for (const std::optional<FieldValue> &value : *values) {

@@ -18,7 +18,8 @@ void describeCondition(SelectShape &shape, const QString &sql);
 // since; otherwise the row is read afresh by its rowid.
 class TableCursor final : public Cursor, public RowWriter {
 public:
-    TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter);
+    TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter,
+                std::shared_ptr<TableTexts> texts);
 
     RowWriter *writer() noexcept override { return this; }
     bool isEmpty() override;
@@ -42,10 +43,8 @@ public:
 private:
     // A statement taken from the connection's pool on first use: most sets need few of theirs.
     struct Lazy {
-        explicit Lazy(const QString &statementText, bool isFiltered = true) : text(&statementText), filtered(isFiltered)
-        {
-        }
-        const QString *text; // held by the set's table texts
+        explicit Lazy(PooledText &statementText, bool isFiltered = true) : text(&statementText), filtered(isFiltered) {}
+        PooledText *text; // held by the set's table texts
         bool filtered;
         PooledStatement statement;
     };
@@ -66,11 +65,10 @@ private:
     sqlite3_stmt *m_live = nullptr;
     std::uint64_t m_liveVersion = 0;
     std::vector<FieldValue> m_cache;
-    QString m_unkeyedText; // the last write text of a table too wide for the kept texts
     bool m_cacheValid = false;
     std::uint64_t m_cacheVersion = 0;
 
-    PooledStatement take(const QString &text, bool filtered);
+    PooledStatement take(PooledText &text, bool filtered);
     sqlite3_stmt *get(Lazy &lazy);
     void dropLive() noexcept;
     bool liveUsable(sqlite3_stmt *statement) const;
@@ -80,11 +78,12 @@ private:
     // Stands on the row a statement of that shape stepped to, or on none.
     bool landOn(sqlite3_stmt *statement, bool found);
     const std::vector<FieldValue> &freshRow();
-    // Runs one write statement with the values written bound in column order, then the rowid if
-    // asked.
-    void write(const QString &text, const PendingValues *values, sqlite3_int64 key, bool bindKey);
-    // The text of an insert or update of the columns written, made once per set of columns.
-    const QString &writeText(bool inserting, const PendingValues &values);
+    // Runs one write statement, taken after the connection is readied for the write, with the
+    // values written bound in column order, then the rowid if asked.
+    void write(const PooledStatement &statement, const PendingValues *values, sqlite3_int64 key, bool bindKey);
+    // A statement inserting or updating the columns written; its text is made once per set of
+    // columns.
+    PooledStatement writeStatement(bool inserting, const PendingValues &values);
 };
 
 } // namespace orv::store

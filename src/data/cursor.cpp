@@ -132,7 +132,8 @@ bool plainShape(const QString &sql, SelectShape &shape)
         return false;
     const qsizetype nameEnd = i;
     if (i == text.size()) {
-        shape = {true, sql.mid(name, nameEnd - name), QString(), {}, {}};
+        shape.oneTable = true;
+        shape.table = text.mid(name, nameEnd - name);
         return true;
     }
     if (spaces() == 0 || !word(QLatin1String("where")) || spaces() == 0 || i == text.size() || isPatternBlank(text[i]))
@@ -140,7 +141,9 @@ bool plainShape(const QString &sql, SelectShape &shape)
     const QChar last = text.back();
     if (last != QLatin1Char('\'') && !isPlainNameCharacter(last))
         return false;
-    shape = {true, sql.mid(name, nameEnd - name), sql.mid(i), {}, {}};
+    shape.oneTable = true;
+    shape.table = text.mid(name, nameEnd - name);
+    shape.condition = text.mid(i);
     return true;
 }
 
@@ -158,7 +161,9 @@ SelectShape shapeOf(const QString &sql)
             shape.probe = sql;
             return shape;
         }
-        shape = {true, match.captured(1), match.captured(2), {}, {}};
+        shape.oneTable = true;
+        shape.table = match.capturedView(1);
+        shape.condition = match.capturedView(2);
     }
     describeCondition(shape, sql);
     return shape;
@@ -168,8 +173,7 @@ std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &column
                                    SelectShape shape, std::shared_ptr<TableTexts> texts)
 {
     if (shape.oneTable)
-        return std::make_unique<TableCursor>(connection, columns, std::move(shape.table), std::move(shape.filter),
-                                             std::move(texts));
+        return std::make_unique<TableCursor>(connection, columns, std::move(shape.values), std::move(texts));
     return std::make_unique<QueryCursor>(connection, columns, sql);
 }
 

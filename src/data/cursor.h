@@ -117,19 +117,17 @@ protected:
     const Columns &m_columns;
 };
 
-// A condition of a set over one table, as the statements of its cursor use it.
-struct Filter {
-    QString text;                   // " AND (condition)", or empty
-    std::vector<QByteArray> values; // bound from ?3 on, where the condition's texts became parameters
-};
-
 // A cursor over one statement: one table, with an optional condition, gives an updatable
 // cursor by rowid; any other statement a read-only one.
+// The table and condition are read in place: valid while the statement's text is.
 struct SelectShape {
     bool oneTable = false;
-    QString table;
-    QString condition;
-    Filter filter;
+    QStringView table;
+    QStringView condition;
+    // A condition of the shape the pages write, with its texts as parameters, and those texts,
+    // bound from ?3 on; empty for any other condition.
+    QString parameterized;
+    std::vector<QByteArray> values;
     // The statement a set learns its columns from: one shape serves every value a page puts into
     // the same condition.
     QString probe;

@@ -128,9 +128,13 @@ StatementPool::Known StatementPool::keep(const SelectShape &shape, std::vector<C
     kept->assign(std::move(columns));
     Known known{kept, nullptr};
     if (shape.oneTable) {
-        const QString &table = shape.table;
-        const QString &filter = shape.filter.text;
         auto texts = std::make_shared<TableTexts>();
+        texts->table = shape.table.toString();
+        const QStringView condition = shape.parameterized.isEmpty() ? shape.condition : shape.parameterized;
+        if (!condition.isEmpty())
+            texts->filter.append(QLatin1String(" AND (")).append(condition).append(QLatin1Char(')'));
+        const QString &table = texts->table;
+        const QString &filter = texts->filter;
         texts->forward.text =
             QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(table, filter);
         texts->backward.text =

@@ -86,6 +86,8 @@ struct PooledText {
 // The statement texts of the sets over one table with one shape of condition, made once while
 // the schema stays the same: a batch opens sets on the same tables thousands of times.
 struct TableTexts {
+    QString table;
+    QString filter;      // " AND (condition)", or empty
     PooledText forward;  // rows after a rowid, in insertion order
     PooledText backward; // rows before a rowid, in reverse order
     PooledText exists;   // whether the set has any row now

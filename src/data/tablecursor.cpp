@@ -28,7 +28,7 @@ bool isNameCharacter(QChar c)
 
 // The parameterized form of column='text' [and column='text' ...]; false for any other condition,
 // which is then left as written.
-bool parameterize(const QString &condition, QString &shape, std::vector<QByteArray> &values)
+bool parameterize(QStringView condition, QString &shape, std::vector<QByteArray> &values)
 {
     const qsizetype end = condition.size();
     qsizetype i = 0;
@@ -43,7 +43,7 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
             ++i;
         if (i == name)
             return false;
-        const QStringView column = QStringView(condition).mid(name, i - name);
+        const QStringView column = condition.mid(name, i - name);
         skipBlanks();
         if (i >= end || condition[i] != QLatin1Char('='))
             return false;
@@ -57,7 +57,7 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
         // A doubled quote inside the text is left to the engine's own reading.
         if (i >= end || (i + 1 < end && condition[i + 1] == QLatin1Char('\'')))
             return false;
-        values.push_back(QStringView(condition).mid(text, i - text).toUtf8());
+        values.push_back(condition.mid(text, i - text).toUtf8());
         // Appended piece by piece: every set opened on a condition reads it here.
         const int slot = kFirstFilterSlot - 1 + static_cast<int>(values.size());
         shape += column;
@@ -71,7 +71,7 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
         if (i == end)
             return true;
         // "and" between two comparisons, followed by a blank as the engine needs it.
-        if (end - i < 4 || QStringView(condition).mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 ||
+        if (end - i < 4 || condition.mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 ||
             !isBlank(condition[i + 3]))
             return false;
         i += 3;
@@ -88,18 +88,23 @@ void describeCondition(SelectShape &shape, const QString &sql)
     if (shape.condition.isEmpty())
         return;
     QString parameterized;
-    if (parameterize(shape.condition, parameterized, shape.filter.values)) {
-        shape.filter.text = QStringLiteral(" AND (") + parameterized + QLatin1Char(')');
-        shape.probe = QStringLiteral("select * from ") + shape.table + QStringLiteral(" where ") + parameterized;
+    parameterized.reserve(shape.condition.size() + 8);
+    if (parameterize(shape.condition, parameterized, shape.values)) {
+        shape.parameterized = std::move(parameterized);
+        const QLatin1String from("select * from ");
+        const QLatin1String where(" where ");
+        QString probe;
+        probe.reserve(from.size() + shape.table.size() + where.size() + shape.parameterized.size());
+        probe.append(from).append(shape.table).append(where).append(shape.parameterized);
+        shape.probe = std::move(probe);
     } else {
-        shape.filter.values.clear();
-        shape.filter.text = QStringLiteral(" AND (") + shape.condition + QLatin1Char(')');
+        shape.values.clear();
     }
 }
 
-TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter,
+TableCursor::TableCursor(Connection &connection, const Columns &columns, std::vector<QByteArray> values,
                          std::shared_ptr<TableTexts> texts)
-    : Cursor(connection, columns), m_table(std::move(table)), m_filter(std::move(filter)), m_texts(std::move(texts))
+    : Cursor(connection, columns), m_filterValues(std::move(values)), m_texts(std::move(texts))
 {
     m_forward = take(m_texts->forward, true);
 }
@@ -109,7 +114,7 @@ PooledStatement TableCursor::take(PooledText &text, bool filtered)
     PooledStatement statement = text.take(db());
     if (filtered) {
         int slot = kFirstFilterSlot;
-        for (const QByteArray &value : m_filter.values)
+        for (const QByteArray &value : m_filterValues)
             sqlite3_bind_text(statement.get(), slot++, value.constData(), static_cast<int>(value.size()),
                               SQLITE_STATIC);
     }
@@ -213,7 +218,7 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
             QString name = column.name;
             name.replace(QLatin1Char('"'), QLatin1String("\"\""));
             text.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
-                            .arg(m_table, name, m_filter.text);
+                            .arg(m_texts->table, name, m_texts->filter);
         }
         finder = take(text, true);
     }
@@ -294,14 +299,14 @@ PooledStatement TableCursor::writeStatement(bool inserting, const PendingValues 
     }
     QString text;
     if (inserting) {
-        text = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+        text = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_texts->table)
                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                     .arg(m_table, names.join(QLatin1Char(',')),
+                                     .arg(m_texts->table, names.join(QLatin1Char(',')),
                                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
     } else {
         for (QString &name : names)
             name += QStringLiteral("=?");
-        text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, names.join(QLatin1Char(',')));
+        text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_texts->table, names.join(QLatin1Char(',')));
     }
     if (!keyed)
         return m_connection.statementPool().take(db(), text);
@@ -382,7 +387,7 @@ void TableCursor::write(const PooledStatement &statement, const PendingValues *v
         statement.bind(slot, static_cast<std::int64_t>(key));
     const int rc = statement.step();
     if (rc != SQLITE_DONE)
-        raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_table));
+        raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_texts->table));
 }
 
 } // namespace orv::store

@@ -7,9 +7,9 @@
 
 namespace orv::store {
 
-// Fills a shape's filter and columns probe from its condition. A condition of the shape the pages
-// write, column='text' joined by and, becomes parameters, so that one statement serves every value;
-// any other condition stays as written and the statement itself is the probe.
+// Fills a shape's parameters and columns probe from its condition. A condition of the shape the
+// pages write, column='text' joined by and, becomes parameters, so that one statement serves every
+// value; any other condition stays as written and the statement itself is the probe.
 void describeCondition(SelectShape &shape, const QString &sql);
 
 // The rows of one table, with an optional condition, in insertion order. Rows are found by
@@ -18,7 +18,8 @@ void describeCondition(SelectShape &shape, const QString &sql);
 // since; otherwise the row is read afresh by its rowid.
 class TableCursor final : public Cursor, public RowWriter {
 public:
-    TableCursor(Connection &connection, const Columns &columns, QString table, Filter filter,
+    // `values` are bound to the condition's parameters in the texts' statements.
+    TableCursor(Connection &connection, const Columns &columns, std::vector<QByteArray> values,
                 std::shared_ptr<TableTexts> texts);
 
     RowWriter *writer() noexcept override { return this; }
@@ -49,8 +50,7 @@ private:
         PooledStatement statement;
     };
 
-    QString m_table;
-    Filter m_filter;
+    std::vector<QByteArray> m_filterValues;
     std::shared_ptr<TableTexts> m_texts;
     PooledStatement m_forward;
     Lazy m_backward{m_texts->backward};

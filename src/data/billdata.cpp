@@ -41,11 +41,19 @@ std::optional<float> optionalSingle(const Statement &row, int column)
 // one makes them, inside its own unit.
 void ensureOwnTables(Connection &connection, const QString &table)
 {
+    // A batch settles thousands of times: a table seen once under this schema is there still.
+    store::StatementPool &pool = connection.statementPool();
+    if (connection.handle())
+        pool.forgetIfSchemaChanged(connection.handle());
+    if (pool.knowsTable(table))
+        return;
     Statement found =
         prepareOn(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1"));
     found.bind(1, table);
-    if (found.next(kReadFailure))
+    if (found.next(kReadFailure)) {
+        pool.knowTable(table);
         return;
+    }
     for (const QString &statement : schema::ownTableStatements())
         connection.execute(statement);
 }
@@ -124,17 +132,19 @@ void keepSettlementReadings(Connection &connection, const SettlementReadings &re
 {
     namespace kept = db::settlementreadings;
     ensureOwnTables(connection, kept::table);
-    const QString previousDate =
-        QStringLiteral("(SELECT %1 FROM %2 WHERE %3 = ?3 AND rowid < ?1 ORDER BY rowid DESC LIMIT 1)")
-            .arg(db::feiinfo::date, db::feiinfo::table, db::feiinfo::room);
-    Statement insert = prepareOn(
-        connection, QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, %3, ?5, ?6, ?7, ?8, ?9, ?10)")
-                        .arg(kept::table,
-                             QStringList{kept::readingsRow, kept::billRow, kept::room, kept::date, kept::previousDate,
-                                         kept::previousWater, kept::previousPower, kept::currentWater,
-                                         kept::currentPower, kept::waterPrice, kept::powerPrice}
-                                 .join(QStringLiteral(", ")),
-                             previousDate));
+    static const QString text = [] {
+        const QString previousDate =
+            QStringLiteral("(SELECT %1 FROM %2 WHERE %3 = ?3 AND rowid < ?1 ORDER BY rowid DESC LIMIT 1)")
+                .arg(db::feiinfo::date, db::feiinfo::table, db::feiinfo::room);
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, %3, ?5, ?6, ?7, ?8, ?9, ?10)")
+            .arg(kept::table,
+                 QStringList{kept::readingsRow, kept::billRow, kept::room, kept::date, kept::previousDate,
+                             kept::previousWater, kept::previousPower, kept::currentWater, kept::currentPower,
+                             kept::waterPrice, kept::powerPrice}
+                     .join(QStringLiteral(", ")),
+                 previousDate);
+    }();
+    Statement insert = prepareOn(connection, text);
     insert.bind(1, readings.readingsRow)
         .bind(2, readings.billRow)
         .bind(3, readings.room)
@@ -152,11 +162,12 @@ void keepRentPeriod(Connection &connection, const RentPeriodRecord &period)
 {
     namespace kept = db::rentperiods;
     ensureOwnTables(connection, kept::table);
-    Statement insert = prepareOn(
-        connection, QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-                        .arg(kept::table, QStringList{kept::chargeRow, kept::staffNo, kept::date, kept::paidFrom,
-                                                      kept::paidTo, kept::months, kept::amount}
-                                              .join(QStringLiteral(", "))));
+    static const QString text =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+            .arg(kept::table, QStringList{kept::chargeRow, kept::staffNo, kept::date, kept::paidFrom, kept::paidTo,
+                                          kept::months, kept::amount}
+                                  .join(QStringLiteral(", ")));
+    Statement insert = prepareOn(connection, text);
     insert.bind(1, period.chargeRow)
         .bind(2, period.staffNo)
         .bind(3, period.date)

@@ -73,7 +73,9 @@ bool Columns::knownAs(int at, const QString &name) const
     QString &asked = m_askedAs[static_cast<size_t>(at)];
     if (!asked.isEmpty() && asked.constData() == name.constData() && asked.size() == name.size())
         return true;
-    if (m_columns[static_cast<size_t>(at)].name != name)
+    // Most names asked of another column differ in length already.
+    const QString &own = m_columns[static_cast<size_t>(at)].name;
+    if (own.size() != name.size() || own != name)
         return false;
     asked = name;
     return true;

@@ -479,6 +479,7 @@ void Connection::rollbackUnit() noexcept
         m_sets[i]->settle(true);
     if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_statements->forgetTables();
     ++m_epoch;
 }
 

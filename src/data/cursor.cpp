@@ -77,27 +77,103 @@ sqlite3 *Cursor::db() const
     return m_connection.handle();
 }
 
-SelectShape shapeOf(const QString &sql)
+namespace {
+
+// What the shape pattern below calls blank: the ASCII spaces.
+bool isPatternBlank(QChar c)
 {
-    static const QRegularExpression simpleSelect(
-        QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = simpleSelect.match(sql);
-    if (!match.hasMatch())
-        return {};
-    return {true, match.captured(1), match.captured(2)};
+    return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r'));
 }
 
-QString columnsProbe(const QString &sql, const SelectShape &shape)
+bool isPlainNameCharacter(QChar c)
 {
-    return shape.oneTable ? columnsProbeText(shape.table, shape.condition, sql) : sql;
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+}
+
+// The statements the program itself writes, read without the pattern: "select * from name" with
+// single spaces, then optionally " where " and a condition ending in a quote or a letter. Anything
+// else is left to the pattern, so both readings agree wherever this one answers.
+bool plainShape(const QString &sql, SelectShape &shape)
+{
+    const QStringView text(sql);
+    qsizetype i = 0;
+    // ASCII letters only, in either case: any other letter is the pattern's to judge.
+    const auto word = [&](QLatin1String expected) {
+        if (text.size() - i < expected.size())
+            return false;
+        for (qsizetype j = 0; j < expected.size(); ++j) {
+            const char16_t c = text[i + j].unicode();
+            const char16_t lower = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+            if (lower != char16_t(expected[j].unicode()))
+                return false;
+        }
+        i += expected.size();
+        return true;
+    };
+    const auto spaces = [&] {
+        const qsizetype from = i;
+        while (i < text.size() && text[i] == QLatin1Char(' '))
+            ++i;
+        return i - from;
+    };
+    if (!word(QLatin1String("select")))
+        return false;
+    spaces();
+    if (!word(QLatin1String("*")))
+        return false;
+    spaces();
+    if (!word(QLatin1String("from")) || spaces() == 0)
+        return false;
+    const qsizetype name = i;
+    while (i < text.size() && isPlainNameCharacter(text[i]))
+        ++i;
+    if (i == name)
+        return false;
+    const qsizetype nameEnd = i;
+    if (i == text.size()) {
+        shape.oneTable = true;
+        shape.table = text.mid(name, nameEnd - name);
+        return true;
+    }
+    if (spaces() == 0 || !word(QLatin1String("where")) || spaces() == 0 || i == text.size() || isPatternBlank(text[i]))
+        return false;
+    const QChar last = text.back();
+    if (last != QLatin1Char('\'') && !isPlainNameCharacter(last))
+        return false;
+    shape.oneTable = true;
+    shape.table = text.mid(name, nameEnd - name);
+    shape.condition = text.mid(i);
+    return true;
+}
+
+} // namespace
+
+SelectShape shapeOf(const QString &sql)
+{
+    SelectShape shape;
+    if (!plainShape(sql, shape)) {
+        static const QRegularExpression simpleSelect(
+            QStringLiteral(R"(^\s*select\s*\*\s*from\s+([^\s;,()'"]+)(?:\s+where\s+(.+?))?\s*;?\s*$)"),
+            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = simpleSelect.match(sql);
+        if (!match.hasMatch()) {
+            shape.probe = sql;
+            return shape;
+        }
+        shape.oneTable = true;
+        shape.table = match.capturedView(1);
+        shape.condition = match.capturedView(2);
+    }
+    describeCondition(shape, sql);
+    return shape;
 }
 
 std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
-                                   const SelectShape &shape)
+                                   SelectShape shape, std::shared_ptr<TableTexts> texts)
 {
     if (shape.oneTable)
-        return std::make_unique<TableCursor>(connection, columns, shape.table, shape.condition);
+        return std::make_unique<TableCursor>(connection, columns, std::move(shape.values), std::move(texts));
     return std::make_unique<QueryCursor>(connection, columns, sql);
 }
 

@@ -119,16 +119,23 @@ protected:
 
 // A cursor over one statement: one table, with an optional condition, gives an updatable
 // cursor by rowid; any other statement a read-only one.
+// The table and condition are read in place: valid while the statement's text is.
 struct SelectShape {
     bool oneTable = false;
-    QString table;
-    QString condition;
+    QStringView table;
+    QStringView condition;
+    // A condition of the shape the pages write, with its texts as parameters, and those texts,
+    // bound from ?3 on; empty for any other condition.
+    QString parameterized;
+    std::vector<QByteArray> values;
+    // The statement a set learns its columns from: one shape serves every value a page puts into
+    // the same condition.
+    QString probe;
 };
 SelectShape shapeOf(const QString &sql);
+struct TableTexts;
+// A set over one table takes the statement texts kept for its shape.
 std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
-                                   const SelectShape &shape);
-// The statement a set on `sql` learns its columns from: one shape serves every value a page puts
-// into the same condition.
-QString columnsProbe(const QString &sql, const SelectShape &shape);
+                                   SelectShape shape, std::shared_ptr<TableTexts> texts);
 
 } // namespace orv::store

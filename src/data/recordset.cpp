@@ -28,8 +28,8 @@ struct Recordset::Impl {
     Connection *conn = nullptr;     // the connection the set is open on
     std::uint64_t openedInUnit = 0; // the unit that opened the set, 0 when opened outside one
 
-    store::Columns columns;
-    std::unique_ptr<Cursor> rows; // none while the set is closed
+    std::shared_ptr<const store::Columns> columns; // shared with the sets opened on the same statement
+    std::unique_ptr<Cursor> rows;                  // none while the set is closed
 
     Pos pos = Pos::Nowhere;
     bool deleted = false; // the current row was deleted through this set; it stays the position
@@ -171,26 +171,24 @@ void Recordset::Open(const QString &sql, Connection *connection)
     // found before under the same schema is known to be sound.
     store::StatementPool &pool = connection->statementPool();
     pool.forgetIfSchemaChanged(connection->handle());
-    const store::SelectShape shape = store::shapeOf(sql);
-    const QString probeText = store::columnsProbe(sql, shape);
-    if (const std::vector<store::Column> *known = pool.columnsOf(probeText)) {
-        s.columns.assign(*known);
-    } else {
-        const store::PooledStatement probe = pool.take(connection->handle(), probeText, sql);
+    store::SelectShape shape = store::shapeOf(sql);
+    store::StatementPool::Known known = pool.known(shape.probe);
+    if (!known.columns) {
+        const store::PooledStatement probe = pool.take(connection->handle(), shape.probe, sql);
         std::vector<store::Column> columns;
         const int count = probe.columnCount();
         columns.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             columns.push_back({QString::fromUtf8(sqlite3_column_name(probe.get(), i)),
                                store::kindOfDeclared(sqlite3_column_decltype(probe.get(), i))});
-        pool.keepColumns(probeText, columns);
-        s.columns.assign(std::move(columns));
+        known = pool.keep(shape, std::move(columns));
     }
+    s.columns = std::move(known.columns);
     s.pos = Impl::Pos::Nowhere;
     s.deleted = false;
-    s.pending.assign(static_cast<size_t>(s.columns.size()), std::nullopt);
+    s.pending.assign(static_cast<size_t>(s.columns->size()), std::nullopt);
     s.hasPending = false;
-    s.rows = store::openCursor(*connection, s.columns, sql, shape);
+    s.rows = store::openCursor(*connection, *s.columns, sql, std::move(shape), std::move(known.texts));
     s.pos = s.rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
 }
 
@@ -272,7 +270,7 @@ FieldValue Recordset::GetCollect(const QString &column) const
 {
     d->ensureOpen();
     const Impl &s = *d;
-    const int at = s.columns.indexOf(column);
+    const int at = s.columns->indexOf(column);
     if (const auto &written = s.pending[static_cast<size_t>(at)])
         return *written;
     switch (s.pos) {
@@ -291,13 +289,13 @@ void Recordset::storedTexts(const QString *columns, size_t count, std::optional<
 {
     d->ensureOpen();
     const Impl &s = *d;
-    const int *at = s.columns.positionsOf(columns, count);
+    const int *at = s.columns->positionsOf(columns, count);
     std::fill(texts, texts + count, std::nullopt);
     if (s.pos != Impl::Pos::OnRow || s.deleted || !s.rows->storedTexts(at, count, texts))
         return;
     // A value written and not yet stored, or one of another kind, must come through GetCollect.
     for (size_t i = 0; i < count; ++i) {
-        if (s.columns[at[i]].kind != FieldValue::Kind::Text || s.pending[static_cast<size_t>(at[i])])
+        if ((*s.columns)[at[i]].kind != FieldValue::Kind::Text || s.pending[static_cast<size_t>(at[i])])
             texts[i] = std::nullopt;
     }
 }
@@ -307,10 +305,10 @@ void Recordset::PutCollect(const QString &column, const FieldValue &value)
     d->ensureOpen();
     Impl &s = *d;
     s.writer();
-    const int at = s.columns.indexOf(column);
+    const int at = s.columns->indexOf(column);
     if (s.pos != Impl::Pos::NewRow && (s.pos != Impl::Pos::OnRow || s.deleted))
         noCurrentRecord(s.deleted ? QStringLiteral("当前记录已经被删除，不能写入。") : kAtEdge);
-    s.pending[static_cast<size_t>(at)] = store::convertFor(value, s.columns[at]);
+    s.pending[static_cast<size_t>(at)] = store::convertFor(value, (*s.columns)[at]);
     s.hasPending = true;
 }
 
@@ -348,7 +346,7 @@ void Recordset::Delete(int)
 bool Recordset::Find(const QString &column, const FieldValue &value)
 {
     d->ensureOpen();
-    const int at = d->columns.indexOf(column);
+    const int at = d->columns->indexOf(column);
     d->flushPending();
     return findFrom(true, at, column, value);
 }
@@ -356,7 +354,7 @@ bool Recordset::Find(const QString &column, const FieldValue &value)
 bool Recordset::FindNext(const QString &column, const FieldValue &value)
 {
     d->ensureOpen();
-    const int at = d->columns.indexOf(column);
+    const int at = d->columns->indexOf(column);
     MoveNext();
     // The row just reached is the first candidate.
     return d->pos == Impl::Pos::OnRow && findFrom(false, at, column, value);

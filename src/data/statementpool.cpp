@@ -10,7 +10,7 @@ namespace orv::store {
 
 PooledStatement::PooledStatement(PooledStatement &&other) noexcept
     : m_pool(std::exchange(other.m_pool, nullptr)), m_text(std::move(other.m_text)),
-      m_statement(std::exchange(other.m_statement, nullptr))
+      m_home(std::exchange(other.m_home, nullptr)), m_statement(std::exchange(other.m_statement, nullptr))
 {
 }
 
@@ -20,6 +20,7 @@ PooledStatement &PooledStatement::operator=(PooledStatement &&other) noexcept
         giveBack();
         m_pool = std::exchange(other.m_pool, nullptr);
         m_text = std::move(other.m_text);
+        m_home = std::exchange(other.m_home, nullptr);
         m_statement = std::exchange(other.m_statement, nullptr);
     }
     return *this;
@@ -29,11 +30,34 @@ void PooledStatement::giveBack() noexcept
 {
     if (!m_statement)
         return;
-    if (m_pool)
+    if (m_home) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        m_home->push_back(m_statement);
+    } else if (m_pool) {
         m_pool->put(m_text, m_statement);
-    else
+    } else {
         sqlite3_finalize(m_statement);
+    }
     m_statement = nullptr;
+}
+
+PooledText::~PooledText()
+{
+    for (sqlite3_stmt *statement : free)
+        sqlite3_finalize(statement);
+}
+
+PooledStatement PooledText::take(sqlite3 *db)
+{
+    while (!free.empty()) {
+        sqlite3_stmt *statement = free.back();
+        free.pop_back();
+        if (sqlite3_db_handle(statement) == db)
+            return PooledStatement(&free, statement);
+        sqlite3_finalize(statement);
+    }
+    return PooledStatement(&free, prepare(db, text).release());
 }
 
 PooledStatement StatementPool::reuse(sqlite3 *db, const QString &text)
@@ -98,20 +122,38 @@ void StatementPool::forgetIfSchemaChanged(sqlite3 *db) noexcept
     }
 }
 
-const std::vector<Column> *StatementPool::columnsOf(const QString &text) const
+StatementPool::Known StatementPool::keep(const SelectShape &shape, std::vector<Column> columns)
 {
-    const auto found = m_columns.constFind(text);
-    return found == m_columns.cend() ? nullptr : &found.value();
-}
-
-void StatementPool::keepColumns(const QString &text, std::vector<Column> columns)
-{
-    m_columns[text] = std::move(columns);
+    auto kept = std::make_shared<Columns>();
+    kept->assign(std::move(columns));
+    Known known{kept, nullptr};
+    if (shape.oneTable) {
+        auto texts = std::make_shared<TableTexts>();
+        texts->table = shape.table.toString();
+        const QStringView condition = shape.parameterized.isEmpty() ? shape.condition : shape.parameterized;
+        if (!condition.isEmpty())
+            texts->filter.append(QLatin1String(" AND (")).append(condition).append(QLatin1Char(')'));
+        const QString &table = texts->table;
+        const QString &filter = texts->filter;
+        texts->forward.text =
+            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(table, filter);
+        texts->backward.text =
+            QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC").arg(table, filter);
+        texts->exists.text = QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1").arg(table, filter);
+        texts->byRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1").arg(table);
+        texts->atRowid.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2").arg(table, filter);
+        texts->counter.text = QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2").arg(table, filter);
+        texts->remove.text = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table);
+        known.texts = std::move(texts);
+    }
+    m_known.insert(shape.probe, known);
+    return known;
 }
 
 void StatementPool::clear() noexcept
 {
-    m_columns.clear();
+    m_known.clear();
+    m_tables.clear();
     sqlite3_finalize(m_schemaVersion);
     m_schemaVersion = nullptr;
     m_schema = -1;

@@ -4,10 +4,12 @@
 #include "statement.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@ struct sqlite3_stmt;
 namespace orv::store {
 
 class StatementPool;
+struct SelectShape;
 
 // A statement taken from the pool for one user at a time; it goes back, reset, when the lease
 // ends. Leases end before their connection closes: every recordset is closed first.
@@ -25,6 +28,11 @@ public:
     PooledStatement() = default;
     PooledStatement(StatementPool *pool, QString text, sqlite3_stmt *statement) noexcept
         : m_pool(pool), m_text(std::move(text)), m_statement(statement)
+    {
+    }
+    // A statement that goes back to the free statements kept beside its text.
+    PooledStatement(std::vector<sqlite3_stmt *> *home, sqlite3_stmt *statement) noexcept
+        : m_home(home), m_statement(statement)
     {
     }
     ~PooledStatement() { giveBack(); }
@@ -38,6 +46,7 @@ public:
     sqlite3_stmt *release() noexcept
     {
         m_pool = nullptr;
+        m_home = nullptr;
         return std::exchange(m_statement, nullptr);
     }
     sqlite3_stmt *handle() const noexcept { return m_statement; }
@@ -52,7 +61,45 @@ private:
 
     StatementPool *m_pool = nullptr;
     QString m_text;
+    std::vector<sqlite3_stmt *> *m_home = nullptr;
     sqlite3_stmt *m_statement = nullptr;
+};
+
+// A statement text with its prepared statements that are not in use: the texts a set takes over
+// and over keep theirs beside them, so taking one needs no look-up by text.
+struct PooledText {
+    PooledText() = default;
+    ~PooledText();
+    PooledText(PooledText &&other) noexcept = default;
+    PooledText &operator=(PooledText &&) = delete;
+    PooledText(const PooledText &) = delete;
+    PooledText &operator=(const PooledText &) = delete;
+
+    // A statement of the text on `db`: a free one, else one prepared now (raising StoreError
+    // naming the text when the engine refuses it).
+    PooledStatement take(sqlite3 *db);
+
+    QString text;
+    std::vector<sqlite3_stmt *> free;
+};
+
+// The statement texts of the sets over one table with one shape of condition, made once while
+// the schema stays the same: a batch opens sets on the same tables thousands of times.
+struct TableTexts {
+    QString table;
+    QString filter;      // " AND (condition)", or empty
+    PooledText forward;  // rows after a rowid, in insertion order
+    PooledText backward; // rows before a rowid, in reverse order
+    PooledText exists;   // whether the set has any row now
+    PooledText byRowid;  // one row, for a fresh read
+    PooledText atRowid;  // one row if the set holds it, for a bookmark
+    PooledText counter;  // how many rows the set has
+    PooledText remove;   // deletes one row by its rowid
+    // Per column, made on first use: equal values after a rowid.
+    std::vector<PooledText> finders;
+    // Inserts and updates by the columns written (a bit per column).
+    std::unordered_map<std::uint64_t, PooledText> inserts;
+    std::unordered_map<std::uint64_t, PooledText> updates;
 };
 
 // The prepared statements of one connection that are not in use, by their text: a batch opens
@@ -80,9 +127,20 @@ public:
     {
         return PooledStatement(this, text, statement);
     }
-    // The columns a statement of that text was found to have, while the schema stays the same.
-    const std::vector<Column> *columnsOf(const QString &text) const;
-    void keepColumns(const QString &text, std::vector<Column> columns);
+    // What sets opened on a statement of that shape (its columns probe) were found to need, while
+    // the schema stays the same: its columns, shared with what their look-ups by name have learnt,
+    // and for a set over one table its statement texts. Empty when nothing is known yet.
+    struct Known {
+        std::shared_ptr<const Columns> columns;
+        std::shared_ptr<TableTexts> texts;
+    };
+    Known known(const QString &probe) const { return m_known.value(probe); }
+    Known keep(const SelectShape &shape, std::vector<Column> columns);
+    // Whether a table was seen in the file under the present schema; a rolled-back unit may have
+    // made it, so a rollback forgets what was seen.
+    bool knowsTable(const QString &table) const { return m_tables.contains(table); }
+    void knowTable(const QString &table) { m_tables.insert(table); }
+    void forgetTables() noexcept { m_tables.clear(); }
     // Finalizes every free statement: before the file closes, or when its schema may have changed.
     void clear() noexcept;
     // Clears the pool when the file's schema has changed since the last call (a table dropped
@@ -95,7 +153,8 @@ private:
     void put(const QString &text, sqlite3_stmt *statement) noexcept;
 
     QHash<QString, std::vector<sqlite3_stmt *>> m_free;
-    QHash<QString, std::vector<Column>> m_columns;
+    QHash<QString, Known> m_known;
+    QSet<QString> m_tables;
     sqlite3_stmt *m_schemaVersion = nullptr; // reads the file's schema cookie
     std::int64_t m_schema = -1;
 };

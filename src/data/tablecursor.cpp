@@ -28,7 +28,7 @@ bool isNameCharacter(QChar c)
 
 // The parameterized form of column='text' [and column='text' ...]; false for any other condition,
 // which is then left as written.
-bool parameterize(const QString &condition, QString &shape, std::vector<QByteArray> &values)
+bool parameterize(QStringView condition, QString &shape, std::vector<QByteArray> &values)
 {
     const qsizetype end = condition.size();
     qsizetype i = 0;
@@ -43,7 +43,7 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
             ++i;
         if (i == name)
             return false;
-        const QStringView column = QStringView(condition).mid(name, i - name);
+        const QStringView column = condition.mid(name, i - name);
         skipBlanks();
         if (i >= end || condition[i] != QLatin1Char('='))
             return false;
@@ -57,15 +57,21 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
         // A doubled quote inside the text is left to the engine's own reading.
         if (i >= end || (i + 1 < end && condition[i + 1] == QLatin1Char('\'')))
             return false;
-        values.push_back(QStringView(condition).mid(text, i - text).toUtf8());
-        shape += column.toString() + QStringLiteral("=?") +
-                 QString::number(kFirstFilterSlot - 1 + static_cast<int>(values.size()));
+        values.push_back(condition.mid(text, i - text).toUtf8());
+        // Appended piece by piece: every set opened on a condition reads it here.
+        const int slot = kFirstFilterSlot - 1 + static_cast<int>(values.size());
+        shape += column;
+        shape += QLatin1String("=?");
+        if (slot < 10)
+            shape += QChar(u'0' + slot);
+        else
+            shape += QString::number(slot);
         ++i;
         skipBlanks();
         if (i == end)
             return true;
         // "and" between two comparisons, followed by a blank as the engine needs it.
-        if (end - i < 4 || QStringView(condition).mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 ||
+        if (end - i < 4 || condition.mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 ||
             !isBlank(condition[i + 3]))
             return false;
         i += 3;
@@ -76,48 +82,39 @@ bool parameterize(const QString &condition, QString &shape, std::vector<QByteArr
 
 } // namespace
 
-Filter filterOf(const QString &condition)
+void describeCondition(SelectShape &shape, const QString &sql)
 {
-    Filter filter;
-    if (condition.isEmpty())
-        return filter;
-    QString shape;
-    if (parameterize(condition, shape, filter.values)) {
-        filter.text = QStringLiteral(" AND (%1)").arg(shape);
+    shape.probe = sql;
+    if (shape.condition.isEmpty())
+        return;
+    QString parameterized;
+    parameterized.reserve(shape.condition.size() + 8);
+    if (parameterize(shape.condition, parameterized, shape.values)) {
+        shape.parameterized = std::move(parameterized);
+        const QLatin1String from("select * from ");
+        const QLatin1String where(" where ");
+        QString probe;
+        probe.reserve(from.size() + shape.table.size() + where.size() + shape.parameterized.size());
+        probe.append(from).append(shape.table).append(where).append(shape.parameterized);
+        shape.probe = std::move(probe);
     } else {
-        filter.values.clear();
-        filter.text = QStringLiteral(" AND (%1)").arg(condition);
+        shape.values.clear();
     }
-    return filter;
 }
 
-QString columnsProbeText(const QString &table, const QString &condition, const QString &sql)
+TableCursor::TableCursor(Connection &connection, const Columns &columns, std::vector<QByteArray> values,
+                         std::shared_ptr<TableTexts> texts)
+    : Cursor(connection, columns), m_filterValues(std::move(values)), m_texts(std::move(texts))
 {
-    QString shape;
-    std::vector<QByteArray> values;
-    if (condition.isEmpty() || !parameterize(condition, shape, values))
-        return sql;
-    return QStringLiteral("select * from %1 where %2").arg(table, shape);
+    m_forward = take(m_texts->forward, true);
 }
 
-TableCursor::TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition)
-    : Cursor(connection, columns), m_table(std::move(table)), m_filter(filterOf(condition)),
-      m_backward(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid < ?1%2 ORDER BY rowid DESC")),
-      m_exists(QStringLiteral("SELECT 1 FROM %1 WHERE 1%2 LIMIT 1")),
-      m_byRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1"), false),
-      m_atRowid(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid = ?1%2")),
-      m_counter(QStringLiteral("SELECT count(*) FROM %1 WHERE 1%2")), m_finders(static_cast<size_t>(columns.size()))
+PooledStatement TableCursor::take(PooledText &text, bool filtered)
 {
-    m_forward = take(
-        QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid > ?1%2 ORDER BY rowid").arg(m_table, m_filter.text), true);
-}
-
-PooledStatement TableCursor::take(const QString &text, bool filtered)
-{
-    PooledStatement statement = m_connection.statementPool().take(db(), text);
+    PooledStatement statement = text.take(db());
     if (filtered) {
         int slot = kFirstFilterSlot;
-        for (const QByteArray &value : m_filter.values)
+        for (const QByteArray &value : m_filterValues)
             sqlite3_bind_text(statement.get(), slot++, value.constData(), static_cast<int>(value.size()),
                               SQLITE_STATIC);
     }
@@ -126,10 +123,8 @@ PooledStatement TableCursor::take(const QString &text, bool filtered)
 
 sqlite3_stmt *TableCursor::get(Lazy &lazy)
 {
-    if (!lazy.statement) {
-        const QString text = lazy.filtered ? lazy.format.arg(m_table, m_filter.text) : lazy.format.arg(m_table);
-        lazy.statement = take(text, lazy.filtered);
-    }
+    if (!lazy.statement)
+        lazy.statement = take(*lazy.text, lazy.filtered);
     return lazy.statement.get();
 }
 
@@ -211,13 +206,21 @@ Cursor::Seek TableCursor::seek(int at, const FieldValue &value, From from)
         landOn(nullptr, false);
         return Seek::None;
     }
+    if (m_finders.empty())
+        m_finders.resize(static_cast<size_t>(m_columns.size()));
     PooledStatement &finder = m_finders[static_cast<size_t>(at)];
     if (!finder) {
-        QString name = column.name;
-        name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        finder = take(QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
-                          .arg(m_table, name, m_filter.text),
-                      true);
+        std::vector<PooledText> &finders = m_texts->finders;
+        if (finders.empty())
+            finders.resize(static_cast<size_t>(m_columns.size()));
+        PooledText &text = finders[static_cast<size_t>(at)];
+        if (text.text.isEmpty()) {
+            QString name = column.name;
+            name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            text.text = QStringLiteral("SELECT rowid, * FROM %1 WHERE \"%2\" = ?2 AND rowid > ?1%3 ORDER BY rowid")
+                            .arg(m_texts->table, name, m_texts->filter);
+        }
+        finder = take(text, true);
     }
     sqlite3_stmt *statement = finder.handle();
     sqlite3_reset(statement);
@@ -251,22 +254,8 @@ void TableCursor::settle(bool rolledBack) noexcept
 
 void TableCursor::insert(const PendingValues &values)
 {
-    QStringList names;
-    QStringList marks;
-    std::vector<FieldValue> written;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        const auto &value = values[static_cast<size_t>(i)];
-        if (!value)
-            continue;
-        names.append(m_columns[i].name);
-        marks.append(QStringLiteral("?"));
-        written.push_back(*value);
-    }
-    const QString text = names.isEmpty()
-                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
-                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    write(text, written, 0, false);
+    m_connection.prepareWrite();
+    write(writeStatement(true, values), &values, 0, false);
     // The new row becomes the current one.
     m_rowid = sqlite3_last_insert_rowid(db());
     m_cacheValid = false;
@@ -275,25 +264,55 @@ void TableCursor::insert(const PendingValues &values)
 
 bool TableCursor::update(const PendingValues &values)
 {
-    QStringList assignments;
-    std::vector<FieldValue> written;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        const auto &value = values[static_cast<size_t>(i)];
-        if (!value)
-            continue;
-        assignments.append(m_columns[i].name + QStringLiteral("=?"));
-        written.push_back(*value);
-    }
-    write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), written,
-          m_rowid, true);
+    m_connection.prepareWrite();
+    write(writeStatement(false, values), &values, m_rowid, true);
     m_cacheValid = false;
     return sqlite3_changes(db()) > 0;
 }
 
 void TableCursor::remove()
 {
-    write(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(m_table), {}, m_rowid, true);
+    m_connection.prepareWrite();
+    write(m_texts->remove.take(db()), nullptr, m_rowid, true);
     m_cacheValid = false;
+}
+
+PooledStatement TableCursor::writeStatement(bool inserting, const PendingValues &values)
+{
+    // A table of more columns than the key holds is written with a text made each time.
+    const bool keyed = m_columns.size() <= 64;
+    std::uint64_t written = 0;
+    for (int i = 0; keyed && i < m_columns.size(); ++i) {
+        if (values[static_cast<size_t>(i)])
+            written |= std::uint64_t{1} << i;
+    }
+    std::unordered_map<std::uint64_t, PooledText> &texts = inserting ? m_texts->inserts : m_texts->updates;
+    if (keyed) {
+        const auto found = texts.find(written);
+        if (found != texts.end())
+            return found->second.take(db());
+    }
+    QStringList names;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (values[static_cast<size_t>(i)])
+            names.append(m_columns[i].name);
+    }
+    QString text;
+    if (inserting) {
+        text = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_texts->table)
+                               : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                     .arg(m_texts->table, names.join(QLatin1Char(',')),
+                                          QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+    } else {
+        for (QString &name : names)
+            name += QStringLiteral("=?");
+        text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_texts->table, names.join(QLatin1Char(',')));
+    }
+    if (!keyed)
+        return m_connection.statementPool().take(db(), text);
+    PooledText &kept = texts[written];
+    kept.text = std::move(text);
+    return kept.take(db());
 }
 
 void TableCursor::dropLive() noexcept
@@ -355,18 +374,20 @@ const std::vector<FieldValue> &TableCursor::freshRow()
     return m_cache;
 }
 
-void TableCursor::write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey)
+void TableCursor::write(const PooledStatement &statement, const PendingValues *values, sqlite3_int64 key, bool bindKey)
 {
-    m_connection.prepareWrite();
-    const PooledStatement statement = m_connection.statementPool().take(db(), text);
     int slot = 1;
-    for (const FieldValue &value : values)
-        bindValue(statement.handle(), slot++, value);
+    if (values) {
+        for (const std::optional<FieldValue> &value : *values) {
+            if (value)
+                bindValue(statement.handle(), slot++, *value);
+        }
+    }
     if (bindKey)
         statement.bind(slot, static_cast<std::int64_t>(key));
     const int rc = statement.step();
     if (rc != SQLITE_DONE)
-        raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_table));
+        raiseEngineError(db(), rc, QStringLiteral("写入表“%1”失败").arg(m_texts->table));
 }
 
 } // namespace orv::store

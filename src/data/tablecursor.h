@@ -7,19 +7,10 @@
 
 namespace orv::store {
 
-// A condition of the set, as the statements of a table cursor use it.
-struct Filter {
-    QString text;                   // " AND (condition)", or empty
-    std::vector<QByteArray> values; // bound from ?3 on, where the condition's texts became parameters
-};
-
-// A condition of the shape the pages write, column='text' joined by and, becomes parameters, so
-// that one statement serves every value; any other condition stays as written.
-Filter filterOf(const QString &condition);
-
-// The text a set over one table is prepared on to learn its columns: the parameterized shape of
-// the statement where it has one, otherwise the statement itself.
-QString columnsProbeText(const QString &table, const QString &condition, const QString &sql);
+// Fills a shape's parameters and columns probe from its condition. A condition of the shape the
+// pages write, column='text' joined by and, becomes parameters, so that one statement serves every
+// value; any other condition stays as written and the statement itself is the probe.
+void describeCondition(SelectShape &shape, const QString &sql);
 
 // The rows of one table, with an optional condition, in insertion order. Rows are found by
 // rowid, so every move sees the table's current rows, including changes made through other
@@ -27,7 +18,9 @@ QString columnsProbeText(const QString &table, const QString &condition, const Q
 // since; otherwise the row is read afresh by its rowid.
 class TableCursor final : public Cursor, public RowWriter {
 public:
-    TableCursor(Connection &connection, const Columns &columns, QString table, const QString &condition);
+    // `values` are bound to the condition's parameters in the texts' statements.
+    TableCursor(Connection &connection, const Columns &columns, std::vector<QByteArray> values,
+                std::shared_ptr<TableTexts> texts);
 
     RowWriter *writer() noexcept override { return this; }
     bool isEmpty() override;
@@ -51,23 +44,20 @@ public:
 private:
     // A statement taken from the connection's pool on first use: most sets need few of theirs.
     struct Lazy {
-        // %1 the table, %2 the filter where the statement is filtered.
-        explicit Lazy(QString textFormat, bool isFiltered = true) : format(std::move(textFormat)), filtered(isFiltered)
-        {
-        }
-        QString format;
+        explicit Lazy(PooledText &statementText, bool isFiltered = true) : text(&statementText), filtered(isFiltered) {}
+        PooledText *text; // held by the set's table texts
         bool filtered;
         PooledStatement statement;
     };
 
-    QString m_table;
-    Filter m_filter;
-    PooledStatement m_forward;              // rows after a rowid, in insertion order
-    Lazy m_backward;                        // rows before a rowid, in reverse order
-    Lazy m_exists;                          // whether the set has any row now
-    Lazy m_byRowid;                         // one row, for a fresh read
-    Lazy m_atRowid;                         // one row if the set holds it, for a bookmark
-    Lazy m_counter;                         // how many rows the set has
+    std::vector<QByteArray> m_filterValues;
+    std::shared_ptr<TableTexts> m_texts;
+    PooledStatement m_forward;
+    Lazy m_backward{m_texts->backward};
+    Lazy m_exists{m_texts->exists};
+    Lazy m_byRowid{m_texts->byRowid, false};
+    Lazy m_atRowid{m_texts->atRowid};
+    Lazy m_counter{m_texts->counter};
     std::vector<PooledStatement> m_finders; // per column: equal values after a rowid, taken on first use
 
     sqlite3_int64 m_rowid = 0;
@@ -78,7 +68,7 @@ private:
     bool m_cacheValid = false;
     std::uint64_t m_cacheVersion = 0;
 
-    PooledStatement take(const QString &text, bool filtered);
+    PooledStatement take(PooledText &text, bool filtered);
     sqlite3_stmt *get(Lazy &lazy);
     void dropLive() noexcept;
     bool liveUsable(sqlite3_stmt *statement) const;
@@ -88,8 +78,12 @@ private:
     // Stands on the row a statement of that shape stepped to, or on none.
     bool landOn(sqlite3_stmt *statement, bool found);
     const std::vector<FieldValue> &freshRow();
-    // Runs one write statement with the given values bound in order, then the rowid if asked.
-    void write(const QString &text, const std::vector<FieldValue> &values, sqlite3_int64 key, bool bindKey);
+    // Runs one write statement, taken after the connection is readied for the write, with the
+    // values written bound in column order, then the rowid if asked.
+    void write(const PooledStatement &statement, const PendingValues *values, sqlite3_int64 key, bool bindKey);
+    // A statement inserting or updating the columns written; its text is made once per set of
+    // columns.
+    PooledStatement writeStatement(bool inserting, const PendingValues &values);
 };
 
 } // namespace orv::store

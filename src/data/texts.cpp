@@ -1,5 +1,6 @@
 #include "texts.h"
 
+#include <iterator>
 #include <limits>
 
 namespace orv {
@@ -15,6 +16,18 @@ QString sqlQuote(const QString &value)
 
 QString dateText(const QDate &date)
 {
+    // Every row of a batch writes a date: a year of four digits is written without the general
+    // formatting, to the same text.
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (date.isValid() && year >= 1000 && year <= 9999) {
+        const auto digit = [](int value) { return QChar(u'0' + value % 10); };
+        const QChar text[] = {digit(year / 1000), digit(year / 100), digit(year / 10), digit(year),     QChar(u'-'),
+                              digit(month / 10),  digit(month),      QChar(u'-'),      digit(day / 10), digit(day)};
+        return QString(text, static_cast<qsizetype>(std::size(text)));
+    }
     return QStringLiteral("%1-%2-%3")
         .arg(date.year(), 4, 10, QLatin1Char('0'))
         .arg(date.month(), 2, 10, QLatin1Char('0'))

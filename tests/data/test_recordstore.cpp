@@ -1,3 +1,5 @@
+#include "data/billdata.h"
+#include "data/cursor.h"
 #include "data/recordset.h"
 #include "data/statement.h"
 #include "data/statements.h"
@@ -441,6 +443,63 @@ private Q_SLOTS:
         QCOMPARE(nullInto.step() & 0xff, SQLITE_CONSTRAINT);
         QCOMPARE(nullInto.finalize() & 0xff, SQLITE_CONSTRAINT);
         QVERIFY(!nullInto);
+    }
+
+    // The program's own selects are read without the pattern; both readings must give the same
+    // table and condition, and what only the pattern reads still reads as it did.
+    void selectsReadAsThePatternReadsThem_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("oneTable");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("condition");
+        QTest::newRow("whole table") << u"select * from floorinfo"_s << true << u"floorinfo"_s << QString();
+        QTest::newRow("no blank before from") << u"select *from numinfo"_s << true << u"numinfo"_s << QString();
+        QTest::newRow("condition") << u"select * from personinfo where 工号='A 1'"_s << true << u"personinfo"_s
+                                   << u"工号='A 1'"_s;
+        QTest::newRow("two comparisons") << u"select * from feiinfo where 日期='x'and 房间号='y'"_s << true
+                                         << u"feiinfo"_s << u"日期='x'and 房间号='y'"_s;
+        QTest::newRow("capitals, semicolon") << u"SELECT * FROM t WHERE a='x' ;"_s << true << u"t"_s << u"a='x'"_s;
+        QTest::newRow("tab after where") << u"select * from t where\ta='x'"_s << true << u"t"_s << u"a='x'"_s;
+        QTest::newRow("trailing blank") << u"select * from t where a=1 "_s << true << u"t"_s << u"a=1"_s;
+        QTest::newRow("where alone") << u"select * from t where "_s << false << QString() << QString();
+        QTest::newRow("two tables") << u"select * from t, u"_s << false << QString() << QString();
+        QTest::newRow("columns") << u"select a from t"_s << false << QString() << QString();
+    }
+    void selectsReadAsThePatternReadsThem()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, oneTable);
+        QFETCH(QString, table);
+        QFETCH(QString, condition);
+        const store::SelectShape shape = store::shapeOf(sql);
+        QCOMPARE(shape.oneTable, oneTable);
+        QCOMPARE(shape.table.toString(), table);
+        QCOMPARE(shape.condition.toString(), condition);
+    }
+
+    // A settlement's own table seen in a unit that was rolled back is looked for again, even when
+    // the schema's version has come back to the one it was seen under.
+    void ownTablesAreLookedForAgainAfterARollback()
+    {
+        test::TestDatabase database;
+        Connection &connection = database.connection();
+        connection.execute(u"DROP TABLE IF EXISTS settlement_readings"_s);
+        const SettlementReadings kept{1, 1, u"6-1-01"_s, u"2024-09-30"_s, 0, 0, 10, 100, 2.5F, 0.6F};
+        const auto schemaVersion = [&] { return database.rows(u"PRAGMA schema_version"_s).value(0).value(0).toInt(); };
+        connection.beginUnit();
+        keepSettlementReadings(connection, kept); // makes the table
+        keepSettlementReadings(connection, kept); // sees it
+        const int seen = schemaVersion();
+        connection.rollbackUnit();
+        // Other tables bring the schema's version back to the one the table was seen under.
+        for (int i = 0; schemaVersion() < seen; ++i)
+            connection.execute(u"CREATE TABLE other_%1 (a)"_s.arg(i));
+        QCOMPARE(schemaVersion(), seen);
+        connection.beginUnit();
+        keepSettlementReadings(connection, kept);
+        connection.commitUnit();
+        QCOMPARE(database.count(u"settlement_readings"_s), 1);
     }
 };
 

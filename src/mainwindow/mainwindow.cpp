@@ -192,6 +192,11 @@ void MainWindow::showHelp()
     help.exec();
 }
 
+void MainWindow::setOperator(const ops::SignedIn &who)
+{
+    m_signedIn = who;
+}
+
 void MainWindow::showStatus(const QString &sentence, const QString &filePath)
 {
     m_statusFile = filePath;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operations/batch.h"
+#include "operations/signedin.h"
 
 #include <QList>
 #include <QPointer>
@@ -45,6 +46,9 @@ public:
     QMenu *dataMenu() const { return m_dataMenu; }
     // The data menu offers the batches whose operations are given.
     void setBatchOperations(ops::BatchOperations operations);
+    // Who is signed in: what the role forbids is disabled, and the log names the operator.
+    void setOperator(const ops::SignedIn &who);
+    const ops::SignedIn &signedIn() const { return m_signedIn; }
 
 public Q_SLOTS:
     void showAbout();
@@ -78,6 +82,7 @@ private:
     RoomsPage *m_page2;
     QueriesPage *m_page3;
     FeesPage *m_page4;
+    ops::SignedIn m_signedIn;
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;

@@ -78,6 +78,7 @@ MainWindow *CDormApp::createMainWindow()
 {
     m_mainWindow = std::make_unique<MainWindow>(*m_pConnection);
     m_mainWindow->setBatchOperations(m_batchOperations);
+    m_mainWindow->setDesk(&m_desk);
     m_mainWindow->restoreLayout();
     m_mainWindow->show();
     return m_mainWindow.get();

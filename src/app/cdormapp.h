@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "operations/batch.h"
+#include "operations/desk.h"
 
 #include <memory>
 
@@ -40,6 +41,8 @@ public:
 private:
     int m_pictureMilliseconds;
     ops::BatchOperations m_batchOperations;
+    // Declared before the window, which reads it, so it outlives the window.
+    ops::Desk m_desk;
     std::unique_ptr<MainWindow> m_mainWindow;
 };
 

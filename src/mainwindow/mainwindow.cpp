@@ -192,10 +192,13 @@ void MainWindow::showHelp()
     help.exec();
 }
 
-void MainWindow::setOperator(const ops::SignedIn &who)
+void MainWindow::setDesk(ops::Desk *desk)
 {
-    m_signedIn = who;
+    m_desk = desk;
+    deskChanged();
 }
+
+void MainWindow::deskChanged() {}
 
 void MainWindow::showStatus(const QString &sentence, const QString &filePath)
 {

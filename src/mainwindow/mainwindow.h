@@ -1,7 +1,7 @@
 #pragma once
 
 #include "operations/batch.h"
-#include "operations/signedin.h"
+#include "operations/desk.h"
 
 #include <QList>
 #include <QPointer>
@@ -46,9 +46,12 @@ public:
     QMenu *dataMenu() const { return m_dataMenu; }
     // The data menu offers the batches whose operations are given.
     void setBatchOperations(ops::BatchOperations operations);
-    // Who is signed in: what the role forbids is disabled, and the log names the operator.
-    void setOperator(const ops::SignedIn &who);
-    const ops::SignedIn &signedIn() const { return m_signedIn; }
+    // The application's desk (key slots, key, who signed in); none for a window of its own.
+    void setDesk(ops::Desk *desk);
+    ops::Desk *desk() const { return m_desk; }
+    // Called after a sign-in or sign-out on the desk: what the role forbids is disabled, and the
+    // log names the operator.
+    void deskChanged();
 
 public Q_SLOTS:
     void showAbout();
@@ -82,7 +85,7 @@ private:
     RoomsPage *m_page2;
     QueriesPage *m_page3;
     FeesPage *m_page4;
-    ops::SignedIn m_signedIn;
+    ops::Desk *m_desk = nullptr;
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;

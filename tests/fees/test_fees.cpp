@@ -3,6 +3,7 @@
 #include "pages/fees/feespage.h"
 #include "support/testsupport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 using namespace orv;
@@ -75,6 +76,9 @@ private Q_SLOTS:
         QFETCH(QStringList, boxes);
         QFETCH(QString, row);
         Fixture f;
+        auto *line = test::child<QLabel>(&f.page, u"standardLine"_s);
+        QCOMPARE(line->text(), u"当前标准：未设置"_s);
+        QCOMPARE(test::child<QLineEdit>(&f.page, u"waterPriceEdit"_s)->text(), u"0"_s);
         if (!stored.isEmpty())
             f.standard(stored);
         for (int i = 0; i <= cancelAt; ++i)
@@ -84,8 +88,9 @@ private Q_SLOTS:
         QCOMPARE(f.answers->texts(), boxes);
         QCOMPARE(f.db.text(kStandard), row);
         // Whatever state the set was left in, the next setting still replaces the one row.
-        test::setStandard(&f.page, u"5"_s, u"6"_s, u"7"_s);
-        QCOMPARE(f.db.text(kStandard), u"5,6,7"_s);
+        test::setStandard(&f.page, u"5"_s, u"6.5"_s, u"7"_s);
+        QCOMPARE(f.db.text(kStandard), u"5,6.5,7"_s);
+        QCOMPARE(line->text(), u"当前标准：水费 5 元/吨，电费 6.5 元/度，房租 7 元/人·月"_s);
     }
 
     void utilitySettlementBillsTheConsumption()

@@ -71,20 +71,18 @@ private Q_SLOTS:
         QFETCH(Send, send);
         int serial = 0;
         for (int i = 0; i < fields.size(); ++i) {
-            TestDatabase db;
-            addRoomsAndResident(db);
-            Answers answers;
-            MainWindow window(db.connection());
+            Window w(kRoomsAndResident);
             for (const QString &value : badValues()) {
-                answers->clear();
+                w.answers->clear();
                 QStringList form = valid;
                 form.replaceInStrings(QStringLiteral("#"), QString::number(++serial));
                 form[i] = value;
-                send(window, form);
-                QVERIFY2(answers->texts().filter(QStringLiteral("数据库操作失败!")).isEmpty(),
+                send(*w.window, form);
+                QVERIFY2(w.answers->texts().filter(QStringLiteral("数据库操作失败!")).isEmpty(),
                          qPrintable(fields[i] + QStringLiteral(" <- ") + value.left(20)));
-                QCOMPARE(checkDatabase(db.connection()), QStringList());
-                QCOMPARE(db.text(QStringLiteral("SELECT 房间 FROM personinfo WHERE 工号 = 'P1'")), QStringLiteral("A"));
+                QCOMPARE(checkDatabase(w.db.connection()), QStringList());
+                QCOMPARE(w.db.text(QStringLiteral("SELECT 房间 FROM personinfo WHERE 工号 = 'P1'")),
+                         QStringLiteral("A"));
             }
         }
     }

@@ -1,7 +1,6 @@
 #include "mainwindow/batchdialog.h"
-#include "mainwindow/mainwindow.h"
 #include "operations/standins.h"
-#include "support/testsupport.h"
+#include "pagedriver.h"
 
 #include <QAction>
 #include <QLabel>
@@ -39,14 +38,13 @@ class TestBatchDialog : public QObject {
 private Q_SLOTS:
     void theMenuOffersTheBatchesItWasGiven()
     {
-        test::TestDatabase db;
-        MainWindow window(db.connection());
-        QAction *checkIns = window.dataMenu()->findChild<QAction *>(u"checkInBatchAction"_s);
-        QAction *readings = window.dataMenu()->findChild<QAction *>(u"readingBatchAction"_s);
+        test::Window w;
+        QAction *checkIns = w.window->dataMenu()->findChild<QAction *>(u"checkInBatchAction"_s);
+        QAction *readings = w.window->dataMenu()->findChild<QAction *>(u"readingBatchAction"_s);
         QVERIFY(checkIns && readings);
         QCOMPARE(checkIns->text(), u"批量入住…"_s);
         QVERIFY(!checkIns->isEnabled());
-        window.setBatchOperations({test::standInCheckIn, {}});
+        w.window->setBatchOperations({test::standInCheckIn, {}});
         QVERIFY(checkIns->isEnabled());
         QVERIFY(!readings->isEnabled());
     }

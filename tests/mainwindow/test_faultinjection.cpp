@@ -31,17 +31,10 @@ struct Injector {
     }
 };
 
-struct Fixture {
-    TestDatabase db;
-    Answers answers;
-    MainWindow window{db.connection()};
-
-    Fixture() { addRoomsAndResident(db); }
-    bool storeFailureShown()
-    {
-        return !answers->texts().filter(QStringLiteral("数据库操作失败!\n错误信息:")).isEmpty();
-    }
-};
+bool storeFailureShown(Window &w)
+{
+    return !w.answers->texts().filter(QStringLiteral("数据库操作失败!\n错误信息:")).isEmpty();
+}
 
 using Handler = std::function<void(MainWindow &)>;
 
@@ -73,30 +66,30 @@ private Q_SLOTS:
         QString before;
         QString expected;
         {
-            Fixture clean;
+            Window clean(kRoomsAndResident);
             before = allTables(clean.db);
-            handler(clean.window);
+            handler(*clean.window);
             expected = allTables(clean.db);
-            QVERIFY(!clean.storeFailureShown());
+            QVERIFY(!storeFailureShown(clean));
             QVERIFY2(expected != before, "the handler writes nothing");
         }
         bool deniedCommit = false;
         for (int n = 1;; ++n) {
-            Fixture f;
+            Window f(kRoomsAndResident);
             Injector injector;
             injector.deny = n;
             sqlite3_set_authorizer(f.db.connection().handle(), &Injector::authorize, &injector);
-            handler(f.window);
+            handler(*f.window);
             sqlite3_set_authorizer(f.db.connection().handle(), nullptr, nullptr);
             if (injector.points < n)
                 break; // every write point was tried
             deniedCommit = injector.deniedCommit;
             const QString failedAt = QStringLiteral("write point %1").arg(n);
-            QVERIFY2(f.storeFailureShown(), qPrintable(failedAt));
+            QVERIFY2(storeFailureShown(f), qPrintable(failedAt));
             QVERIFY2(allTables(f.db) == before, qPrintable(failedAt));
             f.answers->clear();
-            handler(f.window);
-            QVERIFY2(!f.storeFailureShown(), qPrintable(failedAt));
+            handler(*f.window);
+            QVERIFY2(!storeFailureShown(f), qPrintable(failedAt));
             QVERIFY2(allTables(f.db) == expected, qPrintable(failedAt));
             QVERIFY(checkDatabase(f.db.connection()).isEmpty());
         }

@@ -1,13 +1,10 @@
 #include "mainwindow/helpdialog.h"
-#include "mainwindow/mainwindow.h"
-#include "support/testsupport.h"
+#include "pagedriver.h"
 
-#include <QApplication>
 #include <QTextBrowser>
 #include <QTimer>
 
 using namespace orv;
-using orv::test::TestDatabase;
 
 class TestHelp final : public QObject {
     Q_OBJECT
@@ -15,11 +12,7 @@ private Q_SLOTS:
     // F1 opens the guide shipped inside the program, not the about box.
     void f1OpensTheGuide()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        test::Window w(QString(), true);
         QString title;
         QString guide;
         QTimer::singleShot(50, this, [&] {
@@ -29,7 +22,7 @@ private Q_SLOTS:
             guide = help->browser()->toPlainText();
             help->reject();
         });
-        QTest::keyClick(&window, Qt::Key_F1);
+        QTest::keyClick(w.window.get(), Qt::Key_F1);
         QCOMPARE(title, u"使用说明"_s);
         for (const QString &topic : {u"每月的工作顺序"_s, u"费用标准"_s, u"备份"_s, u"批量导入"_s, u"导出"_s})
             QVERIFY2(guide.contains(topic), qPrintable(topic));

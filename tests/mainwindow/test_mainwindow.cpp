@@ -1,7 +1,5 @@
 #include "mainwindow/checkdialog.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/pagetabs.h"
-#include "support/testsupport.h"
+#include "pagedriver.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -15,7 +13,7 @@
 #include <QTimer>
 
 using namespace orv;
-using orv::test::TestDatabase;
+using orv::test::Window;
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -23,10 +21,8 @@ class TestMainWindow : public QObject {
 private Q_SLOTS:
     void tabsInOrderSwitchByClickAndKeyboardKeepingPageState()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Window w(QString(), true);
+        MainWindow &window = *w.window;
         QVERIFY(window.maximumWidth() > window.width() && window.maximumHeight() > window.height()); // resizable
         PageTabs *tabs = window.tabSheet();
         QStringList titles;
@@ -45,7 +41,6 @@ private Q_SLOTS:
         QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
         QCOMPARE(edit->text(), QStringLiteral("typed while shown"));
         // Enter and Esc inside a page hide nothing (Enter runs the form's query, whose box is answered).
-        orv::test::Answers answers;
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_Escape);
         QTest::keyClick(edit, Qt::Key_Return);
@@ -57,9 +52,8 @@ private Q_SLOTS:
     // an accessible name.
     void everyInputHasItsLabelAndEveryControlAName()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
-        window.show();
+        Window w(QString(), true);
+        MainWindow &window = *w.window;
         QSet<QWidget *> labelled;
         for (QLabel *label : window.findChildren<QLabel *>())
             labelled.insert(label->buddy());
@@ -90,11 +84,8 @@ private Q_SLOTS:
 
     void aboutBoxOpensFromTheWindow()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *aboutButton = orv::test::child<QPushButton>(&window, QStringLiteral("aboutButton"));
+        Window w(QString(), true);
+        auto *aboutButton = orv::test::child<QPushButton>(w.window.get(), QStringLiteral("aboutButton"));
         QCOMPARE(aboutButton->text(), QStringLiteral("关于 Orvane(&A)..."));
         QStringList texts;
         bool icon = false;
@@ -116,10 +107,8 @@ private Q_SLOTS:
     // The data menu's check lists the findings and changes nothing.
     void theDataMenuChecksTheDatabase()
     {
-        TestDatabase db;
-        db.exec(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3)"));
-        MainWindow window(db.connection());
-        QAction *check = window.dataMenu()->findChild<QAction *>(QStringLiteral("checkDatabaseAction"));
+        Window w(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3)"));
+        QAction *check = w.window->dataMenu()->findChild<QAction *>(QStringLiteral("checkDatabaseAction"));
         QVERIFY(check);
         QStringList shown;
         QTimer::singleShot(50, this, [&shown] {
@@ -130,7 +119,7 @@ private Q_SLOTS:
         });
         check->trigger();
         QCOMPARE(shown, (QStringList{QStringLiteral("检查数据库"), QStringLiteral("检查发现 2 处问题：")}));
-        QCOMPARE(db.count(QStringLiteral("floorinfo")), 1);
+        QCOMPARE(w.db.count(QStringLiteral("floorinfo")), 1);
     }
 };
 

@@ -57,48 +57,42 @@ private Q_SLOTS:
     // success box, now with the information sign; a refusal changes no line.
     void checkInAndOutAreTold()
     {
-        TestDatabase db;
-        addRoomsAndResident(db);
-        Answers answers;
-        MainWindow window(db.connection());
-        test::checkIn(page(window, 0), {u"王强"_s, u"男"_s, u"财务处"_s, u"2026001"_s, u"13900000000"_s, u"A"_s});
-        QCOMPARE(answers->texts(), QStringList());
-        QCOMPARE(statusOf(window), u"已为 王强 办理入住 A"_s);
-        QVERIFY(child<QPushButton>(&window, u"openFolderButton"_s)->isHidden());
+        Window w(kRoomsAndResident);
+        test::checkIn(w.page(0), {u"王强"_s, u"男"_s, u"财务处"_s, u"2026001"_s, u"13900000000"_s, u"A"_s});
+        QCOMPARE(w.answers->texts(), QStringList());
+        QCOMPARE(statusOf(*w.window), u"已为 王强 办理入住 A"_s);
+        QVERIFY(child<QPushButton>(w.window.get(), u"openFolderButton"_s)->isHidden());
 
-        test::checkOut(page(window, 0), u"P1"_s, u"A"_s);
-        QCOMPARE(answers->texts(), QStringList{u"成功迁出！"_s});
-        QCOMPARE(answers->icons(), QList<MessageIcon>{MessageIcon::Information});
-        QCOMPARE(statusOf(window), u"已为 甲 办理迁出"_s);
+        test::checkOut(w.page(0), u"P1"_s, u"A"_s);
+        QCOMPARE(w.answers->texts(), QStringList{u"成功迁出！"_s});
+        QCOMPARE(w.answers->icons(), QList<MessageIcon>{MessageIcon::Information});
+        QCOMPARE(statusOf(*w.window), u"已为 甲 办理迁出"_s);
 
-        answers->clear();
-        test::checkOut(page(window, 0), u"P1"_s, u"A"_s);
-        QCOMPARE(answers->icons(), QList<MessageIcon>{MessageIcon::Warning});
-        QCOMPARE(statusOf(window), u"已为 甲 办理迁出"_s);
+        w.answers->clear();
+        test::checkOut(w.page(0), u"P1"_s, u"A"_s);
+        QCOMPARE(w.answers->icons(), QList<MessageIcon>{MessageIcon::Warning});
+        QCOMPARE(statusOf(*w.window), u"已为 甲 办理迁出"_s);
     }
 
     // The first export is offered the documents folder (made for it), the next one the folder
     // the first went to; the status line names the file and offers its folder.
     void exportsProposeTheirFolderAndAreTold()
     {
-        TestDatabase db;
-        addRoomsAndResident(db);
-        Answers answers;
-        MainWindow window(db.connection());
-        press(page(window, 1), u"listRoomsButton"_s);
+        Window w(kRoomsAndResident);
+        press(w.page(1), u"listRoomsButton"_s);
         const QString documents = m_home.filePath(u"文档"_s);
         const QString chosen = m_home.filePath(u"交给财务"_s);
         QVERIFY(QDir().mkpath(chosen));
         const QString first = QDir(chosen).filePath(u"rooms.csv"_s);
 
-        QCOMPARE(exportRooms(window, first), documents);
+        QCOMPARE(exportRooms(*w.window, first), documents);
         QVERIFY(QFileInfo(documents).isDir());
         QVERIFY(QFileInfo::exists(first));
-        QCOMPARE(statusOf(window), u"已导出 2 行到 "_s + first);
-        QVERIFY(!child<QPushButton>(&window, u"openFolderButton"_s)->isHidden());
+        QCOMPARE(statusOf(*w.window), u"已导出 2 行到 "_s + first);
+        QVERIFY(!child<QPushButton>(w.window.get(), u"openFolderButton"_s)->isHidden());
 
-        QCOMPARE(exportRooms(window, QDir(chosen).filePath(u"again.csv"_s)), chosen);
-        QCOMPARE(answers->texts(), QStringList());
+        QCOMPARE(exportRooms(*w.window, QDir(chosen).filePath(u"again.csv"_s)), chosen);
+        QCOMPARE(w.answers->texts(), QStringList());
     }
 };
 

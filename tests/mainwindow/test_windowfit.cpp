@@ -32,10 +32,8 @@ private Q_SLOTS:
 
     void theListsTakeTheGrowthAndTheFormsKeepTheirSize()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Window shown(QString(), true);
+        MainWindow &window = *shown.window;
         auto sizes = [&window] {
             QList<QSize> out;
             for (int i = 0; i < window.tabSheet()->count(); ++i) {
@@ -61,8 +59,8 @@ private Q_SLOTS:
     // 1366 x 768 at 150%: every button of every page can be scrolled into the visible area.
     void aSmallScreenScrollsToEveryButton()
     {
-        TestDatabase db;
-        MainWindow window(db.connection());
+        Window shown;
+        MainWindow &window = *shown.window;
         window.resize(1366 * 2 / 3, 768 * 2 / 3 - 40);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -108,14 +106,9 @@ private Q_SLOTS:
 
     void doubleClickingAColumnEdgeShowsItsCellsWhole()
     {
-        TestDatabase db;
-        db.exec(u"INSERT INTO floorinfo VALUES ('6-8-518','男','0571-86001234','1','2',6,1,1,0,6)"_s);
-        Answers answers;
-        MainWindow window(db.connection());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        press(page(window, 0), u"freeRoomsButton"_s);
-        auto *list = child<ReportList>(page(window, 0), u"roomList"_s);
+        Window w(u"INSERT INTO floorinfo VALUES ('6-8-518','男','0571-86001234','1','2',6,1,1,0,6)"_s, true);
+        press(w.page(0), u"freeRoomsButton"_s);
+        auto *list = child<ReportList>(w.page(0), u"roomList"_s);
         QHeaderView *header = list->horizontalHeader();
         const int edge = header->sectionViewportPosition(2) + header->sectionSize(2) - 1;
         QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, QPoint(edge, header->height() / 2));
@@ -125,13 +118,10 @@ private Q_SLOTS:
     // The 列表 button's menu holds the context menu's actions; the bill waits for a chosen row.
     void theListButtonRunsTheListsActions()
     {
-        TestDatabase db;
-        db.exec(u"INSERT INTO listfei VALUES ('6-101','2004-03-05',25,30,55)"_s);
-        Answers answers;
-        MainWindow window(db.connection());
-        press(page(window, 3), u"listFeesButton"_s);
-        auto *list = child<ReportList>(page(window, 3), u"feeList"_s);
-        QMenu *menu = child<QPushButton>(page(window, 3), u"feeListMenuButton"_s)->menu();
+        Window w(u"INSERT INTO listfei VALUES ('6-101','2004-03-05',25,30,55)"_s);
+        press(w.page(3), u"listFeesButton"_s);
+        auto *list = child<ReportList>(w.page(3), u"feeList"_s);
+        QMenu *menu = child<QPushButton>(w.page(3), u"feeListMenuButton"_s)->menu();
         auto entry = [menu](const QString &name) { return menu->findChild<QAction *>(name); };
         Q_EMIT menu->aboutToShow();
         QStringList names;
@@ -148,33 +138,17 @@ private Q_SLOTS:
         QVERIFY(QApplication::clipboard()->text().contains(u"6-101\t2004-03-05\t25\t30\t55"_s));
     }
 
-    void theStandardInForceIsShownAndFollowsASetting()
-    {
-        TestDatabase db;
-        Answers answers;
-        MainWindow window(db.connection());
-        auto *line = child<QLabel>(page(window, 3), u"standardLine"_s);
-        QCOMPARE(line->text(), u"当前标准：未设置"_s);
-        QCOMPARE(child<QLineEdit>(page(window, 3), u"waterPriceEdit"_s)->text(), u"0"_s);
-        setStandard(page(window, 3), u"2.5"_s, u"0.6"_s, u"150"_s);
-        QCOMPARE(line->text(), u"当前标准：水费 2.5 元/吨，电费 0.6 元/度，房租 150 元/人·月"_s);
-    }
-
     void theFirstStartHintGoesWithTheFirstRoom()
     {
-        TestDatabase db;
-        Answers answers;
-        MainWindow window(db.connection());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *hint = child<QLabel>(page(window, 0), u"firstStartHint"_s);
+        Window w(QString(), true);
+        auto *hint = child<QLabel>(w.page(0), u"firstStartHint"_s);
         QVERIFY(hint->isVisible());
         QCOMPARE(hint->text(),
                  u"尚无房间：请先在【费用管理】页设置费用标准，再在【房间设置】页添加房间，然后即可办理入住。"_s);
-        window.tabSheet()->setCurrentIndex(1);
-        addRoom(window, {u"101"_s, u"1"_s, u"1"_s, u"1"_s, u"4"_s, u"1"_s, u"1"_s, u"男"_s});
-        QCOMPARE(db.count(u"floorinfo"_s), 1);
-        window.tabSheet()->setCurrentIndex(0);
+        w.window->tabSheet()->setCurrentIndex(1);
+        addRoom(*w.window, {u"101"_s, u"1"_s, u"1"_s, u"1"_s, u"4"_s, u"1"_s, u"1"_s, u"男"_s});
+        QCOMPARE(w.db.count(u"floorinfo"_s), 1);
+        w.window->tabSheet()->setCurrentIndex(0);
         QVERIFY(!hint->isVisible());
     }
 };

@@ -1,8 +1,11 @@
 #include "cdormapp.h"
 
 #include "backupcommand.h"
+#include "commandline.h"
+#include "data/storeerror.h"
 #include "kit/colours.h"
 #include "kit/messagebox.h"
+#include "mainwindow/firstadmindialog.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/programicon.h"
 #include "startpicture.h"
@@ -10,6 +13,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
@@ -49,13 +53,77 @@ void CDormApp::preparePlatform()
     QApplication::setStyle(createFocusRingStyle());
 }
 
+namespace {
+
+const QString kConnectFailed = QStringLiteral("连接数据库失败!\n错误信息:");
+
+} // namespace
+
+void CDormApp::setFirstStart(const QString &pictureSource)
+{
+    m_firstStart = true;
+    m_pictureSource = pictureSource;
+}
+
+CDormApp::Step CDormApp::setUpFirstAdministrator()
+{
+    if (!m_firstStart || !databaseMissing())
+        return Step::Go;
+    const QString database = databaseFileName();
+    SecureKey key;
+    FirstAdminDialog dialog([&](const QString &name, const QString &password) {
+        try {
+            key = createKeyedDatabase(database, name, password, m_newPasswordCost);
+            return QString();
+        } catch (const StoreError &error) {
+            return error.message();
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return Step::Cancelled;
+    copyStartPicture(m_pictureSource);
+    // The one who just chose the password is signed in at once.
+    try {
+        KeySlots slots = KeySlots::load(KeySlots::pathFor(database));
+        const OperatorEntry first = slots.operators().constFirst();
+        m_desk.signIn(std::move(slots), std::move(key), ops::SignedIn{first.name, first.role, false});
+    } catch (const StoreError &error) {
+        showMessage(nullptr, kConnectFailed + error.message());
+        return Step::Failed;
+    }
+    return Step::Go;
+}
+
+CDormApp::Step CDormApp::signIn()
+{
+    const QString keys = KeySlots::pathFor(databaseFileName());
+    // A file kept with the program's own password opens as it always did.
+    if (m_desk.hasOperators() || (!QFileInfo(keys).exists() && !QFileInfo(keys).isSymLink()))
+        return Step::Go;
+    try {
+        KeySlots slots = KeySlots::load(keys);
+        SignInDialog dialog(slots, m_signInTries);
+        if (dialog.exec() != QDialog::Accepted)
+            return Step::Cancelled;
+        Unlocked unlocked = dialog.takeUnlocked();
+        m_desk.signIn(std::move(slots), std::move(unlocked.key), ops::SignedIn{unlocked.name, unlocked.role, false});
+    } catch (const StoreError &error) {
+        showMessage(nullptr, kConnectFailed + error.message());
+        return Step::Failed;
+    }
+    return Step::Go;
+}
+
 bool CDormApp::openConnection()
 {
     try {
-        m_pConnection->Open(programConnectionString());
+        if (m_desk.hasOperators())
+            m_pConnection->openFile(databaseFileName(), m_desk.key());
+        else
+            m_pConnection->Open(programConnectionString());
         return true;
     } catch (const StoreError &error) {
-        showMessage(nullptr, QStringLiteral("连接数据库失败!\n错误信息:") + error.message());
+        showMessage(nullptr, kConnectFailed + error.message());
         return false;
     }
 }
@@ -98,6 +166,11 @@ void CDormApp::runModal()
 int CDormApp::InitInstance()
 {
     preparePlatform();
+    Step step = setUpFirstAdministrator();
+    if (step == Step::Go)
+        step = signIn();
+    if (step != Step::Go)
+        return step == Step::Cancelled ? 0 : 1;
     if (!openConnection())
         return 1;
     runDailyBackup(*m_pConnection);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "data/connection.h"
+#include "data/keyslots.h"
+#include "mainwindow/signindialog.h"
 #include "operations/batch.h"
 #include "operations/desk.h"
 
@@ -10,8 +12,8 @@ namespace orv {
 
 class MainWindow;
 
-// The application object: opens the one connection, shows the start-up picture, then runs the
-// main window until it is closed.
+// The application object: opens the one connection (for a file with operators, once one has signed
+// in), shows the start-up picture, then runs the main window until it is closed.
 class CDormApp final {
 public:
     static constexpr int kPictureMilliseconds = 2000;
@@ -23,11 +25,24 @@ public:
     CDormApp(const CDormApp &) = delete;
     CDormApp &operator=(const CDormApp &) = delete;
 
+    // With --create: a folder without a database gets one at start, keyed for a first 管理员 asked
+    // for before anything else, with the picture copied from `pictureSource` beside it.
+    void setFirstStart(const QString &pictureSource);
+    // What new passwords cost; tests make it cheap.
+    void setNewPasswordCost(PasswordCost cost) { m_newPasswordCost = cost; }
+    SignInTries &signInTries() { return m_signInTries; }
+
     // The whole life of the program; returns the exit status.
     int InitInstance();
 
+    // How a step before the connection ended: go on, the user cancelled, or it failed (and said why).
+    enum class Step { Go, Cancelled, Failed };
+
     // The steps of InitInstance, each usable alone.
     void preparePlatform();
+    Step setUpFirstAdministrator();
+    // For a database with a key file beside it: asks an operator to sign in.
+    Step signIn();
     bool openConnection();
     void showStartPicture();
     // Creates the main window and returns once it has been shown (runModal runs it to its close).
@@ -41,6 +56,10 @@ public:
 private:
     int m_pictureMilliseconds;
     ops::BatchOperations m_batchOperations;
+    bool m_firstStart = false;
+    QString m_pictureSource;
+    PasswordCost m_newPasswordCost = defaultPasswordCost();
+    SignInTries m_signInTries;
     // Declared before the window, which reads it, so it outlives the window.
     ops::Desk m_desk;
     std::unique_ptr<MainWindow> m_mainWindow;

@@ -2,7 +2,6 @@
 
 #include "data/connection.h"
 #include "data/privatefiles.h"
-#include "data/storeerror.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -42,8 +41,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                        QStringLiteral("dir"));
     const QCommandLineOption create(
         QStringLiteral("create"),
-        QStringLiteral("Make the folder and an empty database in it when they are missing, with the start-up "
-                       "picture beside it. Nothing that exists is overwritten."));
+        QStringLiteral("Make the folder when it is missing; when it has no database, the window asks for the "
+                       "first 管理员 (name and password) and makes an empty database keyed for them, with the "
+                       "start-up picture beside it. Nothing that exists is overwritten."));
     const QCommandLineOption userData(
         QStringLiteral("user-data"), QStringLiteral("Work in the user's data folder ($XDG_DATA_HOME/orvane, by default "
                                                     "~/.local/share/orvane); implies --create."));
@@ -127,7 +127,7 @@ QString installedStartPicture()
     return QFileInfo::exists(picture) ? picture : QString();
 }
 
-QString enterWorkingDirectory(const StartOptions &options, const QString &pictureSource)
+QString enterWorkingDirectory(const StartOptions &options)
 {
     if (options.directory.isEmpty())
         return QString();
@@ -141,26 +141,22 @@ QString enterWorkingDirectory(const StartOptions &options, const QString &pictur
     } else if (!info.isDir()) {
         return kProgram + QStringLiteral(": %1 is not a folder").arg(folder);
     }
-
-    if (options.create) {
-        const QString database = QDir(folder).filePath(databaseFileName());
-        // A dangling link or any other entry counts as existing: it is never replaced.
-        if (!QFileInfo(database).exists() && !QFileInfo(database).isSymLink()) {
-            try {
-                Connection::Create(database, programPassword());
-            } catch (const StoreError &error) {
-                return kProgram + QStringLiteral(": cannot create %1: %2").arg(database, error.message());
-            }
-            const QString picture = QDir(folder).filePath(kPictureFile);
-            // The picture is optional: without one the program still starts.
-            if (!pictureSource.isEmpty() && !QFileInfo(picture).exists() && !QFileInfo(picture).isSymLink())
-                QFile::copy(pictureSource, picture);
-        }
-    }
-
     if (!QDir::setCurrent(folder))
         return kProgram + QStringLiteral(": cannot enter the folder %1").arg(folder);
     return QString();
+}
+
+bool databaseMissing()
+{
+    const QFileInfo database(databaseFileName());
+    return !database.exists() && !database.isSymLink();
+}
+
+void copyStartPicture(const QString &pictureSource)
+{
+    const QFileInfo picture(kPictureFile);
+    if (!pictureSource.isEmpty() && !picture.exists() && !picture.isSymLink())
+        QFile::copy(pictureSource, kPictureFile);
 }
 
 } // namespace orv

@@ -37,9 +37,16 @@ QString userDataDirectory();
 // when there is none (a build tree).
 QString installedStartPicture();
 
-// Makes the options' folder the current directory. With create, a missing folder is made, and a
-// missing database is created empty with the picture copied beside it; nothing that exists is
-// ever overwritten. Returns an empty text on success, otherwise what went wrong.
-QString enterWorkingDirectory(const StartOptions &options, const QString &pictureSource);
+// Makes the options' folder the current directory; with create, a missing folder is made. The
+// database itself is made by the window's first start, which asks for its first 管理员. Returns an
+// empty text on success, otherwise what went wrong.
+QString enterWorkingDirectory(const StartOptions &options);
+
+// True when the current folder has nothing named OrvDb.mdb; a dangling link counts as something,
+// so it is never replaced.
+bool databaseMissing();
+// Copies the start-up picture into the current folder unless something is there by its name; the
+// picture is optional, so a copy that fails is no failure.
+void copyStartPicture(const QString &pictureSource);
 
 } // namespace orv

@@ -45,8 +45,7 @@ int main(int argc, char *argv[])
     // A relative backup name is taken from where the command was given, not from the database's folder.
     const QString backupTarget = line.backupFile.isEmpty() ? QString() : QFileInfo(line.backupFile).absoluteFilePath();
     const QString importSource = line.importFile.isEmpty() ? QString() : QFileInfo(line.importFile).absoluteFilePath();
-    if (const QString problem = orv::enterWorkingDirectory(line.options, orv::installedStartPicture());
-        !problem.isEmpty()) {
+    if (const QString problem = orv::enterWorkingDirectory(line.options); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
         return 2;
     }
@@ -63,5 +62,7 @@ int main(int argc, char *argv[])
 
     QApplication platform(argc, argv);
     orv::CDormApp theApp(orv::CDormApp::kPictureMilliseconds, batchOperations());
+    if (line.options.create)
+        theApp.setFirstStart(orv::installedStartPicture());
     return theApp.InitInstance();
 }

@@ -18,8 +18,10 @@
 #include "pages/rooms/roomspage.h"
 #include "pagetabs.h"
 #include "programicon.h"
+#include "signindialog.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -30,11 +32,21 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
+#include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace orv {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Lumeo宿舍管理系统V2.8");
+
+} // namespace
 
 MainWindow::MainWindow(Connection &connection, QWidget *parent)
     : QWidget(parent), m_connection(connection), m_tabSheet(new PageTabs(this)),
@@ -42,7 +54,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
       m_page3(new QueriesPage(connection)), m_page4(new FeesPage(connection))
 {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("Lumeo宿舍管理系统V2.8"));
+    setWindowTitle(kTitle);
     setWindowIcon(programIcon());
     // The window's own template font is a point larger than its pages'.
     setFont(dialogFont(pageFontPointSize + 1));
@@ -161,6 +173,16 @@ QMenu *MainWindow::createDataMenu()
     connect(m_readingBatch, &QAction::triggered, this,
             [this] { importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations); });
     setBatchOperations({});
+
+    menu->addSeparator();
+    m_lockAction = menu->addAction(QStringLiteral("锁定"));
+    m_lockAction->setObjectName(QStringLiteral("lockAction"));
+    connect(m_lockAction, &QAction::triggered, this, &MainWindow::lock);
+    m_switchAction = menu->addAction(QStringLiteral("切换操作员…"));
+    m_switchAction->setObjectName(QStringLiteral("switchOperatorAction"));
+    connect(m_switchAction, &QAction::triggered, this, &MainWindow::switchOperator);
+    m_lockAction->setEnabled(false);
+    m_switchAction->setEnabled(false);
     return menu;
 }
 
@@ -195,10 +217,154 @@ void MainWindow::showHelp()
 void MainWindow::setDesk(ops::Desk *desk)
 {
     m_desk = desk;
+    const int minutes = QSettings().value(QStringLiteral("operators/idleMinutes"), 15).toInt();
+    setIdleLock(std::chrono::minutes(std::max(minutes, 0)));
     deskChanged();
 }
 
-void MainWindow::deskChanged() {}
+void MainWindow::deskChanged()
+{
+    showSignedIn();
+}
+
+void MainWindow::showSignedIn()
+{
+    const bool operators = m_desk && m_desk->hasOperators();
+    const bool signedIn = operators && !m_desk->who().name.isEmpty();
+    // A file without operators keeps the title it always had.
+    setWindowTitle(signedIn
+                       ? QStringLiteral("%1 — %2（%3）").arg(kTitle, m_desk->who().name, roleName(m_desk->who().role))
+                       : kTitle);
+    m_lockAction->setEnabled(signedIn);
+    m_switchAction->setEnabled(signedIn);
+    if (m_idleTimer) {
+        if (signedIn && !isLocked())
+            m_idleTimer->start();
+        else
+            m_idleTimer->stop();
+    }
+}
+
+void MainWindow::setIdleLock(std::chrono::milliseconds idle)
+{
+    if (idle.count() <= 0) {
+        if (m_idleTimer)
+            QCoreApplication::instance()->removeEventFilter(this);
+        delete m_idleTimer;
+        m_idleTimer = nullptr;
+        return;
+    }
+    if (!m_idleTimer) {
+        m_idleTimer = new QTimer(this);
+        m_idleTimer->setSingleShot(true);
+        connect(m_idleTimer, &QTimer::timeout, this, &MainWindow::lock);
+        // Input to any window of the program counts, dialogs included.
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    m_idleTimer->setInterval(idle);
+    showSignedIn();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+        if (m_idleTimer && m_idleTimer->isActive())
+            m_idleTimer->start();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::lock()
+{
+    if (isLocked() || !m_desk || !m_desk->hasOperators() || m_desk->who().name.isEmpty())
+        return;
+    // The desk keeps its key while locked: the engine holds its own copy for the open connection
+    // anyway, so wiping ours would take no key out of the process, and the unlock compares the
+    // key the password unseals against it.
+    coverData(QStringLiteral("已锁定。请操作员“%1”输入密码解锁。").arg(m_desk->who().name));
+}
+
+void MainWindow::switchOperator()
+{
+    if (isLocked() || !m_desk || !m_desk->hasOperators() || m_desk->who().name.isEmpty())
+        return;
+    // Every slot unseals the same key; the next operator's must unseal this one, not merely open.
+    m_switchKey = SecureKey::zeroed();
+    std::memcpy(m_switchKey.data(), m_desk->key().data(), SecureKey::size);
+    m_desk->signOut();
+    deskChanged();
+    coverData(QStringLiteral("操作员已退出。请操作员登录。"));
+}
+
+void MainWindow::coverData(const QString &why)
+{
+    for (QWidget *control : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!control->isWindow() && control->isVisible()) {
+            control->hide();
+            m_hiddenByLock.append(control);
+        }
+    }
+    m_lockPanel = new QWidget(this);
+    m_lockPanel->setObjectName(QStringLiteral("lockPanel"));
+    auto *layout = new QVBoxLayout(m_lockPanel);
+    auto *reason = new QLabel(why, m_lockPanel);
+    reason->setObjectName(QStringLiteral("lockReason"));
+    reason->setTextFormat(Qt::PlainText);
+    reason->setAlignment(Qt::AlignCenter);
+    auto *signIn = new QPushButton(QStringLiteral("登录…"), m_lockPanel);
+    signIn->setObjectName(QStringLiteral("unlockButton"));
+    connect(signIn, &QPushButton::clicked, this, &MainWindow::askToSignIn);
+    layout->addStretch();
+    layout->addWidget(reason);
+    layout->addWidget(signIn, 0, Qt::AlignCenter);
+    layout->addStretch();
+    m_lockPanel->setGeometry(rect());
+    m_lockPanel->show();
+    showSignedIn();
+    askToSignIn();
+}
+
+void MainWindow::askToSignIn()
+{
+    if (!m_lockPanel || m_signInDialog || !m_desk || !m_desk->slots())
+        return;
+    const bool sameOperator = !m_desk->who().name.isEmpty();
+    auto *dialog = new SignInDialog(*m_desk->slots(), m_signInTries, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (sameOperator)
+        dialog->lockToOperator(m_desk->who().name);
+    dialog->requireKey(sameOperator ? &m_desk->key() : &m_switchKey);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { signedInAgain(dialog->takeUnlocked()); });
+    m_signInDialog = dialog;
+    dialog->open();
+}
+
+void MainWindow::signedInAgain(Unlocked unlocked)
+{
+    if (!unlocked.opened())
+        return;
+    if (m_desk->who().name.isEmpty()) {
+        m_desk->signIn(KeySlots(*m_desk->slots()), std::move(unlocked.key),
+                       ops::SignedIn{unlocked.name, unlocked.role, false});
+        m_switchKey = SecureKey();
+    }
+    delete m_lockPanel;
+    m_lockPanel = nullptr;
+    for (const QPointer<QWidget> &control : std::as_const(m_hiddenByLock)) {
+        if (control)
+            control->show();
+    }
+    m_hiddenByLock.clear();
+    deskChanged();
+}
 
 void MainWindow::showStatus(const QString &sentence, const QString &filePath)
 {
@@ -232,6 +398,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     const int extraWidth = width() - m_baseSize.width();
     const int extraHeight = height() - m_baseSize.height();
     m_tabSheet->setGeometry(m_tabBase.adjusted(0, 0, extraWidth, extraHeight));
+    if (m_lockPanel)
+        m_lockPanel->setGeometry(rect());
     for (const Placed &placed : std::as_const(m_aroundTabs)) {
         if (!placed.control)
             continue;

@@ -2,16 +2,20 @@
 
 #include "operations/batch.h"
 #include "operations/desk.h"
+#include "signindialog.h"
 
 #include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
 
+#include <chrono>
+
 class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace orv {
 
@@ -53,6 +57,15 @@ public:
     // log names the operator.
     void deskChanged();
 
+    // With operators only: the window's data is covered until someone signs in again; the
+    // connection stays open meanwhile. A lock asks the same operator; a switch signs the operator
+    // out and lets any operator sign in on the same key.
+    bool isLocked() const { return m_lockPanel != nullptr; }
+    // Locks after this long without a key or mouse input anywhere in the program; zero never.
+    // Set from the user's settings ("operators/idleMinutes", 15 by default) with the desk.
+    void setIdleLock(std::chrono::milliseconds idle);
+    SignInTries &signInTries() { return m_signInTries; }
+
 public Q_SLOTS:
     void showAbout();
     // F1: the user guide.
@@ -62,6 +75,8 @@ public Q_SLOTS:
     void showStatus(const QString &sentence, const QString &filePath = QString());
     // Checks the file and the rules between the tables, read-only, and lists the findings.
     void checkDatabase();
+    void lock();
+    void switchOperator();
 
 Q_SIGNALS:
     void closed();
@@ -70,10 +85,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QMenu *createDataMenu();
     void openStatusFolder();
+    void showSignedIn();
+    void coverData(const QString &why);
+    void askToSignIn();
+    void signedInAgain(Unlocked unlocked);
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
@@ -86,6 +106,16 @@ private:
     QueriesPage *m_page3;
     FeesPage *m_page4;
     ops::Desk *m_desk = nullptr;
+    QAction *m_lockAction = nullptr;
+    QAction *m_switchAction = nullptr;
+    QTimer *m_idleTimer = nullptr;
+    SignInTries m_signInTries;
+    // While locked: the panel over the window, what it hid, and for a switch the key the next
+    // operator's slot must unseal (the desk dropped its own when the operator signed out).
+    QWidget *m_lockPanel = nullptr;
+    QList<QPointer<QWidget>> m_hiddenByLock;
+    QPointer<SignInDialog> m_signInDialog;
+    SecureKey m_switchKey;
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;

@@ -217,8 +217,14 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
         fail(SQLITE_MISUSE, QStringLiteral("这份备份没有设置操作员，不能用它替换设置了操作员的数据库。"));
     const std::optional<QByteArray> liveKeys = liveKeyFile(live, liveKey);
     std::optional<QByteArray> restoredKeys;
-    if (!restoredKey.isNull())
-        restoredKeys = contentOf(keyFileBeside(backupFile));
+    if (!restoredKey.isNull()) {
+        const QString keys = keyFileBeside(backupFile);
+        if (!QFileInfo::exists(keys))
+            fail(SQLITE_CANTOPEN, QStringLiteral("备份“%1”旁边没有它的密钥文件“%2”，没有这个文件就无法恢复。"
+                                                 "请把备份时一起保存的密钥文件放回备份旁边再试。")
+                                      .arg(shown(backupFile), shown(keys)));
+        restoredKeys = contentOf(keys);
+    }
     verify(backupFile, restoredKey);
 
     // The chosen file is copied beside the database first and checked there: a file that only

@@ -74,6 +74,11 @@ protected:
 private:
     QMenu *createDataMenu();
     void openStatusFolder();
+    // The data menu's entries for files with and without operators, and the line that tells a file
+    // without them that anyone can read it; shown as the desk says.
+    void addKeyedFileActions(QMenu *menu);
+    void showKeyedFileState();
+    void protectDatabase();
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
@@ -89,6 +94,9 @@ private:
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;
+    QWidget *m_protectionBanner = nullptr;
+    QAction *m_protectAction = nullptr;
+    QAction *m_backupKeyAction = nullptr;
 
     // The size the window is built at, where the tab control stands then, and the controls around
     // it there: the tab control takes every change of size, the others follow its bottom and,

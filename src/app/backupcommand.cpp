@@ -40,9 +40,12 @@ int runBackupCommand(const QString &file, const QString &keyFile)
         } else {
             const KeySlots slots = KeySlots::load(keysPath);
             const QString shownKey = QDir::toNativeSeparators(keyFile);
-            const QString advice = QStringLiteral("请管理员在程序的“数据”菜单中选择“定时备份密钥…”，再用它写出的密钥文件备份。");
+            const QString advice =
+                QStringLiteral("请管理员在程序的“数据”菜单中选择“定时备份密钥…”，再用它写出的密钥文件备份。");
             if (!QFileInfo::exists(keyFile)) {
-                err << failed << QStringLiteral("这个数据库设置了操作员，定时备份要用备份密钥文件“%1”，但没有这个文件。").arg(shownKey)
+                err << failed
+                    << QStringLiteral("这个数据库设置了操作员，定时备份要用备份密钥文件“%1”，但没有这个文件。")
+                           .arg(shownKey)
                     << advice << Qt::endl;
                 return 1;
             }

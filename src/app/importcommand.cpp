@@ -69,7 +69,8 @@ QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandO
     const Unlocked unlocked = slots.open(who.name, who.password());
     if (!unlocked.opened())
         return unlocked.refusal;
-    const ops::Action action = kind == ops::BatchKind::CheckIns ? ops::Action::BatchCheckIn : ops::Action::BatchReadings;
+    const ops::Action action =
+        kind == ops::BatchKind::CheckIns ? ops::Action::BatchCheckIn : ops::Action::BatchReadings;
     if (!ops::isAllowed(unlocked.role, action))
         return QStringLiteral("操作员“%1”（%2）不能%3。")
             .arg(unlocked.name, roleName(unlocked.role), ops::actionName(action));

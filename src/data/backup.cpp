@@ -160,13 +160,12 @@ void backupTo(Connection &connection, const QString &target, const SecureKey &ke
         QFileInfo(targetInfo.absolutePath()).canonicalFilePath() + QLatin1Char('/') + targetInfo.fileName();
     for (const QString &suffix : filecopy::logSuffixes()) {
         if (!liveFile.isEmpty() && named == liveFile + suffix)
-            fail(SQLITE_MISUSE,
-                 QStringLiteral("备份不能写到正在使用的数据库的日志文件“%1”。").arg(shown(target)));
+            fail(SQLITE_MISUSE, QStringLiteral("备份不能写到正在使用的数据库的日志文件“%1”。").arg(shown(target)));
     }
     const std::optional<QByteArray> keys = liveKeyFile(live, key);
     if (keys && KeySlots::pathFor(file) == KeySlots::pathFor(live))
-        fail(SQLITE_MISUSE, QStringLiteral("备份的密钥文件不能写到正在使用的密钥文件“%1”。")
-                                .arg(shown(KeySlots::pathFor(live))));
+        fail(SQLITE_MISUSE,
+             QStringLiteral("备份的密钥文件不能写到正在使用的密钥文件“%1”。").arg(shown(KeySlots::pathFor(live))));
     PartFile part(targetInfo.absoluteDir(), targetInfo.fileName());
     writeChecked(connection.handle(), part, target, key);
     // The key file first: a copy that has its name is one that can be opened.
@@ -190,8 +189,7 @@ void verify(const QString &path, const SecureKey &key)
     const QStringList found = filecopy::tableNames(db.get(), shownPath);
     for (const QString &table : programTableNames()) {
         if (!found.contains(table))
-            fail(SQLITE_NOTADB,
-                 QStringLiteral("文件“%1”中没有数据表“%2”，不是本程序的数据库。").arg(shownPath, table));
+            fail(SQLITE_NOTADB, QStringLiteral("文件“%1”中没有数据表“%2”，不是本程序的数据库。").arg(shownPath, table));
     }
     filecopy::checkIntegrity(db.get(), shownPath);
 }

@@ -48,8 +48,8 @@ QString keyFileBeside(const QString &backupFile);
 // of the database's. A backup under another key than the open file's cannot be written through the
 // connection: it takes the file's place by a rename and the connection is opened again on its key.
 // A backup without operators is refused for a database that has them.
-QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now,
-                    const SecureKey &liveKey, const SecureKey &restoredKey);
+QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now, const SecureKey &liveKey,
+                    const SecureKey &restoredKey);
 QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now);
 
 // The folder of the automatic copies: "backups" beside the database file.

@@ -37,10 +37,7 @@ public:
         // The new file stands alone until it takes the old one's name: no log beside it.
         sqlite3_exec(db, "PRAGMA protected_copy.journal_mode = DELETE", nullptr, nullptr, nullptr);
     }
-    ~Attached()
-    {
-        sqlite3_exec(m_db, "DETACH DATABASE protected_copy", nullptr, nullptr, nullptr);
-    }
+    ~Attached() { sqlite3_exec(m_db, "DETACH DATABASE protected_copy", nullptr, nullptr, nullptr); }
     Attached(const Attached &) = delete;
     Attached &operator=(const Attached &) = delete;
 
@@ -105,7 +102,8 @@ Protected protectDatabase(Connection &connection, const QString &name, const QSt
     const QString live = QFileInfo(connection.filePath()).absoluteFilePath();
     const QString keysPath = KeySlots::pathFor(live);
     if (QFileInfo::exists(keysPath) || QFileInfo(keysPath).isSymLink())
-        fail(SQLITE_CANTOPEN, QStringLiteral("密钥文件“%1”已经存在，不会覆盖它。").arg(QDir::toNativeSeparators(keysPath)));
+        fail(SQLITE_CANTOPEN,
+             QStringLiteral("密钥文件“%1”已经存在，不会覆盖它。").arg(QDir::toNativeSeparators(keysPath)));
 
     SecureKey key = SecureKey::random();
     const QFileInfo liveInfo(live);
@@ -114,9 +112,9 @@ Protected protectDatabase(Connection &connection, const QString &name, const QSt
     connection.closeRecordsets();
     {
         const Attached attached(connection.handle(), part.path(), key);
-        Statement exported = Statement::prepared(
-            connection.handle(), QStringLiteral("SELECT sqlcipher_export('protected_copy')"),
-            QStringLiteral("无法把数据写入新的数据库文件"));
+        Statement exported =
+            Statement::prepared(connection.handle(), QStringLiteral("SELECT sqlcipher_export('protected_copy')"),
+                                QStringLiteral("无法把数据写入新的数据库文件"));
         exported.next(QStringLiteral("无法把数据写入新的数据库文件"));
     }
     checkCopy(connection.handle(), part.path(), key);

@@ -97,8 +97,7 @@ PartFile::PartFile(const QDir &dir, const QString &stem)
     m_path = reserve.fileName();
     // A copy holds the residents' data: for its owner alone, whatever the umask.
     if (!QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner))
-        fail(SQLITE_CANTOPEN,
-             QStringLiteral("无法在文件夹“%1”中写入文件。").arg(QDir::toNativeSeparators(dir.path())));
+        fail(SQLITE_CANTOPEN, QStringLiteral("无法在文件夹“%1”中写入文件。").arg(QDir::toNativeSeparators(dir.path())));
 }
 
 PartFile::~PartFile()

@@ -6,12 +6,12 @@
 #include "operations/desk.h"
 
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QDir>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -31,7 +31,8 @@ QLineEdit *passwordEdit(QWidget *parent, const QString &name)
 } // namespace
 
 OperatorDialog::OperatorDialog(Kind kind, const QString &lead, QWidget *parent)
-    : QDialog(parent), m_kind(kind), m_name(new QLineEdit(this)), m_password(passwordEdit(this, QStringLiteral("passwordEdit")))
+    : QDialog(parent), m_kind(kind), m_name(new QLineEdit(this)),
+      m_password(passwordEdit(this, QStringLiteral("passwordEdit")))
 {
     setObjectName(QStringLiteral("operatorDialog"));
     setWindowTitle(kind == Kind::NewAdministrator ? QStringLiteral("设置操作员") : QStringLiteral("管理员登录"));

@@ -161,8 +161,9 @@ void createBackupKeyInteractively(QWidget *parent, Connection &connection, ops::
         return;
     const QString keyFile = backup::scheduledKeyFile();
     const QString question =
-        QStringLiteral("要为定时备份写一个备份密钥文件吗？\n%1\n\n有了它，“orvane --backup”不用输入密码就能备份这个数据库，"
-                       "但不能做别的事。这个文件只有你自己能读，请不要把它和备份放在一起。已有的备份密钥文件会被替换。")
+        QStringLiteral(
+            "要为定时备份写一个备份密钥文件吗？\n%1\n\n有了它，“orvane --backup”不用输入密码就能备份这个数据库，"
+            "但不能做别的事。这个文件只有你自己能读，请不要把它和备份放在一起。已有的备份密钥文件会被替换。")
             .arg(QDir::toNativeSeparators(keyFile));
     if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
         return;
@@ -177,9 +178,12 @@ void createBackupKeyInteractively(QWidget *parent, Connection &connection, ops::
     const QString home = QFileInfo(connection.filePath()).absolutePath();
     const QString command =
         QStringLiteral("orvane --directory %1 --backup %2")
-            .arg(quoted(home), quoted(QDir(backup::backupsFolder(connection.filePath())).filePath(QStringLiteral("OrvDb-定时.mdb"))));
-    showSuccess(parent, QStringLiteral("备份密钥文件已写好：\n%1\n\n定时备份的命令（例如每天两点，写进 crontab -e）：\n0 2 * * * %2")
-                            .arg(QDir::toNativeSeparators(keyFile), command));
+            .arg(quoted(home),
+                 quoted(QDir(backup::backupsFolder(connection.filePath())).filePath(QStringLiteral("OrvDb-定时.mdb"))));
+    showSuccess(
+        parent,
+        QStringLiteral("备份密钥文件已写好：\n%1\n\n定时备份的命令（例如每天两点，写进 crontab -e）：\n0 2 * * * %2")
+            .arg(QDir::toNativeSeparators(keyFile), command));
 }
 
 } // namespace orv

@@ -118,8 +118,8 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     m_protectionBanner->setObjectName(QStringLiteral("protectionBanner"));
     auto *bannerLayout = new QHBoxLayout(m_protectionBanner);
     bannerLayout->setContentsMargins(0, 0, 0, 0);
-    auto *bannerText =
-        new QLabel(QStringLiteral("此数据库未设置操作员，任何拥有本程序的人都能读取其中的个人信息。"), m_protectionBanner);
+    auto *bannerText = new QLabel(QStringLiteral("此数据库未设置操作员，任何拥有本程序的人都能读取其中的个人信息。"),
+                                  m_protectionBanner);
     bannerText->setObjectName(QStringLiteral("protectionText"));
     bannerText->setTextFormat(Qt::PlainText);
     bannerLayout->addWidget(bannerText, 1);

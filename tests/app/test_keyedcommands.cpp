@@ -155,7 +155,8 @@ private Q_SLOTS:
         KeyedFolder folder;
         QFile sheet(folder.dir.filePath(u"批量.csv"_s));
         QVERIFY(sheet.open(QIODevice::WriteOnly));
-        sheet.write(u"姓名,性别,部门,工号,手机,日期,房间号码\n李明,男,后勤处,2004101,139,2024-09-01,6-1-101\n"_s.toUtf8());
+        sheet.write(
+            u"姓名,性别,部门,工号,手机,日期,房间号码\n李明,男,后勤处,2004101,139,2024-09-01,6-1-101\n"_s.toUtf8());
         sheet.close();
         QString printed;
         QString errors;

@@ -108,8 +108,8 @@ private Q_SLOTS:
         QVERIFY2(refusal.contains(reason), qPrintable(refusal));
         QCOMPARE(db.rooms(), u"101|202"_s);
         QCOMPARE(db.keyFile(), keys);
-        QCOMPARE(QDir(db.dir.path()).entryList({u"*before-restore*"_s, u"*.part"_s, u"plain*"_s},
-                                               QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(db.dir.path())
+                     .entryList({u"*before-restore*"_s, u"*.part"_s, u"plain*"_s}, QDir::Files | QDir::Hidden),
                  QStringList());
     }
 

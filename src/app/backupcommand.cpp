@@ -2,6 +2,7 @@
 
 #include "data/backup.h"
 #include "data/connection.h"
+#include "data/keyslots.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -17,29 +18,57 @@ namespace orv {
 
 int runBackupCommand(const QString &file)
 {
+    return runBackupCommand(file, backup::scheduledKeyFile());
+}
+
+int runBackupCommand(const QString &file, const QString &keyFile)
+{
     QTextStream out(stdout);
     QTextStream err(stderr);
+    const QString failed = QStringLiteral("备份数据库失败：");
     if (file.isEmpty()) {
-        err << QStringLiteral("备份数据库失败：--backup 需要一个文件名。") << Qt::endl;
+        err << failed << QStringLiteral("--backup 需要一个文件名。") << Qt::endl;
         return 1;
     }
     try {
         Connection connection;
-        connection.Open(programConnectionString());
         const QString target = QFileInfo(file).absoluteFilePath();
-        backup::backupTo(connection, target);
+        const QString keysPath = KeySlots::pathFor(databaseFileName());
+        if (!QFileInfo::exists(keysPath)) {
+            connection.Open(programConnectionString());
+            backup::backupTo(connection, target);
+        } else {
+            const KeySlots slots = KeySlots::load(keysPath);
+            const QString shownKey = QDir::toNativeSeparators(keyFile);
+            const QString advice =
+                QStringLiteral("请管理员在程序的“数据”菜单中选择“定时备份密钥…”，再用它写出的密钥文件备份。");
+            if (!QFileInfo::exists(keyFile)) {
+                err << failed
+                    << QStringLiteral("这个数据库设置了操作员，定时备份要用备份密钥文件“%1”，但没有这个文件。")
+                           .arg(shownKey)
+                    << advice << Qt::endl;
+                return 1;
+            }
+            const Unlocked unlocked = slots.openWithKeyFile(keyFile);
+            if (!unlocked.opened()) {
+                err << failed << unlocked.refusal << advice << Qt::endl;
+                return 1;
+            }
+            connection.openFile(databaseFileName(), unlocked.key);
+            backup::backupTo(connection, target, unlocked.key);
+        }
         out << QDir::toNativeSeparators(target) << Qt::endl;
         return 0;
     } catch (const StoreError &error) {
-        err << QStringLiteral("备份数据库失败：") << error.message() << Qt::endl;
+        err << failed << error.message() << Qt::endl;
         return 1;
     }
 }
 
-void runDailyBackup(Connection &connection)
+void runDailyBackup(Connection &connection, const SecureKey &key)
 {
     try {
-        const backup::DailyBackup done = backup::dailyBackup(connection, QDate::currentDate());
+        const backup::DailyBackup done = backup::dailyBackup(connection, QDate::currentDate(), 14, key);
         for (const QString &file : done.leftAlone)
             QTextStream(stderr) << QStringLiteral(
                                        "自动备份没有计入也不会删除“%1”：文件名中的日期在今天之后，或不是有效的日期。")

@@ -173,7 +173,7 @@ int CDormApp::InitInstance()
         return step == Step::Cancelled ? 0 : 1;
     if (!openConnection())
         return 1;
-    runDailyBackup(*m_pConnection);
+    runDailyBackup(*m_pConnection, m_desk.key());
     showStartPicture();
     createMainWindow();
     runModal();

@@ -65,7 +65,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("file"));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("With an import: only check the rows; nothing is written."));
-    parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check});
+    const QCommandLineOption operatorName(
+        QStringLiteral("operator"),
+        QStringLiteral("With an import on a database that has operators: run it as the operator <name>, whose "
+                       "password is the first line of standard input (not shown when typed)."),
+        QStringLiteral("name"));
+    parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check, operatorName});
 
     if (!parser.parse(arguments))
         return finish(2, kProgram + QStringLiteral(": ") + parser.errorText() + QStringLiteral("\nTry '") + kProgram +
@@ -99,12 +104,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return finish(2, kProgram + QStringLiteral(": --check goes with --import-checkins or --import-readings."));
     if (importing && parser.value(parser.isSet(importCheckIns) ? importCheckIns : importReadings).isEmpty())
         return finish(1, QStringLiteral("批量导入失败：需要一个文件名。"));
+    if (parser.isSet(operatorName) && !importing)
+        return finish(2, kProgram + QStringLiteral(": --operator goes with --import-checkins or --import-readings."));
+    if (parser.isSet(operatorName) && parser.value(operatorName).trimmed().isEmpty())
+        return finish(2, kProgram + QStringLiteral(": --operator needs the operator's name."));
 
     CommandLine line;
     line.backupFile = parser.value(backup);
     line.importKind = parser.isSet(importReadings) ? ops::BatchKind::Readings : ops::BatchKind::CheckIns;
     line.importFile = parser.value(parser.isSet(importReadings) ? importReadings : importCheckIns);
     line.checkOnly = parser.isSet(check);
+    line.operatorName = parser.value(operatorName);
     line.options.create = parser.isSet(create) || parser.isSet(userData);
     if (parser.isSet(userData))
         line.options.directory = userDataDirectory();

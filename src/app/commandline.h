@@ -24,6 +24,8 @@ struct CommandLine {
     QString importFile;
     ops::BatchKind importKind = ops::BatchKind::CheckIns;
     bool checkOnly = false; // --check: the preview alone, nothing written
+    // --operator: who runs an import on a database with operators; the password comes on standard input.
+    QString operatorName;
 };
 
 // Reads the arguments (the program name first). Needs no application object, so --help and

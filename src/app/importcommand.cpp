@@ -1,9 +1,18 @@
 #include "importcommand.h"
 
 #include "data/connection.h"
+#include "data/keyslots.h"
 #include "data/storeerror.h"
+#include "operations/permissions.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+
+#include <cstdio>
+#include <sodium.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace orv {
 
@@ -17,10 +26,80 @@ QString rowLine(int line, const QString &message)
     return QStringLiteral("第%1行：%2").arg(line).arg(message);
 }
 
+// Keeps a typed password off the screen while it is read from a terminal.
+class HiddenTyping final {
+public:
+    HiddenTyping()
+    {
+        if (::isatty(STDIN_FILENO) == 0 || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
+            return;
+        termios quiet = m_saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        m_hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+    ~HiddenTyping()
+    {
+        if (m_hidden) {
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+            std::fputc('\n', stderr);
+        }
+    }
+    HiddenTyping(const HiddenTyping &) = delete;
+    HiddenTyping &operator=(const HiddenTyping &) = delete;
+
+private:
+    termios m_saved{};
+    bool m_hidden = false;
+};
+
+// Opens the database of the current folder: keyed with its own key for the operator named, when
+// it has operators, else with the program's password. Returns the refusal, or an empty text.
+QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandOperator &who)
+{
+    const QString keysPath = KeySlots::pathFor(databaseFileName());
+    if (!QFileInfo::exists(keysPath)) {
+        if (!who.name.isEmpty())
+            return QStringLiteral("这个数据库没有设置操作员，不用 --operator。");
+        connection.Open(programConnectionString());
+        return QString();
+    }
+    if (who.name.isEmpty() || !who.password)
+        return QStringLiteral("这个数据库设置了操作员：请用 --operator 姓名 指明操作员，密码写在标准输入的第一行。");
+    const KeySlots slots = KeySlots::load(keysPath);
+    const Unlocked unlocked = slots.open(who.name, who.password());
+    if (!unlocked.opened())
+        return unlocked.refusal;
+    const ops::Action action =
+        kind == ops::BatchKind::CheckIns ? ops::Action::BatchCheckIn : ops::Action::BatchReadings;
+    if (!ops::isAllowed(unlocked.role, action))
+        return QStringLiteral("操作员“%1”（%2）不能%3。")
+            .arg(unlocked.name, roleName(unlocked.role), ops::actionName(action));
+    connection.openFile(databaseFileName(), unlocked.key);
+    return QString();
+}
+
 } // namespace
 
+QString passwordFromStandardInput(const QString &name)
+{
+    if (::isatty(STDIN_FILENO) != 0)
+        std::fprintf(stderr, "操作员“%s”的密码：", name.toLocal8Bit().constData());
+    QByteArray line;
+    {
+        const HiddenTyping hidden;
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            line = input.readLine();
+    }
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    QString password = QString::fromUtf8(line);
+    sodium_memzero(line.data(), static_cast<std::size_t>(line.size()));
+    return password;
+}
+
 int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, const ops::BatchOperations &operations,
-                     QTextStream &out, QTextStream &err)
+                     QTextStream &out, QTextStream &err, const CommandOperator &who)
 {
     const bool offered = kind == ops::BatchKind::CheckIns ? bool(operations.checkIn) : bool(operations.settleUtility);
     if (!offered) {
@@ -34,7 +113,10 @@ int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, c
     }
     try {
         Connection connection;
-        connection.Open(programConnectionString());
+        if (const QString refusal = openForBatch(connection, kind, who); !refusal.isEmpty()) {
+            err << kFailed << refusal << kNothingWritten << Qt::endl;
+            return 1;
+        }
         ops::preview(connection, batch);
         if (batch.refused() > 0) {
             for (const ops::BatchRow &row : batch.rows) {

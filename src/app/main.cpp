@@ -57,7 +57,9 @@ int main(int argc, char *argv[])
         QCoreApplication core(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err);
+        const orv::CommandOperator who{line.operatorName,
+                                       [&line] { return orv::passwordFromStandardInput(line.operatorName); }};
+        return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err, who);
     }
 
     QApplication platform(argc, argv);

@@ -1,16 +1,21 @@
 #include "databackupdialogs.h"
 
+#include "convertdialog.h"
 #include "data/backup.h"
 #include "data/connection.h"
+#include "data/privatefiles.h"
 #include "kit/fileplaces.h"
 #include "kit/messagebox.h"
 #include "kit/unit.h"
+#include "operations/desk.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+
+#include <optional>
 
 namespace orv {
 
@@ -29,9 +34,24 @@ public:
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
 
+// The key the open file is kept under: its own when it has operators, else none (the program's
+// password).
+const SecureKey &keyOf(const ops::Desk *desk)
+{
+    static const SecureKey none;
+    return desk && desk->hasOperators() ? desk->key() : none;
+}
+
+QString quoted(const QString &path)
+{
+    QString inner = path;
+    inner.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+
 } // namespace
 
-QString backupDatabaseInteractively(QWidget *parent, Connection &connection)
+QString backupDatabaseInteractively(QWidget *parent, Connection &connection, const ops::Desk *desk)
 {
     const QString folder = proposedFolder(SavedFile::Backup);
     const QString proposed =
@@ -42,19 +62,24 @@ QString backupDatabaseInteractively(QWidget *parent, Connection &connection)
         return {};
     const bool written = runGuarded(parent, QStringLiteral("备份数据库失败！\n"), [&] {
         BusyCursor busy;
-        backup::backupTo(connection, target);
+        backup::backupTo(connection, target, keyOf(desk));
     });
     if (!written)
         return {};
     rememberFolder(SavedFile::Backup, target);
-    showSuccess(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
+    if (keyOf(desk).isNull())
+        showSuccess(parent, QStringLiteral("数据库已备份到：\n%1").arg(QDir::toNativeSeparators(target)));
+    else
+        showSuccess(parent, QStringLiteral("数据库已备份到：\n%1\n它的密钥文件在它旁边：\n%2\n恢复时两个文件都要有。")
+                                .arg(QDir::toNativeSeparators(target),
+                                     QDir::toNativeSeparators(backup::keyFileBeside(target))));
     // Kept, not refused: a copy on the same disk still undoes a mistake, only not a dead disk.
     if (onSameDisk(target, connection.filePath()))
         showMessage(parent, kSameDiskNote);
     return target;
 }
 
-bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
+bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::Desk *desk)
 {
     // Where the backups went, else beside the database, where the copies made before a restore lie.
     QString folder = rememberedFolder(SavedFile::Backup);
@@ -64,11 +89,47 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
     if (chosen.isEmpty())
         return false;
     const QString failed = QStringLiteral("恢复数据库失败，当前的数据库没有改变！\n");
-    if (!runGuarded(parent, failed, [&] {
+    const QString keyFile = backup::keyFileBeside(chosen);
+    SecureKey restoredKey;
+    QString administrator;
+    if (QFileInfo::exists(keyFile)) {
+        // Only the backup's own 管理员 can open it: its key comes from its own key file.
+        std::optional<KeySlots> slots;
+        if (!runGuarded(parent, failed, [&] { slots.emplace(KeySlots::load(keyFile)); }))
+            return false;
+        OperatorDialog dialog(OperatorDialog::Kind::Administrator,
+                              QStringLiteral("这份备份设置了操作员。请输入备份中一位管理员的姓名和密码："), parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        Unlocked unlocked;
+        {
             BusyCursor busy;
-            backup::verify(chosen);
-        }))
+            unlocked = slots->open(dialog.name(), dialog.password());
+        }
+        if (!unlocked.opened()) {
+            showMessage(parent, failed + unlocked.refusal);
+            return false;
+        }
+        if (unlocked.role != Role::Administrator) {
+            showMessage(parent, failed + QStringLiteral("只有备份中的管理员才能用它恢复数据库。"));
+            return false;
+        }
+        restoredKey = std::move(unlocked.key);
+        administrator = unlocked.name;
+    }
+    try {
+        BusyCursor busy;
+        backup::verify(chosen, restoredKey);
+    } catch (const StoreError &error) {
+        // A backup of a file with operators cannot be told from a foreign file without its key file.
+        const QString hint = restoredKey.isNull()
+                                 ? QStringLiteral("\n\n如果这是设置了操作员的数据库的备份，请把备份时一起保存的密钥文件"
+                                                  "“%1”放在它旁边再试。")
+                                       .arg(QDir::toNativeSeparators(keyFile))
+                                 : QString();
+        showMessage(parent, failed + error.message() + hint);
         return false;
+    }
     const QFileInfo info(chosen);
     const QString question =
         QStringLiteral("要用备份“%1”（%2）替换当前的数据库吗？\n\n当前的数据会先保存为同一文件夹中的"
@@ -80,11 +141,49 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection)
     QString kept;
     if (!runGuarded(parent, failed, [&] {
             BusyCursor busy;
-            kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime());
+            kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime(), keyOf(desk), restoredKey);
         }))
         return false;
+    if (desk && !restoredKey.isNull()) {
+        const QString keys = KeySlots::pathFor(connection.filePath());
+        runGuarded(parent, QStringLiteral("恢复后读取密钥文件失败！\n"), [&] {
+            desk->signIn(KeySlots::load(keys), std::move(restoredKey),
+                         ops::SignedIn{administrator, Role::Administrator, false});
+        });
+    }
     showSuccess(parent, QStringLiteral("数据库已恢复。原来的数据保存在：\n%1").arg(QDir::toNativeSeparators(kept)));
     return true;
+}
+
+void createBackupKeyInteractively(QWidget *parent, Connection &connection, ops::Desk &desk)
+{
+    if (!desk.slots() || desk.key().isNull())
+        return;
+    const QString keyFile = backup::scheduledKeyFile();
+    const QString question =
+        QStringLiteral(
+            "要为定时备份写一个备份密钥文件吗？\n%1\n\n有了它，“orvane --backup”不用输入密码就能备份这个数据库，"
+            "但不能做别的事。这个文件只有你自己能读，请不要把它和备份放在一起。已有的备份密钥文件会被替换。")
+            .arg(QDir::toNativeSeparators(keyFile));
+    if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return;
+    const bool written = runGuarded(parent, QStringLiteral("写备份密钥文件失败！\n"), [&] {
+        if (!makePrivateFolders(QFileInfo(keyFile).absolutePath()))
+            throw StoreError(kKeySlotRefused, QStringLiteral("无法创建文件夹“%1”。")
+                                                  .arg(QDir::toNativeSeparators(QFileInfo(keyFile).absolutePath())));
+        desk.slots()->addBackupSlot(desk.key(), keyFile);
+    });
+    if (!written)
+        return;
+    const QString home = QFileInfo(connection.filePath()).absolutePath();
+    const QString command =
+        QStringLiteral("orvane --directory %1 --backup %2")
+            .arg(quoted(home),
+                 quoted(QDir(backup::backupsFolder(connection.filePath())).filePath(QStringLiteral("OrvDb-定时.mdb"))));
+    showSuccess(
+        parent,
+        QStringLiteral("备份密钥文件已写好：\n%1\n\n定时备份的命令（例如每天两点，写进 crontab -e）：\n0 2 * * * %2")
+            .arg(QDir::toNativeSeparators(keyFile), command));
 }
 
 } // namespace orv

@@ -3,6 +3,7 @@
 #include "aboutdialog.h"
 #include "batchdialog.h"
 #include "checkdialog.h"
+#include "convertdialog.h"
 #include "data/dbcheck.h"
 #include "databackupdialogs.h"
 #include "helpdialog.h"
@@ -25,6 +26,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -123,6 +125,25 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &MainWindow::showHelp);
 
+    // Under the footer, shown only for a file kept without operators; the window grows by its height.
+    m_protectionBanner = new QWidget(this);
+    m_protectionBanner->setObjectName(QStringLiteral("protectionBanner"));
+    auto *bannerLayout = new QHBoxLayout(m_protectionBanner);
+    bannerLayout->setContentsMargins(0, 0, 0, 0);
+    auto *bannerText = new QLabel(QStringLiteral("此数据库未设置操作员，任何拥有本程序的人都能读取其中的个人信息。"),
+                                  m_protectionBanner);
+    bannerText->setObjectName(QStringLiteral("protectionText"));
+    bannerText->setTextFormat(Qt::PlainText);
+    bannerLayout->addWidget(bannerText, 1);
+    auto *protect = new QPushButton(QStringLiteral("设置操作员…"), m_protectionBanner);
+    protect->setObjectName(QStringLiteral("protectButton"));
+    protect->setAutoDefault(false);
+    protect->setAccessibleDescription(bannerText->text());
+    bannerLayout->addWidget(protect);
+    connect(protect, &QPushButton::clicked, this, &MainWindow::protectDatabase);
+    m_protectionBanner->setGeometry(m_tabSheet->geometry().left(), footerTop + 28, m_tabSheet->geometry().width(), 28);
+    m_protectionBanner->hide();
+
     // Opens at the size the pages are laid out for; smaller, the pages scroll.
     m_baseSize = QSize(m_tabSheet->geometry().right() + units(17, 0, 0, 0).x(), footerTop + 32);
     m_tabBase = m_tabSheet->geometry();
@@ -149,7 +170,7 @@ QMenu *MainWindow::createDataMenu()
     QAction *backup = menu->addAction(QStringLiteral("备份数据库…"));
     backup->setObjectName(QStringLiteral("backupAction"));
     connect(backup, &QAction::triggered, this, [this] {
-        const QString target = backupDatabaseInteractively(this, m_connection);
+        const QString target = backupDatabaseInteractively(this, m_connection, m_desk);
         if (!target.isEmpty())
             showStatus(QStringLiteral("数据库已备份到 %1").arg(QDir::toNativeSeparators(target)), target);
     });
@@ -157,9 +178,10 @@ QMenu *MainWindow::createDataMenu()
     restore->setObjectName(QStringLiteral("restoreAction"));
     connect(restore, &QAction::triggered, this, [this] {
         // Every list showed rows of the replaced data.
-        if (restoreDatabaseInteractively(this, m_connection)) {
+        if (restoreDatabaseInteractively(this, m_connection, m_desk)) {
             for (ReportList *list : findChildren<ReportList *>())
                 list->clearRows();
+            deskChanged();
             showStatus(QStringLiteral("已用备份恢复数据库"));
         }
     });
@@ -172,6 +194,7 @@ QMenu *MainWindow::createDataMenu()
     m_readingBatch->setObjectName(QStringLiteral("readingBatchAction"));
     connect(m_readingBatch, &QAction::triggered, this,
             [this] { importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations); });
+    addKeyedFileActions(menu);
     setBatchOperations({});
 
     menu->addSeparator();
@@ -184,6 +207,45 @@ QMenu *MainWindow::createDataMenu()
     m_lockAction->setEnabled(false);
     m_switchAction->setEnabled(false);
     return menu;
+}
+
+void MainWindow::addKeyedFileActions(QMenu *menu)
+{
+    menu->addSeparator();
+    m_protectAction = menu->addAction(QStringLiteral("设置操作员…"));
+    m_protectAction->setObjectName(QStringLiteral("protectAction"));
+    connect(m_protectAction, &QAction::triggered, this, &MainWindow::protectDatabase);
+    m_backupKeyAction = menu->addAction(QStringLiteral("定时备份密钥…"));
+    m_backupKeyAction->setObjectName(QStringLiteral("backupKeyAction"));
+    connect(m_backupKeyAction, &QAction::triggered, this, [this] {
+        if (m_desk)
+            createBackupKeyInteractively(this, m_connection, *m_desk);
+    });
+    showKeyedFileState();
+}
+
+void MainWindow::showKeyedFileState()
+{
+    const bool keyed = m_desk && m_desk->hasOperators();
+    const bool unprotected = m_desk && !keyed;
+    m_protectAction->setVisible(unprotected);
+    m_backupKeyAction->setVisible(keyed);
+    m_backupKeyAction->setEnabled(keyed && !m_desk->key().isNull() && m_desk->who().role == Role::Administrator);
+    if (!m_protectionBanner || m_protectionBanner->isVisibleTo(this) == unprotected)
+        return;
+    m_protectionBanner->setVisible(unprotected);
+    const int change = unprotected ? 34 : -34;
+    m_baseSize.rheight() += change;
+    setMinimumSize(m_baseSize.boundedTo(QSize(480, 360)));
+    resize(width(), height() + change);
+}
+
+void MainWindow::protectDatabase()
+{
+    if (m_desk && protectDatabaseInteractively(this, m_connection, *m_desk)) {
+        showStatus(QStringLiteral("已设置操作员，数据库改用它自己的密钥加密"), m_desk->slots()->path());
+        deskChanged();
+    }
 }
 
 void MainWindow::setBatchOperations(ops::BatchOperations operations)
@@ -225,6 +287,7 @@ void MainWindow::setDesk(ops::Desk *desk)
 void MainWindow::deskChanged()
 {
     showSignedIn();
+    showKeyedFileState();
 }
 
 void MainWindow::showSignedIn()

@@ -94,6 +94,11 @@ private:
     void coverData(const QString &why);
     void askToSignIn();
     void signedInAgain(Unlocked unlocked);
+    // The data menu's entries for files with and without operators, and the line that tells a file
+    // without them that anyone can read it; shown as the desk says.
+    void addKeyedFileActions(QMenu *menu);
+    void showKeyedFileState();
+    void protectDatabase();
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
@@ -119,6 +124,9 @@ private:
     QLabel *m_statusLine = nullptr;
     QPushButton *m_openFolder = nullptr;
     QString m_statusFile;
+    QWidget *m_protectionBanner = nullptr;
+    QAction *m_protectAction = nullptr;
+    QAction *m_backupKeyAction = nullptr;
 
     // The size the window is built at, where the tab control stands then, and the controls around
     // it there: the tab control takes every change of size, the others follow its bottom and,

@@ -185,7 +185,7 @@ private Q_SLOTS:
             const SecureKey key = createKeyedDatabase(databaseFileName(), u"张三"_s, u"甲乙"_s, {1, 8192});
             Connection connection;
             connection.openFile(databaseFileName(), key);
-            backup::dailyBackup(connection, QDate(2026, 12, 6));
+            backup::dailyBackup(connection, QDate(2026, 12, 6), 14, key);
             found = modeOf(home.filePath(path)); // the log is there while the file is open
         }
         QDir::setCurrent(current);

@@ -51,6 +51,13 @@ QString hashOf(const QString &previous, const Row &row)
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), sizeof digest).toHex());
 }
 
+// A field as it reads back: the engine's text ends at a NUL, so one typed into a form would leave a
+// row whose hash no longer matches what the check reads.
+QString stored(QString field)
+{
+    return field.replace(QChar(0), QChar(0xFFFD));
+}
+
 bool hasLog(sqlite3 *db)
 {
     Statement lookup = Statement::prepared(
@@ -94,10 +101,10 @@ void append(Connection &connection, const Entry &entry)
     row.id = std::max<qint64>(any ? last.integer(0) : 0, lastGiven(db)) + 1;
     const QDateTime time = entry.time.isValid() ? entry.time : QDateTime::currentDateTime();
     row.time = time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    row.operatorName = entry.operatorName;
-    row.action = entry.action;
-    row.target = entry.target;
-    row.detail = entry.detail;
+    row.operatorName = stored(entry.operatorName);
+    row.action = stored(entry.action);
+    row.target = stored(entry.target);
+    row.detail = stored(entry.detail);
 
     Statement insert =
         Statement::prepared(db,

@@ -65,6 +65,7 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
     if (result.status != ExportResult::Status::Written)
         return;
     rememberFolder(SavedFile::Export, path);
+    logExported(list, path, table.rowCount());
     // Grouped the Chinese way whatever the desktop's locale, as the rest of the program reads.
     const QString rows = QLocale(QLocale::Chinese, QLocale::China).toString(table.rowCount());
     announceSaved(list, QStringLiteral("已导出 %1 行到 %2").arg(rows, QDir::toNativeSeparators(path)), path);

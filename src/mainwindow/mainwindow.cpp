@@ -3,7 +3,9 @@
 #include "aboutdialog.h"
 #include "batchdialog.h"
 #include "checkdialog.h"
+#include "data/connection.h"
 #include "data/dbcheck.h"
+#include "data/oplog.h"
 #include "databackupdialogs.h"
 #include "helpdialog.h"
 #include "kit/colours.h"
@@ -12,12 +14,15 @@
 #include "kit/page.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
+#include "logdialog.h"
+#include "operatorsdialog.h"
 #include "pages/accommodation/accommodationpage.h"
 #include "pages/fees/feespage.h"
 #include "pages/queries/queriespage.h"
 #include "pages/rooms/roomspage.h"
 #include "pagetabs.h"
 #include "programicon.h"
+#include "rolegates.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -122,6 +127,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     resize(m_baseSize);
 
     applySharedColours(this);
+    applyRoles();
 }
 
 MainWindow::~MainWindow() = default;
@@ -146,6 +152,14 @@ QMenu *MainWindow::createDataMenu()
     connect(restore, &QAction::triggered, this, [this] {
         // Every list showed rows of the replaced data.
         if (restoreDatabaseInteractively(this, m_connection)) {
+            // Logged into the restored file: the log it brings ends where its backup was taken.
+            runUnit(this, m_connection, [this] {
+                oplog::append(m_connection, {{},
+                                             operatorName(),
+                                             ops::actionName(ops::Action::RestoreDatabase),
+                                             QFileInfo(m_connection.filePath()).fileName(),
+                                             QStringLiteral("用备份替换了全部数据")});
+            });
             for (ReportList *list : findChildren<ReportList *>())
                 list->clearRows();
             showStatus(QStringLiteral("已用备份恢复数据库"));
@@ -154,13 +168,29 @@ QMenu *MainWindow::createDataMenu()
     menu->addSeparator();
     m_checkInBatch = menu->addAction(QStringLiteral("批量入住…"));
     m_checkInBatch->setObjectName(QStringLiteral("checkInBatchAction"));
-    connect(m_checkInBatch, &QAction::triggered, this,
-            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::CheckIns, m_batchOperations); });
+    connect(m_checkInBatch, &QAction::triggered, this, [this] {
+        importBatchInteractively(this, m_connection, ops::BatchKind::CheckIns, m_batchOperations, operatorName());
+    });
     m_readingBatch = menu->addAction(QStringLiteral("批量抄表…"));
     m_readingBatch->setObjectName(QStringLiteral("readingBatchAction"));
-    connect(m_readingBatch, &QAction::triggered, this,
-            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations); });
+    connect(m_readingBatch, &QAction::triggered, this, [this] {
+        importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations, operatorName());
+    });
     setBatchOperations({});
+
+    // Operators and the operation log.
+    menu->addSeparator();
+    QAction *log = menu->addAction(QStringLiteral("操作日志…"));
+    log->setObjectName(QStringLiteral("operationLogAction"));
+    connect(log, &QAction::triggered, this, &MainWindow::showOperationLog);
+    m_operatorsAction = menu->addAction(QStringLiteral("操作员…"));
+    m_operatorsAction->setObjectName(QStringLiteral("operatorsAction"));
+    connect(m_operatorsAction, &QAction::triggered, this, &MainWindow::manageOperators);
+    m_changePasswordAction = menu->addAction(QStringLiteral("修改密码…"));
+    m_changePasswordAction->setObjectName(QStringLiteral("changePasswordAction"));
+    connect(m_changePasswordAction, &QAction::triggered, this, &MainWindow::changeOwnPassword);
+    // A refused entry says why in its tooltip.
+    menu->setToolTipsVisible(true);
     return menu;
 }
 
@@ -198,7 +228,48 @@ void MainWindow::setDesk(ops::Desk *desk)
     deskChanged();
 }
 
-void MainWindow::deskChanged() {}
+void MainWindow::deskChanged()
+{
+    applyRoles();
+}
+
+QString MainWindow::operatorName() const
+{
+    return m_desk && m_desk->hasOperators() ? m_desk->who().name : QString();
+}
+
+void MainWindow::applyRoles()
+{
+    const bool operators = m_desk && m_desk->hasOperators();
+    applyRoleGates(this, operators ? std::optional<Role>(m_desk->who().role) : std::nullopt);
+    // Only a 管理员 sees the operators; everyone signed in may change their own password.
+    m_operatorsAction->setVisible(operators && m_desk->who().role == Role::Administrator);
+    m_changePasswordAction->setVisible(operators);
+    for (Page *page : findChildren<Page *>())
+        page->setOperatorName(operatorName());
+}
+
+void MainWindow::showOperationLog()
+{
+    LogDialog dialog(m_connection, this);
+    dialog.exec();
+}
+
+void MainWindow::manageOperators()
+{
+    if (!m_desk || !m_desk->hasOperators())
+        return;
+    OperatorsDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);
+    dialog.exec();
+}
+
+void MainWindow::changeOwnPassword()
+{
+    if (!m_desk || !m_desk->hasOperators())
+        return;
+    PasswordDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);
+    dialog.exec();
+}
 
 void MainWindow::showStatus(const QString &sentence, const QString &filePath)
 {

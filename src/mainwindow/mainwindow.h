@@ -52,6 +52,9 @@ public:
     // Called after a sign-in or sign-out on the desk: what the role forbids is disabled, and the
     // log names the operator.
     void deskChanged();
+    // Whom the log names for what is done in this window: the signed-in operator; nobody on a file
+    // without operators.
+    QString operatorName() const;
 
 public Q_SLOTS:
     void showAbout();
@@ -62,6 +65,10 @@ public Q_SLOTS:
     void showStatus(const QString &sentence, const QString &filePath = QString());
     // Checks the file and the rules between the tables, read-only, and lists the findings.
     void checkDatabase();
+    // "操作日志…", "操作员…" and "修改密码…" of the data menu.
+    void showOperationLog();
+    void manageOperators();
+    void changeOwnPassword();
 
 Q_SIGNALS:
     void closed();
@@ -73,12 +80,16 @@ protected:
 
 private:
     QMenu *createDataMenu();
+    // The role's gating, the operator entries and the name the pages log, from the desk.
+    void applyRoles();
     void openStatusFolder();
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
     QAction *m_checkInBatch = nullptr;
     QAction *m_readingBatch = nullptr;
+    QAction *m_operatorsAction = nullptr;
+    QAction *m_changePasswordAction = nullptr;
     ops::BatchOperations m_batchOperations;
     PageTabs *m_tabSheet;
     AccommodationPage *m_page1;

@@ -1,5 +1,6 @@
 #include "data/oplog.h"
 #include "deskfixture.h"
+#include "kit/fileplaces.h"
 #include "kit/reportlist.h"
 #include "mainwindow/logdialog.h"
 #include "mainwindow/operatorsdialog.h"
@@ -91,6 +92,19 @@ private Q_SLOTS:
         MainWindow window(db.connection());
         checkOut(page(window, 0), u"P1"_s, u"A"_s);
         QCOMPARE(db.text(kLogRows), u",迁出,P1,甲，房间 A"_s);
+    }
+
+    void anExportIsLoggedInAUnitOfItsOwn()
+    {
+        TestDatabase db;
+        Answers answers;
+        QTemporaryDir keys;
+        ops::Desk desk;
+        signIn(desk, keys, u"李四"_s, Role::Attendant);
+        MainWindow window(db.connection());
+        window.setDesk(&desk);
+        logExported(child<ReportList>(page(window, 3), u"rentList"_s), u"/tmp/出/房租列表.csv"_s, 12);
+        QCOMPARE(db.text(kLogRows), u"李四,导出,房租列表.csv,12 行"_s);
     }
 
     void refusedOrUndoneWritesLogNothing()

@@ -241,10 +241,13 @@ QString MainWindow::operatorName() const
 void MainWindow::applyRoles()
 {
     const bool operators = m_desk && m_desk->hasOperators();
-    applyRoleGates(this, operators ? std::optional<Role>(m_desk->who().role) : std::nullopt);
+    // Between a sign-out and the next sign-in nobody holds more than a 值班员 would.
+    const bool signedIn = operators && !m_desk->who().name.isEmpty();
+    const Role role = signedIn ? m_desk->who().role : Role::Attendant;
+    applyRoleGates(this, operators ? std::optional<Role>(role) : std::nullopt);
     // Only a 管理员 sees the operators; everyone signed in may change their own password.
-    m_operatorsAction->setVisible(operators && m_desk->who().role == Role::Administrator);
-    m_changePasswordAction->setVisible(operators);
+    m_operatorsAction->setVisible(signedIn && role == Role::Administrator);
+    m_changePasswordAction->setVisible(signedIn);
     for (Page *page : findChildren<Page *>())
         page->setOperatorName(operatorName());
 }

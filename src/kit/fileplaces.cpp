@@ -63,6 +63,18 @@ void announceSaved(QObject *inside, const QString &sentence, const QString &file
     }
 }
 
+void logExported(QObject *inside, const QString &filePath, int rows)
+{
+    for (QObject *object = inside; object; object = object->parent()) {
+        if (auto *page = qobject_cast<Page *>(object)) {
+            // The permission table's name for exporting; the kit sits below the operations.
+            page->record(
+                {{}, {}, QStringLiteral("导出"), QFileInfo(filePath).fileName(), QStringLiteral("%1 行").arg(rows)});
+            return;
+        }
+    }
+}
+
 bool onSameDisk(const QString &path, const QString &otherPath)
 {
     const QStorageInfo one(QFileInfo(path).absolutePath());

@@ -24,6 +24,10 @@ void rememberFolder(SavedFile kind, const QString &filePath);
 // window's status line. Nothing happens outside a page.
 void announceSaved(QObject *inside, const QString &sentence, const QString &filePath);
 
+// Logs a list written out of the page that holds `inside`, as "导出" of the file's name, in a unit
+// of its own after the file is written. Nothing is logged outside a page.
+void logExported(QObject *inside, const QString &filePath, int rows);
+
 // True when the two paths live on the same file system, so one failing disk takes both.
 bool onSameDisk(const QString &path, const QString &otherPath);
 

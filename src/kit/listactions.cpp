@@ -65,6 +65,7 @@ void exportList(QAbstractItemView *list, const QString &listName, FileKind kind)
     if (result.status != ExportResult::Status::Written)
         return;
     rememberFolder(SavedFile::Export, path);
+    logExported(list, path, table.rowCount());
     // Grouped the Chinese way whatever the desktop's locale, as the rest of the program reads.
     const QString rows = QLocale(QLocale::Chinese, QLocale::China).toString(table.rowCount());
     announceSaved(list, QStringLiteral("已导出 %1 行到 %2").arg(rows, QDir::toNativeSeparators(path)), path);
@@ -147,12 +148,17 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(list, &QWidget::customContextMenuRequested, list, [=](const QPoint &position) {
         QMenu menu(list);
+        menu.setToolTipsVisible(true);
         // Each menu gets items of its own: the accessibility layer keeps one interface per action,
         // bound to the first menu that showed it, so an action shown again in a later menu would
         // read as a nameless item to a screen reader.
         for (QAction *shared : {copy, xlsx, csv, print}) {
             QAction *entry = menu.addAction(shared->text());
             entry->setObjectName(shared->objectName());
+            // An action the operator's role refuses shows off here too, saying why.
+            entry->setEnabled(shared->isEnabled());
+            if (!shared->isEnabled())
+                entry->setToolTip(shared->toolTip());
             entry->setShortcut(shared->shortcut());
             entry->setShortcutContext(Qt::WidgetShortcut);
             QObject::connect(entry, &QAction::triggered, shared, &QAction::trigger);
@@ -163,7 +169,10 @@ void installListActions(QAbstractItemView *list, const QString &listName, const 
         for (const RowAction &rowAction : rowActions) {
             QAction *entry = menu.addAction(rowAction.text);
             entry->setObjectName(rowAction.objectName);
-            entry->setEnabled(row >= 0);
+            const QAction *shared = list->findChild<QAction *>(rowAction.objectName, Qt::FindDirectChildrenOnly);
+            entry->setEnabled(row >= 0 && (!shared || shared->isEnabled()));
+            if (shared && !shared->isEnabled())
+                entry->setToolTip(shared->toolTip());
             QObject::connect(entry, &QAction::triggered, list,
                              [list, row, rowAction] { runRowAction(list, rowAction, row); });
         }
@@ -180,6 +189,7 @@ QPushButton *addListMenuButton(QAbstractItemView *list, const QString &objectNam
     button->setAutoDefault(false);
     auto *menu = new QMenu(button);
     menu->setObjectName(objectName + QStringLiteral("Menu"));
+    menu->setToolTipsVisible(true);
     // Filled afresh each time, for the reason the context menu is (see installListActions).
     QObject::connect(menu, &QMenu::aboutToShow, menu, [list, menu] {
         menu->clear();
@@ -193,7 +203,9 @@ QPushButton *addListMenuButton(QAbstractItemView *list, const QString &objectNam
             }
             QAction *entry = menu->addAction(shared->text());
             entry->setObjectName(shared->objectName());
-            entry->setEnabled(!needsRow || rowChosen);
+            entry->setEnabled(shared->isEnabled() && (!needsRow || rowChosen));
+            if (!shared->isEnabled())
+                entry->setToolTip(shared->toolTip());
             QObject::connect(entry, &QAction::triggered, shared, &QAction::trigger);
         }
     });

@@ -37,7 +37,9 @@ bool Page::runHandler(const std::function<void()> &handler)
         return runUnit(this, m_connection, handler);
     m_successes.clear();
     m_announcements.clear();
-    const bool completed = runUnit(this, m_connection, handler);
+    m_logEntries.clear();
+    const bool completed = runUnit(this, m_connection, handler, [this] { writeLog(); });
+    m_logEntries.clear();
     // The rows a handler listed are shown before anything else happens on the page.
     for (ReportList *list : findChildren<ReportList *>())
         list->publishRows();
@@ -59,6 +61,26 @@ void Page::reportSuccess(const QString &text)
         m_successes.append(text);
     else
         showSuccess(this, text);
+}
+
+void Page::record(const oplog::Entry &entry)
+{
+    if (entry.action.isEmpty())
+        return;
+    m_logEntries.append(entry);
+    if (!m_connection.inUnit()) {
+        runUnit(
+            this, m_connection, [] {}, [this] { writeLog(); });
+        m_logEntries.clear();
+    }
+}
+
+void Page::writeLog()
+{
+    for (oplog::Entry entry : std::exchange(m_logEntries, {})) {
+        entry.operatorName = m_operatorName;
+        oplog::append(m_connection, entry);
+    }
 }
 
 void Page::announce(const QString &sentence, const QString &filePath)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/oplog.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -26,6 +28,14 @@ public:
     // Tells the main window what the last action did, in a sentence of our own, and the file it
     // wrote if any. Inside a unit it waits for the commit, like a success box.
     void announce(const QString &sentence, const QString &filePath = QString());
+
+    // The operator the log names for what the page writes; empty on a file without operators.
+    void setOperatorName(const QString &name) { m_operatorName = name; }
+    const QString &operatorName() const noexcept { return m_operatorName; }
+    // Logs a write under the page's operator: inside a unit with the unit's other writes, just
+    // before its commit; outside one (a file exported) in a unit of its own. An entry without an
+    // action (a read, a refusal) is not logged.
+    void record(const oplog::Entry &entry);
 
 Q_SIGNALS:
     void announced(const QString &sentence, const QString &filePath);
@@ -76,12 +86,16 @@ private:
         Growth growth;
     };
     void placeControls();
+    // Appends the unit's log entries under the page's operator; inside the unit, before its commit.
+    void writeLog();
 
     QStringList m_successes;
     QHash<QWidget *, QAbstractButton *> m_enterButtons;
     QPointer<QWidget> m_firstField;
     QList<Placed> m_placed;
     QList<Announcement> m_announcements;
+    QList<oplog::Entry> m_logEntries;
+    QString m_operatorName;
 };
 
 } // namespace orv

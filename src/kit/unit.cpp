@@ -28,7 +28,8 @@ QString caughtMessage()
 
 } // namespace
 
-bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler)
+bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler,
+             const std::function<void()> &beforeCommit)
 {
     // A handler called from inside another (a handler that runs a list at its end) joins the
     // unit already open.
@@ -38,8 +39,11 @@ bool runUnit(QWidget *parent, Connection &connection, const std::function<void()
         if (outermost)
             connection.beginUnit();
         handler();
-        if (outermost)
+        if (outermost) {
+            if (beforeCommit)
+                beforeCommit();
             connection.commitUnit();
+        }
         return true;
     } catch (...) {
         // Its writes are undone whatever it raised.

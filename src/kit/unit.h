@@ -12,8 +12,10 @@ class Connection;
 // Runs one button's handler as one unit: its writes stay only when it completes. When any
 // exception escapes the handler, every write of the handler is undone, the user sees
 // "数据库操作失败!" with the error's message, and the program goes on. Returns true when the
-// handler completed.
-bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler);
+// handler completed. `beforeCommit` runs last inside the outermost unit, for writes that stand or
+// fall with the handler's (its log row); what it raises undoes the unit as the handler's would.
+bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler,
+             const std::function<void()> &beforeCommit = {});
 
 // Runs an action that opens no unit of its own (a check, a backup, a read for printing). When
 // any exception escapes it, the user sees `lead` with the error's message and the program goes

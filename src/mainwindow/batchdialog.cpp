@@ -200,7 +200,7 @@ bool BatchDialog::writeReport(const QString &path)
 }
 
 void importBatchInteractively(QWidget *parent, Connection &connection, ops::BatchKind kind,
-                              const ops::BatchOperations &operations)
+                              const ops::BatchOperations &operations, const QString &operatorName)
 {
     const QString title = kind == ops::BatchKind::CheckIns ? QStringLiteral("批量入住") : QStringLiteral("批量抄表");
     const QString file = QFileDialog::getOpenFileName(parent, title, QFileInfo(connection.filePath()).absolutePath(),
@@ -208,6 +208,8 @@ void importBatchInteractively(QWidget *parent, Connection &connection, ops::Batc
     if (file.isEmpty())
         return;
     ops::Batch batch = ops::makeBatch(kind, ops::readSheet(file), operations);
+    batch.operatorName = operatorName;
+    batch.source = QFileInfo(file).fileName();
     if (!batch.problem.isEmpty()) {
         showMessage(parent, QStringLiteral("无法导入“%1”：\n%2").arg(QDir::toNativeSeparators(file), batch.problem));
         return;

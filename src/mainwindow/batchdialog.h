@@ -43,8 +43,8 @@ private:
 };
 
 // "批量入住…" and "批量抄表…": asks for a file, checks every row, shows the preview and imports on
-// request.
+// request, logging the import under `operatorName`.
 void importBatchInteractively(QWidget *parent, Connection &connection, ops::BatchKind kind,
-                              const ops::BatchOperations &operations);
+                              const ops::BatchOperations &operations, const QString &operatorName = QString());
 
 } // namespace orv

@@ -4,7 +4,9 @@
 #include "batchdialog.h"
 #include "checkdialog.h"
 #include "convertdialog.h"
+#include "data/connection.h"
 #include "data/dbcheck.h"
+#include "data/oplog.h"
 #include "databackupdialogs.h"
 #include "helpdialog.h"
 #include "kit/colours.h"
@@ -13,12 +15,15 @@
 #include "kit/page.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
+#include "logdialog.h"
+#include "operatorsdialog.h"
 #include "pages/accommodation/accommodationpage.h"
 #include "pages/fees/feespage.h"
 #include "pages/queries/queriespage.h"
 #include "pages/rooms/roomspage.h"
 #include "pagetabs.h"
 #include "programicon.h"
+#include "rolegates.h"
 #include "signindialog.h"
 
 #include <QCloseEvent>
@@ -155,6 +160,7 @@ MainWindow::MainWindow(Connection &connection, QWidget *parent)
     resize(m_baseSize);
 
     applySharedColours(this);
+    applyRoles();
 }
 
 MainWindow::~MainWindow() = default;
@@ -179,6 +185,14 @@ QMenu *MainWindow::createDataMenu()
     connect(restore, &QAction::triggered, this, [this] {
         // Every list showed rows of the replaced data.
         if (restoreDatabaseInteractively(this, m_connection, m_desk)) {
+            // Logged into the restored file: the log it brings ends where its backup was taken.
+            runUnit(this, m_connection, [this] {
+                oplog::append(m_connection, {{},
+                                             operatorName(),
+                                             ops::actionName(ops::Action::RestoreDatabase),
+                                             QFileInfo(m_connection.filePath()).fileName(),
+                                             QStringLiteral("用备份替换了全部数据")});
+            });
             for (ReportList *list : findChildren<ReportList *>())
                 list->clearRows();
             deskChanged();
@@ -188,12 +202,14 @@ QMenu *MainWindow::createDataMenu()
     menu->addSeparator();
     m_checkInBatch = menu->addAction(QStringLiteral("批量入住…"));
     m_checkInBatch->setObjectName(QStringLiteral("checkInBatchAction"));
-    connect(m_checkInBatch, &QAction::triggered, this,
-            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::CheckIns, m_batchOperations); });
+    connect(m_checkInBatch, &QAction::triggered, this, [this] {
+        importBatchInteractively(this, m_connection, ops::BatchKind::CheckIns, m_batchOperations, operatorName());
+    });
     m_readingBatch = menu->addAction(QStringLiteral("批量抄表…"));
     m_readingBatch->setObjectName(QStringLiteral("readingBatchAction"));
-    connect(m_readingBatch, &QAction::triggered, this,
-            [this] { importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations); });
+    connect(m_readingBatch, &QAction::triggered, this, [this] {
+        importBatchInteractively(this, m_connection, ops::BatchKind::Readings, m_batchOperations, operatorName());
+    });
     addKeyedFileActions(menu);
     setBatchOperations({});
 
@@ -206,6 +222,20 @@ QMenu *MainWindow::createDataMenu()
     connect(m_switchAction, &QAction::triggered, this, &MainWindow::switchOperator);
     m_lockAction->setEnabled(false);
     m_switchAction->setEnabled(false);
+
+    // Operators and the operation log.
+    menu->addSeparator();
+    QAction *log = menu->addAction(QStringLiteral("操作日志…"));
+    log->setObjectName(QStringLiteral("operationLogAction"));
+    connect(log, &QAction::triggered, this, &MainWindow::showOperationLog);
+    m_operatorsAction = menu->addAction(QStringLiteral("操作员…"));
+    m_operatorsAction->setObjectName(QStringLiteral("operatorsAction"));
+    connect(m_operatorsAction, &QAction::triggered, this, &MainWindow::manageOperators);
+    m_changePasswordAction = menu->addAction(QStringLiteral("修改密码…"));
+    m_changePasswordAction->setObjectName(QStringLiteral("changePasswordAction"));
+    connect(m_changePasswordAction, &QAction::triggered, this, &MainWindow::changeOwnPassword);
+    // A refused entry says why in its tooltip.
+    menu->setToolTipsVisible(true);
     return menu;
 }
 
@@ -288,6 +318,7 @@ void MainWindow::deskChanged()
 {
     showSignedIn();
     showKeyedFileState();
+    applyRoles();
 }
 
 void MainWindow::showSignedIn()
@@ -427,6 +458,47 @@ void MainWindow::signedInAgain(Unlocked unlocked)
     }
     m_hiddenByLock.clear();
     deskChanged();
+}
+
+QString MainWindow::operatorName() const
+{
+    return m_desk && m_desk->hasOperators() ? m_desk->who().name : QString();
+}
+
+void MainWindow::applyRoles()
+{
+    const bool operators = m_desk && m_desk->hasOperators();
+    // Between a sign-out and the next sign-in nobody holds more than a 值班员 would.
+    const bool signedIn = operators && !m_desk->who().name.isEmpty();
+    const Role role = signedIn ? m_desk->who().role : Role::Attendant;
+    applyRoleGates(this, operators ? std::optional<Role>(role) : std::nullopt);
+    // Only a 管理员 sees the operators; everyone signed in may change their own password.
+    m_operatorsAction->setVisible(signedIn && role == Role::Administrator);
+    m_changePasswordAction->setVisible(signedIn);
+    for (Page *page : findChildren<Page *>())
+        page->setOperatorName(operatorName());
+}
+
+void MainWindow::showOperationLog()
+{
+    LogDialog dialog(m_connection, this);
+    dialog.exec();
+}
+
+void MainWindow::manageOperators()
+{
+    if (!m_desk || !m_desk->hasOperators())
+        return;
+    OperatorsDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);
+    dialog.exec();
+}
+
+void MainWindow::changeOwnPassword()
+{
+    if (!m_desk || !m_desk->hasOperators())
+        return;
+    PasswordDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);
+    dialog.exec();
 }
 
 void MainWindow::showStatus(const QString &sentence, const QString &filePath)

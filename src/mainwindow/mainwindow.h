@@ -56,6 +56,9 @@ public:
     // Called after a sign-in or sign-out on the desk: what the role forbids is disabled, and the
     // log names the operator.
     void deskChanged();
+    // Whom the log names for what is done in this window: the signed-in operator; nobody on a file
+    // without operators.
+    QString operatorName() const;
 
     // With operators only: the window's data is covered until someone signs in again; the
     // connection stays open meanwhile. A lock asks the same operator; a switch signs the operator
@@ -77,6 +80,10 @@ public Q_SLOTS:
     void checkDatabase();
     void lock();
     void switchOperator();
+    // "操作日志…", "操作员…" and "修改密码…" of the data menu.
+    void showOperationLog();
+    void manageOperators();
+    void changeOwnPassword();
 
 Q_SIGNALS:
     void closed();
@@ -89,6 +96,8 @@ protected:
 
 private:
     QMenu *createDataMenu();
+    // The role's gating, the operator entries and the name the pages log, from the desk.
+    void applyRoles();
     void openStatusFolder();
     void showSignedIn();
     void coverData(const QString &why);
@@ -104,6 +113,8 @@ private:
     QMenu *m_dataMenu = nullptr;
     QAction *m_checkInBatch = nullptr;
     QAction *m_readingBatch = nullptr;
+    QAction *m_operatorsAction = nullptr;
+    QAction *m_changePasswordAction = nullptr;
     ops::BatchOperations m_batchOperations;
     PageTabs *m_tabSheet;
     AccommodationPage *m_page1;

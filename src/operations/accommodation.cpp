@@ -184,7 +184,8 @@ Outcome checkIn(Connection &connection, const CheckInForm &form)
     personSet.PutCollect(people::date, FieldValue(dateText(form.date)));
     personSet.PutCollect(people::room, room);
     personSet.Update();
-    return Outcome::doneWith({rooms::table, counts::table, people::table});
+    return Outcome::doneWith({rooms::table, counts::table, people::table})
+        .logged(Action::CheckIn, form.staffNo, QStringLiteral("%1，房间 %2").arg(form.name, form.room));
 }
 
 Outcome checkOut(Connection &connection, const CheckOutForm &form, const std::function<void(const QString &name)> &left)
@@ -202,15 +203,17 @@ Outcome checkOut(Connection &connection, const CheckOutForm &form, const std::fu
     if (personSet.GetCollect(people::room) != room)
         return Outcome::refused(kMismatch);
 
+    const QString name = personSet.GetCollect(people::name).toDisplayText();
     if (left)
-        left(personSet.GetCollect(people::name).toDisplayText());
+        left(name);
     personSet.Delete(adAffectCurrent);
     QStringList changed{people::table};
     if (countOutOf(sets.numSet, room))
         changed.append(counts::table);
     if (freeBed(sets.roomSet, room))
         changed.append(rooms::table);
-    return Outcome::doneWith(changed, kCheckedOut);
+    return Outcome::doneWith(changed, kCheckedOut)
+        .logged(Action::CheckOut, form.staffNo, QStringLiteral("%1，房间 %2").arg(name, form.room));
 }
 
 } // namespace orv::ops

@@ -3,6 +3,7 @@
 #include "data/texts.h"
 
 #include "data/connection.h"
+#include "data/oplog.h"
 #include "data/storeerror.h"
 
 #include <QDir>
@@ -509,6 +510,7 @@ int Batch::refused() const
 Batch makeBatch(BatchKind kind, const Sheet &sheet, const BatchOperations &operations)
 {
     Batch batch;
+    batch.kind = kind;
     const std::vector<Column> &columns = columnsOf(kind);
     for (const Column &column : columns)
         batch.columns.append(column.name);
@@ -594,6 +596,13 @@ ImportResult importBatch(Connection &connection, Batch &batch, const Progress &p
             }
         }
         result.line = 0;
+        // One row for the whole file: the rows' own log lines would bury the desk's other work.
+        oplog::append(connection,
+                      {{},
+                       batch.operatorName,
+                       actionName(batch.kind == BatchKind::CheckIns ? Action::BatchCheckIn : Action::BatchReadings),
+                       batch.source,
+                       QStringLiteral("%1 行").arg(total)});
         unit.commit();
     } catch (const StoreError &error) {
         result.status = ImportResult::Status::Failed;

@@ -94,6 +94,10 @@ struct BatchRow {
 };
 
 struct Batch {
+    BatchKind kind = BatchKind::CheckIns;
+    // For the import's one log row: who imports it, and the file it was read from.
+    QString operatorName;
+    QString source;
     QString problem; // the whole file is refused for this; empty when it was not
     QStringList columns;
     std::vector<BatchRow> rows;
@@ -122,7 +126,7 @@ struct ImportResult {
 };
 
 // Writes the rows the preview accepted as one unit: all of them, or none when one refuses now,
-// the store fails or the progress stops it.
+// the store fails or the progress stops it. The unit logs one row for the whole import.
 ImportResult importBatch(Connection &connection, Batch &batch, const Progress &progress = {});
 
 // What a row came to, for the preview and the report.

@@ -156,14 +156,23 @@ Outcome setStandard(Connection &connection, const StandardForm &form)
         return checked;
     Recordset set(&connection);
     set.Open(sql::feeStandard);
+    const QString water = FieldValue(form.water).toDisplayText();
+    const QString power = FieldValue(form.power).toDisplayText();
+    const QString rent = QString::number(form.rent);
+    QString detail = QStringLiteral("水费 %1，电费 %2，房租 %3").arg(water, power, rent);
     if (!isEmpty(set)) {
         // A change replaces the row, so the table keeps exactly one.
         set.rewind();
+        const QString arrow = QStringLiteral("%1 → %2");
+        detail = QStringLiteral("水费 %1，电费 %2，房租 %3")
+                     .arg(arrow.arg(set.GetCollect(standard::water).toDisplayText(), water),
+                          arrow.arg(set.GetCollect(standard::power).toDisplayText(), power),
+                          arrow.arg(set.GetCollect(standard::rent).toDisplayText(), rent));
         set.Delete(adAffectCurrent);
         set.Update();
     }
     addStandardRow(set, form);
-    return Outcome::doneWith({standard::table});
+    return Outcome::doneWith({standard::table}).logged(Action::SetFeeStandard, QStringLiteral("费用标准"), detail);
 }
 
 Outcome settleUtility(Connection &connection, const ReadingForm &form)
@@ -214,7 +223,15 @@ Outcome settleUtility(Connection &connection, const ReadingForm &form,
     // In the settlement's unit: its bill can be printed as settled for as long as its rows stay.
     keepSettlementReadings(connection, kept);
     billed(bill);
-    return Outcome::doneWith({meters::table, rooms::table, bills::table, db::settlementreadings::table});
+    return Outcome::doneWith({meters::table, rooms::table, bills::table, db::settlementreadings::table})
+        .logged(Action::SettleUtilities, form.room,
+                QStringLiteral("%1，水表 %2 → %3，电表 %4 → %5，合计 %6 元")
+                    .arg(date)
+                    .arg(previousWater)
+                    .arg(form.water)
+                    .arg(previousPower)
+                    .arg(form.power)
+                    .arg(FieldValue(bill.total).toDisplayText()));
 }
 
 Outcome settleRent(Connection &connection, const RentForm &form)
@@ -274,7 +291,8 @@ Outcome settleRent(Connection &connection, const RentForm &form, const std::func
 
     charged(RentCharge{resident.GetCollect(people::name), form.staffNo, resident.GetCollect(people::room), rent, date,
                        paidUpTo});
-    return Outcome::doneWith({rentDue::table, rentCharges::table, db::rentperiods::table});
+    return Outcome::doneWith({rentDue::table, rentCharges::table, db::rentperiods::table})
+        .logged(Action::SettleRent, form.staffNo, QStringLiteral("%1 元，交至 %2").arg(rent).arg(paidUpTo));
 }
 
 void listFees(Connection &connection, const RecordSink &each)

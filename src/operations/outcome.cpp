@@ -6,12 +6,26 @@ namespace orv::ops {
 
 Outcome Outcome::refused(const QString &message)
 {
-    return Outcome{false, message, {}};
+    Outcome outcome;
+    outcome.message = message;
+    return outcome;
 }
 
 Outcome Outcome::doneWith(QStringList changed, const QString &message)
 {
-    return Outcome{true, message, std::move(changed)};
+    Outcome outcome;
+    outcome.done = true;
+    outcome.message = message;
+    outcome.changed = std::move(changed);
+    return outcome;
+}
+
+Outcome &Outcome::logged(Action action, const QString &target, const QString &detail)
+{
+    log.action = actionName(action);
+    log.target = target;
+    log.detail = detail;
+    return *this;
 }
 
 } // namespace orv::ops

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "data/oplog.h"
+#include "operations/permissions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,9 +15,14 @@ struct Outcome {
     bool done = false;
     QString message;
     QStringList changed;
+    // The operation log's row for a done write: action, target and detail; the operator and the
+    // time are the unit's to add. Empty for reads and refusals, which the log never sees.
+    oplog::Entry log;
 
     static Outcome refused(const QString &message);
     static Outcome doneWith(QStringList changed, const QString &message = QString());
+    // Names the write for the log, as the permission table names its action.
+    Outcome &logged(Action action, const QString &target, const QString &detail = QString());
 };
 
 } // namespace orv::ops

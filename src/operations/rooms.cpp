@@ -121,7 +121,8 @@ Outcome addRoom(Connection &connection, const RoomForm &form, AddedRoom &added)
     added.cells.clear();
     for (const auto &cell : listed)
         added.cells.append(cell.second.toDisplayText());
-    return Outcome::doneWith({room::table});
+    return Outcome::doneWith({room::table})
+        .logged(Action::AddRoom, form.roomNo, QStringLiteral("%1，%2 个床位").arg(form.sex).arg(form.capacity));
 }
 
 bool endsAdd(const Outcome &refusal)
@@ -152,7 +153,8 @@ Outcome modifyRoom(Connection &connection, const RoomRow &row, RoomForm form,
     // Shown before the room goes, so that a delete that fails still leaves it in the form.
     show(form);
     deleteCurrent(rooms, row);
-    return Outcome::doneWith({room::table});
+    // The room leaves the list until the form is added again, which the log then shows as an add.
+    return Outcome::doneWith({room::table}).logged(Action::ModifyRoom, form.roomNo, QStringLiteral("取出修改"));
 }
 
 Outcome deleteRoom(Connection &connection, const RoomRow &row)
@@ -162,8 +164,9 @@ Outcome deleteRoom(Connection &connection, const RoomRow &row)
         return Outcome::refused(kListOutOfDate);
     if (rooms.GetCollect(room::occupants).asInt16() != 0)
         return Outcome::refused(row.last ? kOccupied + QStringLiteral("!!") : kOccupied);
+    const QString roomNo = rooms.GetCollect(room::roomNo).toText();
     deleteCurrent(rooms, row);
-    return Outcome::doneWith({room::table});
+    return Outcome::doneWith({room::table}).logged(Action::DeleteRoom, roomNo);
 }
 
 bool rowOutOfDate(const Outcome &refusal)

@@ -249,6 +249,9 @@ private Q_SLOTS:
         QCOMPARE(result.imported, status == int(ImportResult::Status::Imported) ? 2 : 0);
         QCOMPARE(db.count(u"personinfo"_s), residents);
         QCOMPARE(batch.rows[0].imported, status == int(ImportResult::Status::Imported));
+        // One log row for the whole import, and none for one that wrote nothing.
+        QCOMPARE(db.text(u"select operator, action, detail from oplog"_s),
+                 status == int(ImportResult::Status::Imported) ? u",批量入住,2 行"_s : QString());
         QVERIFY(!db.connection().inUnit());
     }
 

@@ -241,6 +241,7 @@ void AccommodationPage::OnCheckIn()
             showMessage(this, outcome.message);
         return;
     }
+    record(outcome.log);
     OnFreeRooms();
     announce(QStringLiteral("已为 %1 办理入住 %2").arg(form.name, form.room));
 }
@@ -255,6 +256,7 @@ void AccommodationPage::OnCheckOut()
         showMessage(this, outcome.message);
         return;
     }
+    record(outcome.log);
     OnFreeRooms();
     announce(QStringLiteral("已为 %1 办理迁出").arg(name));
     reportSuccess(outcome.message);

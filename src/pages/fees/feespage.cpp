@@ -295,6 +295,7 @@ void FeesPage::OnSettleRent()
 
 bool FeesPage::showOutcome(const ops::Outcome &outcome)
 {
+    record(outcome.log);
     if (!outcome.done)
         showMessage(this, outcome.message);
     else if (!outcome.message.isEmpty())

@@ -222,6 +222,7 @@ void RoomsPage::OnAddRoom()
             endOperation();
         return;
     }
+    record(outcome.log);
     // Modify and delete find a room by its list row's bookmark and number, so a list that was
     // never filled (or is out of step) is refilled rather than given a row out of the table's order.
     if (m_listRooms->rowCount() == added.roomsBefore)
@@ -246,6 +247,7 @@ void RoomsPage::OnModifyRoom()
         if (!outcome.done) {
             refuseRow(outcome);
         } else {
+            record(outcome.log);
             m_listRooms->removeRow(m_nItem);
             announce(QStringLiteral("已将房间 %1 取到左边修改，改好后按“添加房间”存回").arg(m_form.roomNo));
         }
@@ -263,6 +265,7 @@ void RoomsPage::OnDeleteRoom()
             if (!ops::rowOutOfDate(outcome))
                 return;
         } else {
+            record(outcome.log);
             announce(QStringLiteral("已删除房间 %1").arg(m_listRooms->cellText(m_nItem, 0)));
             m_listRooms->removeRow(m_nItem);
         }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QDateEdit;
+
+namespace orv {
+
+class Connection;
+class ReportList;
+
+// "操作日志…": the operation log, newest first, narrowed to one operator and a span of days, with
+// the list actions every page list has.
+class LogDialog final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LogDialog)
+public:
+    explicit LogDialog(Connection &connection, QWidget *parent = nullptr);
+    ~LogDialog() override;
+
+    // Lists the rows the filter lets through now.
+    void refresh();
+
+private:
+    Connection &m_connection;
+    QComboBox *m_operatorCombo;
+    QDateEdit *m_fromDateEdit;
+    QDateEdit *m_toDateEdit;
+    ReportList *m_logList;
+};
+
+} // namespace orv

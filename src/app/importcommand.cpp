@@ -130,6 +130,9 @@ int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, c
             out << QStringLiteral("检查了 %1 行，都可以导入。").arg(batch.rows.size()) << Qt::endl;
             return 0;
         }
+        // The log names the operator who ran it (nobody on a file without operators) and the file.
+        batch.operatorName = who.name;
+        batch.source = QFileInfo(file).fileName();
         const ops::ImportResult result = ops::importBatch(connection, batch);
         switch (result.status) {
         case ops::ImportResult::Status::Imported:

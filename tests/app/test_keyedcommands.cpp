@@ -36,11 +36,12 @@ struct KeyedFolder {
     KeyedFolder(const KeyedFolder &) = delete;
     KeyedFolder &operator=(const KeyedFolder &) = delete;
 
-    int residents()
+    int residents() { return rows(u"SELECT count(*) FROM personinfo"_s).value(0).value(0).toInt(); }
+    QList<QStringList> rows(const QString &sql)
     {
         Connection connection;
         connection.openFile(path, key);
-        return test::rowsOf(connection.handle(), u"SELECT count(*) FROM personinfo"_s).value(0).value(0).toInt();
+        return test::rowsOf(connection.handle(), sql);
     }
 };
 
@@ -168,6 +169,11 @@ private Q_SLOTS:
                  status);
         QVERIFY2(errors.contains(said), qPrintable(errors));
         QCOMPARE(folder.residents(), status == 0 ? 1 : 0);
+        const QList<QStringList> logged = folder.rows(u"SELECT operator, action, target FROM oplog"_s);
+        if (status == 0)
+            QCOMPARE(logged, (QList<QStringList>{{name, u"批量入住"_s, u"批量.csv"_s}}));
+        else
+            QVERIFY(logged.isEmpty());
     }
 
     void anOperatorIsRefusedWhereThereAreNone()

@@ -3,6 +3,7 @@
 // 管理员. Never overwrites an existing file.
 #include "data/connection.h"
 #include "data/keyslots.h"
+#include "data/passwordinput.h"
 #include "data/schema.h"
 
 #include <QCoreApplication>
@@ -10,55 +11,13 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <sodium.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
-
-// Keeps a typed password off the screen while it is read from a terminal.
-class HiddenTyping final {
-public:
-    HiddenTyping()
-    {
-        if (::isatty(STDIN_FILENO) == 0 || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
-            return;
-        termios quiet = m_saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        m_hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
-    ~HiddenTyping()
-    {
-        if (m_hidden) {
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
-            std::fputc('\n', stderr);
-        }
-    }
-    HiddenTyping(const HiddenTyping &) = delete;
-    HiddenTyping &operator=(const HiddenTyping &) = delete;
-
-private:
-    termios m_saved{};
-    bool m_hidden = false;
-};
 
 // The first line of standard input, without its line end.
 QString passwordFromInput(const QString &name)
 {
-    if (::isatty(STDIN_FILENO) != 0)
-        std::fprintf(stderr, "管理员“%s”的密码：", name.toLocal8Bit().constData());
-    QByteArray line;
-    {
-        const HiddenTyping hidden;
-        QFile input;
-        if (input.open(stdin, QIODevice::ReadOnly))
-            line = input.readLine();
-    }
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    QString password = QString::fromUtf8(line);
-    sodium_memzero(line.data(), static_cast<std::size_t>(line.size()));
-    return password;
+    return orv::passwordFromStandardInput(QStringLiteral("管理员“%1”的密码：").arg(name).toLocal8Bit().constData());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/keyslots.h"
+#include "data/passwordinput.h"
 #include "data/storeerror.h"
 #include "operations/permissions.h"
 
@@ -9,10 +10,6 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <cstdio>
-#include <sodium.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace orv {
 
@@ -25,32 +22,6 @@ QString rowLine(int line, const QString &message)
 {
     return QStringLiteral("第%1行：%2").arg(line).arg(message);
 }
-
-// Keeps a typed password off the screen while it is read from a terminal.
-class HiddenTyping final {
-public:
-    HiddenTyping()
-    {
-        if (::isatty(STDIN_FILENO) == 0 || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
-            return;
-        termios quiet = m_saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        m_hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
-    ~HiddenTyping()
-    {
-        if (m_hidden) {
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
-            std::fputc('\n', stderr);
-        }
-    }
-    HiddenTyping(const HiddenTyping &) = delete;
-    HiddenTyping &operator=(const HiddenTyping &) = delete;
-
-private:
-    termios m_saved{};
-    bool m_hidden = false;
-};
 
 // Opens the database of the current folder: keyed with its own key for the operator named, when
 // it has operators, else with the program's password. Returns the refusal, or an empty text.
@@ -82,20 +53,7 @@ QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandO
 
 QString passwordFromStandardInput(const QString &name)
 {
-    if (::isatty(STDIN_FILENO) != 0)
-        std::fprintf(stderr, "操作员“%s”的密码：", name.toLocal8Bit().constData());
-    QByteArray line;
-    {
-        const HiddenTyping hidden;
-        QFile input;
-        if (input.open(stdin, QIODevice::ReadOnly))
-            line = input.readLine();
-    }
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    QString password = QString::fromUtf8(line);
-    sodium_memzero(line.data(), static_cast<std::size_t>(line.size()));
-    return password;
+    return orv::passwordFromStandardInput(QStringLiteral("操作员“%1”的密码：").arg(name).toLocal8Bit().constData());
 }
 
 int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, const ops::BatchOperations &operations,

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-
 namespace orv {
 
 namespace {

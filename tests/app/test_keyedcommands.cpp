@@ -3,11 +3,11 @@
 #include "data/backup.h"
 #include "data/keyslots.h"
 #include "operations/standins.h"
+#include "runprogram.h"
 #include "support/testdatabase.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -45,28 +45,11 @@ struct KeyedFolder {
     }
 };
 
-struct Ran {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::Ran;
 
-// The installed program as a scheduled job runs it: no display, the user's configuration folder
-// under `config`.
 Ran run(const QStringList &arguments, const QString &folder, const QString &config)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        environment.remove(name);
-    environment.insert(u"XDG_CONFIG_HOME"_s, config);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(ORVANE_EXE), arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        test::fail(u"the program did not end normally"_s, __FILE__, __LINE__);
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return test::runProgram(arguments, folder, config);
 }
 
 } // namespace

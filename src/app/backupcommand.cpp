@@ -3,6 +3,7 @@
 #include "data/backup.h"
 #include "data/connection.h"
 #include "data/keyslots.h"
+#include "data/pendingkeys.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -33,6 +34,7 @@ int runBackupCommand(const QString &file, const QString &keyFile)
     try {
         Connection connection;
         const QString target = QFileInfo(file).absoluteFilePath();
+        settlePendingKeyFiles(databaseFileName());
         const QString keysPath = KeySlots::pathFor(databaseFileName());
         if (!QFileInfo::exists(keysPath)) {
             connection.Open(programConnectionString());

@@ -2,6 +2,7 @@
 
 #include "backupcommand.h"
 #include "commandline.h"
+#include "data/pendingkeys.h"
 #include "data/storeerror.h"
 #include "kit/colours.h"
 #include "kit/messagebox.h"
@@ -166,6 +167,8 @@ void CDormApp::runModal()
 int CDormApp::InitInstance()
 {
     preparePlatform();
+    // A key file a stopped program left waiting for its database goes in place before anyone signs in.
+    settlePendingKeyFiles(databaseFileName());
     Step step = setUpFirstAdministrator();
     if (step == Step::Go)
         step = signIn();

@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/keyslots.h"
 #include "data/passwordinput.h"
+#include "data/pendingkeys.h"
 #include "data/storeerror.h"
 #include "operations/permissions.h"
 
@@ -26,6 +27,7 @@ QString rowLine(int line, const QString &message)
 // it has operators, else with the program's password. Returns the refusal, or an empty text.
 QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandOperator &who)
 {
+    settlePendingKeyFiles(databaseFileName());
     const QString keysPath = KeySlots::pathFor(databaseFileName());
     if (!QFileInfo::exists(keysPath)) {
         if (!who.name.isEmpty())

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "filecopy.h"
 #include "keyslots.h"
+#include "pendingkeys.h"
 #include "privatefiles.h"
 #include "securekey.h"
 
@@ -213,7 +214,8 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
         fail(SQLITE_MISUSE, QStringLiteral("不能用正在使用的数据库文件本身来恢复。"));
     if (!liveKey.isNull() && restoredKey.isNull())
         fail(SQLITE_MISUSE, QStringLiteral("这份备份没有设置操作员，不能用它替换设置了操作员的数据库。"));
-    const std::optional<QByteArray> liveKeys = liveKeyFile(live, liveKey);
+    // Refuses a database with operators restored without a key, and one whose key file is missing.
+    liveKeyFile(live, liveKey);
     std::optional<QByteArray> restoredKeys;
     if (!restoredKey.isNull()) {
         const QString keys = keyFileBeside(backupFile);
@@ -245,18 +247,13 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
 
     const QString liveKeysPath = KeySlots::pathFor(live);
     if (!restoredKey.equals(liveKey)) {
-        // The backup's key file goes in first and comes out again when the file cannot follow it:
-        // the file and the key file beside it always belong together.
-        writeKeyFile(liveKeysPath, *restoredKeys);
-        try {
-            swapIn(connection, staged, live, liveKey, restoredKey);
-        } catch (...) {
-            if (liveKeys)
-                writePrivateFile(liveKeysPath, liveKeys->constData(), static_cast<std::size_t>(liveKeys->size()));
-            else
-                QFile::remove(liveKeysPath);
-            throw;
-        }
+        // The backup's key file is written first and waits for its file to be renamed into place:
+        // the file and the key file beside it always belong together, even if the program stops
+        // between the two.
+        PendingKeyFile pending(live, staged.path());
+        writeKeyFile(pending.path(), *restoredKeys);
+        swapIn(connection, staged, live, liveKey, restoredKey);
+        pending.putInPlace();
         return kept;
     }
 

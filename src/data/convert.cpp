@@ -3,6 +3,7 @@
 #include "backup.h"
 #include "connection.h"
 #include "filecopy.h"
+#include "pendingkeys.h"
 #include "statement.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <optional>
 #include <sqlite3.h>
 
 namespace orv::convert {
@@ -101,9 +101,12 @@ Protected protectDatabase(Connection &connection, const QString &name, const QSt
         fail(SQLITE_BUSY, QStringLiteral("数据库正在写入，请稍后再试。"));
     const QString live = QFileInfo(connection.filePath()).absoluteFilePath();
     const QString keysPath = KeySlots::pathFor(live);
-    if (QFileInfo::exists(keysPath) || QFileInfo(keysPath).isSymLink())
-        fail(SQLITE_CANTOPEN,
-             QStringLiteral("密钥文件“%1”已经存在，不会覆盖它。").arg(QDir::toNativeSeparators(keysPath)));
+    const auto refuseKeyFileThere = [&keysPath] {
+        if (QFileInfo::exists(keysPath) || QFileInfo(keysPath).isSymLink())
+            fail(SQLITE_CANTOPEN,
+                 QStringLiteral("密钥文件“%1”已经存在，不会覆盖它。").arg(QDir::toNativeSeparators(keysPath)));
+    };
+    refuseKeyFileThere();
 
     SecureKey key = SecureKey::random();
     const QFileInfo liveInfo(live);
@@ -121,24 +124,23 @@ Protected protectDatabase(Connection &connection, const QString &name, const QSt
     if (checked)
         checked(part.path());
 
-    // The key file comes before the file it opens: should the program stop between the two, the
-    // old file is still there to be read, never a new one that nothing opens.
-    std::optional<KeySlots> slots;
-    slots.emplace(KeySlots::create(keysPath, key, name, password, cost));
+    // The key file is written before the file it opens is renamed into place, and waits until
+    // then: should the program stop between the two, the next start finds the old file with no key
+    // file beside it, or the new file with its key file.
+    PendingKeyFile pending(live, part.path());
+    KeySlots::create(pending.path(), key, name, password, cost);
+    // Whatever took the key file's name meanwhile would stop it from following the new file.
+    refuseKeyFileThere();
+    connection.Close();
     try {
-        connection.Close();
-        try {
-            part.moveTo(live);
-        } catch (...) {
-            connection.openFile(live, programPassword());
-            throw;
-        }
+        part.moveTo(live);
     } catch (...) {
-        QFile::remove(keysPath);
+        connection.openFile(live, programPassword());
         throw;
     }
+    pending.putInPlace();
     filecopy::removeLogsOf(live);
-    Protected done{std::move(*slots), SecureKey(), unprotectedCopies(live)};
+    Protected done{KeySlots::load(keysPath), SecureKey(), unprotectedCopies(live)};
     for (const QString &copy : std::as_const(done.removed)) {
         QFile::remove(copy);
         filecopy::removeLogsOf(copy);

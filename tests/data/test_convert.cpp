@@ -1,12 +1,16 @@
 #include "data/backup.h"
 #include "data/convert.h"
+#include "data/pendingkeys.h"
 #include "data/schema.h"
 #include "support/testdatabase.h"
 
 #include <QDir>
 #include <QFile>
 
+#include <cstdio>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -121,6 +125,50 @@ private Q_SLOTS:
         QCOMPARE(leftInFolder(db.directory()).filter(u".part"_s), QStringList());
         QCOMPARE(backup::dailyCopies(live).size(), 1);
         QCOMPARE(storeErrorOf([&] { backup::verify(live); }).message(), QString());
+    }
+
+    // The program stopped (a real process, ended without unwinding) after the key file was written
+    // and before or after the new file's rename: the next start finds the old file opening as it
+    // did with no key file, or the new file with the key file that opens it.
+    void aStopBetweenTheRenamesLeavesFilesThatBelongTogether_data()
+    {
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("before the file's rename") << false;
+        QTest::newRow("after the file's rename") << true;
+    }
+    void aStopBetweenTheRenamesLeavesFilesThatBelongTogether()
+    {
+        QFETCH(bool, renamed);
+        TestDatabase db;
+        fillSome(db);
+        const QString live = QFileInfo(db.connection().filePath()).absoluteFilePath();
+        db.connection().Close();
+        const QString staged = QDir(db.directory()).filePath(u"new.mdb"_s);
+        const SecureKey key = createKeyedDatabase(staged, kName, kPassword, kCheap);
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            PendingKeyFile pending(live, staged);
+            const bool written = QFile::copy(KeySlots::pathFor(staged), pending.path());
+            if (written && renamed)
+                std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(live).constData());
+            ::_exit(written ? 0 : 1);
+        }
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(status, 0);
+
+        settlePendingKeyFiles(live);
+        const QString keys = KeySlots::pathFor(live);
+        if (!renamed) {
+            QVERIFY(!QFileInfo::exists(keys));
+            QCOMPARE(storeErrorOf([&] { backup::verify(live); }).message(), QString());
+            return;
+        }
+        const Unlocked unlocked = KeySlots::load(keys).open(kName, kPassword);
+        QVERIFY(unlocked.opened() && unlocked.key.equals(key));
+        QCOMPARE(storeErrorOf([&] { backup::verify(live, unlocked.key); }).message(), QString());
+        QCOMPARE(leftInFolder(db.directory()).filter(u".pending"_s), QStringList());
     }
 };
 

@@ -26,6 +26,7 @@
 #include "rolegates.h"
 #include "signindialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -400,11 +401,23 @@ void MainWindow::switchOperator()
 
 void MainWindow::coverData(const QString &why)
 {
-    for (QWidget *control : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (!control->isWindow() && control->isVisible()) {
-            control->hide();
-            m_hiddenByLock.append(control);
+    const auto hideContents = [this](QWidget *window) {
+        for (QWidget *control : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isWindow() && control->isVisible()) {
+                control->hide();
+                m_hiddenByLock.append(control);
+            }
         }
+    };
+    hideContents(this);
+    // A menu left open would show its texts over the cover.
+    for (int open = 0; open < 8 && QApplication::activePopupWidget(); ++open)
+        QApplication::activePopupWidget()->close();
+    // Dialogs open above the window show data too. Their contents are hidden with the window's and
+    // come back with them; closing the dialogs instead would lose what was being typed.
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible())
+            hideContents(window);
     }
     m_lockPanel = new QWidget(this);
     m_lockPanel->setObjectName(QStringLiteral("lockPanel"));
@@ -481,7 +494,7 @@ void MainWindow::applyRoles()
 
 void MainWindow::showOperationLog()
 {
-    LogDialog dialog(m_connection, this);
+    LogDialog dialog(m_connection, operatorName(), this);
     dialog.exec();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -119,6 +120,23 @@ private Q_SLOTS:
         QVERIFY(window->tabSheet()->isVisible());
         QCOMPARE(window->windowTitle(), kTitle + u" — 张三（管理员）"_s);
         QVERIFY(!window.desk().key().isNull());
+    }
+
+    // A dialog left open over the window (the operator walked away from it) is covered too, and
+    // comes back as it was, with what was typed, after the unlock.
+    void lockCoversOpenDialogs()
+    {
+        SignedInWindow window;
+        QDialog open(window.window());
+        auto *typed = new QLineEdit(u"张三 13800000000"_s, &open);
+        open.open();
+        window->lock();
+        QVERIFY(open.isVisible());
+        QVERIFY(!typed->isVisible());
+        answer(window.dialog(), QString(), u"甲乙"_s);
+        QVERIFY(!window->isLocked());
+        QVERIFY(typed->isVisible());
+        QCOMPARE(typed->text(), u"张三 13800000000"_s);
     }
 
     // Switching signs the operator out at once; any operator then signs in on the same key.

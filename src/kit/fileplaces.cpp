@@ -1,5 +1,6 @@
 #include "fileplaces.h"
 
+#include "logrecorder.h"
 #include "page.h"
 
 #include <QDir>
@@ -66,9 +67,9 @@ void announceSaved(QObject *inside, const QString &sentence, const QString &file
 void logExported(QObject *inside, const QString &filePath, int rows)
 {
     for (QObject *object = inside; object; object = object->parent()) {
-        if (auto *page = qobject_cast<Page *>(object)) {
+        if (auto *recorder = dynamic_cast<LogRecorder *>(object)) {
             // The permission table's name for exporting; the kit sits below the operations.
-            page->record(
+            recorder->record(
                 {{}, {}, QStringLiteral("导出"), QFileInfo(filePath).fileName(), QStringLiteral("%1 行").arg(rows)});
             return;
         }

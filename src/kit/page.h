@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/oplog.h"
+#include "logrecorder.h"
 
 #include <QHash>
 #include <QList>
@@ -22,7 +22,7 @@ class Connection;
 // their handler as one unit, Enter running the button of the form it is pressed in, and Esc doing
 // nothing. A page is laid out at its minimum size; what it gains beyond that goes to the controls
 // given a share of it, mostly its lists.
-class Page : public QWidget {
+class Page : public QWidget, public LogRecorder {
     Q_OBJECT
 public:
     // Tells the main window what the last action did, in a sentence of our own, and the file it
@@ -35,7 +35,7 @@ public:
     // Logs a write under the page's operator: inside a unit with the unit's other writes, just
     // before its commit; outside one (a file exported) in a unit of its own. An entry without an
     // action (a read, a refusal) is not logged.
-    void record(const oplog::Entry &entry);
+    void record(const oplog::Entry &entry) override;
 
 Q_SIGNALS:
     void announced(const QString &sentence, const QString &filePath);

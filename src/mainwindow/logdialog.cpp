@@ -40,7 +40,8 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy)
 
 } // namespace
 
-LogDialog::LogDialog(Connection &connection, QWidget *parent) : QDialog(parent), m_connection(connection)
+LogDialog::LogDialog(Connection &connection, const QString &operatorName, QWidget *parent)
+    : QDialog(parent), m_connection(connection), m_operatorName(operatorName)
 {
     setObjectName(QStringLiteral("logDialog"));
     setWindowTitle(QStringLiteral("操作日志"));
@@ -97,6 +98,18 @@ LogDialog::LogDialog(Connection &connection, QWidget *parent) : QDialog(parent),
 }
 
 LogDialog::~LogDialog() = default;
+
+void LogDialog::record(const oplog::Entry &entry)
+{
+    if (entry.action.isEmpty())
+        return;
+    oplog::Entry named = entry;
+    named.operatorName = m_operatorName;
+    // The log is a list of personal data too: writing it out is logged, and shows at once.
+    if (runUnit(
+            this, m_connection, [] {}, [&] { oplog::append(m_connection, named); }))
+        refresh();
+}
 
 void LogDialog::refresh()
 {

@@ -105,6 +105,14 @@ private Q_SLOTS:
         window.setDesk(&desk);
         logExported(child<ReportList>(page(window, 3), u"rentList"_s), u"/tmp/出/房租列表.csv"_s, 12);
         QCOMPARE(db.text(kLogRows), u"李四,导出,房租列表.csv,12 行"_s);
+
+        // The log itself names who took it out, and the dialog shows that row at once.
+        LogDialog dialog(db.connection(), u"李四"_s, &window);
+        auto *list = child<ReportList>(&dialog, u"logList"_s);
+        logExported(list, u"/tmp/出/操作日志.csv"_s, 1);
+        QCOMPARE(db.text(u"SELECT operator, action, target FROM oplog ORDER BY id DESC LIMIT 1"_s),
+                 u"李四,导出,操作日志.csv"_s);
+        QCOMPARE(list->rowCount(), 2);
     }
 
     void refusedOrUndoneWritesLogNothing()

@@ -7,6 +7,7 @@
 // The database is built first (with the project's own record store) in FILE when it does not
 // exist yet, or in a temporary folder without --db. Run it on a Release build, offscreen: see the README.
 #include "data/connection.h"
+#include "data/oplog.h"
 #include "data/recordset.h"
 #include "data/statements.h"
 #include "kit/messagebox.h"
@@ -46,6 +47,7 @@ constexpr int kRooms = 20000;
 constexpr int kBeds = 6;
 constexpr int kPerRoom = 5; // one bed of each room stays free
 constexpr int kResidents = kRooms * kPerRoom;
+const QString kLogRow = QStringLiteral("one write unit with its log row");
 
 QString roomName(int i)
 {
@@ -470,6 +472,19 @@ int main(int argc, char **argv)
             QStringLiteral("信息清除 (rent)"), [&] { click(&page4, "clearRentListButton"); }, [] {});
         raw.exec(QStringLiteral("DELETE FROM feiinfo WHERE 房间号='R'; DELETE FROM listfei WHERE 房间号码='R'; "
                                 "DELETE FROM fanglist WHERE 工号='R'"));
+
+        // What the operation log adds to a write: the same one-row unit with its log row and
+        // without, both committed.
+        auto smallUnit = [&](bool logged) {
+            connection.beginUnit();
+            raw.exec(QStringLiteral("UPDATE feiyong SET 房租=房租"));
+            if (logged)
+                oplog::append(connection, {{}, QStringLiteral("张三"), QStringLiteral("设置费用标准"),
+                                           QStringLiteral("费用标准"), QStringLiteral("房租 120 → 120")});
+            connection.commitUnit();
+        };
+        measure(
+            kLogRow, [&] { smallUnit(true); }, [&] { smallUnit(false); }, true);
     }
 
     std::printf("\n%d rounds; milliseconds of %s; least = the same select stepped to the end, or the indexed look-ups, "
@@ -486,6 +501,18 @@ int main(int argc, char **argv)
         std::printf("| %-*s | %9.2f | %9.2f | %9.2f | %6s |%s\n", pad, label.constData(), median(f.handler),
                     p95(f.handler), least, ratio > 0 ? QByteArray::number(ratio, 'f', 2).constData() : "-",
                     f.commits ? " incl. commit" : "");
+    }
+
+    // The log row's own cost, and what it is of each write handler (which writes one).
+    double logRow = 0;
+    for (const auto &[name, f] : results) {
+        if (name == kLogRow)
+            logRow = median(f.handler) - median(f.least);
+    }
+    std::printf("\nthe log row adds %.3f ms to a write; share of each write handler:\n", logRow);
+    for (const auto &[name, f] : results) {
+        if (f.commits && name != kLogRow)
+            std::printf("  %s: %.1f %%\n", name.toUtf8().constData(), 100 * logRow / (median(f.handler) - logRow));
     }
     std::fflush(stdout);
 

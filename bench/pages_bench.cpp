@@ -479,8 +479,11 @@ int main(int argc, char **argv)
             connection.beginUnit();
             raw.exec(QStringLiteral("UPDATE feiyong SET 房租=房租"));
             if (logged)
-                oplog::append(connection, {{}, QStringLiteral("张三"), QStringLiteral("设置费用标准"),
-                                           QStringLiteral("费用标准"), QStringLiteral("房租 120 → 120")});
+                oplog::append(connection, {{},
+                                           QStringLiteral("张三"),
+                                           QStringLiteral("设置费用标准"),
+                                           QStringLiteral("费用标准"),
+                                           QStringLiteral("房租 120 → 120")});
             connection.commitUnit();
         };
         measure(

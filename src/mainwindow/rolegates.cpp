@@ -30,9 +30,11 @@ public:
             widget->installEventFilter(guard);
         } else if (auto *action = qobject_cast<QAction *>(control)) {
             // Actions here carry no tooltip of their own; an empty one falls back to the text.
-            guard->m_wanted = action->isEnabled();
+            // Hiding an action turns it off and showing it turns it on again: neither is what its
+            // own code wants, and taking either for that would keep a shown action off for good.
+            guard->m_wanted = action->isEnabled() || !action->isVisible();
             connect(action, &QAction::enabledChanged, guard, [guard, action](bool enabled) {
-                if (guard->m_applying)
+                if (guard->m_applying || !action->isVisible())
                     return;
                 guard->m_wanted = enabled;
                 if (enabled && !guard->m_refusal.isEmpty())

@@ -50,8 +50,8 @@ QString nameOf(const QString &key)
 // Entries that follow the desk itself (signed in, keyed or not), whatever the role.
 bool followsTheDesk(const QString &key)
 {
-    static const QStringList names = {u"lockAction"_s, u"switchOperatorAction"_s, u"backupKeyAction"_s,
-                                      u"protectAction"_s};
+    static const QStringList names = {u"lockAction"_s,    u"switchOperatorAction"_s, u"backupKeyAction"_s,
+                                      u"protectAction"_s, u"operatorsAction"_s,      u"changePasswordAction"_s};
     return names.contains(nameOf(key));
 }
 
@@ -95,10 +95,7 @@ private Q_SLOTS:
         for (const QString &key : before.keys()) {
             const std::optional<ops::Action> action = gatedAction(nameOf(key));
             const QString tip = action && role >= 0 ? ops::refusalTip(Role(role), *action) : QString();
-            // These follow the desk itself (signed in, keyed or not), whatever the role.
-            static const QStringList followTheDesk = {u"lockAction"_s, u"switchOperatorAction"_s, u"backupKeyAction"_s,
-                                                      u"protectAction"_s};
-            if (tip.isEmpty() && followTheDesk.contains(nameOf(key)))
+            if (tip.isEmpty() && followsTheDesk(key))
                 continue;
             if (tip.isEmpty()) {
                 QCOMPARE(after[key].enabled, before[key].enabled);
@@ -151,6 +148,23 @@ private Q_SLOTS:
         window.deskChanged();
         QVERIFY(child<QAbstractButton>(page(window, 1), u"deleteRoomButton"_s)->isEnabled());
         QVERIFY(window.findChild<QAction *>(u"operatorsAction"_s)->isVisible());
+        QVERIFY(window.findChild<QAction *>(u"operatorsAction"_s)->isEnabled());
+    }
+
+    // As at start-up: the window comes up with nobody, then a 管理员 is signed in. The entries
+    // hidden meanwhile come back usable, not only shown.
+    void aManagerSignedInAtStartCanUseTheOperatorsEntries()
+    {
+        TestDatabase db;
+        MainWindow window(db.connection());
+        QTemporaryDir keys;
+        ops::Desk desk;
+        signIn(desk, keys, u"张三"_s, Role::Administrator);
+        window.setDesk(&desk);
+        for (const QString &name : {u"operatorsAction"_s, u"changePasswordAction"_s, u"backupKeyAction"_s}) {
+            const QAction *action = window.findChild<QAction *>(name);
+            QVERIFY2(action->isVisible() && action->isEnabled(), qPrintable(name));
+        }
     }
 };
 

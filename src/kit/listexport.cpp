@@ -24,6 +24,10 @@ namespace {
 // Progress is reported once per this many rows: often enough for a smooth bar, rarely enough to
 // cost nothing.
 constexpr int kProgressStep = 500;
+// The longest name a worksheet may have.
+constexpr int kSheetNameLength = 31;
+// The rows whose texts size the columns of a workbook.
+constexpr int kWidthSample = 10000;
 
 bool reportProgress(const ExportProgress &progress, int written)
 {
@@ -85,7 +89,7 @@ QString sheetNameFrom(const QString &name)
     clean.replace(QRegularExpression(QStringLiteral(R"([\[\]:*?/\\])")), QStringLiteral("_"));
     while (clean.startsWith(QLatin1Char('\'')))
         clean.remove(0, 1);
-    clean = clean.left(31);
+    clean = clean.left(kSheetNameLength);
     while (clean.endsWith(QLatin1Char('\'')))
         clean.chop(1);
     return clean.isEmpty() ? QStringLiteral("列表") : clean;
@@ -244,18 +248,20 @@ ExportResult writeCsv(const QString &path, const ListTable &table, const ExportP
 }
 
 ExportResult writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
-                       const ExportProgress &progress)
+                       const ExportProgress &progress, int rowsPerSheet)
 {
     PartName part(path);
     if (part.path().isEmpty())
         return cannotWrite(path, part.error());
 
+    // Columns are sized from the header and the first rows: a long list is read once, not twice,
+    // and a width is capped anyway.
     const int columns = table.columnCount();
     QList<int> widths(columns, 0);
     const QStringList header = table.header();
     for (int column = 0; column < columns; ++column)
         widths[column] = displayWidth(header.at(column));
-    for (int row = 0; row < table.rowCount(); ++row) {
+    for (int row = 0; row < std::min(table.rowCount(), kWidthSample); ++row) {
         for (int column = 0; column < columns; ++column)
             widths[column] = std::max(widths[column], displayWidth(table.cell(row, column)));
     }
@@ -268,21 +274,13 @@ ExportResult writeXlsx(const QString &path, const QString &sheetName, const List
     std::unique_ptr<lxw_workbook, WorkbookCloser> book(workbook_new_opt(partName.constData(), &options));
     if (!book)
         return cannotWrite(path, QStringLiteral("无法创建工作簿"));
-    const QByteArray name = sheetNameFrom(sheetName).toUtf8();
-    lxw_worksheet *sheet = workbook_add_worksheet(book.get(), name.constData());
-    if (!sheet)
-        return cannotWrite(path, QStringLiteral("无法创建工作表"));
     lxw_format *bold = workbook_add_format(book.get());
     format_set_bold(bold);
     lxw_format *wrapped = workbook_add_format(book.get());
     format_set_text_wrap(wrapped);
 
-    for (int column = 0; column < columns; ++column)
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
-                             std::min(std::max(widths[column], 4) + 2, 80), nullptr);
-    worksheet_freeze_panes(sheet, 1, 0);
-
     lxw_error failed = LXW_NO_ERROR;
+    lxw_worksheet *sheet = nullptr;
     auto put = [&](int row, int column, const QString &text, lxw_format *format) {
         if (failed != LXW_NO_ERROR)
             return;
@@ -298,11 +296,35 @@ ExportResult writeXlsx(const QString &path, const QString &sheetName, const List
             format = wrapped;
         failed = worksheet_write_string(sheet, r, c, text.toUtf8().constData(), format);
     };
-    for (int column = 0; column < columns; ++column)
-        put(0, column, header.at(column), bold);
-    for (int row = 0; row < table.rowCount() && failed == LXW_NO_ERROR; ++row) {
+    // A list longer than a sheet holds goes on in the sheets after it, each with the header.
+    const QString firstName = sheetNameFrom(sheetName);
+    int sheets = 0;
+    auto startSheet = [&]() -> bool {
+        ++sheets;
+        QString name = firstName;
+        if (sheets > 1) {
+            const QString number = QStringLiteral(" (%1)").arg(sheets);
+            name = firstName.left(kSheetNameLength - number.size()) + number;
+        }
+        sheet = workbook_add_worksheet(book.get(), name.toUtf8().constData());
+        if (!sheet)
+            return false;
         for (int column = 0; column < columns; ++column)
-            put(row + 1, column, table.cell(row, column), nullptr);
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
+                                 std::min(std::max(widths[column], 4) + 2, 80), nullptr);
+        worksheet_freeze_panes(sheet, 1, 0);
+        for (int column = 0; column < columns; ++column)
+            put(0, column, header.at(column), bold);
+        return true;
+    };
+    if (!startSheet())
+        return cannotWrite(path, QStringLiteral("无法创建工作表"));
+    const int perSheet = std::max(1, rowsPerSheet);
+    for (int row = 0; row < table.rowCount() && failed == LXW_NO_ERROR; ++row) {
+        if (row > 0 && row % perSheet == 0 && !startSheet())
+            return cannotWrite(path, QStringLiteral("无法创建工作表"));
+        for (int column = 0; column < columns; ++column)
+            put(row % perSheet + 1, column, table.cell(row, column), nullptr);
         if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1))
             return {ExportResult::Status::Cancelled, {}}; // the closer finishes the part file, which is then removed
     }

@@ -50,11 +50,15 @@ struct ExportResult {
 // when complete: on a failure or a cancel nothing is left.
 ExportResult writeCsv(const QString &path, const ListTable &table, const ExportProgress &progress = {});
 
-// Writes the table as an Excel workbook with one sheet named `sheetName`: the header row bold and
-// frozen, columns as wide as their text, exact numbers stored as numbers. Same guarantees as
-// writeCsv.
+// A worksheet holds 1,048,576 rows: the header and this many of the list's.
+inline constexpr int kRowsPerSheet = 1048575;
+
+// Writes the table as an Excel workbook with a sheet named `sheetName`: the header row bold and
+// frozen, columns as wide as their text, exact numbers stored as numbers. Rows beyond
+// `rowsPerSheet` go on in sheets "NAME (2)", "NAME (3)" and so on, each with the header, so that
+// the whole list is in the file. Same guarantees as writeCsv.
 ExportResult writeXlsx(const QString &path, const QString &sheetName, const ListTable &table,
-                       const ExportProgress &progress = {});
+                       const ExportProgress &progress = {}, int rowsPerSheet = kRowsPerSheet);
 
 // The name the file dialog proposes: the list's name and the date.
 QString proposedExportName(const QString &listName, const QString &suffix);

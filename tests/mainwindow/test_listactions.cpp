@@ -48,12 +48,14 @@ struct Sheet {
     QStringList numericCells;     // the references of cells stored as numbers
 };
 
-// Reads the first sheet. The writer streams its rows, so text cells are inline, not shared.
-Sheet readXlsx(const QString &path)
+// Reads a sheet, the first by default. The writer streams its rows, so text cells are inline, not
+// shared.
+Sheet readXlsx(const QString &path, int number = 1)
 {
     Sheet sheet;
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet%1.xml").arg(number)});
     unzip.waitForFinished(60000);
     QXmlStreamReader xml(unzip.readAllStandardOutput());
     QString ref;
@@ -116,6 +118,35 @@ private Q_SLOTS:
         QCOMPARE(sheet.cells.size(), 15); // the empty cell is left out
         // "007" and "2004- 6-15" would change as numbers; 101, 37.5 and -3 read back the same.
         QCOMPARE(sheet.numericCells, (QStringList{QStringLiteral("D2"), QStringLiteral("B3"), QStringLiteral("B4")}));
+    }
+
+    // A list longer than a sheet holds goes on in further sheets, each with the header, every row
+    // once and in order; the sheets are named after the list.
+    void aLongListIsSplitIntoSheets()
+    {
+        QList<QStringList> rows;
+        for (int row = 1; row <= 7; ++row)
+            rows.append({QString::number(row), {}, {}, {}});
+        List list(rows);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.xlsx"));
+        QCOMPARE(endOf(writeXlsx(path, QStringLiteral("房租列表"), ListTable(&list.model), {}, 3)),
+                 QStringLiteral("written"));
+        QStringList read;
+        for (int number = 1; number <= 3; ++number) {
+            const Sheet sheet = readXlsx(path, number);
+            for (int column = 0; column < kHeader.size(); ++column)
+                QCOMPARE(sheet.cells.value(QChar(u'A' + column) + u"1"_s), kHeader[column]);
+            for (int row = 2; sheet.cells.contains(u"A"_s + QString::number(row)); ++row)
+                read.append(sheet.cells.value(u"A"_s + QString::number(row)));
+        }
+        QCOMPARE(read, (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/workbook.xml")});
+        unzip.waitForFinished(60000);
+        const QString workbook = QString::fromUtf8(unzip.readAllStandardOutput());
+        for (const QString &name : {u"\"房租列表\""_s, u"\"房租列表 (2)\""_s, u"\"房租列表 (3)\""_s})
+            QVERIFY2(workbook.contains(name), qPrintable(name));
     }
 
     // A cell a spreadsheet would run as a formula is written as text, in a file and on the

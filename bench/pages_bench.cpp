@@ -10,6 +10,7 @@
 #include "data/oplog.h"
 #include "data/recordset.h"
 #include "data/statements.h"
+#include "dormbuilder.h"
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
 #include "pages/accommodation/accommodationpage.h"
@@ -40,6 +41,10 @@
 #include <vector>
 
 using namespace orv;
+using orv::bench::put;
+using orv::bench::residentKb;
+using orv::bench::roomName;
+using orv::bench::staffName;
 
 namespace {
 
@@ -49,24 +54,7 @@ constexpr int kPerRoom = 5; // one bed of each room stays free
 constexpr int kResidents = kRooms * kPerRoom;
 const QString kLogRow = QStringLiteral("one write unit with its log row");
 
-QString roomName(int i)
-{
-    return QStringLiteral("%1-%2-%3").arg(6 + i / 10000).arg((i / 100) % 100).arg(i % 100, 2, 10, QLatin1Char('0'));
-}
-QString staffName(int i)
-{
-    return QString::number(2004000000 + i);
-}
-
 // ---- building the database through the record store --------------------------------------------
-
-void put(Recordset &set, std::initializer_list<std::pair<const char16_t *, FieldValue>> values)
-{
-    set.AddNew();
-    for (const auto &[column, value] : values)
-        set.PutCollect(QString::fromUtf16(column), value);
-    set.Update();
-}
 
 void build(const QString &file)
 {
@@ -205,18 +193,6 @@ void click(QWidget *page, const char *button)
 void type(QWidget *page, const char *edit, const QString &text)
 {
     widget<QLineEdit>(page, edit)->setText(text);
-}
-
-long residentKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
 }
 
 // A fresh process that lists every resident once and reports its memory, so the build and the

@@ -1,0 +1,203 @@
+// The lists at ten years of records (see dormbuilder.h): for each, the time from the click to its
+// first screen drawn and from End to the last screen drawn, beside the least SQLite work (the
+// first screen's rows stepped; the whole statement stepped to its end); and, in a fresh process,
+// the memory of showing the 2,400,000-row rent list and scrolling it from top to bottom.
+//
+//   bench_tenyears [--rounds K] [--db FILE]
+//
+// The database is built in FILE when it does not exist yet (a few minutes), or in a temporary
+// folder without --db. Run it on a Release build, offscreen: see the README.
+#include "data/connection.h"
+#include "data/statements.h"
+#include "dormbuilder.h"
+#include "kit/messagebox.h"
+#include "kit/reportlist.h"
+#include "pages/fees/feespage.h"
+#include "pages/queries/queriespage.h"
+#include "pages/rooms/roomspage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+using namespace orv;
+
+namespace {
+
+double millis(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+template <typename T> T *widget(QWidget *page, const char *name)
+{
+    T *found = page->findChild<T *>(QString::fromLatin1(name));
+    if (!found) {
+        std::fprintf(stderr, "no widget %s\n", name);
+        std::exit(2);
+    }
+    return found;
+}
+
+// Steps a statement through `limit` rows (all without one), reading every column as text.
+void stepRows(sqlite3 *db, const QString &sql, int limit = -1)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = (limit < 0 ? sql : sql + QStringLiteral(" limit %1").arg(limit)).toUtf8();
+    sqlite3_prepare_v2(db, text.constData(), -1, &statement, nullptr);
+    const int columns = sqlite3_column_count(statement);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c)
+            sqlite3_column_text(statement, c);
+    }
+    sqlite3_finalize(statement);
+}
+
+struct ListCase {
+    const char *name;
+    QWidget *page;
+    const char *button;
+    const char *list;
+    QString statement; // what the list shows, for the least work
+    std::function<void()> prepare;
+};
+
+// A fresh process that shows the rent list, scrolls it from top to bottom, and reports its memory
+// beside the same process with the list empty.
+int memoryRun(const QString &file)
+{
+    QDir::setCurrent(QFileInfo(file).absolutePath());
+    Connection connection;
+    connection.Open(programConnectionString());
+    FeesPage page(connection);
+    page.resize(800, 700);
+    page.show();
+    QCoreApplication::processEvents();
+    auto *list = widget<ReportList>(&page, "rentList");
+    const long empty = bench::residentKb("VmRSS:");
+    widget<QPushButton>(&page, "listRentButton")->click();
+    list->viewport()->repaint();
+    QScrollBar *bar = list->verticalScrollBar();
+    constexpr int kSteps = 2000;
+    for (int step = 0; step <= kSteps; ++step) {
+        bar->setValue(static_cast<int>(static_cast<qint64>(bar->maximum()) * step / kSteps));
+        list->viewport()->repaint();
+    }
+    QCoreApplication::processEvents();
+    const long scrolled = bench::residentKb("VmRSS:");
+    std::printf("memory: the rent list empty %ld MB; shown with its %d rows and scrolled from top to bottom in %d "
+                "steps %ld MB (+%ld MB); peak %ld MB\n",
+                empty / 1024, list->rowCount(), kSteps, scrolled / 1024, (scrolled - empty) / 1024,
+                bench::residentKb("VmHWM:") / 1024);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    new MessageAnswerer(&app); // every box is answered OK
+
+    int rounds = 3;
+    QString file;
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
+            rounds = args[++i].toInt();
+        else if (args[i] == QLatin1String("--db") && i + 1 < args.size())
+            file = QFileInfo(args[++i]).absoluteFilePath();
+        else if (args[i] == QLatin1String("--memory") && i + 1 < args.size())
+            return memoryRun(QFileInfo(args[++i]).absoluteFilePath());
+    }
+    QTemporaryDir scratch;
+    if (file.isEmpty())
+        file = scratch.filePath(QStringLiteral("OrvDb.mdb"));
+    if (!QFileInfo::exists(file)) {
+        std::printf("building ten years: %d rooms, %d residents, %d months ... ", bench::kTenYearRooms,
+                    bench::kTenYearResidents, bench::kTenYearMonths);
+        std::fflush(stdout);
+        std::printf("%.1f s\n", millis([&] { bench::buildTenYears(file); }) / 1000);
+    }
+
+    QDir::setCurrent(QFileInfo(file).absolutePath());
+    Connection connection;
+    connection.Open(programConnectionString());
+    RoomsPage rooms(connection);
+    QueriesPage queries(connection);
+    FeesPage fees(connection);
+    for (QWidget *page :
+         {static_cast<QWidget *>(&rooms), static_cast<QWidget *>(&queries), static_cast<QWidget *>(&fees)}) {
+        page->resize(800, 700);
+        page->show();
+    }
+    QCoreApplication::processEvents();
+
+    const std::vector<ListCase> cases = {
+        {"房租列表 (rent, 2,400,000)", &fees, "listRentButton", "rentList", sql::rentListJoin, {}},
+        {"费用列表 (bills, 408,000)", &fees, "listFeesButton", "feeList", sql::feeListAll, {}},
+        {"整体查询 (residents, 20,000)", &queries, "listAllButton", "personList", sql::personAll, {}},
+        {"查询 by 性别 (10,000)", &queries, "queryPersonsButton", "personList",
+         sql::personAll + QStringLiteral(" where 性别='男'"),
+         [&] { widget<QLineEdit>(&queries, "sexEdit")->setText(QStringLiteral("男")); }},
+        {"房间信息列表 (rooms, 3,400)", &rooms, "listRoomsButton", "roomList", sql::floorAll, {}},
+    };
+    std::printf("\n%d rounds, wall-clock milliseconds (medians)\n\n", rounds);
+    std::printf("| %-32s | %12s | %10s | %12s | %12s |\n", "list", "first screen", "End", "least first", "least all");
+    std::printf("|%s|-------------:|-----------:|-------------:|-------------:|\n", std::string(34, '-').c_str());
+    for (const ListCase &c : cases) {
+        std::vector<double> first, end, leastFirst, leastAll;
+        auto *list = widget<ReportList>(c.page, c.list);
+        const int onScreen =
+            std::max(1, list->viewport()->height() / std::max(1, list->verticalHeader()->defaultSectionSize()));
+        for (int k = 0; k < rounds; ++k) {
+            if (c.prepare)
+                c.prepare();
+            list->scrollToTop();
+            first.push_back(millis([&] {
+                widget<QPushButton>(c.page, c.button)->click();
+                list->viewport()->repaint();
+            }));
+            end.push_back(millis([&] {
+                list->scrollToBottom();
+                list->viewport()->repaint();
+            }));
+            leastFirst.push_back(millis([&] { stepRows(connection.handle(), c.statement, onScreen); }));
+            leastAll.push_back(millis([&] { stepRows(connection.handle(), c.statement); }));
+        }
+        const QByteArray label = QByteArray(c.name);
+        const int pad = 32 + (label.size() - static_cast<int>(QString::fromUtf8(label).size())) / 2;
+        std::printf("| %-*s | %12.1f | %10.1f | %12.2f | %12.1f |\n", pad, label.constData(), median(first),
+                    median(end), median(leastFirst), median(leastAll));
+        std::fflush(stdout);
+    }
+
+    QProcess memory;
+    memory.setProcessChannelMode(QProcess::ForwardedChannels);
+    memory.start(QApplication::applicationFilePath(), {QStringLiteral("--memory"), file});
+    memory.waitForFinished(-1);
+    return 0;
+}

@@ -47,6 +47,7 @@ QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandO
         return QStringLiteral("操作员“%1”（%2）不能%3。")
             .arg(unlocked.name, roleName(unlocked.role), ops::actionName(action));
     connection.openFile(databaseFileName(), unlocked.key);
+    connection.setOperatorName(unlocked.name);
     return QString();
 }
 

@@ -118,4 +118,19 @@ inline const QString months = QStringLiteral("months");
 inline const QString amount = QStringLiteral("amount");
 } // namespace rentperiods
 
+// Who lived in which room and when: a row per stay, written by check-in and closed by check-out.
+namespace residence {
+inline const QString table = QStringLiteral("residence_history");
+inline const QString staffNo = QStringLiteral("staff_no");
+inline const QString name = QStringLiteral("name");
+inline const QString dept = QStringLiteral("department");
+inline const QString room = QStringLiteral("room");
+inline const QString checkedIn = QStringLiteral("checked_in");   // yyyy-MM-dd
+inline const QString checkedOut = QStringLiteral("checked_out"); // yyyy-MM-dd; null while living there
+inline const QString checkedInBy = QStringLiteral("checked_in_by");
+inline const QString checkedOutBy = QStringLiteral("checked_out_by");
+// Empty for a stay the program saw begin; otherwise how the row came to be (see residence.h).
+inline const QString origin = QStringLiteral("origin");
+} // namespace residence
+
 } // namespace orv::db

@@ -79,6 +79,11 @@ public:
     // The statements the connection's recordsets have prepared and are not using now.
     store::StatementPool &statementPool() noexcept { return *m_statements; }
 
+    // Who works through the connection (the signed-in operator; empty without operators), for
+    // the records that name who did what.
+    void setOperatorName(const QString &name) { m_operatorName = name; }
+    const QString &operatorName() const noexcept { return m_operatorName; }
+
     // Called by a recordset before it writes a row.
     void prepareWrite() noexcept;
 
@@ -97,6 +102,7 @@ private:
     std::uint64_t m_unit = 0; // serial of the unit now open, or of the last one
     std::vector<Recordset *> m_sets;
     QString m_connectionString;
+    QString m_operatorName;
 
     void openKeyed(const QString &path, const void *key, int keySize);
     static void createKeyed(const QString &path, const void *key, int keySize);

@@ -88,6 +88,36 @@ QStringList checkDatabase(Connection &connection)
                                               : f.arg(row[0], row[1], row[2], row.value(3)));
         }
     }
+    // The residence history against those living here: an open stay for each of them, in their room,
+    // and for nobody else. A file opened before it could be given the history has none to check.
+    namespace rh = residence;
+    const bool hasHistory =
+        !rowsOf(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%1'").arg(rh::table))
+             .isEmpty();
+    const QString open = QStringLiteral("%1.%2 IS NULL").arg(rh::table, rh::checkedOut);
+    const QString openStay =
+        QStringLiteral("SELECT 1 FROM %1 WHERE %1.%2 = %3.%4 AND %1.%5 = %3.%6 AND %7")
+            .arg(rh::table, rh::staffNo, personinfo::table, personinfo::staffNo, rh::room, personinfo::room, open);
+    const Rule historyRules[] = {
+        {QStringLiteral("SELECT %1, %2 FROM %3 WHERE NOT EXISTS (%4) ORDER BY rowid")
+             .arg(personinfo::staffNo, personinfo::room, personinfo::table, openStay),
+         QStringLiteral("住宿记录：工号“%1”住在房间“%2”，却没有在这个房间尚未迁出的住宿记录。")},
+        {QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 AND NOT EXISTS (SELECT 1 FROM %5 WHERE %5.%6 = %3.%1 "
+                        "AND %5.%7 = %3.%2) ORDER BY id")
+             .arg(rh::staffNo, rh::room, rh::table, open, personinfo::table, personinfo::staffNo, personinfo::room),
+         QStringLiteral("住宿记录：工号“%1”并不住在房间“%2”，却有在这个房间尚未迁出的住宿记录。")},
+        {QStringLiteral("SELECT %1, count(*), (SELECT count(*) FROM %4 WHERE %4.%5 = %2.%1) AS living FROM %2 "
+                        "WHERE %3 GROUP BY %1 HAVING count(*) > living AND living > 0 ORDER BY min(id)")
+             .arg(rh::staffNo, rh::table, open, personinfo::table, personinfo::staffNo),
+         QStringLiteral("住宿记录：工号“%1”有 %2 条尚未迁出的住宿记录，住着的却只有 %3 人。")},
+    };
+    for (const Rule &rule : historyRules) {
+        if (!hasHistory)
+            break;
+        for (const QStringList &row : rowsOf(db, rule.sql))
+            findings.append(row.size() == 2 ? rule.finding.arg(row[0], row[1])
+                                            : rule.finding.arg(row[0], row[1], row[2]));
+    }
     const oplog::Verdict log = oplog::verify(connection);
     if (!log.intact())
         findings.append(log.finding);

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "oplog.h"
 #include "recordset.h"
+#include "residence.h"
 #include "statement.h"
 #include "statements.h"
 
@@ -86,33 +87,34 @@ QStringList ownTableStatements()
     namespace readings = settlementreadings;
     namespace periods = rentperiods;
     // Plain SQLite types: no Access program ever reads these tables.
-    return {
-        createTable(readings::table,
-                    {{readings::readingsRow, "INTEGER"},
-                     {readings::billRow, "INTEGER"},
-                     {readings::room, "TEXT"},
-                     {readings::date, "TEXT"},
-                     {readings::previousDate, "TEXT"},
-                     {readings::previousWater, "INTEGER"},
-                     {readings::previousPower, "INTEGER"},
-                     {readings::currentWater, "INTEGER"},
-                     {readings::currentPower, "INTEGER"},
-                     {readings::waterPrice, "REAL"},
-                     {readings::powerPrice, "REAL"}},
-                    true),
-        createIndex("settlement_readings_room_date", readings::table, {readings::room, readings::date}),
-        createTable(periods::table,
-                    {{periods::chargeRow, "INTEGER"},
-                     {periods::staffNo, "TEXT"},
-                     {periods::date, "TEXT"},
-                     {periods::paidFrom, "TEXT"},
-                     {periods::paidTo, "TEXT"},
-                     {periods::months, "INTEGER"},
-                     {periods::amount, "INTEGER"}},
-                    true),
-        createIndex("rent_periods_staff_date", periods::table, {periods::staffNo, periods::date}),
-        oplog::creationStatement(),
-    };
+    return QStringList{
+               createTable(readings::table,
+                           {{readings::readingsRow, "INTEGER"},
+                            {readings::billRow, "INTEGER"},
+                            {readings::room, "TEXT"},
+                            {readings::date, "TEXT"},
+                            {readings::previousDate, "TEXT"},
+                            {readings::previousWater, "INTEGER"},
+                            {readings::previousPower, "INTEGER"},
+                            {readings::currentWater, "INTEGER"},
+                            {readings::currentPower, "INTEGER"},
+                            {readings::waterPrice, "REAL"},
+                            {readings::powerPrice, "REAL"}},
+                           true),
+               createIndex("settlement_readings_room_date", readings::table, {readings::room, readings::date}),
+               createTable(periods::table,
+                           {{periods::chargeRow, "INTEGER"},
+                            {periods::staffNo, "TEXT"},
+                            {periods::date, "TEXT"},
+                            {periods::paidFrom, "TEXT"},
+                            {periods::paidTo, "TEXT"},
+                            {periods::months, "INTEGER"},
+                            {periods::amount, "INTEGER"}},
+                           true),
+               createIndex("rent_periods_staff_date", periods::table, {periods::staffNo, periods::date}),
+               oplog::creationStatement(),
+           } +
+           orv::residence::creationStatements();
 }
 
 namespace {
@@ -133,7 +135,7 @@ void addOwnTables(sqlite3 *db) noexcept
         // Looked for first: a file another program holds would keep each statement waiting for
         // its lock, and a file that has the tables needs no lock at all.
         if (hasTable(db, db::settlementreadings::table) && hasTable(db, db::rentperiods::table) &&
-            hasTable(db, QStringLiteral("oplog")))
+            hasTable(db, QStringLiteral("oplog")) && hasTable(db, db::residence::table))
             return;
         if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
             return;
@@ -225,6 +227,7 @@ void fillDemo(Connection &connection)
         ++counts[QString::fromUtf16(r.room)];
     }
     people.Close();
+    connection.execute(residence::startStatement());
 
     Recordset floors(&connection);
     floors.Open(sql::floorAll);

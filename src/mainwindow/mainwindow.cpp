@@ -488,6 +488,7 @@ void MainWindow::applyRoles()
     // Only a 管理员 sees the operators; everyone signed in may change their own password.
     m_operatorsAction->setVisible(signedIn && role == Role::Administrator);
     m_changePasswordAction->setVisible(signedIn);
+    m_connection.setOperatorName(operatorName());
     for (Page *page : findChildren<Page *>())
         page->setOperatorName(operatorName());
 }

@@ -1,7 +1,9 @@
 #include "accommodation.h"
 
 #include "data/columns.h"
+#include "data/connection.h"
 #include "data/recordset.h"
+#include "data/residence.h"
 #include "data/statements.h"
 #include "data/texts.h"
 
@@ -184,7 +186,17 @@ Outcome checkIn(Connection &connection, const CheckInForm &form)
     personSet.PutCollect(people::date, FieldValue(dateText(form.date)));
     personSet.PutCollect(people::room, room);
     personSet.Update();
-    return Outcome::doneWith({rooms::table, counts::table, people::table})
+    residence::begin(connection, {0,
+                                  form.staffNo,
+                                  form.name,
+                                  form.department,
+                                  form.room,
+                                  dateText(form.date),
+                                  {},
+                                  connection.operatorName(),
+                                  {},
+                                  {}});
+    return Outcome::doneWith({rooms::table, counts::table, people::table, db::residence::table})
         .logged(Action::CheckIn, form.staffNo, QStringLiteral("%1，房间 %2").arg(form.name, form.room));
 }
 
@@ -206,12 +218,24 @@ Outcome checkOut(Connection &connection, const CheckOutForm &form, const std::fu
     const QString name = personSet.GetCollect(people::name).toDisplayText();
     if (left)
         left(name);
+    const residence::Stay resident{0,
+                                   form.staffNo,
+                                   personSet.GetCollect(people::name).toText(),
+                                   personSet.GetCollect(people::dept).toText(),
+                                   form.room,
+                                   personSet.GetCollect(people::date).toText(),
+                                   {},
+                                   {},
+                                   {},
+                                   {}};
     personSet.Delete(adAffectCurrent);
+    residence::end(connection, resident, QDate::currentDate(), connection.operatorName());
     QStringList changed{people::table};
     if (countOutOf(sets.numSet, room))
         changed.append(counts::table);
     if (freeBed(sets.roomSet, room))
         changed.append(rooms::table);
+    changed.append(db::residence::table);
     return Outcome::doneWith(changed, kCheckedOut)
         .logged(Action::CheckOut, form.staffNo, QStringLiteral("%1，房间 %2").arg(name, form.room));
 }

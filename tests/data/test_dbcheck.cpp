@@ -51,7 +51,8 @@ private Q_SLOTS:
             << u"UPDATE personinfo SET 工号 = 'P%1'; "
                "INSERT INTO personinfo VALUES ('乙','男','系','P%1','139','2004-01-01','A');"
                "UPDATE floorinfo SET 入住人数 = 2, 空缺人数 = 2 WHERE 房间号码 = 'A';"
-               "UPDATE numinfo SET 入住人数 = 2"_s
+               "UPDATE numinfo SET 入住人数 = 2;"
+               "DELETE FROM residence_history"_s // begun again from the residents as they are now
             << QStringList{u"工号“P%1”有 2 个人员共用。"_s};
     }
     void findsEachBrokenRule()

@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kDone = u"成功迁出！"_s;
-const QStringList kCheckInWrites{u"floorinfo"_s, u"numinfo"_s, u"personinfo"_s};
+const QStringList kCheckInWrites{u"floorinfo"_s, u"numinfo"_s, u"personinfo"_s, u"residence_history"_s};
 
 // F is full though its counter says 1 free; O has a free bed, a counter of 0 and no count row; G has
 // no room row; B has two count rows.
@@ -150,16 +150,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("after"); // see tables(); empty: nothing written
         QTest::addColumn<QStringList>("changed");
         QTest::addColumn<QString>("setUp");
-        const QStringList all{u"personinfo"_s, u"numinfo"_s, u"floorinfo"_s};
+        const QStringList all{u"personinfo"_s, u"numinfo"_s, u"floorinfo"_s, u"residence_history"_s};
         QTest::newRow("only resident: the count row goes")
             << u"P1"_s << u"A"_s << kDone << u"A,0,4|B,3,1|F,2,1|O,1,0/B,3|B,0|G,1/P2|P3|P4"_s << all << QString();
         QTest::newRow("one of two: every count row falls, 0 to -1")
             << u"P2"_s << u"B"_s << kDone << u"A,1,3|B,2,2|F,2,1|O,1,0/A,1|B,2|B,-1|G,1/P1|P3|P4"_s << all << QString();
         QTest::newRow("room no longer exists")
             << u"P4"_s << u"G"_s << kDone << u"A,1,3|B,3,1|F,2,1|O,1,0/A,1|B,3|B,0/P1|P2|P3"_s
-            << QStringList{u"personinfo"_s, u"numinfo"_s} << QString();
+            << QStringList{u"personinfo"_s, u"numinfo"_s, u"residence_history"_s} << QString();
         QTest::newRow("no count row") << u"P1"_s << u"A"_s << kDone << u"A,0,4|B,3,1|F,2,1|O,1,0/B,3|B,0|G,1/P2|P3|P4"_s
-                                      << QStringList{u"personinfo"_s, u"floorinfo"_s}
+                                      << QStringList{u"personinfo"_s, u"floorinfo"_s, u"residence_history"_s}
                                       << u"DELETE FROM numinfo WHERE 房间号码 = 'A'"_s;
         const auto refused = [](const char *name, const QString &staffNo, const QString &room, const QString &message) {
             QTest::newRow(name) << staffNo << room << message << QString() << QStringList() << QString();

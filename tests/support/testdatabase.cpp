@@ -1,6 +1,7 @@
 #include "testdatabase.h"
 
 #include "data/fieldvalue.h"
+#include "data/residence.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -29,6 +30,15 @@ TestDatabase::~TestDatabase()
 void TestDatabase::exec(const QString &sql)
 {
     m_connection->execute(sql);
+    // Residents set up by hand were living here before the history began, as in a file kept
+    // before it: the history starts from them.
+    if (sql.contains(u"personinfo"_s)) {
+        // Not where the set-up took the table away or made the file read-only.
+        try {
+            m_connection->execute(residence::startStatement());
+        } catch (const StoreError &) {
+        }
+    }
 }
 
 void TestDatabase::addRoom(const QString &room, int residents)

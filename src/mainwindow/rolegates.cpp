@@ -106,18 +106,22 @@ const QList<RoleGate> &roleGates()
         {"listAllButton", Action::Query},
         {"queryPersonsButton", Action::Query},
         {"queryRoomsButton", Action::Query},
+        {"staysButton", Action::Query},
+        {"livingOnButton", Action::Query},
         // 费用管理
         {"setStandardButton", Action::SetFeeStandard},
         {"settleUtilityButton", Action::SettleUtilities},
         {"listFeesButton", Action::Query},
         {"settleRentButton", Action::SettleRent},
         {"listRentButton", Action::Query},
+        {"arrearsButton", Action::Query},
         // every list's menu
         {"exportXlsxAction", Action::Export},
         {"exportCsvAction", Action::Export},
         {"printAction", Action::Print},
         {"printBillAction", Action::Print},
         {"printReceiptAction", Action::Print},
+        {"shareBillAction", Action::Query},
         // 数据
         {"checkDatabaseAction", Action::CheckDatabase},
         {"backupAction", Action::Backup},

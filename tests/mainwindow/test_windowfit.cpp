@@ -128,7 +128,7 @@ private Q_SLOTS:
         for (QAction *action : menu->actions())
             names.append(action->objectName());
         QCOMPARE(names, (QStringList{u"copyAction"_s, u"exportXlsxAction"_s, u"exportCsvAction"_s, u"printAction"_s,
-                                     QString(), u"printBillAction"_s}));
+                                     QString(), u"printBillAction"_s, u"shareBillAction"_s}));
         QVERIFY(!entry(u"printBillAction"_s)->isEnabled());
         list->selectRow(0);
         Q_EMIT menu->aboutToShow();

@@ -11,6 +11,7 @@
 #include "kit/reportlist.h"
 #include "operations/accommodation.h"
 #include "operations/fees.h"
+#include "reckondialogs.h"
 
 #include <QDateEdit>
 #include <QLabel>
@@ -102,13 +103,20 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
                  {QStringLiteral("房租到期"), 80}},
                 18);
     installListActions(m_listFee, QStringLiteral("水电费列表"), QStringLiteral("费用管理"),
-                       {utilityBillAction(m_connection, m_listFee)});
+                       {utilityBillAction(m_connection, m_listFee),
+                        {QStringLiteral("分摊账单…"), QStringLiteral("shareBillAction"), [this](int row) {
+                             showBillShares(this, m_connection, m_listFee->cellText(row, 0),
+                                            m_listFee->cellText(row, 1), operatorName());
+                         }}});
     installListActions(m_listRent, QStringLiteral("房租列表"), QStringLiteral("费用管理"),
                        {rentReceiptAction(m_connection, m_listRent)});
     auto *feeMenuButton =
         addListMenuButton(m_listFee, QStringLiteral("feeListMenuButton"), dialogUnits(177, 114, 43, 14));
     auto *rentMenuButton =
         addListMenuButton(m_listRent, QStringLiteral("rentListMenuButton"), dialogUnits(414, 114, 55, 14));
+    auto *arrearsButton =
+        addButton(this, QStringLiteral("欠费名单"), QStringLiteral("arrearsButton"), dialogUnits(239, 114, 45, 14));
+    connect(arrearsButton, &QPushButton::clicked, this, [this] { showArrears(this, m_connection, operatorName()); });
 
     onClick(setButton, [this] { OnSetStandard(); });
     onClick(settleUtilityButton, [this] { OnSettleUtility(); });
@@ -125,7 +133,7 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
                  m_feeRoomEdit,    m_waterReadingEdit, m_powerReadingEdit, settleUtilityButton, m_staffNoEdit,
                  m_staffNameEdit,  m_dtRentDate,       settleRentButton,   clearFeeButton,      listFeesButton,
                  m_listFee,        feeMenuButton,      listRentButton,     clearRentButton,     m_listRent,
-                 rentMenuButton});
+                 rentMenuButton,   arrearsButton});
     setFirstField(m_waterPriceEdit);
     setEnterButton({m_waterPriceEdit, m_powerPriceEdit, m_rentPriceEdit}, setButton);
     setEnterButton({m_dtFeeDate, m_feeRoomEdit, m_waterReadingEdit, m_powerReadingEdit}, settleUtilityButton);
@@ -139,6 +147,7 @@ FeesPage::FeesPage(Connection &connection, QWidget *parent) : Page(connection, p
     setButtonShortcut(clearRentButton, QKeySequence(Qt::ALT | Qt::Key_E));
     setButtonShortcut(feeMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
     setButtonShortcut(rentMenuButton, QKeySequence(Qt::ALT | Qt::Key_2));
+    setButtonShortcut(arrearsButton, QKeySequence(Qt::ALT | Qt::Key_Q));
 
     // The two lists share the room the page gains side by side; the rent side keeps to the right.
     setGrowth(m_listFee, {0, 0, 0.5, 1});

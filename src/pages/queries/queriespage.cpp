@@ -1,6 +1,7 @@
 #include "queriespage.h"
 
 #include "data/columns.h"
+#include "historydialogs.h"
 #include "kit/form.h"
 #include "kit/listactions.h"
 #include "kit/messagebox.h"
@@ -108,6 +109,13 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
         addListMenuButton(m_listPersons, QStringLiteral("personListMenuButton"), dialogUnits(397, 110, 72, 14));
     auto *roomMenuButton =
         addListMenuButton(m_listRoomResult, QStringLiteral("roomResultListMenuButton"), dialogUnits(399, 236, 72, 14));
+    // The residence history, below the resident list: who lived where, and who lived there when.
+    auto *staysButton =
+        addButton(this, QStringLiteral("住宿记录…"), QStringLiteral("staysButton"), dialogUnits(158, 110, 62, 14));
+    auto *livingOnButton =
+        addButton(this, QStringLiteral("某日住户…"), QStringLiteral("livingOnButton"), dialogUnits(224, 110, 62, 14));
+    connect(staysButton, &QPushButton::clicked, this, [this] { showStays(this, m_connection, operatorName()); });
+    connect(livingOnButton, &QPushButton::clicked, this, [this] { showLivingOn(this, m_connection, operatorName()); });
 
     m_lbQueryField->addItems({QStringLiteral("  房间号码"), QString(), QStringLiteral("  电话号码"), QString(),
                               QStringLiteral("  电话端口"), QString(), QStringLiteral("  网线端口")});
@@ -122,8 +130,8 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
 
     // Each form ends at its button, before the lists.
     setTabChain({m_editName, m_editSex, m_editRoom, queryPersonsButton, listAllButton, m_lbQueryField,
-                 chooseFieldButton, m_editQueryValue, queryRoomsButton, m_listPersons, personMenuButton,
-                 m_listRoomResult, roomMenuButton});
+                 chooseFieldButton, m_editQueryValue, queryRoomsButton, m_listPersons, staysButton, livingOnButton,
+                 personMenuButton, m_listRoomResult, roomMenuButton});
     setFirstField(m_editName);
     setEnterButton({m_editName, m_editSex, m_editRoom}, queryPersonsButton);
     setEnterButton({m_lbQueryField}, chooseFieldButton);
@@ -134,11 +142,15 @@ QueriesPage::QueriesPage(Connection &connection, QWidget *parent) : Page(connect
     setButtonShortcut(queryRoomsButton, QKeySequence(Qt::ALT | Qt::Key_R));
     setButtonShortcut(personMenuButton, QKeySequence(Qt::ALT | Qt::Key_1));
     setButtonShortcut(roomMenuButton, QKeySequence(Qt::ALT | Qt::Key_2));
+    setButtonShortcut(staysButton, QKeySequence(Qt::ALT | Qt::Key_H));
+    setButtonShortcut(livingOnButton, QKeySequence(Qt::ALT | Qt::Key_T));
 
     // The two lists share the room the page gains, the resident list above; the forms keep their
     // places beside them, the room query form following the lower list down.
     setGrowth(m_listPersons, {0, 0, 1, 0.5});
     setGrowth(personMenuButton, {1, 0.5, 0, 0});
+    setGrowth(staysButton, {0, 0.5, 0, 0});
+    setGrowth(livingOnButton, {0, 0.5, 0, 0});
     setGrowth(m_listRoomResult, {0, 0.5, 1, 0.5});
     setGrowth(roomMenuButton, {1, 1, 0, 0});
     setGrowth(queryRoomsButton, {0, 1, 0, 0});

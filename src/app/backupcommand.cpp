@@ -14,6 +14,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 namespace orv {
 
@@ -67,18 +69,70 @@ int runBackupCommand(const QString &file, const QString &keyFile)
     }
 }
 
-void runDailyBackup(Connection &connection, const SecureKey &key)
+DailyCopy::DailyCopy(const QString &databasePath, const SecureKey &key, const QDate &today, QObject *parent)
+    : QObject(parent), m_databasePath(databasePath), m_today(today),
+      m_staged(std::make_shared<std::optional<backup::StagedCopy>>()),
+      m_job(databasePath, key,
+            [staged = m_staged, today](Connection &own, const SecureKey &ownKey, const filecopy::Steps &steps) {
+                *staged = backup::stageDailyBackup(own, today, ownKey, &steps);
+            })
 {
-    try {
-        const backup::DailyBackup done = backup::dailyBackup(connection, QDate::currentDate(), 14, key);
-        for (const QString &file : done.leftAlone)
-            QTextStream(stderr) << QStringLiteral(
-                                       "自动备份没有计入也不会删除“%1”：文件名中的日期在今天之后，或不是有效的日期。")
-                                       .arg(QDir::toNativeSeparators(file))
-                                << Qt::endl;
-    } catch (const StoreError &error) {
-        QTextStream(stderr) << QStringLiteral("今天的自动备份没有完成：") << error.message() << Qt::endl;
+    connect(&m_job, &FileJob::finished, this, &DailyCopy::ended);
+}
+
+DailyCopy::~DailyCopy()
+{
+    stop();
+}
+
+void DailyCopy::start()
+{
+    m_job.start();
+}
+
+void DailyCopy::stop()
+{
+    m_job.stop();
+    m_job.wait();
+    m_staged->reset();
+}
+
+void DailyCopy::windowShown()
+{
+    m_windowShown = true;
+    for (const QString &line : std::as_const(m_held))
+        QTextStream(stderr) << line << Qt::endl;
+    m_held.clear();
+}
+
+void DailyCopy::tell(const QString &line)
+{
+    if (m_windowShown)
+        QTextStream(stderr) << line << Qt::endl;
+    else
+        m_held.append(line);
+}
+
+void DailyCopy::ended()
+{
+    if (m_job.end() != FileJob::End::Stopped) {
+        try {
+            m_job.rethrow();
+            if (*m_staged) {
+                (*m_staged)->commit();
+                m_written = (*m_staged)->target();
+            }
+            for (const QString &file : backup::pruneDailyCopies(m_databasePath, m_today, 14))
+                tell(QStringLiteral("自动备份没有计入也不会删除“%1”：文件名中的日期在今天之后，或不是有效的日期。")
+                         .arg(QDir::toNativeSeparators(file)));
+        } catch (const StoreError &error) {
+            tell(QStringLiteral("今天的自动备份没有完成：") + error.message());
+        } catch (const std::exception &error) {
+            tell(QStringLiteral("今天的自动备份没有完成：") + QString::fromLocal8Bit(error.what()));
+        }
     }
+    m_staged->reset();
+    Q_EMIT finished();
 }
 
 } // namespace orv

@@ -12,6 +12,7 @@
 #include "startpicture.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -35,6 +36,7 @@ CDormApp::~CDormApp()
 {
     // The main window and its pages end before the connection they use.
     m_mainWindow.reset();
+    stopDailyCopy();
 }
 
 void CDormApp::preparePlatform()
@@ -129,6 +131,18 @@ bool CDormApp::openConnection()
     }
 }
 
+void CDormApp::startDailyCopy()
+{
+    m_dailyCopy = std::make_unique<DailyCopy>(m_pConnection->filePath(), m_desk.key(), QDate::currentDate());
+    m_dailyCopy->start();
+}
+
+void CDormApp::stopDailyCopy()
+{
+    if (m_dailyCopy)
+        m_dailyCopy->stop();
+}
+
 void CDormApp::showStartPicture()
 {
     StartPicture picture(QStringLiteral("bgl.jpg"));
@@ -150,6 +164,11 @@ MainWindow *CDormApp::createMainWindow()
     m_mainWindow->setDesk(&m_desk);
     m_mainWindow->restoreLayout();
     m_mainWindow->show();
+    if (m_dailyCopy) {
+        // A file put in the database's place is not the one the copy reads.
+        QObject::connect(m_mainWindow.get(), &MainWindow::aboutToReplaceDatabase, m_dailyCopy.get(), &DailyCopy::stop);
+        m_dailyCopy->windowShown();
+    }
     return m_mainWindow.get();
 }
 
@@ -176,10 +195,11 @@ int CDormApp::InitInstance()
         return step == Step::Cancelled ? 0 : 1;
     if (!openConnection())
         return 1;
-    runDailyBackup(*m_pConnection, m_desk.key());
+    startDailyCopy();
     showStartPicture();
     createMainWindow();
     runModal();
+    stopDailyCopy();
     return 0;
 }
 

@@ -10,6 +10,7 @@
 
 namespace orv {
 
+class DailyCopy;
 class MainWindow;
 
 // The application object: opens the one connection (for a file with operators, once one has signed
@@ -44,12 +45,17 @@ public:
     // For a database with a key file beside it: asks an operator to sign in.
     Step signIn();
     bool openConnection();
+    // Starts today's automatic copy beside everything that follows; stopDailyCopy ends it, kept
+    // only when it got its name by then.
+    void startDailyCopy();
+    void stopDailyCopy();
     void showStartPicture();
     // Creates the main window and returns once it has been shown (runModal runs it to its close).
     MainWindow *createMainWindow();
     void runModal();
 
     MainWindow *mainWindow() const { return m_mainWindow.get(); }
+    DailyCopy *dailyCopy() const { return m_dailyCopy.get(); }
 
     std::unique_ptr<Connection> m_pConnection;
 
@@ -62,6 +68,8 @@ private:
     SignInTries m_signInTries;
     // Declared before the window, which reads it, so it outlives the window.
     ops::Desk m_desk;
+    // Ends before the connection, whose file it reads.
+    std::unique_ptr<DailyCopy> m_dailyCopy;
     std::unique_ptr<MainWindow> m_mainWindow;
 };
 

@@ -41,12 +41,36 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+void verifyWith(const QString &path, const SecureKey &key, const filecopy::Steps *steps)
+{
+    const QString shownPath = shown(path);
+    const QFileInfo info(path);
+    if (!info.isFile())
+        fail(SQLITE_CANTOPEN, QStringLiteral("文件“%1”不存在。").arg(shownPath));
+    const DbHandle db = filecopy::openKeyed(path, SQLITE_OPEN_READONLY, key);
+    const filecopy::EngineSteps asked(db.get(), steps);
+    try {
+        const QStringList found = filecopy::tableNames(db.get(), shownPath);
+        for (const QString &table : programTableNames()) {
+            if (!found.contains(table))
+                fail(SQLITE_NOTADB,
+                     QStringLiteral("文件“%1”中没有数据表“%2”，不是本程序的数据库。").arg(shownPath, table));
+        }
+        filecopy::checkIntegrity(db.get(), shownPath);
+    } catch (const StoreError &) {
+        // A check stopped midway says nothing about the file.
+        filecopy::goOnOrStop(steps);
+        throw;
+    }
+}
+
 // Copies the database `from` into the part file, keyed with `key`, checked.
-void writeChecked(sqlite3 *from, PartFile &part, const QString &target, const SecureKey &key)
+void writeChecked(sqlite3 *from, PartFile &part, const QString &target, const SecureKey &key,
+                  const filecopy::Steps *steps)
 {
     {
         DbHandle to = filecopy::openKeyed(part.path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, key);
-        filecopy::copyPages(from, to.get(), target);
+        filecopy::copyPages(from, to.get(), target, steps);
         // A copy stands alone as one file: no log kept beside it.
         char *message = nullptr;
         int rc = sqlite3_exec(to.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, &message);
@@ -57,7 +81,8 @@ void writeChecked(sqlite3 *from, PartFile &part, const QString &target, const Se
         if (rc != SQLITE_OK)
             fail(rc, QStringLiteral("无法写入“%1”（%2）。").arg(shown(target), engineWords(rc)));
     }
-    verify(part.path(), key);
+    filecopy::goOnOrStop(steps);
+    verifyWith(part.path(), key, steps);
 }
 
 QString pathOfOpen(Connection &connection)
@@ -142,6 +167,32 @@ void backupTo(Connection &connection, const QString &target)
 
 void backupTo(Connection &connection, const QString &target, const SecureKey &key)
 {
+    stageBackup(connection, target, key).commit();
+}
+
+StagedCopy::StagedCopy(std::unique_ptr<PartFile> part, QString target, QString file, std::optional<QByteArray> keyFile)
+    : m_part(std::move(part)), m_target(std::move(target)), m_file(std::move(file)), m_keyFile(std::move(keyFile))
+{
+}
+
+StagedCopy::StagedCopy(StagedCopy &&) noexcept = default;
+StagedCopy &StagedCopy::operator=(StagedCopy &&) noexcept = default;
+StagedCopy::~StagedCopy() = default;
+
+void StagedCopy::commit()
+{
+    if (!m_part)
+        return;
+    // The key file first: a copy that has its name is one that can be opened.
+    if (m_keyFile)
+        writeKeyFile(KeySlots::pathFor(m_file), *m_keyFile);
+    m_part->moveTo(m_file);
+    m_part.reset();
+}
+
+StagedCopy stageBackup(Connection &connection, const QString &target, const SecureKey &key,
+                       const filecopy::Steps *steps)
+{
     const QString live = pathOfOpen(connection);
     if (target.isEmpty())
         fail(SQLITE_MISUSE, QStringLiteral("没有指明备份文件的名字。"));
@@ -163,16 +214,13 @@ void backupTo(Connection &connection, const QString &target, const SecureKey &ke
         if (!liveFile.isEmpty() && named == liveFile + suffix)
             fail(SQLITE_MISUSE, QStringLiteral("备份不能写到正在使用的数据库的日志文件“%1”。").arg(shown(target)));
     }
-    const std::optional<QByteArray> keys = liveKeyFile(live, key);
+    std::optional<QByteArray> keys = liveKeyFile(live, key);
     if (keys && KeySlots::pathFor(file) == KeySlots::pathFor(live))
         fail(SQLITE_MISUSE,
              QStringLiteral("备份的密钥文件不能写到正在使用的密钥文件“%1”。").arg(shown(KeySlots::pathFor(live))));
-    PartFile part(targetInfo.absoluteDir(), targetInfo.fileName());
-    writeChecked(connection.handle(), part, target, key);
-    // The key file first: a copy that has its name is one that can be opened.
-    if (keys)
-        writeKeyFile(KeySlots::pathFor(file), *keys);
-    part.moveTo(file);
+    auto part = std::make_unique<PartFile>(targetInfo.absoluteDir(), targetInfo.fileName());
+    writeChecked(connection.handle(), *part, target, key, steps);
+    return StagedCopy(std::move(part), target, file, std::move(keys));
 }
 
 void verify(const QString &path)
@@ -180,19 +228,9 @@ void verify(const QString &path)
     verify(path, SecureKey());
 }
 
-void verify(const QString &path, const SecureKey &key)
+void verify(const QString &path, const SecureKey &key, const filecopy::Steps *steps)
 {
-    const QString shownPath = shown(path);
-    const QFileInfo info(path);
-    if (!info.isFile())
-        fail(SQLITE_CANTOPEN, QStringLiteral("文件“%1”不存在。").arg(shownPath));
-    const DbHandle db = filecopy::openKeyed(path, SQLITE_OPEN_READONLY, key);
-    const QStringList found = filecopy::tableNames(db.get(), shownPath);
-    for (const QString &table : programTableNames()) {
-        if (!found.contains(table))
-            fail(SQLITE_NOTADB, QStringLiteral("文件“%1”中没有数据表“%2”，不是本程序的数据库。").arg(shownPath, table));
-    }
-    filecopy::checkIntegrity(db.get(), shownPath);
+    verifyWith(path, key, steps);
 }
 
 QString keyFileBeside(const QString &backupFile)
@@ -206,8 +244,21 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
 }
 
 QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now, const SecureKey &liveKey,
-                    const SecureKey &restoredKey)
+                    const SecureKey &restoredKey, const filecopy::Steps *steps)
 {
+    PreparedRestore prepared = prepareRestore(connection, backupFile, now, liveKey, restoredKey, steps);
+    return completeRestore(connection, prepared, liveKey, restoredKey, steps);
+}
+
+PreparedRestore::PreparedRestore() = default;
+PreparedRestore::PreparedRestore(PreparedRestore &&) noexcept = default;
+PreparedRestore &PreparedRestore::operator=(PreparedRestore &&) noexcept = default;
+PreparedRestore::~PreparedRestore() = default;
+
+PreparedRestore prepareRestore(Connection &connection, const QString &backupFile, const QDateTime &now,
+                               const SecureKey &liveKey, const SecureKey &restoredKey, const filecopy::Steps *steps)
+{
+    PreparedRestore prepared;
     const QString live = pathOfOpen(connection);
     const QFileInfo liveInfo(live);
     if (QFileInfo(backupFile).canonicalFilePath() == liveInfo.canonicalFilePath())
@@ -215,26 +266,25 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
     if (!liveKey.isNull() && restoredKey.isNull())
         fail(SQLITE_MISUSE, QStringLiteral("这份备份没有设置操作员，不能用它替换设置了操作员的数据库。"));
     // Refuses a database with operators restored without a key, and one whose key file is missing.
-    liveKeyFile(live, liveKey);
-    std::optional<QByteArray> restoredKeys;
+    prepared.m_liveKeys = liveKeyFile(live, liveKey);
     if (!restoredKey.isNull()) {
         const QString keys = keyFileBeside(backupFile);
         if (!QFileInfo::exists(keys))
             fail(SQLITE_CANTOPEN, QStringLiteral("备份“%1”旁边没有它的密钥文件“%2”，没有这个文件就无法恢复。"
                                                  "请把备份时一起保存的密钥文件放回备份旁边再试。")
                                       .arg(shown(backupFile), shown(keys)));
-        restoredKeys = contentOf(keys);
+        prepared.m_restoredKeys = contentOf(keys);
     }
-    verify(backupFile, restoredKey);
+    verifyWith(backupFile, restoredKey, steps);
 
     // The chosen file is copied beside the database first and checked there: a file that only
     // reads well from where it was fails here, before anything changed, and what is restored is
     // a copy nobody else changes meanwhile.
     const QDir dir = liveInfo.absoluteDir();
-    PartFile staged(dir, liveInfo.fileName());
+    prepared.m_staged = std::make_unique<PartFile>(dir, liveInfo.fileName());
     {
         const DbHandle from = filecopy::openKeyed(backupFile, SQLITE_OPEN_READONLY, restoredKey);
-        writeChecked(from.get(), staged, live, restoredKey);
+        writeChecked(from.get(), *prepared.m_staged, live, restoredKey, steps);
     }
 
     QString kept = dir.filePath(QStringLiteral("%1-before-restore-%2.mdb")
@@ -243,7 +293,20 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
         kept = dir.filePath(QStringLiteral("%1-before-restore-%2-%3.mdb")
                                 .arg(liveInfo.completeBaseName(), now.toString(QStringLiteral("yyyyMMdd-HHmmss")))
                                 .arg(n));
-    backupTo(connection, kept, liveKey);
+    prepared.m_kept = std::make_unique<StagedCopy>(stageBackup(connection, kept, liveKey, steps));
+    return prepared;
+}
+
+QString completeRestore(Connection &connection, PreparedRestore &prepared, const SecureKey &liveKey,
+                        const SecureKey &restoredKey, const filecopy::Steps *steps)
+{
+    const QString live = pathOfOpen(connection);
+    if (!prepared.m_staged || !prepared.m_kept)
+        fail(SQLITE_MISUSE, QStringLiteral("没有准备好的备份。"));
+    prepared.m_kept->commit();
+    QString kept = prepared.m_kept->target();
+    PartFile &staged = *prepared.m_staged;
+    const std::optional<QByteArray> &restoredKeys = prepared.m_restoredKeys;
 
     const QString liveKeysPath = KeySlots::pathFor(live);
     if (!restoredKey.equals(liveKey)) {
@@ -265,7 +328,7 @@ QString restoreFrom(Connection &connection, const QString &backupFile, const QDa
     connection.closeRecordsets();
     {
         const DbHandle from = filecopy::openKeyed(staged.path(), SQLITE_OPEN_READONLY, restoredKey);
-        filecopy::copyPages(from.get(), connection.handle(), live);
+        filecopy::copyPages(from.get(), connection.handle(), live, steps);
     }
     connection.contentReplaced();
     // Under the same key the operators of the backup come back with its data.
@@ -284,6 +347,13 @@ namespace {
 QRegularExpression dailyName(const QString &stem)
 {
     return QRegularExpression(QStringLiteral("^%1-(\\d{8})\\.mdb$").arg(QRegularExpression::escape(stem)));
+}
+
+// Today's copy of the database at `databasePath`: "<name>-YYYYMMDD.mdb".
+QString dailyCopyName(const QString &databasePath, const QDate &today)
+{
+    return QStringLiteral("%1-%2.mdb")
+        .arg(QFileInfo(databasePath).completeBaseName(), today.toString(QStringLiteral("yyyyMMdd")));
 }
 
 } // namespace
@@ -307,23 +377,38 @@ DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep)
 
 DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep, const SecureKey &key)
 {
+    DailyBackup done;
+    if (std::optional<StagedCopy> staged = stageDailyBackup(connection, today, key)) {
+        staged->commit();
+        done.written = staged->target();
+    }
+    done.leftAlone = pruneDailyCopies(connection.filePath(), today, keep);
+    return done;
+}
+
+std::optional<StagedCopy> stageDailyBackup(Connection &connection, const QDate &today, const SecureKey &key,
+                                           const filecopy::Steps *steps)
+{
     const QString live = pathOfOpen(connection);
     const QString folder = backupsFolder(live);
     if (!makePrivateFolders(folder))
         fail(SQLITE_CANTOPEN, QStringLiteral("无法创建备份文件夹“%1”。").arg(shown(folder)));
-    const QString stem = QFileInfo(live).completeBaseName();
     const QDir dir(folder);
-    const QString name = QStringLiteral("%1-%2.mdb").arg(stem, today.toString(QStringLiteral("yyyyMMdd")));
-    DailyBackup done;
-    if (!dir.exists(name)) {
-        backupTo(connection, dir.filePath(name), key);
-        done.written = dir.filePath(name);
-    }
+    const QString name = dailyCopyName(live, today);
+    if (dir.exists(name))
+        return std::nullopt;
+    return stageBackup(connection, dir.filePath(name), key, steps);
+}
 
+QStringList pruneDailyCopies(const QString &databasePath, const QDate &today, int keep)
+{
     // Only our own dated copies are counted and removed, newest date first; other files in the
     // folder stay. A name dated after today (a clock that was wrong once) or not a date at all is
     // no copy of ours to rank: it would outrank today's and have it removed.
-    const QRegularExpression dated = dailyName(stem);
+    const QDir dir(backupsFolder(databasePath));
+    const QString name = dailyCopyName(databasePath, today);
+    const QRegularExpression dated = dailyName(QFileInfo(databasePath).completeBaseName());
+    QStringList leftAlone;
     std::vector<std::pair<QDate, QString>> copies;
     for (const QString &entry : dir.entryList(QDir::Files, QDir::Name)) {
         const QRegularExpressionMatch match = dated.match(entry);
@@ -331,7 +416,7 @@ DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep, co
             continue;
         const QDate date = QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
         if (!date.isValid() || date > today)
-            done.leftAlone.append(dir.filePath(entry));
+            leftAlone.append(dir.filePath(entry));
         else
             copies.emplace_back(date, entry);
     }
@@ -342,7 +427,7 @@ DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep, co
         QFile::remove(dir.filePath(copies[i].second));
         QFile::remove(KeySlots::pathFor(dir.filePath(copies[i].second)));
     }
-    return done;
+    return leftAlone;
 }
 
 QString scheduledKeyFile()

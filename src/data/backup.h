@@ -1,11 +1,16 @@
 #pragma once
 
+#include "filecopy.h"
 #include "storeerror.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+#include <optional>
 
 namespace orv {
 
@@ -29,9 +34,39 @@ namespace backup {
 void backupTo(Connection &connection, const QString &target, const SecureKey &key);
 void backupTo(Connection &connection, const QString &target);
 
+// A checked copy waiting under a temporary name beside its target, with the key file it takes
+// along: the first half of backupTo. Work on another thread stages the copy; the window's thread
+// gives it its name, or drops it, which removes it.
+class StagedCopy final {
+public:
+    StagedCopy(StagedCopy &&) noexcept;
+    StagedCopy &operator=(StagedCopy &&) noexcept;
+    ~StagedCopy();
+
+    // The name the copy is to take, as it was asked for.
+    const QString &target() const { return m_target; }
+    // Writes the key file beside the target, then gives the copy its name.
+    void commit();
+
+private:
+    friend StagedCopy stageBackup(Connection &, const QString &, const SecureKey &, const filecopy::Steps *);
+    StagedCopy(std::unique_ptr<filecopy::PartFile> part, QString target, QString file,
+               std::optional<QByteArray> keyFile);
+
+    std::unique_ptr<filecopy::PartFile> m_part;
+    QString m_target;
+    QString m_file; // the target through its links
+    std::optional<QByteArray> m_keyFile;
+};
+
+// Everything backupTo does but the naming, with the same refusals; stopped by the steps.
+StagedCopy stageBackup(Connection &connection, const QString &target, const SecureKey &key,
+                       const filecopy::Steps *steps = nullptr);
+
 // Refuses (StoreError) a file that does not open with its key (the program's password when the
 // key is null), lacks one of the eight tables or fails the engine's integrity check.
-void verify(const QString &path, const SecureKey &key);
+// A check stopped by the steps raises the stop.
+void verify(const QString &path, const SecureKey &key, const filecopy::Steps *steps = nullptr);
 void verify(const QString &path);
 
 // Where a copy's key file lies: "NAME.keys" beside the file a link names.
@@ -48,9 +83,39 @@ QString keyFileBeside(const QString &backupFile);
 // of the database's. A backup under another key than the open file's cannot be written through the
 // connection: it takes the file's place by a rename and the connection is opened again on its key.
 // A backup without operators is refused for a database that has them.
+// The steps see every copy and check the restore makes.
 QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now, const SecureKey &liveKey,
-                    const SecureKey &restoredKey);
+                    const SecureKey &restoredKey, const filecopy::Steps *steps = nullptr);
 QString restoreFrom(Connection &connection, const QString &backupFile, const QDateTime &now);
+
+// restoreFrom in two halves. The first makes the copies and checks; it changes nothing and reads
+// the database through any connection to it, so it can run beside the window. The second, on the
+// program's connection and with the same keys, keeps the replaced data and puts the copy in place.
+// What the first made and the second did not use is removed.
+class PreparedRestore final {
+public:
+    PreparedRestore();
+    PreparedRestore(PreparedRestore &&) noexcept;
+    PreparedRestore &operator=(PreparedRestore &&) noexcept;
+    ~PreparedRestore();
+
+private:
+    friend PreparedRestore prepareRestore(Connection &, const QString &, const QDateTime &, const SecureKey &,
+                                          const SecureKey &, const filecopy::Steps *);
+    friend QString completeRestore(Connection &, PreparedRestore &, const SecureKey &, const SecureKey &,
+                                   const filecopy::Steps *);
+
+    std::unique_ptr<filecopy::PartFile> m_staged;
+    std::unique_ptr<StagedCopy> m_kept;
+    std::optional<QByteArray> m_liveKeys;
+    std::optional<QByteArray> m_restoredKeys;
+};
+
+PreparedRestore prepareRestore(Connection &connection, const QString &backupFile, const QDateTime &now,
+                               const SecureKey &liveKey, const SecureKey &restoredKey,
+                               const filecopy::Steps *steps = nullptr);
+QString completeRestore(Connection &connection, PreparedRestore &prepared, const SecureKey &liveKey,
+                        const SecureKey &restoredKey, const filecopy::Steps *steps = nullptr);
 
 // The folder of the automatic copies: "backups" beside the database file.
 QString backupsFolder(const QString &databasePath);
@@ -66,6 +131,13 @@ struct DailyBackup {
 // not valid dates are left alone and returned to be reported. `key` as for backupTo.
 DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep, const SecureKey &key);
 DailyBackup dailyBackup(Connection &connection, const QDate &today, int keep = 14);
+
+// The halves of dailyBackup, for a copy made on another thread: today's copy staged unless it is
+// there already, then (once it has its name) the copies beyond `keep` removed and the names left
+// alone returned.
+std::optional<StagedCopy> stageDailyBackup(Connection &connection, const QDate &today, const SecureKey &key,
+                                           const filecopy::Steps *steps = nullptr);
+QStringList pruneDailyCopies(const QString &databasePath, const QDate &today, int keep);
 
 // The automatic copies of the database at `databasePath`, as dailyBackup names them.
 QStringList dailyCopies(const QString &databasePath);

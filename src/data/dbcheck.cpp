@@ -47,9 +47,9 @@ QStringList checkDatabase(Connection &connection)
         }
     } catch (const StoreError &error) {
         // A page that fails its decryption check stops the engine's own check with a bare error;
-        // only a file held elsewhere is not a finding about the file.
+        // only a file held elsewhere, or a check asked to stop, is not a finding about the file.
         const auto code = error.code() & 0xff;
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)
             throw;
         findings.append(QStringLiteral("文件完整性：数据库文件已损坏，无法从头读到尾（数据库引擎：%1）。")
                             .arg(QString::fromUtf8(sqlite3_errmsg(db))));

@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <cstring>
 #include <new>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -81,6 +82,15 @@ SecureKey SecureKey::zeroed()
     SecureKey key;
     key.m_bytes = SecureBytes(size);
     return key;
+}
+
+SecureKey SecureKey::copy() const
+{
+    if (isNull())
+        return {};
+    SecureKey same = zeroed();
+    std::memcpy(same.data(), data(), size);
+    return same;
 }
 
 SecureBytes SecureKey::engineText() const

@@ -47,6 +47,9 @@ public:
     static SecureKey random();
     // A key with every byte zero, to be filled in place (read from a file, unsealed).
     static SecureKey zeroed();
+    // Another holder of the same key, in memory of its own: for work that outlives the caller's
+    // holder or runs on another thread. A null key copies as null.
+    SecureKey copy() const;
 
     unsigned char *data() noexcept { return m_bytes.data(); }
     const unsigned char *data() const noexcept { return m_bytes.data(); }

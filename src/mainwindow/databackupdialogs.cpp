@@ -3,7 +3,9 @@
 #include "convertdialog.h"
 #include "data/backup.h"
 #include "data/connection.h"
+#include "data/filejob.h"
 #include "data/privatefiles.h"
+#include "fileprogress.h"
 #include "kit/fileplaces.h"
 #include "kit/messagebox.h"
 #include "kit/unit.h"
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <memory>
 #include <optional>
 
 namespace orv {
@@ -60,10 +63,19 @@ QString backupDatabaseInteractively(QWidget *parent, Connection &connection, con
         QFileDialog::getSaveFileName(parent, QStringLiteral("备份数据库"), QDir(folder).filePath(proposed), kFilter);
     if (target.isEmpty())
         return {};
+    // Copied and checked beside the window; it takes the chosen name here, unless 取消 came first.
+    auto staged = std::make_shared<std::optional<backup::StagedCopy>>();
+    FileJob job(connection.filePath(), keyOf(desk),
+                [staged, target](Connection &own, const SecureKey &key, const filecopy::Steps &steps) {
+                    *staged = backup::stageBackup(own, target, key, &steps);
+                });
+    if (runWithProgress(parent, QStringLiteral("正在备份数据库…"), job, true) == FileJob::End::Stopped)
+        return {};
     const bool written = runGuarded(parent, QStringLiteral("备份数据库失败！\n"), [&] {
-        BusyCursor busy;
-        backup::backupTo(connection, target, keyOf(desk));
+        job.rethrow();
+        (*staged)->commit();
     });
+    staged->reset();
     if (!written)
         return {};
     rememberFolder(SavedFile::Backup, target);
@@ -79,7 +91,8 @@ QString backupDatabaseInteractively(QWidget *parent, Connection &connection, con
     return target;
 }
 
-bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::Desk *desk)
+bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::Desk *desk,
+                                  const std::function<void()> &beforeReplacing)
 {
     // Where the backups went, else beside the database, where the copies made before a restore lie.
     QString folder = rememberedFolder(SavedFile::Backup);
@@ -117,9 +130,14 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::
         restoredKey = std::move(unlocked.key);
         administrator = unlocked.name;
     }
+    FileJob check(QString(), restoredKey, [chosen](Connection &, const SecureKey &key, const filecopy::Steps &steps) {
+        backup::verify(chosen, key, &steps);
+    });
+    const QString working = QStringLiteral("正在恢复数据库…");
+    if (runWithProgress(parent, working, check, false) == FileJob::End::Stopped)
+        return false;
     try {
-        BusyCursor busy;
-        backup::verify(chosen, restoredKey);
+        check.rethrow();
     } catch (const StoreError &error) {
         // A backup of a file with operators cannot be told from a foreign file without its key file.
         const QString hint = restoredKey.isNull()
@@ -138,12 +156,28 @@ bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::
                  info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     if (showMessage(parent, question, MessageButtons::OkCancel) != MessageAnswer::Ok)
         return false;
+    if (beforeReplacing)
+        beforeReplacing();
+    // The copies and checks change nothing: they run beside the window and 取消 drops them. Only
+    // putting the copy in place needs the program's connection, on the window's thread.
+    auto prepared = std::make_shared<std::optional<backup::PreparedRestore>>();
+    const QDateTime now = QDateTime::currentDateTime();
+    FileJob job(
+        connection.filePath(), keyOf(desk),
+        [prepared, chosen, now, &restoredKey](Connection &own, const SecureKey &liveKey, const filecopy::Steps &steps) {
+            *prepared = backup::prepareRestore(own, chosen, now, liveKey, restoredKey, &steps);
+        });
+    if (runWithProgress(parent, working, job, false) == FileJob::End::Stopped)
+        return false;
     QString kept;
     if (!runGuarded(parent, failed, [&] {
+            job.rethrow();
             BusyCursor busy;
-            kept = backup::restoreFrom(connection, chosen, QDateTime::currentDateTime(), keyOf(desk), restoredKey);
+            const PaintedWait wait(parent, working);
+            kept = backup::completeRestore(connection, **prepared, keyOf(desk), restoredKey, wait.steps());
         }))
         return false;
+    prepared->reset();
     if (desk && !restoredKey.isNull()) {
         const QString keys = KeySlots::pathFor(connection.filePath());
         runGuarded(parent, QStringLiteral("恢复后读取密钥文件失败！\n"), [&] {

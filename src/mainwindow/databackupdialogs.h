@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace orv {
@@ -20,7 +22,9 @@ QString backupDatabaseInteractively(QWidget *parent, Connection &connection, con
 // open database. A backup with operators is opened for one of its 管理员 first, and the desk is
 // signed in as that 管理员 afterwards, on the restored key file. Returns true when the database
 // was replaced (the caller clears what it shows and tells the window of the desk).
-bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::Desk *desk = nullptr);
+// `beforeReplacing` runs once the user has confirmed, before anything is copied.
+bool restoreDatabaseInteractively(QWidget *parent, Connection &connection, ops::Desk *desk = nullptr,
+                                  const std::function<void()> &beforeReplacing = {});
 
 // "定时备份密钥…": writes the key file of the unattended backup and the backup slot it opens, and
 // shows where it is and the command to schedule.

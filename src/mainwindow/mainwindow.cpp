@@ -6,8 +6,10 @@
 #include "convertdialog.h"
 #include "data/connection.h"
 #include "data/dbcheck.h"
+#include "data/filejob.h"
 #include "data/oplog.h"
 #include "databackupdialogs.h"
+#include "fileprogress.h"
 #include "helpdialog.h"
 #include "kit/colours.h"
 #include "kit/form.h"
@@ -46,6 +48,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace orv {
@@ -185,7 +188,7 @@ QMenu *MainWindow::createDataMenu()
     restore->setObjectName(QStringLiteral("restoreAction"));
     connect(restore, &QAction::triggered, this, [this] {
         // Every list showed rows of the replaced data.
-        if (restoreDatabaseInteractively(this, m_connection, m_desk)) {
+        if (restoreDatabaseInteractively(this, m_connection, m_desk, [this] { Q_EMIT aboutToReplaceDatabase(); })) {
             // Logged into the restored file: the log it brings ends where its backup was taken.
             runUnit(this, m_connection, [this] {
                 oplog::append(m_connection, {{},
@@ -273,6 +276,9 @@ void MainWindow::showKeyedFileState()
 
 void MainWindow::protectDatabase()
 {
+    // Before the dialog: the conversion goes from the 管理员's answer straight to its work.
+    if (m_desk)
+        Q_EMIT aboutToReplaceDatabase();
     if (m_desk && protectDatabaseInteractively(this, m_connection, *m_desk)) {
         showStatus(QStringLiteral("已设置操作员，数据库改用它自己的密钥加密"), m_desk->slots()->path());
         deskChanged();
@@ -288,10 +294,18 @@ void MainWindow::setBatchOperations(ops::BatchOperations operations)
 
 void MainWindow::checkDatabase()
 {
-    QStringList findings;
-    if (!runGuarded(this, unitFailureLead(), [&] { findings = orv::checkDatabase(m_connection); }))
+    // Read beside the window on a connection of its own, which sees what the pages committed.
+    auto findings = std::make_shared<QStringList>();
+    const SecureKey none;
+    FileJob job(m_connection.filePath(), m_desk && m_desk->hasOperators() ? m_desk->key() : none,
+                [findings](Connection &own, const SecureKey &, const filecopy::Steps &) {
+                    *findings = orv::checkDatabase(own);
+                });
+    if (runWithProgress(this, QStringLiteral("正在检查数据库…"), job, false) == FileJob::End::Stopped)
         return;
-    CheckDialog dialog(findings, this);
+    if (!runGuarded(this, unitFailureLead(), [&] { job.rethrow(); }))
+        return;
+    CheckDialog dialog(*findings, this);
     dialog.exec();
 }
 

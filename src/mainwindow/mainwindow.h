@@ -87,6 +87,9 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void closed();
+    // Before a restore or the setting of operators may put another file in the database's place:
+    // work reading the file beside the window stops first.
+    void aboutToReplaceDatabase();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,10 +1,13 @@
+#include "app/backupcommand.h"
 #include "app/cdormapp.h"
 #include "app/startpicture.h"
+#include "data/backup.h"
 #include "mainwindow/mainwindow.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -65,6 +68,49 @@ private Q_SLOTS:
         QCOMPARE(answers->texts(),
                  reason.isEmpty() ? QStringList() : QStringList{u"连接数据库失败!\n错误信息:"_s + reason});
         QCOMPARE(title.isEmpty(), !reason.isEmpty());
+    }
+
+    // The day's first start copies the file beside the window: the copy gets its name while the
+    // window is up, and a window closed before then leaves neither the copy nor a part of it.
+    void theDailyCopyIsMadeBesideTheWindow_data()
+    {
+        QTest::addColumn<bool>("closeAtOnce");
+        QTest::newRow("window up") << false;
+        QTest::newRow("closed at once") << true;
+    }
+    void theDailyCopyIsMadeBesideTheWindow()
+    {
+        QFETCH(bool, closeAtOnce);
+        QTemporaryDir dir;
+        Connection::Create(dir.filePath(u"OrvDb.mdb"_s), programPassword());
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        test::Answers answers;
+        CDormApp app(0);
+        QVERIFY(app.openConnection());
+        app.startDailyCopy();
+        bool windowUp = false;
+        QObject::connect(app.dailyCopy(), &DailyCopy::finished,
+                         [&] { windowUp = app.mainWindow() && app.mainWindow()->isVisible(); });
+        QSignalSpy finished(app.dailyCopy(), &DailyCopy::finished);
+        MainWindow *window = app.createMainWindow();
+        if (closeAtOnce) {
+            window->close();
+            app.runModal();
+            app.stopDailyCopy();
+        } else {
+            QVERIFY(finished.wait(60000));
+            QVERIFY(windowUp);
+        }
+        QDir::setCurrent(previous);
+        const QDir backups(dir.filePath(u"backups"_s));
+        const QString copy = backups.filePath(u"OrvDb-%1.mdb"_s.arg(QDate::currentDate().toString(u"yyyyMMdd"_s)));
+        QCOMPARE(app.dailyCopy()->written(), closeAtOnce ? QString() : copy);
+        QCOMPARE(QFileInfo::exists(copy), !closeAtOnce);
+        QCOMPARE(backups.entryList(QDir::Files | QDir::Hidden).filter(u".part"_s), QStringList());
+        if (!closeAtOnce)
+            QCOMPARE(test::storeErrorOf([&] { backup::verify(copy); }).message(), QString());
+        QCOMPARE(answers->texts(), QStringList());
     }
 
     void thePictureWindowShowsOnlyAPicture()

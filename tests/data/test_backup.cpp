@@ -1,5 +1,6 @@
 #include "data/backup.h"
 #include "data/recordset.h"
+#include "data/securekey.h"
 #include "support/testdatabase.h"
 
 #include <QDir>
@@ -164,6 +165,48 @@ private Q_SLOTS:
         QCOMPARE(done.leftAlone, strays);
         for (const QString &stray : strays)
             QVERIFY2(QFile::exists(stray), qPrintable(stray));
+    }
+
+    // A copy in steps on a connection of its own, as the window's are made: the program's writes
+    // go on between the steps and the copy keeps the file as it was at its first step; asked to
+    // stop, it leaves nothing behind.
+    void aCopyInStepsGoesOnBesideWritesOrStops_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("written beside") << false;
+        QTest::newRow("stopped") << true;
+    }
+    void aCopyInStepsGoesOnBesideWritesOrStops()
+    {
+        QFETCH(bool, stop);
+        TestDatabase db;
+        db.addRoom(u"101"_s);
+        // A few megabytes: several steps.
+        db.exec(u"CREATE TABLE filler(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                "WHERE i < 3000) INSERT INTO filler SELECT randomblob(1000) FROM n"_s);
+        Connection own;
+        own.openFile(db.connection().filePath(), programPassword());
+        const QString copy = QDir(db.directory()).filePath(u"copy.mdb"_s);
+        int reports = 0;
+        filecopy::Steps steps;
+        steps.report = [&](qint64, qint64) {
+            if (++reports == 1)
+                db.exec(u"UPDATE floorinfo SET 房间号码='303'"_s);
+        };
+        steps.goOn = [&] { return !stop || reports == 0; };
+
+        const StoreError error = storeErrorOf([&] { backup::stageBackup(own, copy, SecureKey(), &steps).commit(); });
+        QCOMPARE(filecopy::isStop(error), stop);
+        if (stop) {
+            QCOMPARE(reports, 1);
+        } else {
+            QCOMPARE(error.message(), QString());
+            QVERIFY(reports > 2);
+            QCOMPARE(roomsSeenBy(test::openKeyed(copy).get()), u"101"_s);
+        }
+        QCOMPARE(QFile::exists(copy), !stop);
+        QCOMPARE(db.text(u"SELECT 房间号码 FROM floorinfo"_s), u"303"_s);
+        QCOMPARE(QDir(db.directory()).entryList({u"*.part*"_s}, QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -1,3 +1,5 @@
+#include "data/backup.h"
+#include "data/dbcheck.h"
 #include "mainwindow/checkdialog.h"
 #include "pagedriver.h"
 
@@ -5,9 +7,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -104,22 +110,84 @@ private Q_SLOTS:
                                      QStringLiteral("确\n定")}));
     }
 
-    // The data menu's check lists the findings and changes nothing.
+    // The data menu's check, made beside the window, lists what a check of the program's own
+    // connection finds, and changes nothing.
     void theDataMenuChecksTheDatabase()
     {
         Window w(QStringLiteral("INSERT INTO floorinfo VALUES ('A','男','1','2','3',4,1,1,1,3)"));
         QAction *check = w.window->dataMenu()->findChild<QAction *>(QStringLiteral("checkDatabaseAction"));
         QVERIFY(check);
         QStringList shown;
-        QTimer::singleShot(50, this, [&shown] {
-            auto *dialog = qobject_cast<CheckDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            shown = QStringList{dialog->windowTitle(), dialog->summary()};
-            dialog->accept();
+        QStringList findings;
+        QTimer waiting; // the dialog comes once the check has ended
+        QObject::connect(&waiting, &QTimer::timeout, this, [&] {
+            if (auto *dialog = qobject_cast<CheckDialog *>(QApplication::activeModalWidget())) {
+                waiting.stop();
+                shown = QStringList{dialog->windowTitle(), dialog->summary()};
+                findings = dialog->findings();
+                dialog->accept();
+            }
         });
+        waiting.start(20);
         check->trigger();
         QCOMPARE(shown, (QStringList{QStringLiteral("检查数据库"), QStringLiteral("检查发现 2 处问题：")}));
+        QCOMPARE(findings, checkDatabase(w.db.connection()));
+        QCOMPARE(w.answers->texts(), QStringList());
         QCOMPARE(w.db.count(QStringLiteral("floorinfo")), 1);
+    }
+
+    // 取消 while a backup is made leaves nothing under the chosen name, nor a part of it, and says
+    // nothing.
+    void aCancelledBackupLeavesNothing()
+    {
+        Window w(orv::test::kRoomsAndResident);
+        const QString target = QDir(w.db.directory()).filePath(u"copy.mdb"_s);
+        bool cancelled = false;
+        QTimer::singleShot(50, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            orv::test::child<QLineEdit>(dialog, u"fileNameEdit"_s)->setText(target);
+            // Queued before the copy starts, so it comes before the copy could end.
+            QMetaObject::invokeMethod(
+                w.window.get(),
+                [&] {
+                    auto *progress = w.window->findChild<QProgressDialog *>();
+                    QVERIFY(progress && progress->findChild<QPushButton *>());
+                    progress->findChild<QPushButton *>()->click();
+                    cancelled = true;
+                },
+                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        w.window->dataMenu()->findChild<QAction *>(u"backupAction"_s)->trigger();
+        QVERIFY(cancelled);
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(w.db.directory()).entryList({u"*.part*"_s}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(w.answers->texts(), QStringList());
+        QCOMPARE(orv::test::child<QLabel>(w.window.get(), u"statusLine"_s)->accessibleName(), QString());
+    }
+
+    // A restore from the menu, checked and copied beside the window and put in place on it, brings
+    // the backup's rows back, keeps the replaced data and leaves no part behind.
+    void aRestoreFromTheMenuBringsTheBackupBack()
+    {
+        Window w(orv::test::kRoomsAndResident);
+        const QString copy = QDir(w.db.directory()).filePath(u"copy.mdb"_s);
+        backup::backupTo(w.db.connection(), copy);
+        w.db.exec(u"DELETE FROM personinfo"_s);
+        QTimer::singleShot(50, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            orv::test::child<QLineEdit>(dialog, u"fileNameEdit"_s)->setText(copy);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        w.window->dataMenu()->findChild<QAction *>(u"restoreAction"_s)->trigger();
+        QCOMPARE(w.answers->texts().size(), 2); // the question, then the outcome
+        QVERIFY2(w.answers->last().startsWith(u"数据库已恢复。原来的数据保存在：\n"_s), qPrintable(w.answers->last()));
+        QCOMPARE(w.db.count(u"personinfo"_s), 1);
+        const QStringList files = QDir(w.db.directory()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files.filter(u".part"_s), QStringList());
+        QCOMPARE(files.filter(u"OrvDb-before-restore-"_s).size(), 1);
     }
 };
 

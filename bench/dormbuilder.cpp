@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "data/residence.h"
 #include "data/statements.h"
 
 #include <QDate>
@@ -115,6 +116,8 @@ void buildTenYears(const QString &file)
     put(standard, {{u"水费", 2.5F}, {u"电费", 0.6F}, {u"房租", FieldValue::int32(120)}});
     for (Recordset *set : {&rooms, &nums, &people, &meters, &bills, &due, &rents, &standard})
         set->Close();
+    // The residents' stays, as a file kept before the history began starts it.
+    connection.execute(residence::startStatement());
     connection.commitUnit();
 }
 

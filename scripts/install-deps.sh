@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev libsodium-dev
   libxlsxwriter-dev zlib1g-dev libminizip-dev
   fonts-noto-cjk fonts-wqy-microhei

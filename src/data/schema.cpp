@@ -166,6 +166,9 @@ QStringList indexStatements()
         createIndex("feiinfo_room_date", feiinfo::table, {feiinfo::room, feiinfo::date}),
         createIndex("fangset_staff", fangset::table, {fangset::staffNo}),
         createIndex("fanglist_staff", fanglist::table, {fanglist::staffNo}),
+        // The year at a glance sums the charges of recent months from these alone.
+        createIndex("listfei_date_total", listfei::table, {listfei::date, listfei::total}),
+        createIndex("fanglist_date_rent", fanglist::table, {fanglist::date, fanglist::rent}),
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "aboutdialog.h"
 #include "batchdialog.h"
+#include "chartsdialog.h"
 #include "checkdialog.h"
 #include "convertdialog.h"
 #include "data/connection.h"
@@ -227,8 +228,14 @@ QMenu *MainWindow::createDataMenu()
     m_lockAction->setEnabled(false);
     m_switchAction->setEnabled(false);
 
-    // Operators and the operation log.
+    // The year at a glance, operators and the operation log.
     menu->addSeparator();
+    QAction *charts = menu->addAction(QStringLiteral("统计图表…"));
+    charts->setObjectName(QStringLiteral("chartsAction"));
+    connect(charts, &QAction::triggered, this, [this] {
+        ChartsDialog dialog(m_connection, this);
+        dialog.exec();
+    });
     QAction *log = menu->addAction(QStringLiteral("操作日志…"));
     log->setObjectName(QStringLiteral("operationLogAction"));
     connect(log, &QAction::triggered, this, &MainWindow::showOperationLog);

@@ -129,6 +129,7 @@ const QList<RoleGate> &roleGates()
         {"checkInBatchAction", Action::BatchCheckIn},
         {"readingBatchAction", Action::BatchReadings},
         {"operationLogAction", Action::Query},
+        {"chartsAction", Action::Query},
         {"operatorsAction", Action::ManageOperators},
         {"changePasswordAction", Action::ChangeOwnPassword},
         {"backupKeyAction", Action::ManageOperators},

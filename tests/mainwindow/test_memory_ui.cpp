@@ -1,5 +1,6 @@
 #include "kit/fileplaces.h"
 #include "kit/reportlist.h"
+#include "mainwindow/chartsdialog.h"
 #include "mainwindow/mainwindow.h"
 #include "operations/accommodation.h"
 #include "operations/fees.h"
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 
 using namespace orv;
 using namespace orv::test;
@@ -98,6 +101,26 @@ private Q_SLOTS:
                  QStringList{u"P1,甲,2026-01-01,2026-03-01,59,31.00"_s});
         QCOMPARE(child<QLabel>(shares, u"summaryLabel"_s)->text(),
                  u"房间“A”2026-03-01 结算的账单 31.00 元，自 2026-01-01 至 2026-03-01，按住宿天数分摊。"_s);
+        QCOMPARE(answers->texts(), QStringList());
+    }
+
+    // The charts open from the 数据 menu's window with the numbers under each; the chart in view
+    // saves as an image and as a PDF.
+    void chartsShowTheirNumbersAndSave()
+    {
+        TestDatabase db;
+        db.addRoom(u"6-101"_s);
+        Answers answers;
+        ChartsDialog charts(db.connection());
+        QCOMPARE(child<QTabWidget>(&charts, QString())->count(), 3);
+        QCOMPARE(child<ReportList>(&charts, u"occupancyList"_s)->rowCount(), 26); // 24 months, beds, free
+        QCOMPARE(child<ReportList>(&charts, u"chargesList"_s)->rowCount(), 24);
+        QCOMPARE(rows(child<ReportList>(&charts, u"buildingsList"_s)), QStringList{u"6,1,9,0"_s});
+        QTemporaryDir dir;
+        for (const QString &name : {u"chart.png"_s, u"chart.pdf"_s}) {
+            QVERIFY(charts.saveChart(dir.filePath(name)));
+            QVERIFY(QFileInfo(dir.filePath(name)).size() > 1000);
+        }
         QCOMPARE(answers->texts(), QStringList());
     }
 };

@@ -1,6 +1,7 @@
 #include "operations/arrears.h"
 #include "operations/billshares.h"
 #include "operations/fees.h"
+#include "operations/statistics.h"
 #include "support/testdatabase.h"
 
 #include <numeric>
@@ -140,6 +141,39 @@ private Q_SLOTS:
         QVERIFY(ops::settleUtility(db.connection(), {QDate(2026, 3, 31), u"B"_s, 120, 220}).done);
         QCOMPARE(ops::shareBill(db.connection(), u"B"_s, u"2026-03-31"_s).none,
                  u"2026-03-01 至 2026-03-31 之间没有记录到住在房间“B”的人员。"_s);
+    }
+
+    // The figures behind the charts against tables counted by hand: living at each month's end from
+    // the history, charges summed by the month they were settled in, rooms by the part before "-".
+    void theYearAtAGlance()
+    {
+        TestDatabase db;
+        db.exec(
+            u"INSERT INTO floorinfo VALUES ('6-101','男','1','2','3',4,0,0,2,2),('6-102','男','1','2','3',2,0,0,0,2),"
+            "('7-101','女','1','2','3',6,0,0,1,5),('甲楼','女','1','2','3',3,0,0,0,3);"
+            "INSERT INTO residence_history (staff_no, name, department, room, checked_in, checked_out, "
+            "checked_in_by, checked_out_by, origin) VALUES "
+            "('P1','甲','系','6-101','2026-09-15',NULL,'','',''),"         // Sep-Dec
+            "('P2','乙','系','6-101','2026-10-31',NULL,'','',''),"         // Oct (its last day) - Dec
+            "('P3','丙','系','7-101','2026-08-01','2026-10-31','','','')," // Aug-Sep: out on Oct's last day
+            "('P4','丁','系','7-101','2026-11-01',NULL,'','','');"         // Nov-Dec
+            "INSERT INTO personinfo VALUES ('甲','男','系','P1','1','2026-09-15','6-101'),"
+            "('乙','男','系','P2','1','2026-10-31','6-101'),('丁','女','系','P4','1','2026-11-01','7-101');"
+            "INSERT INTO listfei VALUES ('6-101','2026-10-05',10,5,15.5),('7-101','2026-10-20',1,1,2),"
+            "('6-101','2026-07-05',1,1,99);"
+            "INSERT INTO fanglist VALUES ('P1','2026-11-20',120),('P2','2026-11-21',240),('P1','2026-12-01',120)"_s);
+        const ops::YearAtAGlance year = ops::yearAtAGlance(db.connection(), QDate(2026, 12, 6), 4);
+        QCOMPARE(year.beds, 15);
+        QCOMPARE(year.taken, 3);
+        QStringList months;
+        for (const ops::MonthFigures &m : year.months)
+            months.append(u"%1 %2 %3 %4"_s.arg(m.month).arg(m.living).arg(m.utility).arg(m.rent));
+        QCOMPARE(months,
+                 (QStringList{u"2026-09 2 0 0"_s, u"2026-10 2 17.5 0"_s, u"2026-11 3 0 360"_s, u"2026-12 3 0 120"_s}));
+        QStringList buildings;
+        for (const ops::BuildingFigures &b : year.buildings)
+            buildings.append(u"%1 %2 %3 %4"_s.arg(b.building).arg(b.rooms).arg(b.beds).arg(b.taken));
+        QCOMPARE(buildings, (QStringList{u"6 2 6 2"_s, u"7 1 6 1"_s, u" 1 3 0"_s}));
     }
 };
 

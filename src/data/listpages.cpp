@@ -3,8 +3,10 @@
 #include "columnvalues.h"
 #include "connection.h"
 #include "cursor.h"
+#include "statement.h"
 #include "storeerror.h"
 
+#include <algorithm>
 #include <limits>
 #include <sqlite3.h>
 
@@ -13,6 +15,9 @@ namespace orv::store {
 namespace {
 
 constexpr std::int64_t kBeforeAll = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
+
+const QString kCannotRead = QStringLiteral("读取记录失败");
 
 QString keyOf(const QString &table)
 {
@@ -22,25 +27,22 @@ QString keyOf(const QString &table)
 // Whether the key tables' rowids, from parameter `first` on, come after (or before) the given
 // key: compared column by column as the order compares them. Written without row values, which
 // the engine linked here compares wrongly against an integer primary key.
-QString pastKey(const QStringList &tables, int first, bool after, bool inclusive)
+QString pastKey(const QStringList &tables, int first, bool after, bool included)
 {
     const QString beyond = after ? QStringLiteral(" > ?") : QStringLiteral(" < ?");
+    const QString reached = after ? QStringLiteral(" >= ?") : QStringLiteral(" <= ?");
     QString condition;
-    for (int i = static_cast<int>(tables.size()) - 1; i >= 0; --i) {
+    for (auto i = tables.size() - 1; i >= 0; --i) {
         const QString key = keyOf(tables.at(i));
         const QString parameter = QString::number(first + i);
         const bool last = i == tables.size() - 1;
-        QString here = key +
-                       (last && inclusive ? (after ? QStringLiteral(" >= ?") : QStringLiteral(" <= ?")) : beyond) +
-                       parameter;
+        QString here = key + (last && included ? reached : beyond) + parameter;
         if (!last)
             here = QStringLiteral("(%1 or (%2 = ?%3 and %4))").arg(here, key, parameter, condition);
         condition = here;
     }
-    // The outermost key alone, so the engine reads only the range of the driving table.
-    const QString outer =
-        keyOf(tables.first()) + (after ? QStringLiteral(" >= ?") : QStringLiteral(" <= ?")) + QString::number(first);
-    return outer + QStringLiteral(" and ") + condition;
+    // The outermost key alone as well, so the engine reads only that range of the driving table.
+    return keyOf(tables.first()) + reached + QString::number(first) + QStringLiteral(" and ") + condition;
 }
 
 // The value's text as a recordset shows the column: a text column's stored text as it is, any
@@ -54,10 +56,10 @@ QString cellText(sqlite3_stmt *statement, int at, FieldValue::Kind kind)
     return readColumn(statement, at, kind).toDisplayText();
 }
 
-void bindKeys(Statement &statement, int first, const std::int64_t *keys, size_t count)
+void bindKey(Statement &statement, int first, const std::vector<std::int64_t> &key)
 {
-    for (size_t i = 0; i < count; ++i)
-        statement.bind(first + static_cast<int>(i), keys[i]);
+    for (size_t i = 0; i < key.size(); ++i)
+        statement.bind(first + static_cast<int>(i), key[i]);
 }
 
 } // namespace
@@ -70,29 +72,23 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
     for (const QString &table : m_query.keyTables) {
         Statement highest = prepare(db, QStringLiteral("select max(rowid) from ") + table);
-        highest.next(QStringLiteral("读取记录失败"));
+        highest.next(kCannotRead);
         m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
     }
-    const size_t keys = m_bounds.size();
-    Statement walk = prepare(db, keyStatement());
-    bindKeys(walk, 1, m_bounds.data(), keys);
-    std::vector<std::int64_t> row(keys);
-    while (walk.next(QStringLiteral("读取记录失败"))) {
-        ++m_count;
-        if (m_count % m_blockRows == 0) {
-            for (size_t i = 0; i < keys; ++i)
-                m_blockEnds.push_back(walk.integer(static_cast<int>(i)));
-        }
-        for (size_t i = 0; i < keys; ++i)
-            row[i] = walk.integer(static_cast<int>(i));
-    }
-    if (m_count % m_blockRows != 0)
-        m_blockEnds.insert(m_blockEnds.end(), row.begin(), row.end());
+    Statement counting = prepare(db, m_query.counting);
+    bindKey(counting, 1, m_bounds);
+    if (counting.next(kCannotRead))
+        m_count = static_cast<long>(counting.integer(0));
 }
 
 long ListPages::blockCount() const noexcept
 {
     return (m_count + m_blockRows - 1) / m_blockRows;
+}
+
+long ListPages::rowsIn(long block) const noexcept
+{
+    return std::min<long>(m_blockRows, m_count - block * m_blockRows);
 }
 
 QString ListPages::bounded() const
@@ -114,29 +110,46 @@ QString ListPages::keyOrder(bool descending) const
     return QStringLiteral(" order by ") + keys.join(QStringLiteral(", "));
 }
 
-QString ListPages::keyStatement() const
-{
-    QStringList keys;
-    for (const QString &table : m_query.keyTables)
-        keys.append(keyOf(table));
-    return QStringLiteral("select ") + keys.join(QStringLiteral(", ")) + bounded() + keyOrder(false);
-}
-
-QString ListPages::blockStatement() const
+QString ListPages::rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const
 {
     const auto keys = static_cast<int>(m_query.keyTables.size());
-    return QStringLiteral("select ") + m_query.columns + bounded() + QStringLiteral(" and ") +
-           pastKey(m_query.keyTables, keys + 1, true, false) + QStringLiteral(" and ") +
-           pastKey(m_query.keyTables, 2 * keys + 1, false, true) + keyOrder(false) + QStringLiteral(" limit ") +
-           QString::number(m_blockRows);
+    QStringList selected;
+    if (!keysOnly)
+        selected.append(m_query.columns);
+    for (const QString &table : m_query.keyTables)
+        selected.append(keyOf(table));
+    return QStringLiteral("select ") + selected.join(QStringLiteral(", ")) + bounded() + QStringLiteral(" and ") +
+           pastKey(m_query.keyTables, keys + 1, true, lowerIncluded) + QStringLiteral(" and ") +
+           pastKey(m_query.keyTables, 2 * keys + 1, false, upperIncluded) + keyOrder(descending) +
+           QStringLiteral(" limit ?%1 offset ?%2").arg(3 * keys + 1).arg(3 * keys + 2);
+}
+
+ListPages::Range ListPages::everything() const
+{
+    return {Key(m_bounds.size(), kBeforeAll), true, Key(m_bounds.size(), kAfterAll), true};
+}
+
+Statement ListPages::prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const
+{
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    const auto keys = static_cast<int>(m_bounds.size());
+    Statement statement = prepare(db, rangeStatement(keysOnly, descending, range.lowerIncluded, range.upperIncluded));
+    bindKey(statement, 1, m_bounds);
+    bindKey(statement, keys + 1, range.lower);
+    bindKey(statement, 2 * keys + 1, range.upper);
+    statement.bind(3 * keys + 1, std::int64_t{limit});
+    statement.bind(3 * keys + 2, std::int64_t{offset});
+    return statement;
 }
 
 void ListPages::showColumns(const QStringList &columns)
 {
-    Statement statement = prepare(m_connection.handle(), blockStatement());
+    const Statement statement = prepareRange(false, false, everything(), 0, 0);
     sqlite3_stmt *handle = statement.handle();
     std::vector<Column> known;
-    for (int i = 0; i < statement.columnCount(); ++i)
+    for (int i = 0; i < statement.columnCount() - static_cast<int>(m_bounds.size()); ++i)
         known.push_back(
             {QString::fromUtf8(sqlite3_column_name(handle, i)), kindOfDeclared(sqlite3_column_decltype(handle, i))});
     Columns names;
@@ -150,28 +163,103 @@ void ListPages::showColumns(const QStringList &columns)
     }
 }
 
-std::vector<QString> ListPages::readBlock(long block)
+ListPages::Key ListPages::keyAt(bool descending, const Range &range, long offset)
 {
-    const auto columns = m_positions.size();
-    if (block < 0 || block >= blockCount())
-        return {};
-    const long rows = std::min<long>(m_blockRows, m_count - block * m_blockRows);
-    std::vector<QString> cells(static_cast<size_t>(rows) * columns);
-    sqlite3 *db = m_connection.handle();
-    if (!db)
-        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
-    const size_t keys = m_bounds.size();
-    const std::vector<std::int64_t> start(keys, kBeforeAll);
-    Statement statement = prepare(db, blockStatement());
-    bindKeys(statement, 1, m_bounds.data(), keys);
-    bindKeys(statement, static_cast<int>(keys) + 1,
-             block == 0 ? start.data() : m_blockEnds.data() + static_cast<size_t>(block - 1) * keys, keys);
-    bindKeys(statement, 2 * static_cast<int>(keys) + 1, m_blockEnds.data() + static_cast<size_t>(block) * keys, keys);
-    size_t at = 0;
-    while (at < cells.size() && statement.next(QStringLiteral("读取记录失败"))) {
+    Statement statement = prepareRange(true, descending, range, 1, offset);
+    Key key;
+    if (statement.next(kCannotRead)) {
+        for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
+            key.push_back(statement.integer(i));
+    }
+    return key;
+}
+
+long ListPages::readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells,
+                          Known &keys) const
+{
+    Statement statement = prepareRange(false, descending, range, rows, 0);
+    const size_t columns = m_positions.size();
+    const int keyColumn = statement.columnCount() - static_cast<int>(m_bounds.size());
+    long read = 0;
+    while (read < rows && statement.next(kCannotRead)) {
+        // Backwards, the rows fill the block from its end.
+        size_t at = static_cast<size_t>(descending ? rows - 1 - read : read) * columns;
         for (size_t column = 0; column < columns; ++column)
             cells[at++] = cellText(statement.handle(), m_positions[column], m_kinds[column]);
+        Key key;
+        for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
+            key.push_back(statement.integer(keyColumn + i));
+        if (read == 0)
+            (descending ? keys.last : keys.first) = key;
+        (descending ? keys.first : keys.last) = std::move(key);
+        ++read;
     }
+    return read;
+}
+
+ListPages::Range ListPages::locate(long block, bool &descending)
+{
+    Range range = everything();
+    const auto before = m_known.lower_bound(block);
+    const auto after = m_known.upper_bound(block);
+    // Rows to skip: from the block known before (or the start) to this block's first row, and
+    // from the block known after (or the end) back to the row after this block's last.
+    const long fromBefore =
+        block * m_blockRows - (before == m_known.begin() ? 0 : (std::prev(before)->first + 1) * m_blockRows);
+    const long afterEnd = after == m_known.end() ? m_count : after->first * m_blockRows;
+    const long fromAfter = afterEnd - (block + 1) * m_blockRows;
+    descending = fromBefore > fromAfter;
+    if (!descending) {
+        if (before != m_known.begin())
+            range = {std::prev(before)->second.last, false, range.upper, true};
+        if (fromBefore > 0) {
+            Key last = keyAt(false, range, fromBefore - 1);
+            if (!last.empty())
+                range.lower = std::move(last);
+            range.lowerIncluded = false;
+        }
+    } else {
+        if (after != m_known.end())
+            range = {range.lower, true, after->second.first, false};
+        if (fromAfter > 0) {
+            Key next = keyAt(true, range, fromAfter - 1);
+            if (!next.empty())
+                range.upper = std::move(next);
+            range.upperIncluded = false;
+        }
+    }
+    return range;
+}
+
+std::vector<QString> ListPages::readBlock(long block)
+{
+    if (block < 0 || block >= blockCount())
+        return {};
+    const long rows = rowsIn(block);
+    std::vector<QString> cells(static_cast<size_t>(rows) * m_positions.size());
+    Known keys;
+    const auto known = m_known.find(block);
+    const auto previous = m_known.find(block - 1);
+    const auto next = m_known.find(block + 1);
+    Range range = everything();
+    bool descending = false;
+    if (known != m_known.end()) {
+        // Read again between its own keys, so a row deleted meanwhile moves no other block's rows.
+        range = {known->second.first, true, known->second.last, true};
+    } else if (block == 0 || previous != m_known.end()) {
+        if (previous != m_known.end())
+            range = {previous->second.last, false, range.upper, true};
+        if (next != m_known.end())
+            range = {range.lower, range.lowerIncluded, next->second.first, false};
+    } else if (block == blockCount() - 1 || next != m_known.end()) {
+        if (next != m_known.end())
+            range = {range.lower, true, next->second.first, false};
+        descending = true;
+    } else {
+        range = locate(block, descending);
+    }
+    if (readRange(descending, range, rows, cells, keys) > 0 && known == m_known.end())
+        m_known.emplace(block, std::move(keys));
     return cells;
 }
 

@@ -7,24 +7,28 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace orv {
 class Connection;
-}
+class Statement;
+} // namespace orv
 
 namespace orv::store {
 
 // A list's statement read a block of rows at a time, in the order the statement reads them whole,
-// so a list never holds more than the blocks it shows. Opening walks the rows' keys once (what a
-// count of the statement costs) and keeps the key that ends each block: any block is then one
-// indexed read, wherever it lies. The list covers the rows there were when it was opened: rows
-// added since, in any of its tables, stay out until it is opened again.
+// so a list never holds more than the blocks it shows. A block is found by its neighbours' keys
+// (the rowids that give the order): each block read leaves its first and last keys in a sparse
+// map, so the next block down or up is one indexed read from there; the last block is read
+// backwards from the end; a block with no known neighbour is reached by skipping rows from the
+// nearest known key or from either end, whichever is fewer. The list covers the rows there were
+// when it was opened: rows added since, in any of its tables, stay out until it is opened again.
 class ListPages final {
 public:
     static constexpr int kBlockRows = 256;
 
-    // Raises StoreError when the statement cannot be read.
+    // Counts the rows; raises StoreError when the statement cannot be read.
     ListPages(Connection &connection, sql::ListQuery query, int blockRows = kBlockRows);
 
     long count() const noexcept { return m_count; }
@@ -37,26 +41,49 @@ public:
     int columnCount() const noexcept { return static_cast<int>(m_positions.size()); }
 
     // The cells of a block, row after row, each text as the recordset's value shows it. A row
-    // deleted since the list was opened leaves an empty row at the block's end, so no later row
-    // moves. Raises StoreError when the store cannot be read.
+    // deleted since the list was opened leaves an empty row at the block's edge, so no row shown
+    // before moves. Raises StoreError when the store cannot be read.
     std::vector<QString> readBlock(long block);
 
-    // The statement a block is read with, and the one that walks the keys.
-    QString blockStatement() const;
-    QString keyStatement() const;
+    // The statement rows are read with, forwards or backwards, from a key to a key: the shown
+    // columns and then the keys (or only the keys), with ?limit and ?offset last.
+    QString rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const;
 
 private:
+    using Key = std::vector<std::int64_t>;
+    struct Known {
+        Key first;
+        Key last;
+    };
+    struct Range {
+        Key lower;
+        bool lowerIncluded;
+        Key upper;
+        bool upperIncluded;
+    };
+
     // The condition and the bounds every statement shares, parameters from ?1 on.
     QString bounded() const;
     QString keyOrder(bool descending) const;
+    Range everything() const;
+    long rowsIn(long block) const noexcept;
+    // Prepares a range statement with its values bound.
+    Statement prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const;
+    // The key `offset` rows into the range, or none.
+    Key keyAt(bool descending, const Range &range, long offset);
+    // Reads up to `rows` rows of the range, in the list's order, into `cells`; returns how many.
+    long readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells, Known &keys) const;
+    // Where the block starts (read forwards) or ends (read backwards), found from the nearest key
+    // known or an end, whichever leaves fewer rows to skip.
+    Range locate(long block, bool &descending);
 
     Connection &m_connection;
     sql::ListQuery m_query;
     int m_blockRows;
     long m_count = 0;
-    std::vector<std::int64_t> m_bounds;    // per key table, its highest rowid when opened
-    std::vector<std::int64_t> m_blockEnds; // per block, the keys of its last row
-    std::vector<int> m_positions;          // the columns shown, in the block statement
+    Key m_bounds;                  // per key table, its highest rowid when opened
+    std::map<long, Known> m_known; // the blocks read so far, by number
+    std::vector<int> m_positions;  // the columns shown, in the range statement
     std::vector<FieldValue::Kind> m_kinds;
 };
 

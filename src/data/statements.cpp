@@ -23,22 +23,32 @@ QString ListQuery::text() const
     return text;
 }
 
+namespace {
+
+// A list of one table in rowid order, counted as it is read.
+ListQuery oneTable(const QString &table, const QString &where)
+{
+    QString counting = QStringLiteral("select count(*) from %1 where ").arg(table);
+    if (!where.isEmpty())
+        counting += QLatin1Char('(') + where + QStringLiteral(") and ");
+    return {QStringLiteral("*"), table, where, {table}, counting + table + QStringLiteral(".rowid <= ?1")};
+}
+
+} // namespace
+
 ListQuery personList()
 {
-    return {QStringLiteral("*"), db::personinfo::table, QString(), {db::personinfo::table}};
+    return oneTable(db::personinfo::table, QString());
 }
 
 ListQuery personListWhere(const QString &column, const QString &value)
 {
-    return {QStringLiteral("*"),
-            db::personinfo::table,
-            detail::equals(column, QStringLiteral("%1")).arg(sqlQuote(value)),
-            {db::personinfo::table}};
+    return oneTable(db::personinfo::table, detail::equals(column, QStringLiteral("%1")).arg(sqlQuote(value)));
 }
 
 ListQuery feeList()
 {
-    return {QStringLiteral("*"), db::listfei::table, QString(), {db::listfei::table}};
+    return oneTable(db::listfei::table, QString());
 }
 
 ListQuery rentList()
@@ -55,7 +65,13 @@ ListQuery rentList()
             in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') + in(personinfo::table, personinfo::staffNo) +
                 QStringLiteral(" and ") + in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') +
                 in(fangset::table, fangset::staffNo),
-            {fanglist::table, personinfo::table, fangset::table}};
+            {fanglist::table, personinfo::table, fangset::table},
+            QStringLiteral(
+                "select sum(f.n * p.n * s.n) from (select %1 k, count(*) n from %2 where rowid <= ?1 group by %1) f, "
+                "(select %3 k, count(*) n from %4 where rowid <= ?2 group by %3) p, "
+                "(select %5 k, count(*) n from %6 where rowid <= ?3 group by %5) s where f.k = p.k and f.k = s.k")
+                .arg(fanglist::staffNo, fanglist::table, personinfo::staffNo, personinfo::table, fangset::staffNo,
+                     fangset::table)};
 }
 
 QString floorByFieldQuery(const QString &column, const QString &value)

@@ -51,6 +51,9 @@ struct ListQuery {
     QString from;          // the tables
     QString where;         // the condition; empty for none
     QStringList keyTables; // the tables whose rowids give the statement's order, outermost first
+    // A statement giving the number of the statement's rows whose key tables' rowids are at most
+    // ?1, ?2, ... in keyTables' order.
+    QString counting;
     // The statement whole.
     QString text() const;
 };
@@ -63,7 +66,9 @@ ListQuery personListWhere(const QString &column, const QString &value);
 ListQuery feeList();
 // A resident's name and room beside each rent charge, with the paid-up-to date as its own column.
 // The engine walks fanglist and finds the resident and then the paid-up-to row by staff number,
-// so that is the order of its keys.
+// so that is the order of its keys. Its rows are counted per staff number: a charge stands in as
+// many rows as there are residents and paid-up rows with its number, and counting that way reads
+// the three indexes once instead of looking up two rows for each charge.
 ListQuery rentList();
 inline const QString rentListJoin = rentList().text();
 

@@ -62,7 +62,8 @@ void addBills(test::TestDatabase &db, int count)
 }
 
 // Residents with a paid-up date each, and `months` rent charges per resident in settlement
-// order; one staff number has two paid-up rows and one charge has no resident. Staff numbers
+// order; one staff number has two paid-up rows, one charge has no resident and one resident,
+// one charge and one paid-up row have no staff number. Staff numbers
 // are S0 to S<residents-1>, given out of order (residents must not be a multiple of 37).
 void addRent(test::TestDatabase &db, int residents, int months)
 {
@@ -74,7 +75,9 @@ void addRent(test::TestDatabase &db, int residents, int months)
             "WITH RECURSIVE m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<%1) "
             "INSERT INTO fanglist SELECT p.工号, '2016-'||m.j, CASE WHEN m.j=3 THEN NULL ELSE 100+m.j END "
             "FROM m, personinfo p ORDER BY m.j, p.rowid;"
-            "INSERT INTO fanglist VALUES ('nobody', '2016-01', 1)"_s.arg(months));
+            "INSERT INTO fanglist VALUES ('nobody', '2016-01', 1), (NULL, '2016-01', 1);"
+            "INSERT INTO fangset VALUES (NULL, '2030-01-01', 1);"
+            "INSERT INTO personinfo VALUES ('无号', '女', '系', NULL, '1', '2016-01-01', '6-1')"_s.arg(months));
 }
 
 const std::initializer_list<QString> kBillColumns = {u"房间号码"_s, u"日期"_s, u"水费"_s, u"电费"_s, u"总费用"_s};
@@ -122,9 +125,17 @@ private Q_SLOTS:
              {sql::rentList(), sql::feeList(), sql::personList(), sql::personListWhere(u"性别"_s, u"男"_s)}) {
             const store::ListPages pages(db.connection(), query);
             const QStringList whole = planOf(db.connection().handle(), query.text());
-            QVERIFY(!whole.contains(u"sorted"_s));
-            QCOMPARE(planOf(db.connection().handle(), pages.blockStatement()), whole);
-            QCOMPARE(planOf(db.connection().handle(), pages.keyStatement()), whole);
+            QVERIFY(!whole.isEmpty() && !whole.contains(u"sorted"_s));
+            for (const bool keysOnly : {false, true}) {
+                for (const bool descending : {false, true}) {
+                    for (const bool lower : {false, true}) {
+                        for (const bool upper : {false, true})
+                            QCOMPARE(planOf(db.connection().handle(),
+                                            pages.rangeStatement(keysOnly, descending, lower, upper)),
+                                     whole);
+                    }
+                }
+            }
         }
         QCOMPARE(sql::personListWhere(u"姓名"_s, u"O'Neil"_s).text(), sql::withValue(sql::personByName, u"O'Neil"_s));
         QCOMPARE(sql::personList().text(), sql::personAll);
@@ -153,6 +164,15 @@ private Q_SLOTS:
         QCOMPARE(f.rentList->rowTexts(rent.size() / 2), rent.at(rent.size() / 2));
         QCOMPARE(shown(f.rentList), rent);
         QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
+
+        // Jumps into blocks with no known neighbour: forward from the first block, then between
+        // two known blocks, nearer the later one.
+        f.press(u"listRentButton"_s);
+        QCOMPARE(f.rentList->rowTexts(1), rent.at(1));
+        QCOMPARE(f.rentList->rowTexts(5 * kBlock + 1), rent.at(5 * kBlock + 1));
+        QCOMPARE(f.rentList->rowTexts(4 * kBlock - 2), rent.at(4 * kBlock - 2));
+        QCOMPARE(f.rentList->rowTexts(3 * kBlock), rent.at(3 * kBlock));
+        QCOMPARE(shown(f.rentList), rent);
 
         // What the view shows and a reader hears come through the same model.
         const QModelIndex last = f.rentList->model()->index(rent.size() - 1, 5);

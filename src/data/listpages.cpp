@@ -148,8 +148,10 @@ void ListPages::showColumns(const QStringList &columns)
 {
     const Statement statement = prepareRange(false, false, everything(), 0, 0);
     sqlite3_stmt *handle = statement.handle();
+    const int shown = statement.columnCount() - static_cast<int>(m_bounds.size());
     std::vector<Column> known;
-    for (int i = 0; i < statement.columnCount() - static_cast<int>(m_bounds.size()); ++i)
+    known.reserve(static_cast<size_t>(shown));
+    for (int i = 0; i < shown; ++i)
         known.push_back(
             {QString::fromUtf8(sqlite3_column_name(handle, i)), kindOfDeclared(sqlite3_column_decltype(handle, i))});
     Columns names;

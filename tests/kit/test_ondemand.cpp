@@ -7,6 +7,7 @@
 #include "pages/queries/queriespage.h"
 #include "support/testsupport.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
@@ -178,6 +179,13 @@ private Q_SLOTS:
         const QModelIndex last = f.rentList->model()->index(rent.size() - 1, 5);
         QCOMPARE(last.data().toString(), rent.last().at(5));
         QCOMPARE(f.rentList->model()->index(kBlock, 0).data().toString(), rent.at(kBlock).at(0));
+        f.page.show();
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(f.rentList);
+        QVERIFY(table && table->tableInterface());
+        QCOMPARE(table->tableInterface()->rowCount(), rent.size());
+        QAccessibleInterface *cell = table->tableInterface()->cellAt(rent.size() - 2, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), rent.at(rent.size() - 2).at(1));
     }
 
     // The residents' searches read on demand too, with their refusals as before.

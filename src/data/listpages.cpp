@@ -56,6 +56,18 @@ QString cellText(sqlite3_stmt *statement, int at, FieldValue::Kind kind)
     return readColumn(statement, at, kind).toDisplayText();
 }
 
+// Resets a kept statement when a read ends, however it ends.
+class Done final {
+public:
+    explicit Done(Statement &statement) : m_statement(statement) {}
+    ~Done() { m_statement.reset(); }
+    Done(const Done &) = delete;
+    Done &operator=(const Done &) = delete;
+
+private:
+    Statement &m_statement;
+};
+
 void bindKey(Statement &statement, int first, const std::vector<std::int64_t> &key)
 {
     for (size_t i = 0; i < key.size(); ++i)
@@ -129,13 +141,26 @@ ListPages::Range ListPages::everything() const
     return {Key(m_bounds.size(), kBeforeAll), true, Key(m_bounds.size(), kAfterAll), true};
 }
 
-Statement ListPages::prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const
+Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const
 {
     sqlite3 *db = m_connection.handle();
     if (!db)
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    if (db != m_preparedOn) {
+        m_prepared.clear();
+        m_preparedOn = db;
+    }
+    const int shape =
+        (keysOnly ? 8 : 0) | (descending ? 4 : 0) | (range.lowerIncluded ? 2 : 0) | (range.upperIncluded ? 1 : 0);
+    auto kept = m_prepared.find(shape);
+    if (kept == m_prepared.end())
+        kept = m_prepared
+                   .emplace(shape,
+                            prepare(db, rangeStatement(keysOnly, descending, range.lowerIncluded, range.upperIncluded)))
+                   .first;
+    Statement &statement = kept->second;
+    statement.reset();
     const auto keys = static_cast<int>(m_bounds.size());
-    Statement statement = prepare(db, rangeStatement(keysOnly, descending, range.lowerIncluded, range.upperIncluded));
     bindKey(statement, 1, m_bounds);
     bindKey(statement, keys + 1, range.lower);
     bindKey(statement, 2 * keys + 1, range.upper);
@@ -146,7 +171,8 @@ Statement ListPages::prepareRange(bool keysOnly, bool descending, const Range &r
 
 void ListPages::showColumns(const QStringList &columns)
 {
-    const Statement statement = prepareRange(false, false, everything(), 0, 0);
+    Statement &statement = prepareRange(false, false, everything(), 0, 0);
+    const Done done(statement);
     sqlite3_stmt *handle = statement.handle();
     const int shown = statement.columnCount() - static_cast<int>(m_bounds.size());
     std::vector<Column> known;
@@ -167,7 +193,8 @@ void ListPages::showColumns(const QStringList &columns)
 
 ListPages::Key ListPages::keyAt(bool descending, const Range &range, long offset)
 {
-    Statement statement = prepareRange(true, descending, range, 1, offset);
+    Statement &statement = prepareRange(true, descending, range, 1, offset);
+    const Done done(statement);
     Key key;
     if (statement.next(kCannotRead)) {
         for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
@@ -179,7 +206,8 @@ ListPages::Key ListPages::keyAt(bool descending, const Range &range, long offset
 long ListPages::readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells,
                           Known &keys) const
 {
-    Statement statement = prepareRange(false, descending, range, rows, 0);
+    Statement &statement = prepareRange(false, descending, range, rows, 0);
+    const Done done(statement);
     const size_t columns = m_positions.size();
     const int keyColumn = statement.columnCount() - static_cast<int>(m_bounds.size());
     long read = 0;

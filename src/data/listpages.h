@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fieldvalue.h"
+#include "statement.h"
 #include "statements.h"
 
 #include <QString>
@@ -10,9 +11,10 @@
 #include <map>
 #include <vector>
 
+struct sqlite3;
+
 namespace orv {
 class Connection;
-class Statement;
 } // namespace orv
 
 namespace orv::store {
@@ -67,8 +69,9 @@ private:
     QString keyOrder(bool descending) const;
     Range everything() const;
     long rowsIn(long block) const noexcept;
-    // Prepares a range statement with its values bound.
-    Statement prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const;
+    // A range statement with its values bound, prepared once per connection and kept; the caller
+    // resets it when done, so no read stays open between blocks.
+    Statement &prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const;
     // The key `offset` rows into the range, or none.
     Key keyAt(bool descending, const Range &range, long offset);
     // Reads up to `rows` rows of the range, in the list's order, into `cells`; returns how many.
@@ -81,9 +84,11 @@ private:
     sql::ListQuery m_query;
     int m_blockRows;
     long m_count = 0;
-    Key m_bounds;                  // per key table, its highest rowid when opened
-    std::map<long, Known> m_known; // the blocks read so far, by number
-    std::vector<int> m_positions;  // the columns shown, in the range statement
+    Key m_bounds;                                // per key table, its highest rowid when opened
+    std::map<long, Known> m_known;               // the blocks read so far, by number
+    std::vector<int> m_positions;                // the columns shown, in the range statement
+    mutable std::map<int, Statement> m_prepared; // by the range statement's shape
+    mutable sqlite3 *m_preparedOn = nullptr;     // the engine handle they were prepared on
     std::vector<FieldValue::Kind> m_kinds;
 };
 

@@ -191,18 +191,6 @@ void ListPages::showColumns(const QStringList &columns)
     }
 }
 
-ListPages::Key ListPages::keyAt(bool descending, const Range &range, long offset)
-{
-    Statement &statement = prepareRange(true, descending, range, 1, offset);
-    const Done done(statement);
-    Key key;
-    if (statement.next(kCannotRead)) {
-        for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
-            key.push_back(statement.integer(i));
-    }
-    return key;
-}
-
 long ListPages::readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells,
                           Known &keys) const
 {
@@ -227,69 +215,93 @@ long ListPages::readRange(bool descending, const Range &range, long rows, std::v
     return read;
 }
 
-ListPages::Range ListPages::locate(long block, bool &descending)
+void ListPages::walkTowards(long block)
 {
-    Range range = everything();
-    const auto before = m_known.lower_bound(block);
-    const auto after = m_known.upper_bound(block);
-    // Rows to skip: from the block known before (or the start) to this block's first row, and
-    // from the block known after (or the end) back to the row after this block's last.
-    const long fromBefore =
-        block * m_blockRows - (before == m_known.begin() ? 0 : (std::prev(before)->first + 1) * m_blockRows);
-    const long afterEnd = after == m_known.end() ? m_count : after->first * m_blockRows;
-    const long fromAfter = afterEnd - (block + 1) * m_blockRows;
-    descending = fromBefore > fromAfter;
-    if (!descending) {
-        if (before != m_known.begin())
-            range = {std::prev(before)->second.last, false, range.upper, true};
-        if (fromBefore > 0) {
-            Key last = keyAt(false, range, fromBefore - 1);
-            if (!last.empty())
-                range.lower = std::move(last);
-            range.lowerIncluded = false;
-        }
-    } else {
-        if (after != m_known.end())
-            range = {range.lower, true, after->second.first, false};
-        if (fromAfter > 0) {
-            Key next = keyAt(true, range, fromAfter - 1);
-            if (!next.empty())
-                range.upper = std::move(next);
-            range.upperIncluded = false;
+    // The nearest block below whose last key is known, and the nearest above whose first is.
+    long below = -1;
+    for (auto at = m_known.lower_bound(block); at != m_known.begin();) {
+        --at;
+        if (!at->second.last.empty()) {
+            below = at->first;
+            break;
         }
     }
-    return range;
+    long above = blockCount();
+    for (auto at = m_known.upper_bound(block); at != m_known.end(); ++at) {
+        if (!at->second.first.empty()) {
+            above = at->first;
+            break;
+        }
+    }
+    // Rows to walk: from the block below (or the start) to this block's first row, or from the
+    // block above (or the end) back to the row after this block's last.
+    const long fromBelow = (block - below - 1) * m_blockRows;
+    const long fromAbove = std::min(above * m_blockRows, m_count) - (block + 1) * m_blockRows;
+    const bool descending = fromBelow > fromAbove;
+    Range range = everything();
+    long row = 0; // the list's index of the first row walked
+    if (!descending && below >= 0) {
+        range = {m_known[below].last, false, range.upper, true};
+        row = (below + 1) * m_blockRows;
+    } else if (descending) {
+        if (above < blockCount())
+            range = {range.lower, true, m_known[above].first, false};
+        row = std::min(above * m_blockRows, m_count) - 1;
+    }
+    const long rows = descending ? fromAbove : fromBelow;
+    Statement &statement = prepareRange(true, descending, range, rows, 0);
+    const Done done(statement);
+    const auto keys = static_cast<int>(m_bounds.size());
+    // Every block passed keeps the key at its edge, so a later jump near here reads at once.
+    for (long walked = 0; walked < rows && statement.next(kCannotRead); ++walked, row += descending ? -1 : 1) {
+        const bool edge = descending ? row % m_blockRows == 0 : row % m_blockRows == m_blockRows - 1;
+        if (!edge)
+            continue;
+        Key key;
+        key.reserve(static_cast<size_t>(keys));
+        for (int i = 0; i < keys; ++i)
+            key.push_back(statement.integer(i));
+        Known &known = m_known[row / m_blockRows];
+        (descending ? known.first : known.last) = std::move(key);
+    }
 }
 
 std::vector<QString> ListPages::readBlock(long block)
 {
     if (block < 0 || block >= blockCount())
         return {};
+    const auto keyOf = [this](long at, bool first) -> const Key * {
+        const auto known = m_known.find(at);
+        if (known == m_known.end())
+            return nullptr;
+        const Key &key = first ? known->second.first : known->second.last;
+        return key.empty() ? nullptr : &key;
+    };
+    const bool fromBelow = block == 0 || keyOf(block - 1, false);
+    const bool fromAbove = block == blockCount() - 1 || keyOf(block + 1, true);
+    if (!fromBelow && !fromAbove && !(keyOf(block, true) && keyOf(block, false)))
+        walkTowards(block);
+
+    // Read between the keys known around the block, so a row deleted meanwhile moves no row of
+    // another block.
+    Range range = everything();
+    bool descending = false;
+    if (const Key *first = keyOf(block, true))
+        range.lower = *first;
+    else if (const Key *previous = keyOf(block - 1, false))
+        range = {*previous, false, range.upper, true};
+    else
+        descending = block != 0;
+    if (const Key *last = keyOf(block, false))
+        range.upper = *last;
+    else if (const Key *next = keyOf(block + 1, true))
+        range = {range.lower, range.lowerIncluded, *next, false};
+
     const long rows = rowsIn(block);
     std::vector<QString> cells(static_cast<size_t>(rows) * m_positions.size());
     Known keys;
-    const auto known = m_known.find(block);
-    const auto previous = m_known.find(block - 1);
-    const auto next = m_known.find(block + 1);
-    Range range = everything();
-    bool descending = false;
-    if (known != m_known.end()) {
-        // Read again between its own keys, so a row deleted meanwhile moves no other block's rows.
-        range = {known->second.first, true, known->second.last, true};
-    } else if (block == 0 || previous != m_known.end()) {
-        if (previous != m_known.end())
-            range = {previous->second.last, false, range.upper, true};
-        if (next != m_known.end())
-            range = {range.lower, range.lowerIncluded, next->second.first, false};
-    } else if (block == blockCount() - 1 || next != m_known.end()) {
-        if (next != m_known.end())
-            range = {range.lower, true, next->second.first, false};
-        descending = true;
-    } else {
-        range = locate(block, descending);
-    }
-    if (readRange(descending, range, rows, cells, keys) > 0 && known == m_known.end())
-        m_known.emplace(block, std::move(keys));
+    if (readRange(descending, range, rows, cells, keys) > 0)
+        m_known[block] = std::move(keys);
     return cells;
 }
 

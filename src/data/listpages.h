@@ -23,9 +23,10 @@ namespace orv::store {
 // so a list never holds more than the blocks it shows. A block is found by its neighbours' keys
 // (the rowids that give the order): each block read leaves its first and last keys in a sparse
 // map, so the next block down or up is one indexed read from there; the last block is read
-// backwards from the end; a block with no known neighbour is reached by skipping rows from the
-// nearest known key or from either end, whichever is fewer. The list covers the rows there were
-// when it was opened: rows added since, in any of its tables, stay out until it is opened again.
+// backwards from the end. To reach a block with no known neighbour, the keys are walked from the
+// nearest key known or from either end, whichever is fewer rows, and the walk leaves the edge key
+// of every block it passes in the map. The list covers the rows there were when it was opened:
+// rows added since, in any of its tables, stay out until it is opened again.
 class ListPages final {
 public:
     static constexpr int kBlockRows = 256;
@@ -72,13 +73,11 @@ private:
     // A range statement with its values bound, prepared once per connection and kept; the caller
     // resets it when done, so no read stays open between blocks.
     Statement &prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const;
-    // The key `offset` rows into the range, or none.
-    Key keyAt(bool descending, const Range &range, long offset);
     // Reads up to `rows` rows of the range, in the list's order, into `cells`; returns how many.
     long readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells, Known &keys) const;
-    // Where the block starts (read forwards) or ends (read backwards), found from the nearest key
-    // known or an end, whichever leaves fewer rows to skip.
-    Range locate(long block, bool &descending);
+    // Walks the keys from the nearest key known or an end, whichever leaves fewer rows, to the
+    // edge of the block, keeping the edge keys of every block passed.
+    void walkTowards(long block);
 
     Connection &m_connection;
     sql::ListQuery m_query;

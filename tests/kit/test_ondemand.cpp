@@ -166,14 +166,21 @@ private Q_SLOTS:
         QCOMPARE(shown(f.rentList), rent);
         QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
 
-        // Jumps into blocks with no known neighbour: forward from the first block, then between
-        // two known blocks, nearer the later one.
+        // Jumps into blocks with no known neighbour: back from the end, nearer than the first
+        // block, then between two known blocks, nearer the later one.
         f.press(u"listRentButton"_s);
         QCOMPARE(f.rentList->rowTexts(1), rent.at(1));
         QCOMPARE(f.rentList->rowTexts(5 * kBlock + 1), rent.at(5 * kBlock + 1));
         QCOMPARE(f.rentList->rowTexts(4 * kBlock - 2), rent.at(4 * kBlock - 2));
         QCOMPARE(f.rentList->rowTexts(3 * kBlock), rent.at(3 * kBlock));
+        // Blocks the walks passed are read from the edges they left.
+        QCOMPARE(f.rentList->rowTexts(7 * kBlock + 5), rent.at(7 * kBlock + 5));
         QCOMPARE(shown(f.rentList), rent);
+        f.press(u"listRentButton"_s);
+        QCOMPARE(f.rentList->rowTexts(0), rent.at(0));
+        QCOMPARE(f.rentList->rowTexts(2 * kBlock + 9), rent.at(2 * kBlock + 9));
+        QCOMPARE(f.rentList->rowTexts(2 * kBlock - 1), rent.at(2 * kBlock - 1));
+        QCOMPARE(f.rentList->rowTexts(kBlock), rent.at(kBlock));
 
         // What the view shows and a reader hears come through the same model.
         const QModelIndex last = f.rentList->model()->index(rent.size() - 1, 5);

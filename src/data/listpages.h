@@ -54,6 +54,7 @@ public:
 
 private:
     using Key = std::vector<std::int64_t>;
+    // A block's first and last keys, either empty while unknown.
     struct Known {
         Key first;
         Key last;
@@ -84,7 +85,7 @@ private:
     int m_blockRows;
     long m_count = 0;
     Key m_bounds;                                // per key table, its highest rowid when opened
-    std::map<long, Known> m_known;               // the blocks read so far, by number
+    std::map<long, Known> m_known;               // edge keys of blocks read or walked past
     std::vector<int> m_positions;                // the columns shown, in the range statement
     mutable std::map<int, Statement> m_prepared; // by the range statement's shape
     mutable sqlite3 *m_preparedOn = nullptr;     // the engine handle they were prepared on

@@ -43,21 +43,34 @@ inline const QString feeInfoByDateRoom = detail::where(db::feiinfo::table, db::f
 inline const QString feeListAll = detail::from(db::listfei::table);
 inline const QString rentDueByStaffNo = detail::where(db::fangset::table, db::fangset::staffNo);
 inline const QString rentListAll = detail::from(db::fanglist::table);
+
+// A list's statement in parts, so that it can also be read a block of rows at a time in the order
+// it reads them whole.
+struct ListQuery {
+    QString columns;       // the select list
+    QString from;          // the tables
+    QString where;         // the condition; empty for none
+    QStringList keyTables; // the tables whose rowids give the statement's order, outermost first
+    // A statement giving the number of the statement's rows whose key tables' rowids are at most
+    // ?1, ?2, ... in keyTables' order.
+    QString counting;
+    // The statement whole.
+    QString text() const;
+};
+
+// Every resident.
+ListQuery personList();
+// The residents whose column equals the value (quoted here).
+ListQuery personListWhere(const QString &column, const QString &value);
+// Every utility bill.
+ListQuery feeList();
 // A resident's name and room beside each rent charge, with the paid-up-to date as its own column.
-inline const QString rentListJoin = [] {
-    using namespace db;
-    const auto in = [](const QString &table, const QString &column) { return table + QLatin1Char('.') + column; };
-    const QString shown = QStringList{in(personinfo::table, personinfo::name), in(fanglist::table, fanglist::staffNo),
-                                      in(personinfo::table, personinfo::room), in(fanglist::table, fanglist::rent),
-                                      in(fanglist::table, fanglist::date)}
-                              .join(QLatin1Char(','));
-    return QStringLiteral("select ") + shown + QStringLiteral(",  ") + in(fangset::table, fangset::date) +
-           QStringLiteral(" As ") + fangset::paidUpTo + QStringLiteral(" from ") +
-           QStringList{fanglist::table, personinfo::table, fangset::table}.join(QLatin1Char(',')) +
-           QStringLiteral("  where ") + in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') +
-           in(personinfo::table, personinfo::staffNo) + QStringLiteral(" and ") +
-           in(fanglist::table, fanglist::staffNo) + QLatin1Char('=') + in(fangset::table, fangset::staffNo);
-}();
+// The engine walks fanglist and finds the resident and then the paid-up-to row by staff number,
+// so that is the order of its keys. Its rows are counted per staff number: a charge stands in as
+// many rows as there are residents and paid-up rows with its number, and counting that way reads
+// the three indexes once instead of looking up two rows for each charge.
+ListQuery rentList();
+inline const QString rentListJoin = rentList().text();
 
 // Fills a statement's placeholders, quoting each value.
 QString withValue(const QString &statement, const QString &value);

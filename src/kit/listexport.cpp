@@ -147,14 +147,11 @@ ExportResult cannotWrite(const QString &path, const QString &why)
 
 } // namespace
 
-ListTable::ListTable(const QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows))
+ListTable::ListTable(const QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows)) {}
+
+int ListTable::rowCount() const
 {
-    if (m_rows.isEmpty()) {
-        const int count = model->rowCount();
-        m_rows.reserve(count);
-        for (int row = 0; row < count; ++row)
-            m_rows.append(row);
-    }
+    return m_rows.isEmpty() ? m_model->rowCount() : static_cast<int>(m_rows.size());
 }
 
 int ListTable::columnCount() const
@@ -172,7 +169,7 @@ QStringList ListTable::header() const
 
 QString ListTable::cell(int row, int column) const
 {
-    return m_model->index(m_rows.at(row), column).data(Qt::DisplayRole).toString();
+    return m_model->index(m_rows.isEmpty() ? row : m_rows.at(row), column).data(Qt::DisplayRole).toString();
 }
 
 QStringList ListTable::rowTexts(int row) const

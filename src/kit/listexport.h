@@ -15,18 +15,19 @@ namespace orv {
 // what the user sees.
 class ListTable final {
 public:
-    // All rows when `rows` is empty.
+    // All rows when `rows` is empty: the model's rows as they stand, with no list of their numbers,
+    // so a list read on demand is read block by block, in order.
     explicit ListTable(const QAbstractItemModel *model, QList<int> rows = {});
 
     int columnCount() const;
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    int rowCount() const;
     QStringList header() const;
     QString cell(int row, int column) const;
     QStringList rowTexts(int row) const;
 
 private:
     const QAbstractItemModel *m_model;
-    QList<int> m_rows;
+    QList<int> m_rows; // the rows chosen; empty for all
 };
 
 // Told the number of rows written so far; returning false cancels the export.

@@ -1,7 +1,9 @@
 #include "reportlist.h"
 
 #include "data/fieldvalue.h"
+#include "data/listpages.h"
 #include "data/recordset.h"
+#include "data/storeerror.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -86,9 +88,13 @@ QVariant alignmentOf(Qt::Alignment horizontal)
 
 ReportModel::ReportModel(QObject *parent) : QAbstractTableModel(parent) {}
 
+ReportModel::~ReportModel() = default;
+
 void ReportModel::setColumns(const QStringList &headers, const QList<Qt::Alignment> &alignments)
 {
     beginResetModel();
+    m_pages.reset();
+    m_cache.clear();
     m_headers = headers;
     m_alignments = alignments;
     m_blocks.clear();
@@ -201,6 +207,7 @@ void ReportModel::appendUtf8(QByteArrayView text)
 
 int ReportModel::appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key)
 {
+    dropPages();
     const size_t count = std::min(columns.size(), static_cast<size_t>(m_headers.size()));
     m_texts.resize(count);
     set.storedTexts(columns.begin(), count, m_texts.data());
@@ -239,6 +246,7 @@ int ReportModel::endRow()
 
 int ReportModel::appendRow(const QStringList &cells, qint64 key)
 {
+    dropPages();
     beginRow(key);
     for (const QString &text : cells) {
         if (m_cells == m_headers.size())
@@ -250,6 +258,7 @@ int ReportModel::appendRow(const QStringList &cells, qint64 key)
 
 int ReportModel::appendValues(std::initializer_list<FieldValue> values, qint64 key)
 {
+    dropPages();
     beginRow(key);
     for (const FieldValue &value : values) {
         if (m_cells == m_headers.size())
@@ -281,7 +290,8 @@ void ReportModel::publish()
 void ReportModel::removeRow(int row)
 {
     publish();
-    if (row < 0 || row >= rows())
+    // Rows read on demand are the statement's; they change only by reading it again.
+    if (m_pages || row < 0 || row >= rows())
         return;
     // The row's record stays in its block until the list is emptied; only its place goes.
     const auto columns = static_cast<size_t>(m_headers.size());
@@ -305,6 +315,8 @@ void ReportModel::clear()
     if (m_blocks.size() > 16)
         QTimer::singleShot(0, this, &returnFreedMemory);
     beginResetModel();
+    m_pages.reset();
+    std::vector<CachedBlock>().swap(m_cache);
     std::vector<std::unique_ptr<char[]>>().swap(m_blocks);
     m_capacity = 0;
     m_used = 0;
@@ -314,15 +326,61 @@ void ReportModel::clear()
     endResetModel();
 }
 
+void ReportModel::showPages(std::unique_ptr<store::ListPages> pages, const QStringList &columns)
+{
+    pages->showColumns(columns);
+    clear();
+    beginResetModel();
+    m_pages = std::move(pages);
+    m_published = static_cast<int>(m_pages->count());
+    endResetModel();
+}
+
+void ReportModel::dropPages()
+{
+    if (m_pages)
+        clear();
+}
+
+const QString *ReportModel::pagedRow(int row) const
+{
+    const long block = row / m_pages->blockRows();
+    const auto offset = static_cast<size_t>(row % m_pages->blockRows()) * static_cast<size_t>(m_pages->columnCount());
+    auto held =
+        std::find_if(m_cache.begin(), m_cache.end(), [block](const CachedBlock &at) { return at.block == block; });
+    if (held == m_cache.end()) {
+        std::vector<QString> cells;
+        try {
+            cells = m_pages->readBlock(block);
+        } catch (const StoreError &) {
+            return nullptr;
+        }
+        if (m_cache.size() < kCachedBlocks) {
+            held = m_cache.insert(m_cache.end(), CachedBlock{block, std::move(cells), 0});
+        } else {
+            // The block read longest ago gives way.
+            held = std::min_element(m_cache.begin(), m_cache.end(),
+                                    [](const CachedBlock &a, const CachedBlock &b) { return a.used < b.used; });
+            *held = CachedBlock{block, std::move(cells), 0};
+        }
+    }
+    held->used = ++m_uses;
+    return offset < held->cells.size() ? held->cells.data() + offset : nullptr;
+}
+
 int ReportModel::rows() const
 {
-    return static_cast<int>(m_rows.size());
+    return m_pages ? static_cast<int>(m_pages->count()) : static_cast<int>(m_rows.size());
 }
 
 QString ReportModel::cell(int row, int column) const
 {
     if (row < 0 || row >= rows() || column < 0 || column >= m_headers.size())
         return QString();
+    if (m_pages) {
+        const QString *cells = column < m_pages->columnCount() ? pagedRow(row) : nullptr;
+        return cells ? cells[column] : QString();
+    }
     if (length(row, column) == kLong)
         return m_long.at(static_cast<size_t>(row) * static_cast<size_t>(m_headers.size()) +
                          static_cast<size_t>(column));
@@ -338,7 +396,7 @@ QString ReportModel::cell(int row, int column) const
 qint64 ReportModel::key(int row) const
 {
     qint64 key = 0;
-    if (row >= 0 && row < rows())
+    if (!m_pages && row >= 0 && row < rows())
         std::memcpy(&key, record(row), sizeof key);
     return key;
 }
@@ -447,6 +505,11 @@ int ReportList::appendRecord(const Recordset &set, std::initializer_list<QString
 void ReportList::removeRow(int row)
 {
     m_model->removeRow(row);
+}
+
+void ReportList::showPages(std::unique_ptr<store::ListPages> pages, const QStringList &columns)
+{
+    m_model->showPages(std::move(pages), columns);
 }
 
 int ReportList::rowCount() const

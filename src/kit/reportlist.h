@@ -16,17 +16,27 @@ namespace orv {
 
 class FieldValue;
 class Recordset;
+namespace store {
+class ListPages;
+}
 
 // The rows of a report list, held compactly: cells' texts back to back in large blocks as UTF-8,
 // the engine's own form, so a hundred thousand rows cost a few hundred allocations instead of one
 // object per cell, filling copies bytes, and only the cells shown are ever decoded. Rows appended in
 // a burst reach the views in one insert notification, at the next turn of the event loop or as
 // soon as anyone asks for the rows.
+//
+// A list that grows with the years is shown instead from its statement, read a block at a time as
+// views, readers, exports or prints ask for its rows; the model then keeps only the few blocks
+// read last.
 class ReportModel final : public QAbstractTableModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ReportModel)
 public:
     explicit ReportModel(QObject *parent = nullptr);
+    ~ReportModel() override;
+
+    static constexpr int kCachedBlocks = 8;
 
     void setColumns(const QStringList &headers, const QList<Qt::Alignment> &alignments);
 
@@ -40,6 +50,12 @@ public:
     void removeRow(int row);
     // Empties the model and gives its memory back.
     void clear();
+    // Shows the rows of a statement read on demand, each of the columns named, in place of the
+    // rows held; raises StoreError for a column the statement does not have. Appending a row
+    // empties the model first.
+    void showPages(std::unique_ptr<store::ListPages> pages, const QStringList &columns);
+    // The blocks of rows held now, for a list shown on demand.
+    int cachedBlocks() const { return static_cast<int>(m_cache.size()); }
 
     // Tells the views about rows appended since the last notification.
     void publish();
@@ -77,6 +93,17 @@ private:
     char *reserve(qsizetype length);
     void endCell(qsizetype length);
     void schedulePublish();
+    // Gives up the rows read on demand before rows are appended.
+    void dropPages();
+    // The cells of a row read on demand, reading its block when it is not held; none when the
+    // store cannot be read now (the block is tried again at the next ask).
+    const QString *pagedRow(int row) const;
+
+    struct CachedBlock {
+        long block;
+        std::vector<QString> cells;
+        quint64 used;
+    };
 
     QStringList m_headers;
     QList<Qt::Alignment> m_alignments;
@@ -90,6 +117,9 @@ private:
     QStringEncoder m_toUtf8{QStringEncoder::Utf8};
     int m_published = 0; // rows the views know of
     bool m_publishQueued = false;
+    std::unique_ptr<store::ListPages> m_pages;
+    mutable std::vector<CachedBlock> m_cache; // the blocks read last, at most kCachedBlocks
+    mutable quint64 m_uses = 0;
 };
 
 // A list in report view: fixed columns with headers, grid lines, whole-row selection, fixed row
@@ -118,6 +148,8 @@ public:
     int appendValues(std::initializer_list<FieldValue> values, qint64 key = 0);
     int appendRecord(const Recordset &set, std::initializer_list<QString> columns, qint64 key = 0);
     void removeRow(int row);
+    // Shows a statement's rows read on demand (see ReportModel::showPages).
+    void showPages(std::unique_ptr<store::ListPages> pages, const QStringList &columns);
 
     int rowCount() const;
     int columnCount() const;

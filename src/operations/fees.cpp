@@ -3,6 +3,7 @@
 #include "data/billdata.h"
 #include "data/columns.h"
 #include "data/connection.h"
+#include "data/listpages.h"
 #include "data/recordset.h"
 #include "data/rentperiod.h"
 #include "data/statements.h"
@@ -316,6 +317,16 @@ void listRent(Connection &connection, const std::function<void()> &found, const 
         each(set);
         set.MoveNext();
     }
+}
+
+std::unique_ptr<store::ListPages> feePages(Connection &connection)
+{
+    return std::make_unique<store::ListPages>(connection, sql::feeList());
+}
+
+std::unique_ptr<store::ListPages> rentPages(Connection &connection)
+{
+    return std::make_unique<store::ListPages>(connection, sql::rentList());
 }
 
 } // namespace orv::ops

@@ -9,11 +9,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace orv {
 class Connection;
 class Recordset;
+namespace store {
+class ListPages;
+}
 } // namespace orv
 
 namespace orv::ops {
@@ -98,5 +102,8 @@ void listFees(Connection &connection, const RecordSink &each);
 // Every rent charge of the residents living here, with the date each is paid up to now. `found`
 // runs once the rows are there, before the first of them.
 void listRent(Connection &connection, const std::function<void()> &found, const RecordSink &each);
+// The same two lists opened for reading on demand, in the same order (see store::ListPages).
+std::unique_ptr<store::ListPages> feePages(Connection &connection);
+std::unique_ptr<store::ListPages> rentPages(Connection &connection);
 
 } // namespace orv::ops

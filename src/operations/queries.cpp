@@ -1,14 +1,17 @@
 #include "queries.h"
 
+#include "data/listpages.h"
 #include "data/recordset.h"
 #include "data/statements.h"
+
+#include <optional>
 
 namespace orv::ops {
 
 namespace {
 
 // Runs the statement and hands its rows over; returns whether it found any.
-bool list(Connection &connection, const QString &statement, const Listing &listing)
+bool walk(Connection &connection, const QString &statement, const Listing &listing)
 {
     Recordset set(&connection);
     set.openIfClosed(statement);
@@ -24,6 +27,18 @@ bool list(Connection &connection, const QString &statement, const Listing &listi
     return found;
 }
 
+// The same, handing the rows opened for reading on demand where the caller takes them so.
+bool list(Connection &connection, const sql::ListQuery &query, const Listing &listing)
+{
+    if (!listing.pages)
+        return walk(connection, query.text(), listing);
+    auto pages = std::make_unique<store::ListPages>(connection, query);
+    const bool found = pages->count() > 0;
+    listing.restart();
+    listing.pages(std::move(pages));
+    return found;
+}
+
 Outcome listed(bool found, const QString &noneFound)
 {
     return found ? Outcome::doneWith({}) : Outcome::refused(noneFound);
@@ -33,22 +48,22 @@ Outcome listed(bool found, const QString &noneFound)
 
 Outcome listAllPersons(Connection &connection, const Listing &listing)
 {
-    return listed(list(connection, sql::personAll, listing), QStringLiteral("还没有人入住，数据库为空！"));
+    return listed(list(connection, sql::personList(), listing), QStringLiteral("还没有人入住，数据库为空！"));
 }
 
 Outcome queryPersons(Connection &connection, const PersonCriteria &criteria, const Listing &listing)
 {
     // Several criteria may be filled one after another; the last one filled decides.
-    QString query;
+    std::optional<sql::ListQuery> query;
     if (!criteria.name.isEmpty())
-        query = sql::withValue(sql::personByName, criteria.name);
+        query = sql::personListWhere(db::personinfo::name, criteria.name);
     if (!criteria.sex.isEmpty())
-        query = sql::withValue(sql::personBySex, criteria.sex);
+        query = sql::personListWhere(db::personinfo::sex, criteria.sex);
     if (!criteria.room.isEmpty())
-        query = sql::withValue(sql::personByRoom, criteria.room);
-    if (query.isEmpty())
+        query = sql::personListWhere(db::personinfo::room, criteria.room);
+    if (!query)
         return Outcome::refused(QStringLiteral("请输入查询条件！"));
-    return listed(list(connection, query, listing), QStringLiteral("没有满足你要查询的记录！"));
+    return listed(list(connection, *query, listing), QStringLiteral("没有满足你要查询的记录！"));
 }
 
 Outcome queryRooms(Connection &connection, const RoomCriteria &criteria, const Listing &listing)
@@ -58,7 +73,7 @@ Outcome queryRooms(Connection &connection, const RoomCriteria &criteria, const L
     if (criteria.value.isEmpty())
         return Outcome::refused(QStringLiteral("请您输入查询条件！"));
     // The column name is always one of the field list's own entries; only the value is typed.
-    return listed(list(connection, sql::floorByFieldQuery(criteria.field, criteria.value), listing),
+    return listed(walk(connection, sql::floorByFieldQuery(criteria.field, criteria.value), listing),
                   QStringLiteral("数据库中没有你要查询的记录！"));
 }
 

@@ -5,10 +5,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace orv {
 class Connection;
 class Recordset;
+namespace store {
+class ListPages;
+}
 } // namespace orv
 
 namespace orv::ops {
@@ -16,10 +20,12 @@ namespace orv::ops {
 // Where a list query hands its result. `restart` runs once the query has passed its checks and its
 // statement is open, so the caller empties its list then and not before: a refused query leaves the
 // list as it was. `record` then runs once per row, in the store's order, on the set positioned on
-// that row.
+// that row. A list that reads its rows on demand gives `pages` instead, which takes the opened
+// rows once `restart` has run; `record` then never runs.
 struct Listing {
     std::function<void()> restart;
     std::function<void(const Recordset &)> record;
+    std::function<void(std::unique_ptr<store::ListPages>)> pages = {};
 };
 
 // The resident search form: each criterion as typed, empty when not filled.

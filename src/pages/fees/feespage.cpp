@@ -2,7 +2,7 @@
 
 #include "data/columns.h"
 #include "data/fieldvalue.h"
-#include "data/recordset.h"
+#include "data/listpages.h"
 #include "data/storeerror.h"
 #include "kit/bills.h"
 #include "kit/form.h"
@@ -262,22 +262,18 @@ void FeesPage::OnSettleUtility()
         announce(settled);
 }
 
+// Both lists grow with the years: they read their rows as they are shown.
 void FeesPage::OnListFees()
 {
     m_listFee->clearRows();
-    ops::listFees(m_connection, [this](const Recordset &set) {
-        m_listFee->appendRecord(set, {bills::roomNo, bills::date, bills::water, bills::power, bills::total});
-    });
+    m_listFee->showPages(ops::feePages(m_connection),
+                         {bills::roomNo, bills::date, bills::water, bills::power, bills::total});
 }
 
 void FeesPage::OnListRent()
 {
-    ops::listRent(
-        m_connection, [this] { m_listRent->clearRows(); },
-        [this](const Recordset &set) {
-            m_listRent->appendRecord(set, {people::name, rentCharges::staffNo, people::room, rentCharges::rent,
-                                           rentCharges::date, rentDue::paidUpTo});
-        });
+    m_listRent->showPages(ops::rentPages(m_connection), {people::name, rentCharges::staffNo, people::room,
+                                                         rentCharges::rent, rentCharges::date, rentDue::paidUpTo});
 }
 
 void FeesPage::OnSettleRent()

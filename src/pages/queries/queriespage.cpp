@@ -1,6 +1,7 @@
 #include "queriespage.h"
 
 #include "data/columns.h"
+#include "data/listpages.h"
 #include "historydialogs.h"
 #include "kit/form.h"
 #include "kit/listactions.h"
@@ -28,13 +29,15 @@ constexpr LabelLine kLabelLine{2, 3, 10};
 const QString kChooseFirst = QStringLiteral("请你选择：");
 const QString kChooseAgain = QStringLiteral("请您选择：");
 
-// 工号 and 部门 show under the headers "学号" and "班级".
+// 工号 and 部门 show under the headers "学号" and "班级". The residents of ten years are many: the
+// list reads them as they are shown.
 ops::Listing personRows(ReportList *list)
 {
     return {[list] { list->clearRows(); },
-            [list](const Recordset &set) {
-                list->appendRecord(set, {people::name, people::sex, people::room, people::staffNo, people::dept,
-                                         people::mobile, people::date});
+            {},
+            [list](std::unique_ptr<store::ListPages> pages) {
+                list->showPages(std::move(pages), {people::name, people::sex, people::room, people::staffNo,
+                                                   people::dept, people::mobile, people::date});
             }};
 }
 

@@ -1,0 +1,308 @@
+#include "listpages.h"
+
+#include "columnvalues.h"
+#include "connection.h"
+#include "cursor.h"
+#include "statement.h"
+#include "storeerror.h"
+
+#include <algorithm>
+#include <limits>
+#include <sqlite3.h>
+
+namespace orv::store {
+
+namespace {
+
+constexpr std::int64_t kBeforeAll = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
+
+const QString kCannotRead = QStringLiteral("读取记录失败");
+
+QString keyOf(const QString &table)
+{
+    return table + QStringLiteral(".rowid");
+}
+
+// Whether the key tables' rowids, from parameter `first` on, come after (or before) the given
+// key: compared column by column as the order compares them. Written without row values, which
+// the engine linked here compares wrongly against an integer primary key.
+QString pastKey(const QStringList &tables, int first, bool after, bool included)
+{
+    const QString beyond = after ? QStringLiteral(" > ?") : QStringLiteral(" < ?");
+    const QString reached = after ? QStringLiteral(" >= ?") : QStringLiteral(" <= ?");
+    QString condition;
+    for (auto i = tables.size() - 1; i >= 0; --i) {
+        const QString key = keyOf(tables.at(i));
+        const QString parameter = QString::number(first + i);
+        const bool last = i == tables.size() - 1;
+        QString here = key + (last && included ? reached : beyond) + parameter;
+        if (!last)
+            here = QStringLiteral("(%1 or (%2 = ?%3 and %4))").arg(here, key, parameter, condition);
+        condition = here;
+    }
+    // The outermost key alone as well, so the engine reads only that range of the driving table.
+    return keyOf(tables.first()) + reached + QString::number(first) + QStringLiteral(" and ") + condition;
+}
+
+// The value's text as a recordset shows the column: a text column's stored text as it is, any
+// other value as its FieldValue displays it.
+QString cellText(sqlite3_stmt *statement, int at, FieldValue::Kind kind)
+{
+    if (kind == FieldValue::Kind::Text) {
+        if (const std::optional<QByteArrayView> text = textAt(statement, at))
+            return QString::fromUtf8(*text);
+    }
+    return readColumn(statement, at, kind).toDisplayText();
+}
+
+// Resets a kept statement when a read ends, however it ends.
+class Done final {
+public:
+    explicit Done(Statement &statement) : m_statement(statement) {}
+    ~Done() { m_statement.reset(); }
+    Done(const Done &) = delete;
+    Done &operator=(const Done &) = delete;
+
+private:
+    Statement &m_statement;
+};
+
+void bindKey(Statement &statement, int first, const std::vector<std::int64_t> &key)
+{
+    for (size_t i = 0; i < key.size(); ++i)
+        statement.bind(first + static_cast<int>(i), key[i]);
+}
+
+} // namespace
+
+ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows)
+    : m_connection(connection), m_query(std::move(query)), m_blockRows(blockRows)
+{
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    for (const QString &table : m_query.keyTables) {
+        Statement highest = prepare(db, QStringLiteral("select max(rowid) from ") + table);
+        highest.next(kCannotRead);
+        m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
+    }
+    Statement counting = prepare(db, m_query.counting);
+    bindKey(counting, 1, m_bounds);
+    if (counting.next(kCannotRead))
+        m_count = static_cast<long>(counting.integer(0));
+}
+
+long ListPages::blockCount() const noexcept
+{
+    return (m_count + m_blockRows - 1) / m_blockRows;
+}
+
+long ListPages::rowsIn(long block) const noexcept
+{
+    return std::min<long>(m_blockRows, m_count - block * m_blockRows);
+}
+
+QString ListPages::bounded() const
+{
+    QString text = QStringLiteral(" from ") + m_query.from + QStringLiteral(" where ");
+    if (!m_query.where.isEmpty())
+        text += QLatin1Char('(') + m_query.where + QStringLiteral(") and ");
+    QStringList bounds;
+    for (int i = 0; i < m_query.keyTables.size(); ++i)
+        bounds.append(QStringLiteral("%1 <= ?%2").arg(keyOf(m_query.keyTables.at(i))).arg(i + 1));
+    return text + bounds.join(QStringLiteral(" and "));
+}
+
+QString ListPages::keyOrder(bool descending) const
+{
+    QStringList keys;
+    for (const QString &table : m_query.keyTables)
+        keys.append(keyOf(table) + (descending ? QStringLiteral(" desc") : QString()));
+    return QStringLiteral(" order by ") + keys.join(QStringLiteral(", "));
+}
+
+QString ListPages::rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const
+{
+    const auto keys = static_cast<int>(m_query.keyTables.size());
+    QStringList selected;
+    if (!keysOnly)
+        selected.append(m_query.columns);
+    for (const QString &table : m_query.keyTables)
+        selected.append(keyOf(table));
+    return QStringLiteral("select ") + selected.join(QStringLiteral(", ")) + bounded() + QStringLiteral(" and ") +
+           pastKey(m_query.keyTables, keys + 1, true, lowerIncluded) + QStringLiteral(" and ") +
+           pastKey(m_query.keyTables, 2 * keys + 1, false, upperIncluded) + keyOrder(descending) +
+           QStringLiteral(" limit ?%1 offset ?%2").arg(3 * keys + 1).arg(3 * keys + 2);
+}
+
+ListPages::Range ListPages::everything() const
+{
+    return {Key(m_bounds.size(), kBeforeAll), true, Key(m_bounds.size(), kAfterAll), true};
+}
+
+Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const
+{
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    if (db != m_preparedOn) {
+        m_prepared.clear();
+        m_preparedOn = db;
+    }
+    const int shape =
+        (keysOnly ? 8 : 0) | (descending ? 4 : 0) | (range.lowerIncluded ? 2 : 0) | (range.upperIncluded ? 1 : 0);
+    auto kept = m_prepared.find(shape);
+    if (kept == m_prepared.end())
+        kept = m_prepared
+                   .emplace(shape,
+                            prepare(db, rangeStatement(keysOnly, descending, range.lowerIncluded, range.upperIncluded)))
+                   .first;
+    Statement &statement = kept->second;
+    statement.reset();
+    const auto keys = static_cast<int>(m_bounds.size());
+    bindKey(statement, 1, m_bounds);
+    bindKey(statement, keys + 1, range.lower);
+    bindKey(statement, 2 * keys + 1, range.upper);
+    statement.bind(3 * keys + 1, std::int64_t{limit});
+    statement.bind(3 * keys + 2, std::int64_t{offset});
+    return statement;
+}
+
+void ListPages::showColumns(const QStringList &columns)
+{
+    Statement &statement = prepareRange(false, false, everything(), 0, 0);
+    const Done done(statement);
+    sqlite3_stmt *handle = statement.handle();
+    const int shown = statement.columnCount() - static_cast<int>(m_bounds.size());
+    std::vector<Column> known;
+    known.reserve(static_cast<size_t>(shown));
+    for (int i = 0; i < shown; ++i)
+        known.push_back(
+            {QString::fromUtf8(sqlite3_column_name(handle, i)), kindOfDeclared(sqlite3_column_decltype(handle, i))});
+    Columns names;
+    names.assign(known);
+    m_positions.clear();
+    m_kinds.clear();
+    for (const QString &column : columns) {
+        const int at = names.indexOf(column);
+        m_positions.push_back(at);
+        m_kinds.push_back(known[static_cast<size_t>(at)].kind);
+    }
+}
+
+long ListPages::readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells,
+                          Known &keys) const
+{
+    Statement &statement = prepareRange(false, descending, range, rows, 0);
+    const Done done(statement);
+    const size_t columns = m_positions.size();
+    const int keyColumn = statement.columnCount() - static_cast<int>(m_bounds.size());
+    long read = 0;
+    while (read < rows && statement.next(kCannotRead)) {
+        // Backwards, the rows fill the block from its end.
+        size_t at = static_cast<size_t>(descending ? rows - 1 - read : read) * columns;
+        for (size_t column = 0; column < columns; ++column)
+            cells[at++] = cellText(statement.handle(), m_positions[column], m_kinds[column]);
+        Key key;
+        for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
+            key.push_back(statement.integer(keyColumn + i));
+        if (read == 0)
+            (descending ? keys.last : keys.first) = key;
+        (descending ? keys.first : keys.last) = std::move(key);
+        ++read;
+    }
+    return read;
+}
+
+void ListPages::walkTowards(long block)
+{
+    // The nearest block below whose last key is known, and the nearest above whose first is.
+    long below = -1;
+    for (auto at = m_known.lower_bound(block); at != m_known.begin();) {
+        --at;
+        if (!at->second.last.empty()) {
+            below = at->first;
+            break;
+        }
+    }
+    long above = blockCount();
+    for (auto at = m_known.upper_bound(block); at != m_known.end(); ++at) {
+        if (!at->second.first.empty()) {
+            above = at->first;
+            break;
+        }
+    }
+    // Rows to walk: from the block below (or the start) to this block's first row, or from the
+    // block above (or the end) back to the row after this block's last.
+    const long fromBelow = (block - below - 1) * m_blockRows;
+    const long fromAbove = std::min(above * m_blockRows, m_count) - (block + 1) * m_blockRows;
+    const bool descending = fromBelow > fromAbove;
+    Range range = everything();
+    long row = 0; // the list's index of the first row walked
+    if (!descending && below >= 0) {
+        range = {m_known[below].last, false, range.upper, true};
+        row = (below + 1) * m_blockRows;
+    } else if (descending) {
+        if (above < blockCount())
+            range = {range.lower, true, m_known[above].first, false};
+        row = std::min(above * m_blockRows, m_count) - 1;
+    }
+    const long rows = descending ? fromAbove : fromBelow;
+    Statement &statement = prepareRange(true, descending, range, rows, 0);
+    const Done done(statement);
+    const auto keys = static_cast<int>(m_bounds.size());
+    // Every block passed keeps the key at its edge, so a later jump near here reads at once.
+    for (long walked = 0; walked < rows && statement.next(kCannotRead); ++walked, row += descending ? -1 : 1) {
+        const bool edge = descending ? row % m_blockRows == 0 : row % m_blockRows == m_blockRows - 1;
+        if (!edge)
+            continue;
+        Key key;
+        key.reserve(static_cast<size_t>(keys));
+        for (int i = 0; i < keys; ++i)
+            key.push_back(statement.integer(i));
+        Known &known = m_known[row / m_blockRows];
+        (descending ? known.first : known.last) = std::move(key);
+    }
+}
+
+std::vector<QString> ListPages::readBlock(long block)
+{
+    if (block < 0 || block >= blockCount())
+        return {};
+    const auto keyOf = [this](long at, bool first) -> const Key * {
+        const auto known = m_known.find(at);
+        if (known == m_known.end())
+            return nullptr;
+        const Key &key = first ? known->second.first : known->second.last;
+        return key.empty() ? nullptr : &key;
+    };
+    const bool fromBelow = block == 0 || keyOf(block - 1, false);
+    const bool fromAbove = block == blockCount() - 1 || keyOf(block + 1, true);
+    if (!fromBelow && !fromAbove && !(keyOf(block, true) && keyOf(block, false)))
+        walkTowards(block);
+
+    // Read between the keys known around the block, so a row deleted meanwhile moves no row of
+    // another block.
+    Range range = everything();
+    bool descending = false;
+    if (const Key *first = keyOf(block, true))
+        range.lower = *first;
+    else if (const Key *previous = keyOf(block - 1, false))
+        range = {*previous, false, range.upper, true};
+    else
+        descending = block != 0;
+    if (const Key *last = keyOf(block, false))
+        range.upper = *last;
+    else if (const Key *next = keyOf(block + 1, true))
+        range = {range.lower, range.lowerIncluded, *next, false};
+
+    const long rows = rowsIn(block);
+    std::vector<QString> cells(static_cast<size_t>(rows) * m_positions.size());
+    Known keys;
+    if (readRange(descending, range, rows, cells, keys) > 0)
+        m_known[block] = std::move(keys);
+    return cells;
+}
+
+} // namespace orv::store

@@ -1,0 +1,296 @@
+#include "data/listpages.h"
+#include "data/recordset.h"
+#include "data/statements.h"
+#include "kit/listexport.h"
+#include "kit/reportlist.h"
+#include "pages/fees/feespage.h"
+#include "pages/queries/queriespage.h"
+#include "support/testsupport.h"
+
+#include <QAccessible>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QRegularExpression>
+
+using namespace orv;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kBlock = store::ListPages::kBlockRows;
+
+// What a list showed before it read its rows on demand: every row of the statement copied into
+// the model as it was walked.
+QList<QStringList> filledWhole(Connection &connection, const QString &sql, std::initializer_list<QString> columns)
+{
+    ReportModel model;
+    model.setColumns(QStringList(columns), {});
+    Recordset set(&connection);
+    set.Open(sql);
+    for (set.rewind(); !set.adoEOF(); set.MoveNext())
+        model.appendRecord(set, columns);
+    QList<QStringList> rows;
+    for (int row = 0; row < model.rows(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < static_cast<int>(columns.size()); ++column)
+            cells.append(model.cell(row, column));
+        rows.append(cells);
+    }
+    return rows;
+}
+
+QList<QStringList> shown(const ReportList *list)
+{
+    QList<QStringList> rows;
+    for (int row = 0; row < list->rowCount(); ++row)
+        rows.append(list->rowTexts(row));
+    return rows;
+}
+
+const ReportModel *modelOf(const ReportList *list)
+{
+    return static_cast<const ReportModel *>(list->model());
+}
+
+// Bills of every kind of value, `count` in all: texts, nulls, reals, integers and a text in a
+// number column.
+void addBills(test::TestDatabase &db, int count)
+{
+    db.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<%1) "
+            "INSERT INTO listfei SELECT CASE i%7 WHEN 0 THEN NULL WHEN 1 THEN 12 ELSE '6-'||i END, "
+            "date('2016-01-01', '+'||i||' days'), CASE i%5 WHEN 0 THEN NULL WHEN 1 THEN 'n/a' ELSE i*0.1 END, "
+            "i*3.3333, CASE i%3 WHEN 0 THEN -i ELSE 1e10+i END FROM n"_s.arg(count));
+}
+
+// Residents with a paid-up date each, and `months` rent charges per resident in settlement
+// order; one staff number has two paid-up rows, one charge has no resident and one resident,
+// one charge and one paid-up row have no staff number. Staff numbers
+// are S0 to S<residents-1>, given out of order (residents must not be a multiple of 37).
+void addRent(test::TestDatabase &db, int residents, int months)
+{
+    db.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<%1) "
+            "INSERT INTO personinfo SELECT CASE i%9 WHEN 0 THEN NULL ELSE '住户'||i END, '男', '系', "
+            "'S'||((i*37)%%1), '1', '2016-01-01', '6-'||(i%40) FROM n"_s.arg(residents));
+    db.exec(u"INSERT INTO fangset SELECT 工号, '2026-0'||(rowid%9+1)||'-01', rowid FROM personinfo ORDER BY 工号 DESC;"
+            "INSERT INTO fangset VALUES ('S37', '2030-01-01', NULL);"
+            "WITH RECURSIVE m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<%1) "
+            "INSERT INTO fanglist SELECT p.工号, '2016-'||m.j, CASE WHEN m.j=3 THEN NULL ELSE 100+m.j END "
+            "FROM m, personinfo p ORDER BY m.j, p.rowid;"
+            "INSERT INTO fanglist VALUES ('nobody', '2016-01', 1), (NULL, '2016-01', 1);"
+            "INSERT INTO fangset VALUES (NULL, '2030-01-01', 1);"
+            "INSERT INTO personinfo VALUES ('无号', '女', '系', NULL, '1', '2016-01-01', '6-1')"_s.arg(months));
+}
+
+const std::initializer_list<QString> kBillColumns = {u"房间号码"_s, u"日期"_s, u"水费"_s, u"电费"_s, u"总费用"_s};
+const std::initializer_list<QString> kRentColumns = {u"姓名"_s, u"工号"_s, u"房间"_s,
+                                                     u"房租"_s, u"日期"_s, u"房租到期"_s};
+
+struct Fixture {
+    test::TestDatabase db;
+    test::Answers answers;
+    FeesPage page{db.connection()};
+    ReportList *feeList = test::child<ReportList>(&page, u"feeList"_s);
+    ReportList *rentList = test::child<ReportList>(&page, u"rentList"_s);
+
+    void press(const QString &name) { test::press(&page, name); }
+    test::RawDatabase other() { return test::openKeyed(QDir(db.directory()).filePath(u"OrvDb.mdb"_s)); }
+};
+
+// The tables a plan walks, in its order, and whether it sorts.
+QStringList planOf(sqlite3 *db, const QString &sql)
+{
+    QStringList tables;
+    static const QRegularExpression walked(u"^(?:SCAN|SEARCH) TABLE (\\w+)"_s);
+    for (const QStringList &step : test::rowsOf(db, u"EXPLAIN QUERY PLAN "_s + sql)) {
+        const QString detail = step.value(3);
+        if (detail.contains(u"TEMP B-TREE"_s))
+            tables.append(u"sorted"_s);
+        else if (const QRegularExpressionMatch match = walked.match(detail); match.hasMatch())
+            tables.append(match.captured(1));
+    }
+    return tables;
+}
+
+} // namespace
+
+class TestOnDemand : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Blocks read in the order the whole statement reads its rows: the block statement walks the
+    // same tables in the same order, and sorts nothing.
+    void blockStatementsKeepTheOrder()
+    {
+        test::TestDatabase db;
+        for (const sql::ListQuery &query :
+             {sql::rentList(), sql::feeList(), sql::personList(), sql::personListWhere(u"性别"_s, u"男"_s)}) {
+            const store::ListPages pages(db.connection(), query);
+            const QStringList whole = planOf(db.connection().handle(), query.text());
+            QVERIFY(!whole.isEmpty() && !whole.contains(u"sorted"_s));
+            for (const bool keysOnly : {false, true}) {
+                for (const bool descending : {false, true}) {
+                    for (const bool lower : {false, true}) {
+                        for (const bool upper : {false, true})
+                            QCOMPARE(planOf(db.connection().handle(),
+                                            pages.rangeStatement(keysOnly, descending, lower, upper)),
+                                     whole);
+                    }
+                }
+            }
+        }
+        QCOMPARE(sql::personListWhere(u"姓名"_s, u"O'Neil"_s).text(), sql::withValue(sql::personByName, u"O'Neil"_s));
+        QCOMPARE(sql::personList().text(), sql::personAll);
+        QCOMPARE(sql::feeList().text(), sql::feeListAll);
+    }
+
+    // Every row, across block boundaries, as the whole walk showed it, while only a few blocks
+    // are ever held; the last block first and then the first.
+    void rowsEqualTheWholeWalk()
+    {
+        Fixture f;
+        addBills(f.db, 3 * kBlock + 17);
+        addRent(f.db, 60, 40);
+        f.press(u"listFeesButton"_s);
+        f.press(u"listRentButton"_s);
+        const QList<QStringList> bills = filledWhole(f.db.connection(), sql::feeListAll, kBillColumns);
+        const QList<QStringList> rent = filledWhole(f.db.connection(), sql::rentListJoin, kRentColumns);
+        QCOMPARE(rent.size(), 60 * 40 + 40); // S37's charges twice, the charge with no resident left out
+
+        QCOMPARE(f.feeList->rowCount(), bills.size());
+        QCOMPARE(f.feeList->rowTexts(bills.size() - 1), bills.last());
+        QCOMPARE(f.feeList->rowTexts(0), bills.first());
+        QCOMPARE(shown(f.feeList), bills);
+        QCOMPARE(f.rentList->rowCount(), rent.size());
+        QCOMPARE(f.rentList->rowTexts(rent.size() - 1), rent.last());
+        QCOMPARE(f.rentList->rowTexts(rent.size() / 2), rent.at(rent.size() / 2));
+        QCOMPARE(shown(f.rentList), rent);
+        QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
+
+        // Jumps into blocks with no known neighbour: back from the end, nearer than the first
+        // block, then between two known blocks, nearer the later one.
+        f.press(u"listRentButton"_s);
+        QCOMPARE(f.rentList->rowTexts(1), rent.at(1));
+        QCOMPARE(f.rentList->rowTexts(5 * kBlock + 1), rent.at(5 * kBlock + 1));
+        QCOMPARE(f.rentList->rowTexts(4 * kBlock - 2), rent.at(4 * kBlock - 2));
+        QCOMPARE(f.rentList->rowTexts(3 * kBlock), rent.at(3 * kBlock));
+        // Blocks the walks passed are read from the edges they left.
+        QCOMPARE(f.rentList->rowTexts(7 * kBlock + 5), rent.at(7 * kBlock + 5));
+        QCOMPARE(shown(f.rentList), rent);
+        f.press(u"listRentButton"_s);
+        QCOMPARE(f.rentList->rowTexts(0), rent.at(0));
+        QCOMPARE(f.rentList->rowTexts(2 * kBlock + 9), rent.at(2 * kBlock + 9));
+        QCOMPARE(f.rentList->rowTexts(2 * kBlock - 1), rent.at(2 * kBlock - 1));
+        QCOMPARE(f.rentList->rowTexts(kBlock), rent.at(kBlock));
+
+        // What the view shows and a reader hears come through the same model.
+        const QModelIndex last = f.rentList->model()->index(rent.size() - 1, 5);
+        QCOMPARE(last.data().toString(), rent.last().at(5));
+        QCOMPARE(f.rentList->model()->index(kBlock, 0).data().toString(), rent.at(kBlock).at(0));
+        f.page.show();
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(f.rentList);
+        QVERIFY(table && table->tableInterface());
+        QCOMPARE(table->tableInterface()->rowCount(), rent.size());
+        QAccessibleInterface *cell = table->tableInterface()->cellAt(rent.size() - 2, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), rent.at(rent.size() - 2).at(1));
+    }
+
+    // The residents' searches read on demand too, with their refusals as before.
+    void residentLists()
+    {
+        test::TestDatabase db;
+        test::Answers answers;
+        QueriesPage page{db.connection()};
+        auto *list = test::child<ReportList>(&page, u"personList"_s);
+        addRent(db, 2 * kBlock + 5, 0);
+        const std::initializer_list<QString> columns = {u"姓名"_s, u"性别"_s, u"房间"_s, u"工号"_s,
+                                                        u"部门"_s, u"手机"_s, u"日期"_s};
+        test::press(&page, u"listAllButton"_s);
+        QCOMPARE(shown(list), filledWhole(db.connection(), sql::personAll, columns));
+        test::setField(&page, u"roomEdit"_s, u"6-7"_s);
+        test::press(&page, u"queryPersonsButton"_s);
+        QCOMPARE(shown(list), filledWhole(db.connection(), sql::withValue(sql::personByRoom, u"6-7"_s), columns));
+        QVERIFY(list->rowCount() > 0);
+        test::setField(&page, u"roomEdit"_s, u"none"_s);
+        test::press(&page, u"queryPersonsButton"_s);
+        QCOMPARE(list->rowCount(), 0);
+        QCOMPARE(answers->texts(), QStringList{u"没有满足你要查询的记录！"_s});
+    }
+
+    // Rows another program adds between two fills appear at the next fill only; a row it
+    // deletes moves no later row of what is shown.
+    void anotherConnectionsWrites()
+    {
+        Fixture f;
+        addRent(f.db, 30, 80); // ten blocks, more than are held
+        f.press(u"listRentButton"_s);
+        const QList<QStringList> before = shown(f.rentList);
+        const int count = f.rentList->rowCount();
+        {
+            test::RawDatabase other = f.other();
+            test::rowsOf(other.get(), u"INSERT INTO fanglist VALUES ('S1', '2099-01', 7)"_s);
+            test::rowsOf(other.get(),
+                         u"INSERT INTO personinfo VALUES ('后来','男','系','S1','1','2099-01-01','6-1')"_s);
+            test::rowsOf(other.get(), u"DELETE FROM fanglist WHERE rowid = 3"_s);
+        }
+        // Every block read again, after the last was read first.
+        QCOMPARE(f.rentList->rowTexts(count - 1), before.last());
+        const QList<QStringList> again = shown(f.rentList);
+        QCOMPARE(again.size(), count);
+        QCOMPARE(again.mid(kBlock), before.mid(kBlock));
+        QCOMPARE(again.at(2), before.at(3));
+        QCOMPARE(again.at(kBlock - 1), QStringList(6, QString()));
+
+        f.press(u"listRentButton"_s);
+        const QList<QStringList> after = filledWhole(f.db.connection(), sql::rentListJoin, kRentColumns);
+        // One charge gone; S1's 80 charges and the new one each beside both residents numbered S1.
+        QCOMPARE(after.size(), count - 1 + 80 + 2);
+        QCOMPARE(shown(f.rentList), after);
+    }
+
+    // A refill empties the selection as emptying the list always has; a row chosen far down
+    // keeps its index.
+    void selectionAcrossARefill()
+    {
+        Fixture f;
+        addBills(f.db, 2 * kBlock);
+        f.press(u"listFeesButton"_s);
+        f.feeList->selectRow(kBlock + 3);
+        QCOMPARE(f.feeList->selectedRow(), kBlock + 3);
+        f.feeList->scrollToBottom();
+        QCOMPARE(f.feeList->selectedRow(), kBlock + 3);
+        f.press(u"listFeesButton"_s);
+        QCOMPARE(f.feeList->selectedRow(), -1);
+        QCOMPARE(f.feeList->rowCount(), 2 * kBlock);
+        // A settlement's own row replaces the list read on demand.
+        f.feeList->appendRow({u"1"_s});
+        QCOMPARE(f.feeList->rowCount(), 1);
+    }
+
+    // An export of all rows reads the list block by block and holds what reading row by row
+    // shows.
+    void exportOfAllRows()
+    {
+        Fixture f;
+        addRent(f.db, 40, 20);
+        f.press(u"listRentButton"_s);
+        const ListTable table(f.rentList->model());
+        QCOMPARE(table.rowCount(), f.rentList->rowCount());
+        QStringList lines{table.header().join(u'\t')};
+        for (int row = 0; row < f.rentList->rowCount(); ++row)
+            lines.append(f.rentList->rowTexts(row).join(u'\t'));
+        QCOMPARE(tableToTabText(table), lines.join(u'\n') + u'\n');
+
+        const QString path = QDir(f.db.directory()).filePath(u"rent.csv"_s);
+        QCOMPARE(writeCsv(path, table).status, ExportResult::Status::Written);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList csv = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), f.rentList->rowCount() + 1);
+        QCOMPARE(csv.last(), f.rentList->rowTexts(f.rentList->rowCount() - 1).join(u','));
+        QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
+    }
+};
+
+QTEST_MAIN(TestOnDemand)
+#include "test_ondemand.moc"

@@ -128,6 +128,13 @@ public:
         m_y += m_line * 2;
     }
 
+    // Goes on at the top of a new page.
+    void newPage()
+    {
+        static_cast<QPagedPaintDevice *>(m_painter.device())->newPage();
+        m_y = 0;
+    }
+
     void footer()
     {
         m_y += m_line;
@@ -293,6 +300,26 @@ RowAction rentReceiptAction(Connection &connection, QAbstractItemView *rentList)
                 printWithPreview(rentList, QStringLiteral("房租收据"),
                                  rentReceiptDocument(connection, rentList->model(), row));
             }};
+}
+
+PaintDocument slipsDocument(const QList<Slip> &slips)
+{
+    return [slips](QPagedPaintDevice *device) {
+        DocumentPainter doc(device);
+        for (qsizetype i = 0; i < slips.size(); ++i) {
+            if (i > 0)
+                doc.newPage();
+            const Slip &slip = slips[i];
+            doc.title(slip.title);
+            for (const auto &[label, value] : slip.fields)
+                doc.field(label, value);
+            if (!slip.totalLabel.isEmpty())
+                doc.total(slip.totalLabel, slip.total);
+            if (!slip.note.isEmpty())
+                doc.note(slip.note);
+            doc.footer();
+        }
+    };
 }
 
 } // namespace orv

@@ -3,6 +3,10 @@
 #include "listactions.h"
 #include "listprint.h"
 
+#include <QList>
+#include <QPair>
+#include <QString>
+
 class QAbstractItemModel;
 class QAbstractItemView;
 
@@ -18,6 +22,19 @@ PaintDocument utilityBillDocument(Connection &connection, const QAbstractItemMod
 // The rent receipt of one rent-list row (name, staff number, room, rent, settlement date), with the
 // period that settlement paid for where it was kept.
 PaintDocument rentReceiptDocument(Connection &connection, const QAbstractItemModel *rentList, int row);
+
+// A page addressed to one resident (a reminder, a share of a bill): a title, labelled values, a
+// total and a closing sentence.
+struct Slip {
+    QString title;
+    QList<QPair<QString, QString>> fields;
+    QString totalLabel;
+    QString total;
+    QString note;
+};
+
+// The slips, one page each, in order.
+PaintDocument slipsDocument(const QList<Slip> &slips);
 
 // The fee list's "打印水电费账单…" and the rent list's "打印房租收据…": the document of the row,
 // shown in the print preview.

@@ -39,13 +39,13 @@ ReportDialog::ReportDialog(Connection &connection, const QString &title, const Q
     top->addLayout(m_fields);
     top->addStretch();
     top->addWidget(listMenu, 0, Qt::AlignBottom);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_summary);
     layout->addWidget(m_list);
-    layout->addWidget(buttons);
+    layout->addWidget(m_buttons);
 }
 
 ReportDialog::~ReportDialog() = default;
@@ -76,6 +76,15 @@ QPushButton *ReportDialog::addFindButton(const QString &text, const QString &obj
     m_fields->addWidget(button, 0, 2 * m_fieldCount);
     connect(button, &QPushButton::clicked, this,
             [this, find] { runGuarded(this, QStringLiteral("无法读取！\n"), find); });
+    return button;
+}
+
+QPushButton *ReportDialog::addAction(const QString &text, const QString &objectName, const std::function<void()> &run)
+{
+    QPushButton *button = m_buttons->addButton(text, QDialogButtonBox::ActionRole);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, run);
     return button;
 }
 

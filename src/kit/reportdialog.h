@@ -11,6 +11,7 @@
 #include "listactions.h"
 #include "reportlist.h"
 
+class QDialogButtonBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -38,6 +39,8 @@ public:
     void addField(const QString &label, QWidget *field);
     // Adds the button that fills the list; Enter in any field presses it.
     QPushButton *addFindButton(const QString &text, const QString &objectName, const std::function<void()> &find);
+    // Adds a button beside 关闭.
+    QPushButton *addAction(const QString &text, const QString &objectName, const std::function<void()> &run);
     ReportList *list() const { return m_list; }
     Connection &connection() const { return m_connection; }
 
@@ -48,6 +51,7 @@ private:
     QString m_operatorName;
     QGridLayout *m_fields;
     QLabel *m_summary;
+    QDialogButtonBox *m_buttons;
     ReportList *m_list;
     int m_fieldCount = 0;
 };

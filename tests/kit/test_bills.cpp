@@ -216,6 +216,25 @@ private Q_SLOTS:
                     {u"本次房租：360.00 元"_s, u"这笔房租结算于本程序开始记录房租期间之前"_s});
         QCOMPARE(f.answers->texts(), QStringList());
     }
+
+    // Slips print one to a page, each with its own resident's values.
+    void slipsPrintOneToAPage()
+    {
+        const QList<Slip> slips = {
+            {u"房租催缴单"_s, {{u"姓名："_s, u"张伟"_s}}, u"应交房租："_s, u"240 元"_s, u"请尽快交纳。"_s},
+            {u"房租催缴单"_s, {{u"姓名："_s, u"李娜"_s}}, {}, {}, {}},
+        };
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(u"slips.pdf"_s);
+        writePdf(pdf, u"slips"_s, slipsDocument(slips));
+        QProcess process;
+        process.start(u"pdftotext"_s, {pdf, u"-"_s});
+        QVERIFY(process.waitForFinished(60000));
+        const QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), 2);
+        QVERIFY(folded(pages[0]).contains(u"姓名：张伟"_s) && folded(pages[0]).contains(u"应交房租：240元"_s));
+        QVERIFY(folded(pages[1]).contains(u"姓名：李娜"_s) && !folded(pages[1]).contains(u"张伟"_s));
+    }
 };
 
 QTEST_MAIN(TestBills)

@@ -1,6 +1,8 @@
 #include "reckondialogs.h"
 
 #include "data/texts.h"
+#include "kit/bills.h"
+#include "kit/listprint.h"
 #include "kit/reportdialog.h"
 #include "operations/arrears.h"
 #include "operations/billshares.h"
@@ -8,6 +10,8 @@
 #include <QDateEdit>
 #include <QLocale>
 #include <QPushButton>
+
+#include <memory>
 
 namespace orv {
 
@@ -44,8 +48,11 @@ void showArrears(QWidget *page, Connection &connection, const QString &operatorN
     day->setCalendarPopup(true);
     day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     dialog->addField(QStringLiteral("截至(&T)："), day);
-    auto fill = [dialog, day, &connection] {
-        const ops::ArrearsList owed = ops::arrears(connection, day->date());
+    // What the list shows, for the reminders printed from it.
+    auto shown = std::make_shared<ops::ArrearsList>();
+    auto fill = [dialog, day, shown, &connection] {
+        *shown = ops::arrears(connection, day->date());
+        const ops::ArrearsList &owed = *shown;
         ReportList *list = dialog->list();
         list->clearRows();
         std::int64_t total = 0;
@@ -65,6 +72,29 @@ void showArrears(QWidget *page, Connection &connection, const QString &operatorN
                                            .arg(chinese.toString(owed.residents.size())));
     };
     dialog->addFindButton(QStringLiteral("列出(&F)"), QStringLiteral("findButton"), fill);
+    dialog->addAction(QStringLiteral("打印催缴单(&P)…"), QStringLiteral("printRemindersButton"), [dialog, day, shown] {
+        QList<Slip> slips;
+        for (const ops::Arrear &arrear : shown->residents) {
+            Slip slip{QStringLiteral("房租催缴单"),
+                      {{QStringLiteral("姓名："), arrear.name},
+                       {QStringLiteral("工号："), arrear.staffNo},
+                       {QStringLiteral("房间号码："), arrear.room},
+                       {QStringLiteral("房租交至："), arrear.paidUpTo.isEmpty()
+                                                          ? QStringLiteral("未结算过（%1 入住）").arg(arrear.rentsFrom)
+                                                          : arrear.paidUpTo},
+                       {QStringLiteral("截至日期："), dateText(day->date())},
+                       {QStringLiteral("欠费月数："), QString::number(arrear.months)}},
+                      {},
+                      {},
+                      QStringLiteral("请尽快到宿舍管理办公室交纳房租。")};
+            if (shown->rent) {
+                slip.totalLabel = QStringLiteral("应交房租：");
+                slip.total = QStringLiteral("%1 元").arg(arrear.amount);
+            }
+            slips.append(slip);
+        }
+        printWithPreview(dialog, QStringLiteral("房租催缴单"), slipsDocument(slips));
+    });
     dialog->show();
     dialog->findChild<QPushButton *>(QStringLiteral("findButton"))->click();
 }
@@ -92,6 +122,28 @@ void showBillShares(QWidget *page, Connection &connection, const QString &room, 
             ? QStringLiteral("房间“%1”%2 结算的账单 %3 元，自 %4 至 %5，按住宿天数分摊。")
                   .arg(room, date, yuan(bill.totalFen), dateText(bill.periodFrom), dateText(bill.periodTo))
             : bill.none);
+    if (!bill.shares.isEmpty()) {
+        dialog->addAction(QStringLiteral("打印分摊单(&P)…"), QStringLiteral("printSharesButton"), [dialog, bill] {
+            QList<Slip> slips;
+            for (const ops::BillShare &share : bill.shares)
+                slips.append(
+                    {QStringLiteral("水电费分摊单"),
+                     {{QStringLiteral("姓名："), share.name},
+                      {QStringLiteral("工号："), share.staffNo},
+                      {QStringLiteral("房间号码："), bill.room},
+                      {QStringLiteral("账单："), QStringLiteral("%1 结算，%2 元").arg(bill.date, yuan(bill.totalFen))},
+                      {QStringLiteral("账单期间："),
+                       QStringLiteral("%1 至 %2").arg(dateText(bill.periodFrom), dateText(bill.periodTo))},
+                      {QStringLiteral("住宿期间："), QStringLiteral("%1 至 %2，%3 天")
+                                                         .arg(dateText(share.from), dateText(share.to))
+                                                         .arg(share.days)}},
+                     QStringLiteral("应分摊："),
+                     QStringLiteral("%1 元").arg(yuan(share.fen)),
+                     QStringLiteral("账单按 %1 人在账单期间的住宿天数分摊，各人金额合计等于账单金额。")
+                         .arg(bill.shares.size())});
+            printWithPreview(dialog, QStringLiteral("水电费分摊单"), slipsDocument(slips));
+        });
+    }
     dialog->show();
 }
 

@@ -7,10 +7,12 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <ctime>
 
 #include <initializer_list>
 #include <utility>
@@ -121,6 +123,28 @@ void buildTenYears(const QString &file)
     connection.commitUnit();
 }
 
+double millis(const std::function<void()> &work, bool cpu)
+{
+    if (cpu) {
+        timespec start{};
+        timespec end{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+        work();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+        return static_cast<double>(end.tv_sec - start.tv_sec) * 1e3 +
+               static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e6;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
 long residentKb(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));

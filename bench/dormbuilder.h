@@ -4,14 +4,16 @@
 
 #include <QString>
 
+#include <functional>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace orv {
 class Recordset;
 }
 
-// Dormitories written through the program's own record store, for the benchmarks.
+// Dormitories written through the program's own record store, and the timing the benchmarks share.
 namespace orv::bench {
 
 // Rooms "6-0-00", "6-0-01", ... and staff numbers 2004000000, 2004000001, ...
@@ -29,6 +31,11 @@ inline constexpr int kTenYearRooms = 3400;
 inline constexpr int kTenYearResidents = 20000;
 inline constexpr int kTenYearMonths = 120;
 void buildTenYears(const QString &file);
+
+// Wall-clock milliseconds the work takes, or with `cpu` the thread's own processor time, which
+// other work on a busy machine does not stretch.
+double millis(const std::function<void()> &work, bool cpu = false);
+double median(std::vector<double> values);
 
 // A line of /proc/self/status in kB ("VmRSS:", "VmHWM:"), or -1.
 long residentKb(const char *field);

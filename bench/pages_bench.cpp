@@ -41,6 +41,8 @@
 #include <vector>
 
 using namespace orv;
+using orv::bench::median;
+using orv::bench::millis;
 using orv::bench::put;
 using orv::bench::residentKb;
 using orv::bench::roomName;
@@ -147,30 +149,6 @@ struct Figures {
     bool commits = false;
 };
 
-// Wall-clock time, or with `cpu` the thread's own processor time, which other work on a busy
-// machine does not stretch.
-double millis(const std::function<void()> &work, bool cpu = false)
-{
-    if (cpu) {
-        timespec start{};
-        timespec end{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
-        work();
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
-        return static_cast<double>(end.tv_sec - start.tv_sec) * 1e3 +
-               static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e6;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 double p95(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());

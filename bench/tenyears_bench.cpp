@@ -39,22 +39,10 @@
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::bench::median;
+using orv::bench::millis;
 
 namespace {
-
-double millis(const std::function<void()> &work)
-{
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 template <typename T> T *widget(QWidget *page, const char *name)
 {

@@ -26,6 +26,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
+
 namespace orv {
 
 namespace {
@@ -39,20 +41,25 @@ QChartView *chartView(QChart *chart, QWidget *parent)
     return view;
 }
 
-// The categories along the bottom and a value axis starting at 0 for the series given.
-void addAxes(QChart *chart, const QStringList &categories, QAbstractSeries *series, const QString &unit)
+// The categories along the bottom, read upwards so that two years of months fit, and a value
+// axis from 0 to a little above the largest value, in whole numbers.
+void addAxes(QChart *chart, const QStringList &categories, QAbstractSeries *series, double largest)
 {
     auto *x = new QBarCategoryAxis(chart);
     x->append(categories);
-    x->setLabelsAngle(-60);
+    x->setLabelsAngle(-90);
+    QFont small = x->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    x->setLabelsFont(small);
     auto *y = new QValueAxis(chart);
-    y->setTitleText(unit);
-    y->setMin(0);
-    y->applyNiceNumbers();
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
+    // After attaching: a series sets the range to its own values when it is attached.
+    y->setRange(0, std::max(10.0, largest * 1.1));
+    y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
 }
 
 QWidget *page(QWidget *parent, QChartView *view, ReportList *numbers, const QString &listName)
@@ -93,13 +100,16 @@ ChartsDialog::ChartsDialog(Connection &connection, QWidget *parent) : QDialog(pa
                             .arg(figures.taken)
                             .arg(std::max(0, figures.beds - figures.taken)));
         auto *living = new QLineSeries(chart);
-        living->setName(QStringLiteral("月末在住人数"));
+        living->setName(QStringLiteral("月末在住人数（人）"));
         for (int i = 0; i < figures.months.size(); ++i)
             living->append(i, figures.months[i].living);
         auto *bars = new QBarSeries(chart); // categories for the line to sit on
         chart->addSeries(bars);
         chart->addSeries(living);
-        addAxes(chart, months, living, QStringLiteral("人"));
+        int most = figures.beds;
+        for (const ops::MonthFigures &month : figures.months)
+            most = std::max(most, month.living);
+        addAxes(chart, months, living, most);
         auto *numbers = new ReportList(QStringLiteral("occupancyList"));
         numbers->setAccessibleName(QStringLiteral("在住人数"));
         numbers->setColumns({{QStringLiteral("月份"), 80}, {QStringLiteral("月末在住人数"), 110}});
@@ -114,8 +124,8 @@ ChartsDialog::ChartsDialog(Connection &connection, QWidget *parent) : QDialog(pa
     {
         auto *chart = new QChart;
         chart->setTitle(QStringLiteral("最近 %1 个月的收费").arg(figures.months.size()));
-        auto *utility = new QBarSet(QStringLiteral("水电费"));
-        auto *rent = new QBarSet(QStringLiteral("房租"));
+        auto *utility = new QBarSet(QStringLiteral("水电费（元）"));
+        auto *rent = new QBarSet(QStringLiteral("房租（元）"));
         auto *numbers = new ReportList(QStringLiteral("chargesList"));
         numbers->setAccessibleName(QStringLiteral("每月收费"));
         numbers->setColumns(
@@ -129,7 +139,10 @@ ChartsDialog::ChartsDialog(Connection &connection, QWidget *parent) : QDialog(pa
         series->append(utility);
         series->append(rent);
         chart->addSeries(series);
-        addAxes(chart, months, series, QStringLiteral("元"));
+        double most = 0;
+        for (const ops::MonthFigures &month : figures.months)
+            most = std::max({most, month.utility, static_cast<double>(month.rent)});
+        addAxes(chart, months, series, most);
         m_tabs->addTab(page(this, chartView(chart, this), numbers, QStringLiteral("每月收费")),
                        QStringLiteral("收费(&C)"));
     }
@@ -158,7 +171,10 @@ ChartsDialog::ChartsDialog(Connection &connection, QWidget *parent) : QDialog(pa
         series->append(beds);
         series->append(taken);
         chart->addSeries(series);
-        addAxes(chart, buildings, series, QStringLiteral("张 / 人"));
+        int most = 0;
+        for (const ops::BuildingFigures &group : figures.buildings)
+            most = std::max({most, group.beds, group.taken});
+        addAxes(chart, buildings, series, most);
         m_tabs->addTab(page(this, chartView(chart, this), numbers, QStringLiteral("各楼床位")),
                        QStringLiteral("楼栋(&B)"));
     }

@@ -63,6 +63,9 @@ void ReportDialog::addField(const QString &label, QWidget *field)
     buddy->setBuddy(field);
     m_fields->addWidget(buddy, 0, 2 * m_fieldCount);
     m_fields->addWidget(field, 0, 2 * m_fieldCount + 1);
+    // Typing goes to the first field at once.
+    if (m_fieldCount == 0)
+        field->setFocus();
     ++m_fieldCount;
 }
 

@@ -12,12 +12,14 @@
 #include <QRect>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace orv {
 
-ReportDialog::ReportDialog(Connection &connection, const QString &title, const QString &listName,
-                           const QString &operatorName, std::initializer_list<ReportList::Column> columns,
-                           QWidget *parent, const QList<RowAction> &rowActions)
-    : QDialog(parent), m_connection(connection), m_operatorName(operatorName), m_fields(new QGridLayout),
+ReportDialog::ReportDialog(Connection &connection, const QString &title, const QString &listName, QString operatorName,
+                           std::initializer_list<ReportList::Column> columns, QWidget *parent,
+                           const QList<RowAction> &rowActions)
+    : QDialog(parent), m_connection(connection), m_operatorName(std::move(operatorName)), m_fields(new QGridLayout),
       m_summary(new QLabel(this))
 {
     setWindowTitle(title);

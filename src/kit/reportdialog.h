@@ -28,7 +28,7 @@ class ReportDialog : public QDialog, public LogRecorder {
     Q_DISABLE_COPY_MOVE(ReportDialog)
 public:
     // `listName` names exported files and printouts; `rowActions` follow the list actions.
-    ReportDialog(Connection &connection, const QString &title, const QString &listName, const QString &operatorName,
+    ReportDialog(Connection &connection, const QString &title, const QString &listName, QString operatorName,
                  std::initializer_list<ReportList::Column> columns, QWidget *parent = nullptr,
                  const QList<RowAction> &rowActions = {});
     // A line of plain text above the list, saying what it shows.

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace orv {
 
@@ -40,8 +41,8 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy)
 
 } // namespace
 
-LogDialog::LogDialog(Connection &connection, const QString &operatorName, QWidget *parent)
-    : QDialog(parent), m_connection(connection), m_operatorName(operatorName)
+LogDialog::LogDialog(Connection &connection, QString operatorName, QWidget *parent)
+    : QDialog(parent), m_connection(connection), m_operatorName(std::move(operatorName))
 {
     setObjectName(QStringLiteral("logDialog"));
     setWindowTitle(QStringLiteral("操作日志"));

@@ -19,7 +19,7 @@ class LogDialog final : public QDialog, public LogRecorder {
     Q_DISABLE_COPY_MOVE(LogDialog)
 public:
     // `operatorName` is who the log names for a list exported from here.
-    explicit LogDialog(Connection &connection, const QString &operatorName = QString(), QWidget *parent = nullptr);
+    explicit LogDialog(Connection &connection, QString operatorName = QString(), QWidget *parent = nullptr);
     ~LogDialog() override;
 
     void record(const oplog::Entry &entry) override;

@@ -518,4 +518,14 @@ void Connection::settleCursors(bool rolledBack) noexcept
         set->settle(rolledBack);
 }
 
+Statement Connection::keptStatement(const QString &text, const QString &what)
+{
+    if (!m_db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
+    Statement statement = m_statements->lend(m_db, text);
+    if (!statement)
+        raiseEngineError(m_db, statement.status(), what);
+    return statement;
+}
+
 } // namespace orv

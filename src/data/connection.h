@@ -15,6 +15,7 @@ namespace orv {
 
 class Recordset;
 class SecureKey;
+class Statement;
 namespace store {
 class StatementPool;
 }
@@ -78,6 +79,10 @@ public:
     sqlite3 *handle() const noexcept { return m_db; }
     // The statements the connection's recordsets have prepared and are not using now.
     store::StatementPool &statementPool() noexcept { return *m_statements; }
+    // A statement of `text` kept prepared between uses, for our own tables that units write every
+    // time (preparing anew costs more than the row); raises StoreError naming `what` when no file
+    // is open or it cannot be prepared.
+    Statement keptStatement(const QString &text, const QString &what);
 
     // Who works through the connection (the signed-in operator; empty without operators), for
     // the records that name who did what.

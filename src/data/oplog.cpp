@@ -2,7 +2,6 @@
 
 #include "connection.h"
 #include "statement.h"
-#include "statementpool.h"
 
 #include <algorithm>
 #include <sodium.h>
@@ -74,16 +73,6 @@ qint64 lastGiven(sqlite3 *db)
     return given.next(kReadFailure) ? given.integer(0) : 0;
 }
 
-// A statement the connection keeps prepared between units: every write unit appends one row, and
-// preparing the three statements anew cost more than the row itself.
-Statement pooled(Connection &connection, const QString &text)
-{
-    Statement statement = connection.statementPool().lend(connection.handle(), text);
-    if (!statement)
-        raiseEngineError(connection.handle(), statement.status(), kWriteFailure);
-    return statement;
-}
-
 Verdict fault(Verdict::Fault kind, qint64 row, const QString &finding)
 {
     return Verdict{kind, row, finding.arg(row)};
@@ -103,10 +92,12 @@ void append(Connection &connection, const Entry &entry)
 {
     if (!connection.inUnit())
         throw StoreError(StoreCode::InvalidArgument, QStringLiteral("操作记录只能和它记下的修改一起写入。"));
-    Statement last = pooled(connection, QStringLiteral("SELECT id, hash FROM oplog ORDER BY id DESC LIMIT 1"));
+    Statement last =
+        connection.keptStatement(QStringLiteral("SELECT id, hash FROM oplog ORDER BY id DESC LIMIT 1"), kWriteFailure);
     const bool any = last.next(kWriteFailure);
     const QString previous = any ? last.text(1) : kFirstPrevious;
-    Statement given = pooled(connection, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'oplog'"));
+    Statement given =
+        connection.keptStatement(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'oplog'"), kWriteFailure);
     const qint64 highest = given.next(kWriteFailure) ? given.integer(0) : 0;
     Row row;
     row.id = std::max<qint64>(any ? last.integer(0) : 0, highest) + 1;
@@ -118,8 +109,9 @@ void append(Connection &connection, const Entry &entry)
     row.detail = stored(entry.detail);
 
     Statement insert =
-        pooled(connection, QStringLiteral("INSERT INTO oplog (id, time, operator, action, target, "
-                                          "detail, prevhash, hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
+        connection.keptStatement(QStringLiteral("INSERT INTO oplog (id, time, operator, action, target, "
+                                                "detail, prevhash, hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
+                                 kWriteFailure);
     insert.bind(1, static_cast<std::int64_t>(row.id))
         .bind(2, row.time)
         .bind(3, row.operatorName)

@@ -3,7 +3,6 @@
 #include "columns.h"
 #include "connection.h"
 #include "statement.h"
-#include "statementpool.h"
 #include "texts.h"
 
 #include <sqlite3.h>
@@ -17,17 +16,6 @@ namespace {
 const QString kWriteFailure = QStringLiteral("无法写入住宿记录");
 const QString kReadFailure = QStringLiteral("无法读取住宿记录");
 
-// Kept prepared between units: every check-in and check-out writes one row.
-Statement pooled(Connection &connection, const QString &text, const QString &what)
-{
-    if (!connection.handle())
-        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
-    Statement statement = connection.statementPool().lend(connection.handle(), text);
-    if (!statement)
-        raiseEngineError(connection.handle(), statement.status(), what);
-    return statement;
-}
-
 const QString &columns()
 {
     static const QString list =
@@ -39,9 +27,8 @@ const QString &columns()
 
 QList<Stay> read(Connection &connection, const QString &where, const QStringList &values)
 {
-    Statement rows =
-        pooled(connection, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY id").arg(columns(), rh::table, where),
-               kReadFailure);
+    Statement rows = connection.keptStatement(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY id").arg(columns(), rh::table, where), kReadFailure);
     for (int i = 0; i < values.size(); ++i)
         rows.bind(i + 1, values.at(i));
     QList<Stay> stays;
@@ -64,14 +51,13 @@ QList<Stay> read(Connection &connection, const QString &where, const QStringList
 
 void insert(Connection &connection, const Stay &stay)
 {
-    Statement row =
-        pooled(connection,
-               QStringLiteral(
-                   "INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8, %9, %10) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
-                   .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut,
-                        rh::checkedInBy, rh::checkedOutBy)
-                   .arg(rh::origin),
-               kWriteFailure);
+    Statement row = connection.keptStatement(
+        QStringLiteral(
+            "INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8, %9, %10) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
+            .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut, rh::checkedInBy,
+                 rh::checkedOutBy)
+            .arg(rh::origin),
+        kWriteFailure);
     row.bind(1, stay.staffNo).bind(2, stay.name).bind(3, stay.department).bind(4, stay.room).bind(5, stay.checkedIn);
     if (stay.checkedOut.isEmpty())
         row.bindNull(6);
@@ -127,10 +113,10 @@ void begin(Connection &connection, const Stay &stay)
 
 void end(Connection &connection, const Stay &resident, const QDate &date, const QString &by)
 {
-    Statement close = pooled(connection,
-                             QStringLiteral("UPDATE %1 SET %2 = ?1, %3 = ?2 WHERE %4 = ?3 AND %2 IS NULL")
-                                 .arg(rh::table, rh::checkedOut, rh::checkedOutBy, rh::staffNo),
-                             kWriteFailure);
+    Statement close =
+        connection.keptStatement(QStringLiteral("UPDATE %1 SET %2 = ?1, %3 = ?2 WHERE %4 = ?3 AND %2 IS NULL")
+                                     .arg(rh::table, rh::checkedOut, rh::checkedOutBy, rh::staffNo),
+                                 kWriteFailure);
     close.bind(1, dateText(date)).bind(2, by).bind(3, resident.staffNo);
     close.run(kWriteFailure);
     if (sqlite3_changes(connection.handle()) > 0)

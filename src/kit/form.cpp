@@ -173,6 +173,15 @@ void DatePicker::keyPressEvent(QKeyEvent *event)
     QDateEdit::keyPressEvent(event);
 }
 
+QDateEdit *dateField(const QString &objectName, const QDate &date, QWidget *parent)
+{
+    auto *edit = new QDateEdit(date, parent);
+    edit->setObjectName(objectName);
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return edit;
+}
+
 QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place)
 {
     auto *picker = new DatePicker(page);

@@ -74,6 +74,8 @@ private:
 
 // A date picker with a calendar drop-down, showing today in the short date format.
 QDateEdit *addDatePicker(QWidget *page, const QString &objectName, const QRect &place);
+// A date field for a window's form: a calendar drop-down and the date as yyyy-MM-dd.
+QDateEdit *dateField(const QString &objectName, const QDate &date, QWidget *parent = nullptr);
 // Tab walks the controls in the order given.
 void setTabChain(std::initializer_list<QWidget *> controls);
 // Gives a button a shortcut that leaves its text as it is, and names the shortcut in its tooltip.

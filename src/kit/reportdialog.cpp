@@ -95,12 +95,7 @@ QPushButton *ReportDialog::addAction(const QString &text, const QString &objectN
 
 void ReportDialog::record(const oplog::Entry &entry)
 {
-    if (entry.action.isEmpty())
-        return;
-    oplog::Entry named = entry;
-    named.operatorName = m_operatorName;
-    runUnit(
-        this, m_connection, [] {}, [&] { oplog::append(m_connection, named); });
+    logInOwnUnit(this, m_connection, m_operatorName, entry);
 }
 
 } // namespace orv

@@ -74,4 +74,13 @@ QString unitFailureLead()
     return kFailureLead;
 }
 
+bool logInOwnUnit(QWidget *parent, Connection &connection, const QString &operatorName, oplog::Entry entry)
+{
+    if (entry.action.isEmpty())
+        return false;
+    entry.operatorName = operatorName;
+    return runUnit(
+        parent, connection, [] {}, [&] { oplog::append(connection, entry); });
+}
+
 } // namespace orv

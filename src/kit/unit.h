@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/oplog.h"
+
 #include <functional>
 
 class QString;
@@ -21,6 +23,10 @@ bool runUnit(QWidget *parent, Connection &connection, const std::function<void()
 // any exception escapes it, the user sees `lead` with the error's message and the program goes
 // on. Returns true when the action completed.
 bool runGuarded(QWidget *parent, const QString &lead, const std::function<void()> &action);
+
+// Writes the log row of what a window did outside any handler (a list exported from it) under
+// `operatorName`, in a unit of its own. Returns true when it was written.
+bool logInOwnUnit(QWidget *parent, Connection &connection, const QString &operatorName, oplog::Entry entry);
 
 // The lead runUnit shows before a failure's message.
 QString unitFailureLead();

@@ -1,5 +1,6 @@
 #include "logdialog.h"
 
+#include "kit/form.h"
 #include "kit/listactions.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
@@ -22,15 +23,6 @@ namespace orv {
 namespace {
 
 const QString kEveryone = QStringLiteral("全部");
-
-QDateEdit *dateEdit(QWidget *parent, const QString &objectName, QDate date)
-{
-    auto *edit = new QDateEdit(date, parent);
-    edit->setObjectName(objectName);
-    edit->setCalendarPopup(true);
-    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    return edit;
-}
 
 QLabel *buddyLabel(const QString &text, QWidget *buddy)
 {
@@ -61,8 +53,8 @@ LogDialog::LogDialog(Connection &connection, QString operatorName, QWidget *pare
     m_operatorCombo->setObjectName(QStringLiteral("operatorCombo"));
     m_operatorCombo->addItem(kEveryone);
     m_operatorCombo->addItems(operators);
-    m_fromDateEdit = dateEdit(this, QStringLiteral("fromDateEdit"), first);
-    m_toDateEdit = dateEdit(this, QStringLiteral("toDateEdit"), today);
+    m_fromDateEdit = dateField(QStringLiteral("fromDateEdit"), first, this);
+    m_toDateEdit = dateField(QStringLiteral("toDateEdit"), today, this);
 
     m_logList = new ReportList(QStringLiteral("logList"), this);
     m_logList->setAccessibleName(QStringLiteral("操作日志"));
@@ -102,13 +94,8 @@ LogDialog::~LogDialog() = default;
 
 void LogDialog::record(const oplog::Entry &entry)
 {
-    if (entry.action.isEmpty())
-        return;
-    oplog::Entry named = entry;
-    named.operatorName = m_operatorName;
     // The log is a list of personal data too: writing it out is logged, and shows at once.
-    if (runUnit(
-            this, m_connection, [] {}, [&] { oplog::append(m_connection, named); }))
+    if (logInOwnUnit(this, m_connection, m_operatorName, entry))
         refresh();
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/texts.h"
 #include "kit/bills.h"
+#include "kit/form.h"
 #include "kit/listprint.h"
 #include "kit/reportdialog.h"
 #include "operations/arrears.h"
@@ -43,10 +44,7 @@ void showArrears(QWidget *page, Connection &connection, const QString &operatorN
                                     page);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setObjectName(QStringLiteral("arrearsDialog"));
-    auto *day = new QDateEdit(QDate::currentDate());
-    day->setObjectName(QStringLiteral("dayEdit"));
-    day->setCalendarPopup(true);
-    day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    QDateEdit *day = dateField(QStringLiteral("dayEdit"), QDate::currentDate());
     dialog->addField(QStringLiteral("截至(&T)："), day);
     // What the list shows, for the reminders printed from it.
     auto shown = std::make_shared<ops::ArrearsList>();

@@ -1,5 +1,6 @@
 #include "historydialogs.h"
 
+#include "kit/form.h"
 #include "kit/reportdialog.h"
 #include "operations/history.h"
 
@@ -70,10 +71,7 @@ void showLivingOn(QWidget *page, Connection &connection, const QString &operator
     dialog->setObjectName(QStringLiteral("livingOnDialog"));
     QLineEdit *room = lineEdit(QStringLiteral("roomEdit"));
     room->setPlaceholderText(QStringLiteral("全部房间"));
-    auto *day = new QDateEdit(QDate::currentDate());
-    day->setObjectName(QStringLiteral("dayEdit"));
-    day->setCalendarPopup(true);
-    day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    QDateEdit *day = dateField(QStringLiteral("dayEdit"), QDate::currentDate());
     dialog->addField(QStringLiteral("房间(&R)："), room);
     dialog->addField(QStringLiteral("日期(&T)："), day);
     dialog->addFindButton(QStringLiteral("查找(&F)"), QStringLiteral("findButton"), [=, &connection] {

@@ -68,6 +68,14 @@ void stepRows(sqlite3 *db, const QString &sql, int limit = -1)
     sqlite3_finalize(statement);
 }
 
+// Lets the window's events run until every row of the list is counted.
+void untilCounted(ReportList *list)
+{
+    auto *model = qobject_cast<ReportModel *>(list->model());
+    while (model && !model->counted())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+}
+
 struct ListCase {
     const char *name;
     QWidget *page;
@@ -92,6 +100,7 @@ int memoryRun(const QString &file)
     const long empty = bench::residentKb("VmRSS:");
     widget<QPushButton>(&page, "listRentButton")->click();
     list->viewport()->repaint();
+    untilCounted(list);
     QScrollBar *bar = list->verticalScrollBar();
     constexpr int kSteps = 2000;
     for (int step = 0; step <= kSteps; ++step) {
@@ -159,10 +168,12 @@ int main(int argc, char **argv)
         {"房间信息列表 (rooms, 3,400)", &rooms, "listRoomsButton", "roomList", sql::floorAll, {}},
     };
     std::printf("\n%d rounds, wall-clock milliseconds (medians)\n\n", rounds);
-    std::printf("| %-32s | %12s | %10s | %12s | %12s |\n", "list", "first screen", "End", "least first", "least all");
-    std::printf("|%s|-------------:|-----------:|-------------:|-------------:|\n", std::string(34, '-').c_str());
+    std::printf("| %-32s | %12s | %10s | %10s | %12s | %12s |\n", "list", "first screen", "counted", "End",
+                "least first", "least all");
+    std::printf("|%s|-------------:|-----------:|-----------:|-------------:|-------------:|\n",
+                std::string(34, '-').c_str());
     for (const ListCase &c : cases) {
-        std::vector<double> first, end, leastFirst, leastAll;
+        std::vector<double> first, counted, end, leastFirst, leastAll;
         auto *list = widget<ReportList>(c.page, c.list);
         const int onScreen =
             std::max(1, list->viewport()->height() / std::max(1, list->verticalHeader()->defaultSectionSize()));
@@ -174,6 +185,8 @@ int main(int argc, char **argv)
                 widget<QPushButton>(c.page, c.button)->click();
                 list->viewport()->repaint();
             }));
+            // The rest of a long list is counted beside the window, which stays free meanwhile.
+            counted.push_back(first.back() + millis([&] { untilCounted(list); }));
             end.push_back(millis([&] {
                 list->scrollToBottom();
                 list->viewport()->repaint();
@@ -183,8 +196,8 @@ int main(int argc, char **argv)
         }
         const QByteArray label = QByteArray(c.name);
         const int pad = 32 + (label.size() - static_cast<int>(QString::fromUtf8(label).size())) / 2;
-        std::printf("| %-*s | %12.1f | %10.1f | %12.2f | %12.1f |\n", pad, label.constData(), median(first),
-                    median(end), median(leastFirst), median(leastAll));
+        std::printf("| %-*s | %12.1f | %10.1f | %10.1f | %12.2f | %12.1f |\n", pad, label.constData(), median(first),
+                    median(counted), median(end), median(leastFirst), median(leastAll));
         std::fflush(stdout);
     }
 

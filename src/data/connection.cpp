@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -245,7 +246,21 @@ void Connection::openFile(const QString &path, const SecureKey &key)
     openKeyed(path, text.data(), static_cast<int>(text.size()));
 }
 
-void Connection::openKeyed(const QString &path, const void *key, int keySize)
+Connection::Beside Connection::beside() const
+{
+    if (!m_db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    Beside source{filePath(), SecureBytes(m_key.size())};
+    std::memcpy(source.key.data(), m_key.data(), m_key.size());
+    return source;
+}
+
+void Connection::openBeside(const Beside &source)
+{
+    openKeyed(source.path, source.key.data(), static_cast<int>(source.key.size()), true);
+}
+
+void Connection::openKeyed(const QString &path, const void *key, int keySize, bool beside)
 {
     if (m_db)
         throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
@@ -258,7 +273,7 @@ void Connection::openKeyed(const QString &path, const void *key, int keySize)
     // The connection is used from one thread only, so the engine's per-call locking is left out. A
     // file that cannot be written is opened read-only: a read-write open would find that out
     // only when it came to write, or report a hot journal it cannot roll back as "cannot open".
-    const int access = medium.writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    const int access = medium.writable && !beside ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
     int rc = sqlite3_open_v2(name.constData(), &raw, access | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, Closer> owner(raw);
     if (rc != SQLITE_OK) {
@@ -310,9 +325,15 @@ void Connection::openKeyed(const QString &path, const void *key, int keySize)
             throw StoreError(SQLITE_NOTADB, notOurs);
     }
 
-    applyEngineSettings(raw, medium);
-    if (medium.writable)
-        schema::addOwnTables(raw);
+    SecureBytes kept(static_cast<std::size_t>(keySize));
+    std::memcpy(kept.data(), key, kept.size());
+    // A reader beside the program's connection keeps the engine's small default cache.
+    if (!beside) {
+        applyEngineSettings(raw, medium);
+        if (medium.writable)
+            schema::addOwnTables(raw);
+    }
+    m_key = std::move(kept);
     m_owner = std::move(owner);
     m_db = raw;
     m_connectionString.clear();
@@ -328,6 +349,7 @@ void Connection::Close() noexcept
     putToRest();
     m_db = nullptr;
     m_owner.reset();
+    m_key = SecureBytes();
     ++m_epoch;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "securekey.h"
 #include "storeerror.h"
 
 #include <QString>
@@ -39,6 +40,15 @@ public:
     // The same for a file keyed with a raw key of its own; a wrong key is refused as a wrong
     // password is.
     void openFile(const QString &path, const SecureKey &key);
+    // The open file and its key, taken on the connection's own thread, for a connection that
+    // reads beside this one on another; raises StoreError when no file is open.
+    struct Beside {
+        QString path;
+        SecureBytes key;
+    };
+    Beside beside() const;
+    // Opens that file read-only with that key; raises StoreError as openFile does.
+    void openBeside(const Beside &source);
     bool isOpen() const noexcept { return m_db != nullptr; }
     // Closes every recordset still open on the connection (unstored values are dropped), rolls back
     // an open unit and closes the file, leaving it one file in rollback-journal mode; Open may
@@ -108,8 +118,9 @@ private:
     std::vector<Recordset *> m_sets;
     QString m_connectionString;
     QString m_operatorName;
+    SecureBytes m_key; // what the file was keyed with, for a connection beside this one
 
-    void openKeyed(const QString &path, const void *key, int keySize);
+    void openKeyed(const QString &path, const void *key, int keySize, bool beside = false);
     static void createKeyed(const QString &path, const void *key, int keySize);
     void settleCursors(bool rolledBack) noexcept;
     void putToRest() noexcept;

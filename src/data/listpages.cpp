@@ -7,7 +7,9 @@
 #include "storeerror.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
 
 namespace orv::store {
@@ -76,7 +78,7 @@ void bindKey(Statement &statement, int first, const std::vector<std::int64_t> &k
 
 } // namespace
 
-ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows)
+ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows, Counting counting)
     : m_connection(connection), m_query(std::move(query)), m_blockRows(blockRows)
 {
     sqlite3 *db = m_connection.handle();
@@ -87,10 +89,155 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
         highest.next(kCannotRead);
         m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
     }
+    if (counting == Counting::Now) {
+        m_count = countHere(db);
+        return;
+    }
+    // The first block and one row more tell whether there is more than one block to count.
+    Statement &keys = prepareRange(true, false, everything(), m_blockRows + 1L, 0);
+    const Done done(keys);
+    while (m_count <= m_blockRows && keys.next(kCannotRead))
+        ++m_count;
+    m_counted = m_count <= m_blockRows;
+    m_count = std::min<long>(m_count, m_blockRows);
+}
+
+ListPages::~ListPages()
+{
+    {
+        const std::lock_guard<std::mutex> hold(m_besideLock);
+        m_stop = true;
+        if (m_beside)
+            sqlite3_interrupt(m_beside);
+    }
+    if (m_counter.joinable())
+        m_counter.join();
+}
+
+long ListPages::countHere(sqlite3 *db) const
+{
     Statement counting = prepare(db, m_query.counting);
     bindKey(counting, 1, m_bounds);
-    if (counting.next(kCannotRead))
-        m_count = static_cast<long>(counting.integer(0));
+    return counting.next(kCannotRead) ? static_cast<long>(counting.integer(0)) : 0;
+}
+
+void ListPages::countBeside(std::function<void()> done)
+{
+    if (m_counted || m_counter.joinable())
+        return;
+    auto source = std::make_shared<Connection::Beside>(m_connection.beside());
+    m_counter = std::thread([this, source, done = std::move(done)] {
+        long rows = -1;
+        try {
+            Connection beside;
+            beside.openBeside(*source);
+            {
+                const std::lock_guard<std::mutex> hold(m_besideLock);
+                if (m_stop)
+                    return;
+                m_beside = beside.handle();
+            }
+            try {
+                rows = countHere(beside.handle());
+            } catch (const StoreError &) {
+                rows = -1;
+            }
+            tellCount(rows < 0 ? -2 : rows);
+            done();
+            if (rows > 0 && !m_stop) {
+                try {
+                    walkBeside(beside.handle(), rows);
+                } catch (const StoreError &) {
+                    // Interrupted, or the file could not be read: jumps walk from the window.
+                }
+            }
+            const std::lock_guard<std::mutex> hold(m_besideLock);
+            m_beside = nullptr;
+        } catch (const StoreError &) {
+            tellCount(-2);
+            done();
+        }
+    });
+}
+
+void ListPages::tellCount(long rows)
+{
+    {
+        const std::lock_guard<std::mutex> hold(m_besideLock);
+        m_countedBeside = rows;
+    }
+    m_countKnown.notify_all();
+}
+
+void ListPages::walkBeside(sqlite3 *db, long rows)
+{
+    Statement walk = prepare(db, rangeStatement(true, false, true, true));
+    const auto keys = static_cast<int>(m_bounds.size());
+    const Range range = everything();
+    bindKey(walk, 1, m_bounds);
+    bindKey(walk, keys + 1, range.lower);
+    bindKey(walk, 2 * keys + 1, range.upper);
+    walk.bind(3 * keys + 1, std::int64_t{rows});
+    walk.bind(3 * keys + 2, std::int64_t{0});
+    std::vector<std::pair<long, Known>> found;
+    Known edges;
+    for (long row = 0; !m_stop && walk.next(kCannotRead); ++row) {
+        const long inBlock = row % m_blockRows;
+        if (inBlock != 0 && inBlock != m_blockRows - 1 && row != rows - 1)
+            continue;
+        Key key;
+        key.reserve(static_cast<size_t>(keys));
+        for (int i = 0; i < keys; ++i)
+            key.push_back(walk.integer(i));
+        if (inBlock == 0)
+            edges.first = std::move(key);
+        else
+            edges.last = std::move(key);
+        if (inBlock == m_blockRows - 1 || row == rows - 1) {
+            found.emplace_back(row / m_blockRows, std::move(edges));
+            edges = Known();
+        }
+        // Handed over a few hundred blocks at a time, so the lock is seldom taken.
+        if (found.size() == 256 || row == rows - 1) {
+            const std::lock_guard<std::mutex> hold(m_besideLock);
+            std::move(found.begin(), found.end(), std::back_inserter(m_foundBeside));
+            found.clear();
+        }
+    }
+}
+
+void ListPages::takeEdgesFound()
+{
+    std::vector<std::pair<long, Known>> found;
+    {
+        const std::lock_guard<std::mutex> hold(m_besideLock);
+        if (m_foundBeside.empty())
+            return;
+        found.swap(m_foundBeside);
+    }
+    // Edges read here already stand: they were read later than the walk's snapshot.
+    for (auto &[block, edges] : found) {
+        Known &known = m_known[block];
+        if (known.first.empty())
+            known.first = std::move(edges.first);
+        if (known.last.empty())
+            known.last = std::move(edges.last);
+    }
+}
+
+void ListPages::settleCount()
+{
+    if (m_counted)
+        return;
+    long rows = -1;
+    {
+        std::unique_lock<std::mutex> hold(m_besideLock);
+        m_countKnown.wait(hold, [this] { return m_countedBeside.load() != -1; });
+        rows = m_countedBeside.load();
+    }
+    // A count that failed beside (the file could not be opened twice, say) is made here.
+    m_count = rows >= 0 ? rows : countHere(m_connection.handle());
+    m_counted = true;
 }
 
 long ListPages::blockCount() const noexcept
@@ -270,6 +417,7 @@ std::vector<QString> ListPages::readBlock(long block)
 {
     if (block < 0 || block >= blockCount())
         return {};
+    takeEdgesFound();
     const auto keyOf = [this](long at, bool first) -> const Key * {
         const auto known = m_known.find(at);
         if (known == m_known.end())

@@ -7,8 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -31,10 +36,29 @@ class ListPages final {
 public:
     static constexpr int kBlockRows = 256;
 
-    // Counts the rows; raises StoreError when the statement cannot be read.
-    ListPages(Connection &connection, sql::ListQuery query, int blockRows = kBlockRows);
+    // Counting the rows at once, or beside the program on a connection of its own, for a list
+    // long enough that counting could hold up the window.
+    enum class Counting { Now, Beside };
 
+    // Counts the rows (or, counting beside, the rows of the first block and one more); raises
+    // StoreError when the statement cannot be read.
+    ListPages(Connection &connection, sql::ListQuery query, int blockRows = kBlockRows,
+              Counting counting = Counting::Now);
+    // Stops a count beside and waits for its end.
+    ~ListPages();
+    ListPages(const ListPages &) = delete;
+    ListPages &operator=(const ListPages &) = delete;
+
+    // The rows; while a count beside runs, the rows known so far.
     long count() const noexcept { return m_count; }
+    bool counted() const noexcept { return m_counted; }
+    // Counts beside the program, on a thread with a connection of its own, when the rows are not
+    // all known yet. `done` is called on that thread once the count is known; settleCount then
+    // takes it. The thread goes on to walk the keys and leave every block's edges, so a jump
+    // anywhere then reads at once.
+    void countBeside(std::function<void()> done);
+    // Takes the count made beside, waiting for it; counts here instead when it failed.
+    void settleCount();
     int blockRows() const noexcept { return m_blockRows; }
     long blockCount() const noexcept;
 
@@ -90,6 +114,25 @@ private:
     mutable std::map<int, Statement> m_prepared; // by the range statement's shape
     mutable sqlite3 *m_preparedOn = nullptr;     // the engine handle they were prepared on
     std::vector<FieldValue::Kind> m_kinds;
+    bool m_counted = true;
+
+    // The count beside: its thread, its result (negative until known, or when it failed) and the
+    // engine handle it reads through, to interrupt.
+    std::thread m_counter;
+    std::atomic<long> m_countedBeside{-1};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_besideLock;
+    std::condition_variable m_countKnown;
+    sqlite3 *m_beside = nullptr;
+    std::vector<std::pair<long, Known>> m_foundBeside; // edges walked beside, not yet taken
+
+    long countHere(sqlite3 *db) const;
+    // Leaves the count made beside (-2: it failed) for settleCount.
+    void tellCount(long rows);
+    // Walks the keys on the connection beside, handing over block edges as it goes.
+    void walkBeside(sqlite3 *db, long rows);
+    // Takes the edges walked beside so far into the map.
+    void takeEdgesFound();
 };
 
 } // namespace orv::store

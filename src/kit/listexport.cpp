@@ -1,10 +1,13 @@
 #include "listexport.h"
 
+#include "reportlist.h"
+
 #include <QAbstractItemModel>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
@@ -147,7 +150,14 @@ ExportResult cannotWrite(const QString &path, const QString &why)
 
 } // namespace
 
-ListTable::ListTable(const QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows)) {}
+ListTable::ListTable(QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows))
+{
+    if (auto *report = qobject_cast<ReportModel *>(model); report && !report->counted()) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        report->publish();
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
 
 int ListTable::rowCount() const
 {

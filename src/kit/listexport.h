@@ -17,7 +17,8 @@ class ListTable final {
 public:
     // All rows when `rows` is empty: the model's rows as they stand, with no list of their numbers,
     // so a list read on demand is read block by block, in order.
-    explicit ListTable(const QAbstractItemModel *model, QList<int> rows = {});
+    // A list still being counted beside the window is waited for: the table is every row.
+    explicit ListTable(QAbstractItemModel *model, QList<int> rows = {});
 
     int columnCount() const;
     int rowCount() const;

@@ -278,6 +278,8 @@ void ReportModel::schedulePublish()
 
 void ReportModel::publish()
 {
+    if (m_pages && !m_pages->counted())
+        settleCount();
     m_publishQueued = false;
     const int stored = rows();
     if (stored <= m_published)
@@ -334,6 +336,39 @@ void ReportModel::showPages(std::unique_ptr<store::ListPages> pages, const QStri
     m_pages = std::move(pages);
     m_published = static_cast<int>(m_pages->count());
     endResetModel();
+    if (!m_pages->counted()) {
+        // The first block is shown now; the rest of the rows join when they are counted.
+        const quint64 shown = ++m_pagesShown;
+        m_pages->countBeside([this, shown] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, shown] {
+                    if (shown == m_pagesShown && m_pages && !m_pages->counted())
+                        settleCount();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+bool ReportModel::counted() const
+{
+    return !m_pages || m_pages->counted();
+}
+
+void ReportModel::settleCount()
+{
+    try {
+        m_pages->settleCount();
+    } catch (const StoreError &) {
+        return; // the rows known stay; the next fill counts again
+    }
+    const int all = static_cast<int>(m_pages->count());
+    if (all <= m_published)
+        return;
+    beginInsertRows(QModelIndex(), m_published, all - 1);
+    m_published = all;
+    endInsertRows();
 }
 
 void ReportModel::dropPages()

@@ -57,8 +57,11 @@ public:
     // The blocks of rows held now, for a list shown on demand.
     int cachedBlocks() const { return static_cast<int>(m_cache.size()); }
 
-    // Tells the views about rows appended since the last notification.
+    // Tells the views about rows appended since the last notification, and about the rest of a
+    // list read on demand whose count is still being made beside the window (waiting for it).
     void publish();
+    // Whether every row is known: false while a long list read on demand is being counted.
+    bool counted() const;
 
     int rows() const;
     QString cell(int row, int column) const;
@@ -95,6 +98,8 @@ private:
     void schedulePublish();
     // Gives up the rows read on demand before rows are appended.
     void dropPages();
+    // Takes the count made beside the window and tells the views of the rows it adds.
+    void settleCount();
     // The cells of a row read on demand, reading its block when it is not held; none when the
     // store cannot be read now (the block is tried again at the next ask).
     const QString *pagedRow(int row) const;
@@ -118,6 +123,7 @@ private:
     int m_published = 0; // rows the views know of
     bool m_publishQueued = false;
     std::unique_ptr<store::ListPages> m_pages;
+    quint64 m_pagesShown = 0;                 // lists shown on demand so far, so a late count finds its own
     mutable std::vector<CachedBlock> m_cache; // the blocks read last, at most kCachedBlocks
     mutable quint64 m_uses = 0;
 };

@@ -32,7 +32,9 @@ bool list(Connection &connection, const sql::ListQuery &query, const Listing &li
 {
     if (!listing.pages)
         return walk(connection, query.text(), listing);
-    auto pages = std::make_unique<store::ListPages>(connection, query);
+    // A long list is counted beside the window, which shows its first rows meanwhile.
+    auto pages = std::make_unique<store::ListPages>(connection, query, store::ListPages::kBlockRows,
+                                                    store::ListPages::Counting::Beside);
     const bool found = pages->count() > 0;
     listing.restart();
     listing.pages(std::move(pages));

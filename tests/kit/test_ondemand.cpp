@@ -3,6 +3,7 @@
 #include "data/statements.h"
 #include "kit/listexport.h"
 #include "kit/reportlist.h"
+#include "operations/history.h"
 #include "pages/fees/feespage.h"
 #include "pages/queries/queriespage.h"
 #include "support/testsupport.h"
@@ -11,6 +12,9 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
+#include <QSignalSpy>
+
+#include <atomic>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -217,6 +221,52 @@ private Q_SLOTS:
         QCOMPARE(answers->texts(), QStringList{u"没有满足你要查询的记录！"_s});
     }
 
+    // The residence history reads on demand too: the same stays, in the order written, as the
+    // plain reads give them.
+    void historyLists()
+    {
+        test::TestDatabase db;
+        db.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<%1) "
+                "INSERT INTO residence_history (staff_no, name, department, room, checked_in, checked_out, "
+                "checked_in_by, checked_out_by, origin) SELECT 'S'||(i%3), '住户'||i, '系', '6-'||(i%2), "
+                "date('2020-01-01', '+'||(i%50)||' days'), CASE i%4 WHEN 0 THEN NULL ELSE "
+                "date('2020-03-01', '+'||(i%30)||' days') END, '张三', '', '' FROM n"_s.arg(3 * kBlock));
+        const auto rowsOf = [&](std::unique_ptr<store::ListPages> pages) {
+            ReportList list(u"list"_s);
+            list.setColumns({{u"a"_s, 1},
+                             {u"b"_s, 1},
+                             {u"c"_s, 1},
+                             {u"d"_s, 1},
+                             {u"e"_s, 1},
+                             {u"f"_s, 1},
+                             {u"g"_s, 1},
+                             {u"h"_s, 1},
+                             {u"i"_s, 1}});
+            list.showPages(std::move(pages), ops::stayColumns());
+            return shown(&list);
+        };
+        const auto cellsOf = [](const QList<residence::Stay> &stays) {
+            QList<QStringList> rows;
+            for (const residence::Stay &stay : stays)
+                rows.append(ops::stayCells(stay));
+            return rows;
+        };
+        const QList<QStringList> room = cellsOf(ops::findStays(db.connection(), {{}, {}, u"6-1"_s}));
+        QCOMPARE(room.size(), 3 * kBlock / 2);
+        QCOMPARE(rowsOf(ops::stayPages(db.connection(), {{}, {}, u"6-1"_s})), room);
+        QCOMPARE(rowsOf(ops::stayPages(db.connection(), {u"S2"_s, {}, {}})),
+                 cellsOf(ops::findStays(db.connection(), {u"S2"_s, {}, {}})));
+        const QDate day(2020, 3, 10);
+        const QList<QStringList> living = cellsOf(ops::livingOn(db.connection(), {}, day));
+        QVERIFY(living.size() > kBlock);
+        QCOMPARE(rowsOf(ops::livingOnPages(db.connection(), {}, day)), living);
+        QCOMPARE(rowsOf(ops::livingOnPages(db.connection(), u"6-0"_s, day)),
+                 cellsOf(ops::livingOn(db.connection(), u"6-0"_s, day)));
+        QVERIFY(!ops::stayPages(db.connection(), {}));
+        // A quote in what was typed is a value, not a statement.
+        QCOMPARE(rowsOf(ops::stayPages(db.connection(), {{}, u"x' OR '1'='1"_s, {}})), QList<QStringList>());
+    }
+
     // Rows another program adds between two fills appear at the next fill only; a row it
     // deletes moves no later row of what is shown.
     void anotherConnectionsWrites()
@@ -246,6 +296,50 @@ private Q_SLOTS:
         // One charge gone; S1's 80 charges and the new one each beside both residents numbered S1.
         QCOMPARE(after.size(), count - 1 + 80 + 2);
         QCOMPARE(shown(f.rentList), after);
+    }
+
+    // A list longer than a block shows its first block at once and takes the rest of its rows
+    // when they are counted beside the window: rows added meanwhile wait for the next fill, and a
+    // refill before the count arrives leaves no trace of the old count.
+    void countedBesideTheWindow()
+    {
+        Fixture f;
+        addBills(f.db, 3 * kBlock + 17);
+        {
+            store::ListPages pages(f.db.connection(), sql::feeList(), kBlock, store::ListPages::Counting::Beside);
+            QVERIFY(!pages.counted());
+            QCOMPARE(pages.count(), kBlock);
+            test::rowsOf(f.other().get(), u"INSERT INTO listfei VALUES ('new', '2099-01-01', 1, 1, 2)"_s);
+            std::atomic<bool> told{false};
+            pages.countBeside([&told] { told = true; });
+            pages.settleCount();
+            QVERIFY(told && pages.counted());
+            QCOMPARE(pages.count(), 3 * kBlock + 17);
+        }
+        f.press(u"listFeesButton"_s);
+        auto *model = const_cast<ReportModel *>(modelOf(f.feeList));
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        const bool waited = !model->counted();
+        QTRY_VERIFY(model->counted());
+        QCOMPARE(model->rowCount(), 3 * kBlock + 18);
+        QCOMPARE(inserted.size(), waited ? 1 : 0);
+        QCOMPARE(shown(f.feeList), filledWhole(f.db.connection(), sql::feeListAll, kBillColumns));
+
+        f.press(u"listFeesButton"_s);
+        f.press(u"listRentButton"_s);
+        f.press(u"listFeesButton"_s);
+        QTRY_VERIFY(model->counted());
+        QCOMPARE(model->rowCount(), 3 * kBlock + 18);
+        QCOMPARE(f.feeList->rowTexts(3 * kBlock + 17).first(), u"new"_s);
+
+        // A list of one block or less is counted at once.
+        test::TestDatabase small;
+        addBills(small, kBlock);
+        FeesPage page{small.connection()};
+        test::press(&page, u"listFeesButton"_s);
+        const auto *list = test::child<ReportList>(&page, u"feeList"_s);
+        QVERIFY(modelOf(list)->counted());
+        QCOMPARE(list->model()->rowCount(), kBlock);
     }
 
     // A refill empties the selection as emptying the list always has; a row chosen far down

@@ -152,4 +152,37 @@ QList<Stay> onDate(Connection &connection, const QString &room, const QDate &dat
     return read(connection, rh::room + QStringLiteral(" = ?2 AND ") + lived, {day, room});
 }
 
+namespace {
+
+QString quoted(const QString &value)
+{
+    return QLatin1Char('\'') + sqlQuote(value) + QLatin1Char('\'');
+}
+
+// The history in the order it was written, counted as it is read.
+sql::ListQuery history(const QString &where)
+{
+    return {QStringLiteral("*"),
+            rh::table,
+            where,
+            {rh::table},
+            QStringLiteral("select count(*) from %1 where (%2) and %1.rowid <= ?1").arg(rh::table, where)};
+}
+
+} // namespace
+
+sql::ListQuery staysWhere(const QString &column, const QString &value)
+{
+    return history(column + QStringLiteral(" = ") + quoted(value));
+}
+
+sql::ListQuery livingOnDate(const QString &room, const QDate &date)
+{
+    const QString day = quoted(dateText(date));
+    QString where = QStringLiteral("%1 <= %3 AND (%2 IS NULL OR %2 >= %3)").arg(rh::checkedIn, rh::checkedOut, day);
+    if (!room.isEmpty())
+        where = rh::room + QStringLiteral(" = ") + quoted(room) + QStringLiteral(" AND ") + where;
+    return history(where);
+}
+
 } // namespace orv::residence

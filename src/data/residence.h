@@ -1,5 +1,7 @@
 #pragma once
 
+#include "statements.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -49,6 +51,11 @@ QList<Stay> ofName(Connection &connection, const QString &name);
 QList<Stay> ofRoom(Connection &connection, const QString &room);
 // Who lived in `room` (every room when empty) on `date`: in by that day, not out before it.
 QList<Stay> onDate(Connection &connection, const QString &room, const QDate &date);
+
+// The same lists as statements, for reading on demand: the stays whose `column` (one of the
+// table's own, never typed text) equals `value`, and who lived in a room on a date.
+sql::ListQuery staysWhere(const QString &column, const QString &value);
+sql::ListQuery livingOnDate(const QString &room, const QDate &date);
 
 } // namespace residence
 } // namespace orv

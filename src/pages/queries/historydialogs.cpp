@@ -1,7 +1,9 @@
 #include "historydialogs.h"
 
+#include "data/listpages.h"
 #include "kit/form.h"
 #include "kit/reportdialog.h"
+#include "kit/reportlist.h"
 #include "operations/history.h"
 
 #include <QDateEdit>
@@ -30,12 +32,12 @@ ReportDialog *stayDialog(QWidget *page, Connection &connection, const QString &t
     return dialog;
 }
 
-void fill(ReportList *list, const QList<residence::Stay> &stays)
+// The history of ten years is long: the list reads what it shows.
+void fill(ReportList *list, std::unique_ptr<store::ListPages> pages)
 {
     list->clearRows();
-    for (const residence::Stay &stay : stays)
-        list->appendRow(ops::stayCells(stay), stay.id);
-    list->publishRows();
+    if (pages)
+        list->showPages(std::move(pages), ops::stayColumns());
 }
 
 QLineEdit *lineEdit(const QString &objectName)
@@ -59,7 +61,7 @@ void showStays(QWidget *page, Connection &connection, const QString &operatorNam
     dialog->addField(QStringLiteral("姓名(&N)："), name);
     dialog->addField(QStringLiteral("房间(&R)："), room);
     dialog->addFindButton(QStringLiteral("查找(&F)"), QStringLiteral("findButton"), [=, &connection] {
-        fill(dialog->list(), ops::findStays(connection, {staffNo->text(), name->text(), room->text()}));
+        fill(dialog->list(), ops::stayPages(connection, {staffNo->text(), name->text(), room->text()}));
     });
     dialog->show();
 }
@@ -75,7 +77,7 @@ void showLivingOn(QWidget *page, Connection &connection, const QString &operator
     dialog->addField(QStringLiteral("房间(&R)："), room);
     dialog->addField(QStringLiteral("日期(&T)："), day);
     dialog->addFindButton(QStringLiteral("查找(&F)"), QStringLiteral("findButton"), [=, &connection] {
-        fill(dialog->list(), ops::livingOn(connection, room->text(), day->date()));
+        fill(dialog->list(), ops::livingOnPages(connection, room->text(), day->date()));
     });
     dialog->show();
 }

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 #include <xlsxwriter.h>
@@ -152,11 +153,13 @@ ExportResult cannotWrite(const QString &path, const QString &why)
 
 ListTable::ListTable(QAbstractItemModel *model, QList<int> rows) : m_model(model), m_rows(std::move(rows))
 {
-    if (auto *report = qobject_cast<ReportModel *>(model); report && !report->counted()) {
+    auto *report = qobject_cast<ReportModel *>(model);
+    if (report && !report->counted()) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         report->publish();
         QGuiApplication::restoreOverrideCursor();
     }
+    m_report = report;
 }
 
 int ListTable::rowCount() const
@@ -179,7 +182,11 @@ QStringList ListTable::header() const
 
 QString ListTable::cell(int row, int column) const
 {
-    return m_model->index(m_rows.isEmpty() ? row : m_rows.at(row), column).data(Qt::DisplayRole).toString();
+    const int at = m_rows.isEmpty() ? row : m_rows.at(row);
+    // A list of millions of rows is exported cell by cell: straight from the report's model.
+    if (m_report)
+        return m_report->cell(at, column);
+    return m_model->index(at, column).data(Qt::DisplayRole).toString();
 }
 
 QStringList ListTable::rowTexts(int row) const
@@ -233,16 +240,23 @@ ExportResult writeCsv(const QString &path, const ListTable &table, const ExportP
     // QSaveFile keeps an existing file's mode; a new one would be readable by everyone.
     if (made)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    auto line = [](const QStringList &cells) {
-        QStringList fields;
-        for (const QString &text : cells)
-            fields.append(csvField(text));
-        return (fields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8();
+    QString text;
+    auto line = [&text](int columns, const std::function<QString(int)> &cell) {
+        text.clear();
+        for (int column = 0; column < columns; ++column) {
+            if (column > 0)
+                text += QLatin1Char(',');
+            text += csvField(cell(column));
+        }
+        text += QStringLiteral("\r\n");
+        return text.toUtf8();
     };
     file.write("\xEF\xBB\xBF");
-    file.write(line(table.header()));
+    const QStringList header = table.header();
+    file.write(line(static_cast<int>(header.size()), [&header](int column) { return header.at(column); }));
+    const int columns = table.columnCount();
     for (int row = 0; row < table.rowCount(); ++row) {
-        file.write(line(table.rowTexts(row)));
+        file.write(line(columns, [&table, row](int column) { return table.cell(row, column); }));
         if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1)) {
             file.cancelWriting();
             return {ExportResult::Status::Cancelled, {}};

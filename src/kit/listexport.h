@@ -10,6 +10,8 @@ class QAbstractItemModel;
 
 namespace orv {
 
+class ReportModel;
+
 // What a list shows, read through the generic model interface: the header texts and the display
 // texts of the chosen rows. Exports and printing take their cells from here, so they hold exactly
 // what the user sees.
@@ -28,7 +30,8 @@ public:
 
 private:
     const QAbstractItemModel *m_model;
-    QList<int> m_rows; // the rows chosen; empty for all
+    const ReportModel *m_report = nullptr; // the same model, read without the generic interface
+    QList<int> m_rows;                     // the rows chosen; empty for all
 };
 
 // Told the number of rows written so far; returning false cancels the export.

@@ -273,13 +273,18 @@ void ReportModel::schedulePublish()
     if (m_publishQueued)
         return;
     m_publishQueued = true;
-    QMetaObject::invokeMethod(this, &ReportModel::publish, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &ReportModel::publishAppended, Qt::QueuedConnection);
 }
 
 void ReportModel::publish()
 {
     if (m_pages && !m_pages->counted())
         settleCount();
+    publishAppended();
+}
+
+void ReportModel::publishAppended()
+{
     m_publishQueued = false;
     const int stored = rows();
     if (stored <= m_published)
@@ -602,7 +607,8 @@ void ReportList::publishRows()
 
 int ReportList::selectedRow() const
 {
-    m_model->publish();
+    // A row selected is one shown: a count still being made is not waited for.
+    m_model->publishAppended();
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }

@@ -60,6 +60,8 @@ public:
     // Tells the views about rows appended since the last notification, and about the rest of a
     // list read on demand whose count is still being made beside the window (waiting for it).
     void publish();
+    // The same for appended rows alone: a count still being made is not waited for.
+    void publishAppended();
     // Whether every row is known: false while a long list read on demand is being counted.
     bool counted() const;
 

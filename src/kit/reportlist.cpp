@@ -602,7 +602,7 @@ void ReportList::restoreColumnWidths(const QList<int> &widths)
 
 void ReportList::publishRows()
 {
-    m_model->publish();
+    m_model->publishAppended();
 }
 
 int ReportList::selectedRow() const

@@ -2,8 +2,6 @@
 
 #include "data/columns.h"
 
-#include <algorithm>
-
 namespace orv::server {
 
 QStringList TableDef::columnNames() const
@@ -127,13 +125,6 @@ const std::vector<TableDef> &tables()
 {
     static const std::vector<TableDef> all = makeTables();
     return all;
-}
-
-bool isProgramTable(const QString &table)
-{
-    const auto &all = tables();
-    const auto found = std::find_if(all.begin(), all.end(), [&](const TableDef &def) { return def.name == table; });
-    return found != all.end() && found - all.begin() < 8;
 }
 
 QString typeName(Kind kind)

@@ -42,8 +42,6 @@ struct TableDef {
 
 // The eight tables and those of our own, in the order they are created and copied.
 const std::vector<TableDef> &tables();
-// The eight tables alone.
-bool isProgramTable(const QString &table);
 
 // The PostgreSQL type of a column kind.
 QString typeName(Kind kind);

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev libsodium-dev
+  libpq-dev postgresql
   libxlsxwriter-dev zlib1g-dev libminizip-dev
   fonts-noto-cjk fonts-wqy-microhei
   unzip poppler-utils

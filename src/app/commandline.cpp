@@ -70,7 +70,21 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("With an import on a database that has operators: run it as the operator <name>, whose "
                        "password is the first line of standard input (not shown when typed)."),
         QStringLiteral("name"));
-    parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check, operatorName});
+    const QCommandLineOption migrateTo(
+        QStringLiteral("migrate-to"),
+        QStringLiteral("Copy the database of the folder, every table and every row in order, into the empty "
+                       "PostgreSQL database at <uri> (a libpq connection URI), which gets the program's tables "
+                       "first; the rows are counted and the rules between the tables checked there before it "
+                       "is done. Nothing stays on the server when it fails."),
+        QStringLiteral("uri"));
+    const QCommandLineOption migrateFrom(
+        QStringLiteral("migrate-from"),
+        QStringLiteral("Write the PostgreSQL database at <uri> into the new database file named after it "
+                       "(--migrate-from URI FILE). With --operator the file gets its own key and a key file "
+                       "whose first 管理员 is that operator (password on standard input)."),
+        QStringLiteral("uri"));
+    parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check, operatorName,
+                       migrateTo, migrateFrom});
 
     if (!parser.parse(arguments))
         return finish(2, kProgram + QStringLiteral(": ") + parser.errorText() + QStringLiteral("\nTry '") + kProgram +
@@ -84,9 +98,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(version))
         return finish(0, kVersion);
-    if (!parser.positionalArguments().isEmpty())
-        return finish(2, kProgram + QStringLiteral(": unexpected argument '") + parser.positionalArguments().first() +
-                             QStringLiteral("'\nTry '") + kProgram + QStringLiteral(" --help'."));
+    const bool migrating = parser.isSet(migrateTo) || parser.isSet(migrateFrom);
+    // --migrate-from alone takes a positional argument: the file to write.
+    const qsizetype positional = parser.isSet(migrateFrom) ? 1 : 0;
+    if (parser.positionalArguments().size() > positional)
+        return finish(2, kProgram + QStringLiteral(": unexpected argument '") +
+                             parser.positionalArguments().at(positional) + QStringLiteral("'\nTry '") + kProgram +
+                             QStringLiteral(" --help'."));
+    if (parser.isSet(migrateFrom) && parser.positionalArguments().isEmpty())
+        return finish(2, kProgram + QStringLiteral(": --migrate-from needs the new file: --migrate-from URI FILE."));
     if (parser.isSet(directory) && parser.isSet(userData))
         return finish(2, kProgram + QStringLiteral(": --directory and --user-data name two folders; give one."));
 
@@ -100,11 +120,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
                              QStringLiteral(": --import-checkins and --import-readings name two batches; give one."));
     if (importing && parser.isSet(backup))
         return finish(2, kProgram + QStringLiteral(": --backup and an import are two commands; give one."));
+    if (migrating && (importing || parser.isSet(backup) || (parser.isSet(migrateTo) && parser.isSet(migrateFrom))))
+        return finish(2, kProgram + QStringLiteral(": a migration is a command of its own; give one command."));
+    if (migrating && parser.value(parser.isSet(migrateTo) ? migrateTo : migrateFrom).isEmpty())
+        return finish(1, QStringLiteral("迁移数据库失败：需要数据库服务器的连接地址。"));
     if (parser.isSet(check) && !importing)
         return finish(2, kProgram + QStringLiteral(": --check goes with --import-checkins or --import-readings."));
     if (importing && parser.value(parser.isSet(importCheckIns) ? importCheckIns : importReadings).isEmpty())
         return finish(1, QStringLiteral("批量导入失败：需要一个文件名。"));
-    if (parser.isSet(operatorName) && !importing)
+    if (parser.isSet(operatorName) && !importing && !migrating)
         return finish(2, kProgram + QStringLiteral(": --operator goes with --import-checkins or --import-readings."));
     if (parser.isSet(operatorName) && parser.value(operatorName).trimmed().isEmpty())
         return finish(2, kProgram + QStringLiteral(": --operator needs the operator's name."));
@@ -115,6 +139,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     line.importFile = parser.value(parser.isSet(importReadings) ? importReadings : importCheckIns);
     line.checkOnly = parser.isSet(check);
     line.operatorName = parser.value(operatorName);
+    line.migrateTo = parser.value(migrateTo);
+    line.migrateFrom = parser.value(migrateFrom);
+    line.migrateFile = parser.positionalArguments().value(0);
     line.options.create = parser.isSet(create) || parser.isSet(userData);
     if (parser.isSet(userData))
         line.options.directory = userDataDirectory();

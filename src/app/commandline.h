@@ -24,6 +24,11 @@ struct CommandLine {
     QString importFile;
     ops::BatchKind importKind = ops::BatchKind::CheckIns;
     bool checkOnly = false; // --check: the preview alone, nothing written
+    // --migrate-to URI: the folder's database onto an empty server database. --migrate-from URI
+    // FILE: a server's database into a new file.
+    QString migrateTo;
+    QString migrateFrom;
+    QString migrateFile;
     // --operator: who runs an import on a database with operators; the password comes on standard input.
     QString operatorName;
 };

@@ -2,6 +2,7 @@
 #include "cdormapp.h"
 #include "commandline.h"
 #include "importcommand.h"
+#include "migratecommand.h"
 #include "operations/accommodation.h"
 #include "operations/fees.h"
 
@@ -45,6 +46,15 @@ int main(int argc, char *argv[])
     // A relative backup name is taken from where the command was given, not from the database's folder.
     const QString backupTarget = line.backupFile.isEmpty() ? QString() : QFileInfo(line.backupFile).absoluteFilePath();
     const QString importSource = line.importFile.isEmpty() ? QString() : QFileInfo(line.importFile).absoluteFilePath();
+    if (!line.migrateFrom.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        const orv::CommandOperator who{line.operatorName,
+                                       [&line] { return orv::passwordFromStandardInput(line.operatorName); }};
+        return orv::runMigrateFromCommand(line.migrateFrom, line.migrateFile, out, err,
+                                          line.operatorName.isEmpty() ? orv::CommandOperator{} : who);
+    }
     if (const QString problem = orv::enterWorkingDirectory(line.options); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
         return 2;
@@ -60,6 +70,15 @@ int main(int argc, char *argv[])
         const orv::CommandOperator who{line.operatorName,
                                        [&line] { return orv::passwordFromStandardInput(line.operatorName); }};
         return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err, who);
+    }
+
+    if (!line.migrateTo.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        const orv::CommandOperator who{line.operatorName,
+                                       [&line] { return orv::passwordFromStandardInput(line.operatorName); }};
+        return orv::runMigrateToCommand(line.migrateTo, out, err, who);
     }
 
     QApplication platform(argc, argv);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "data/server/serverconnection.h"
+
+#include <QString>
+
+namespace orv::test {
+
+// A new, empty database of its own on the test cluster (tests/support/pgcluster.sh, started once
+// per test run as a ctest fixture), dropped again when the fixture goes. Fails the test loudly when
+// no cluster runs: the server's tests never pass by being skipped.
+class TestServer final {
+public:
+    TestServer();
+    ~TestServer();
+    TestServer(const TestServer &) = delete;
+    TestServer &operator=(const TestServer &) = delete;
+
+    const QString &uri() const noexcept { return m_uri; }
+    const QString &name() const noexcept { return m_name; }
+    // A URI to another database of the cluster, or to this one with more parameters.
+    static QString uriFor(const QString &database, const QString &more = QString());
+    // The cluster's own database, for setting up roles and ending connections.
+    static server::ServerConnection admin();
+
+private:
+    QString m_name;
+    QString m_uri;
+};
+
+} // namespace orv::test

@@ -108,7 +108,7 @@ bool folderIsFull(sqlite3 *db)
 void applyEngineSettings(sqlite3 *db, const Medium &medium)
 {
     // The whole file of a large dormitory stays decrypted in memory, so walks do not re-read it.
-    sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
     if (!medium.writable)
         return; // nothing can be written: neither a log nor the indexes
     // While the program runs, a commit appends to a log beside the file instead of rewriting pages

@@ -10,7 +10,9 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
+#include <thread>
 
 namespace orv::store {
 
@@ -104,14 +106,12 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
 
 ListPages::~ListPages()
 {
-    {
-        const std::lock_guard<std::mutex> hold(m_besideLock);
-        m_stop = true;
-        if (m_beside)
-            sqlite3_interrupt(m_beside);
-    }
-    if (m_counter.joinable())
-        m_counter.join();
+    if (!m_counter)
+        return;
+    const std::lock_guard<std::mutex> hold(m_counter->lock);
+    m_counter->stop = true;
+    if (m_counter->handle)
+        sqlite3_interrupt(m_counter->handle);
 }
 
 long ListPages::countHere(sqlite3 *db) const
@@ -123,84 +123,98 @@ long ListPages::countHere(sqlite3 *db) const
 
 void ListPages::countBeside(std::function<void()> done)
 {
-    if (m_counted || m_counter.joinable())
+    if (m_counted || m_counter)
         return;
+    m_counter = std::make_shared<Counter>();
     auto source = std::make_shared<Connection::Beside>(m_connection.beside());
-    m_counter = std::thread([this, source, done = std::move(done)] {
-        long rows = -1;
+    // The keys in the list's order from the first row to the last.
+    auto walking = std::make_shared<QString>(rangeStatement(true, false, true, true));
+    std::thread([counter = m_counter, source, counting = m_query.counting, walking, bounds = m_bounds,
+                 blockRows = m_blockRows, done = std::move(done)] {
         try {
             Connection beside;
             beside.openBeside(*source);
-            {
-                const std::lock_guard<std::mutex> hold(m_besideLock);
-                if (m_stop)
-                    return;
-                m_beside = beside.handle();
-            }
-            try {
-                rows = countHere(beside.handle());
-            } catch (const StoreError &) {
-                rows = -1;
-            }
-            tellCount(rows < 0 ? -2 : rows);
-            done();
-            if (rows > 0 && !m_stop) {
-                try {
-                    walkBeside(beside.handle(), rows);
-                } catch (const StoreError &) {
-                    // Interrupted, or the file could not be read: jumps walk from the window.
-                }
-            }
-            const std::lock_guard<std::mutex> hold(m_besideLock);
-            m_beside = nullptr;
+            countAndWalk(counter, beside.handle(), counting, *walking, bounds, blockRows, done);
         } catch (const StoreError &) {
-            tellCount(-2);
-            done();
+            countAndWalk(counter, nullptr, counting, *walking, bounds, blockRows, done);
         }
-    });
+    }).detach();
 }
 
-void ListPages::tellCount(long rows)
+void ListPages::countAndWalk(const std::shared_ptr<Counter> &counter, sqlite3 *db, const QString &counting,
+                             const QString &walking, const Key &bounds, int blockRows,
+                             const std::function<void()> &done)
 {
     {
-        const std::lock_guard<std::mutex> hold(m_besideLock);
-        m_countedBeside = rows;
+        const std::lock_guard<std::mutex> hold(counter->lock);
+        if (counter->stop)
+            return;
+        counter->handle = db;
     }
-    m_countKnown.notify_all();
+    long rows = -2;
+    std::optional<Statement> walked;
+    try {
+        if (db) {
+            Statement count = prepare(db, counting);
+            bindKey(count, 1, bounds);
+            rows = count.next(kCannotRead) ? static_cast<long>(count.integer(0)) : 0;
+            walked.emplace(prepare(db, walking));
+        }
+    } catch (const StoreError &) {
+        rows = -2; // counted again on the window's connection
+    }
+    {
+        // Told under the lock, so a list that has ended hears nothing.
+        const std::lock_guard<std::mutex> hold(counter->lock);
+        counter->rows = rows;
+        if (!counter->stop)
+            done();
+    }
+    counter->countKnown.notify_all();
+    if (rows > 0 && walked) {
+        const auto keys = bounds.size();
+        bindKey(*walked, 1, bounds);
+        bindKey(*walked, static_cast<int>(keys) + 1, Key(keys, kBeforeAll));
+        bindKey(*walked, 2 * static_cast<int>(keys) + 1, Key(keys, kAfterAll));
+        walked->bind(3 * static_cast<int>(keys) + 1, std::int64_t{rows});
+        walked->bind(3 * static_cast<int>(keys) + 2, std::int64_t{0});
+        try {
+            walk(*counter, *walked, rows, blockRows, keys);
+        } catch (const StoreError &) {
+            // Interrupted, or the file could not be read: jumps walk from the window.
+        }
+    }
+    walked.reset();
+    const std::lock_guard<std::mutex> hold(counter->lock);
+    counter->handle = nullptr;
 }
 
-void ListPages::walkBeside(sqlite3 *db, long rows)
+void ListPages::walk(Counter &counter, Statement &statement, long rows, int blockRows, size_t keys)
 {
-    Statement walk = prepare(db, rangeStatement(true, false, true, true));
-    const auto keys = static_cast<int>(m_bounds.size());
-    const Range range = everything();
-    bindKey(walk, 1, m_bounds);
-    bindKey(walk, keys + 1, range.lower);
-    bindKey(walk, 2 * keys + 1, range.upper);
-    walk.bind(3 * keys + 1, std::int64_t{rows});
-    walk.bind(3 * keys + 2, std::int64_t{0});
     std::vector<std::pair<long, Known>> found;
     Known edges;
-    for (long row = 0; !m_stop && walk.next(kCannotRead); ++row) {
-        const long inBlock = row % m_blockRows;
-        if (inBlock != 0 && inBlock != m_blockRows - 1 && row != rows - 1)
+    for (long row = 0; statement.next(kCannotRead); ++row) {
+        const long inBlock = row % blockRows;
+        if (inBlock != 0 && inBlock != blockRows - 1 && row != rows - 1)
             continue;
         Key key;
-        key.reserve(static_cast<size_t>(keys));
-        for (int i = 0; i < keys; ++i)
-            key.push_back(walk.integer(i));
+        key.reserve(keys);
+        for (size_t i = 0; i < keys; ++i)
+            key.push_back(statement.integer(static_cast<int>(i)));
         if (inBlock == 0)
             edges.first = std::move(key);
         else
             edges.last = std::move(key);
-        if (inBlock == m_blockRows - 1 || row == rows - 1) {
-            found.emplace_back(row / m_blockRows, std::move(edges));
+        if (inBlock == blockRows - 1 || row == rows - 1) {
+            found.emplace_back(row / blockRows, std::move(edges));
             edges = Known();
         }
         // Handed over a few hundred blocks at a time, so the lock is seldom taken.
         if (found.size() == 256 || row == rows - 1) {
-            const std::lock_guard<std::mutex> hold(m_besideLock);
-            std::move(found.begin(), found.end(), std::back_inserter(m_foundBeside));
+            const std::lock_guard<std::mutex> hold(counter.lock);
+            if (counter.stop)
+                return;
+            std::move(found.begin(), found.end(), std::back_inserter(counter.found));
             found.clear();
         }
     }
@@ -208,12 +222,14 @@ void ListPages::walkBeside(sqlite3 *db, long rows)
 
 void ListPages::takeEdgesFound()
 {
+    if (!m_counter)
+        return;
     std::vector<std::pair<long, Known>> found;
     {
-        const std::lock_guard<std::mutex> hold(m_besideLock);
-        if (m_foundBeside.empty())
+        const std::lock_guard<std::mutex> hold(m_counter->lock);
+        if (m_counter->found.empty())
             return;
-        found.swap(m_foundBeside);
+        found.swap(m_counter->found);
     }
     // Edges read here already stand: they were read later than the walk's snapshot.
     for (auto &[block, edges] : found) {
@@ -229,11 +245,11 @@ void ListPages::settleCount()
 {
     if (m_counted)
         return;
-    long rows = -1;
-    {
-        std::unique_lock<std::mutex> hold(m_besideLock);
-        m_countKnown.wait(hold, [this] { return m_countedBeside.load() != -1; });
-        rows = m_countedBeside.load();
+    long rows = -2;
+    if (m_counter) {
+        std::unique_lock<std::mutex> hold(m_counter->lock);
+        m_counter->countKnown.wait(hold, [this] { return m_counter->rows != -1; });
+        rows = m_counter->rows;
     }
     // A count that failed beside (the file could not be opened twice, say) is made here.
     m_count = rows >= 0 ? rows : countHere(m_connection.handle());

@@ -7,13 +7,12 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -116,21 +115,24 @@ private:
     std::vector<FieldValue::Kind> m_kinds;
     bool m_counted = true;
 
-    // The count beside: its thread, its result (negative until known, or when it failed) and the
-    // engine handle it reads through, to interrupt.
-    std::thread m_counter;
-    std::atomic<long> m_countedBeside{-1};
-    std::atomic<bool> m_stop{false};
-    std::mutex m_besideLock;
-    std::condition_variable m_countKnown;
-    sqlite3 *m_beside = nullptr;
-    std::vector<std::pair<long, Known>> m_foundBeside; // edges walked beside, not yet taken
+    // The count beside: what its thread and the list share, so the list can end without waiting
+    // for the thread (which may still be opening its connection).
+    struct Counter {
+        std::mutex lock;
+        std::condition_variable countKnown;
+        bool stop = false;
+        sqlite3 *handle = nullptr;                 // the thread's connection, to interrupt
+        long rows = -1;                            // the count; -2 when it failed
+        std::vector<std::pair<long, Known>> found; // edges walked, not yet taken
+    };
+    std::shared_ptr<Counter> m_counter;
 
     long countHere(sqlite3 *db) const;
-    // Leaves the count made beside (-2: it failed) for settleCount.
-    void tellCount(long rows);
-    // Walks the keys on the connection beside, handing over block edges as it goes.
-    void walkBeside(sqlite3 *db, long rows);
+    // On the thread: counts, tells, then walks the keys, handing over block edges as it goes.
+    static void countAndWalk(const std::shared_ptr<Counter> &counter, sqlite3 *db, const QString &counting,
+                             const QString &walking, const Key &bounds, int blockRows,
+                             const std::function<void()> &done);
+    static void walk(Counter &counter, Statement &statement, long rows, int blockRows, size_t keys);
     // Takes the edges walked beside so far into the map.
     void takeEdgesFound();
 };

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -27,12 +28,23 @@ namespace orv::store {
 // nearest key known or from either end, whichever is fewer rows, and the walk leaves the edge key
 // of every block it passes in the map. The list covers the rows there were when it was opened:
 // rows added since, in any of its tables, stay out until it is opened again.
+//
+// Sorted by a shown column, the same blocks are read in the column's order: each distinct value
+// of the column gets a rank (see writeRanks), and the rank leads the keys, followed by the
+// column's table's rowid and the other tables' rowids, so rows of one value keep the order they
+// were added in and every row has one place.
 class ListPages final {
 public:
     static constexpr int kBlockRows = 256;
 
+    // How the rows follow one another: as they were added, or by a shown column's values.
+    enum class Order { Added, Ascending, Descending };
+
     // Counts the rows; raises StoreError when the statement cannot be read.
     ListPages(Connection &connection, sql::ListQuery query, int blockRows = kBlockRows);
+    ~ListPages();
+    ListPages(const ListPages &) = delete;
+    ListPages &operator=(const ListPages &) = delete;
 
     long count() const noexcept { return m_count; }
     int blockRows() const noexcept { return m_blockRows; }
@@ -47,6 +59,14 @@ public:
     // deleted since the list was opened leaves an empty row at the block's edge, so no row shown
     // before moves. Raises StoreError when the store cannot be read.
     std::vector<QString> readBlock(long block);
+
+    // Orders the rows by a shown column (ignored for Added) from the next block read on; the
+    // blocks read before belong to the old order. Raises StoreError when the column's values
+    // cannot be read, keeping the order there was; a column of no table's (a computed one)
+    // cannot be sorted by and leaves the order as it was, returning false.
+    bool setOrder(int column, Order order);
+    Order order() const noexcept { return m_order; }
+    int orderColumn() const noexcept { return m_order == Order::Added ? -1 : m_orderColumn; }
 
     // The statement rows are read with, forwards or backwards, from a key to a key: the shown
     // columns and then the keys (or only the keys), with ?limit and ?offset last.
@@ -68,7 +88,12 @@ private:
 
     // The condition and the bounds every statement shares, parameters from ?1 on.
     QString bounded() const;
+    // What gives the order, outermost first: the key tables' rowids, after a column's rank.
+    QStringList keyColumns() const;
+    int keyWidth() const noexcept;
     QString keyOrder(bool descending) const;
+    // Writes the ranks again on a new engine handle, whose temporary tables are its own.
+    void rankOn(sqlite3 *db) const;
     Range everything() const;
     long rowsIn(long block) const noexcept;
     // A range statement with its values bound, prepared once per connection and kept; the caller
@@ -90,6 +115,14 @@ private:
     mutable std::map<int, Statement> m_prepared; // by the range statement's shape
     mutable sqlite3 *m_preparedOn = nullptr;     // the engine handle they were prepared on
     std::vector<FieldValue::Kind> m_kinds;
+
+    // Each shown column's table and column name in the file; empty for a computed column.
+    std::vector<std::pair<QString, QString>> m_sources;
+    Order m_order = Order::Added;
+    int m_orderColumn = -1;
+    bool m_orderIndexed = false;           // whether the file finds the column's rows by an index
+    QString m_ranks;                       // the temporary table of the column's ranks
+    mutable sqlite3 *m_rankedOn = nullptr; // the engine handle the ranks were written on
 };
 
 } // namespace orv::store

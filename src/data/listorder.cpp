@@ -87,38 +87,94 @@ private:
 
 } // namespace
 
-void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const QString &column, bool descending)
+namespace {
+
+Ranked readValue(sqlite3_stmt *row, QStringEncoder &toCp936)
+{
+    Ranked value;
+    value.type = sqlite3_column_type(row, 0);
+    if (value.type == SQLITE_INTEGER) {
+        value.integer = sqlite3_column_int64(row, 0);
+        value.number = static_cast<double>(value.integer);
+    } else if (value.type == SQLITE_FLOAT) {
+        value.number = sqlite3_column_double(row, 0);
+    } else if (value.type != SQLITE_NULL) {
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, 0));
+        value.stored = QByteArray(bytes, sqlite3_column_bytes(row, 0));
+        // GB18030 keeps the two-byte codes of code page 936 and gives every other character a
+        // place after them; without the codec the text's own bytes serve.
+        value.sortedBy = value.type == SQLITE_TEXT && toCp936.isValid()
+                             ? QByteArray(toCp936(QString::fromUtf8(value.stored)))
+                             : value.stored;
+    }
+    return value;
+}
+
+void bindValue(Statement &statement, int at, const Ranked &value)
+{
+    sqlite3_stmt *handle = statement.handle();
+    switch (value.type) {
+    case SQLITE_INTEGER:
+        sqlite3_bind_int64(handle, at, value.integer);
+        break;
+    case SQLITE_FLOAT:
+        sqlite3_bind_double(handle, at, value.number);
+        break;
+    case SQLITE_TEXT:
+        sqlite3_bind_text(handle, at, value.stored.constData(), static_cast<int>(value.stored.size()), SQLITE_STATIC);
+        break;
+    case SQLITE_BLOB:
+        sqlite3_bind_blob(handle, at, value.stored.constData(), static_cast<int>(value.stored.size()), SQLITE_STATIC);
+        break;
+    default:
+        sqlite3_bind_null(handle, at);
+    }
+}
+
+// The column's distinct values, in the engine's order.
+std::vector<Ranked> distinctValues(sqlite3 *db, const QString &table, const QString &column, bool ownIndex)
 {
     std::vector<Ranked> values;
-    {
+    QStringEncoder toCp936("GB18030");
+    if (!ownIndex) {
         Statement distinct = prepare(db, QStringLiteral("select distinct %1 from %2").arg(column, table));
-        QStringEncoder toCp936("GB18030");
-        while (distinct.next(kCannotRead)) {
-            sqlite3_stmt *row = distinct.handle();
-            Ranked value;
-            value.type = sqlite3_column_type(row, 0);
-            if (value.type == SQLITE_INTEGER) {
-                value.integer = sqlite3_column_int64(row, 0);
-                value.number = static_cast<double>(value.integer);
-            } else if (value.type == SQLITE_FLOAT) {
-                value.number = sqlite3_column_double(row, 0);
-            } else if (value.type != SQLITE_NULL) {
-                const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, 0));
-                value.stored = QByteArray(bytes, sqlite3_column_bytes(row, 0));
-                // GB18030 keeps the two-byte codes of code page 936 and gives every other
-                // character a place after them; without the codec the text's own bytes serve.
-                value.sortedBy = value.type == SQLITE_TEXT && toCp936.isValid()
-                                     ? QByteArray(toCp936(QString::fromUtf8(value.stored)))
-                                     : value.stored;
-            }
-            values.push_back(std::move(value));
-        }
+        while (distinct.next(kCannotRead))
+            values.push_back(readValue(distinct.handle(), toCp936));
+        return values;
     }
+    // Through the index, one look-up per value rather than a read of every row.
+    Statement none = prepare(db, QStringLiteral("select %1 from %2 where %1 is null limit 1").arg(column, table));
+    if (none.next(kCannotRead))
+        values.push_back(readValue(none.handle(), toCp936));
+    Statement first =
+        prepare(db, QStringLiteral("select %1 from %2 where %1 is not null order by %1 limit 1").arg(column, table));
+    if (!first.next(kCannotRead))
+        return values;
+    values.push_back(readValue(first.handle(), toCp936));
+    Statement next =
+        prepare(db, QStringLiteral("select %1 from %2 where %1 > ?1 order by %1 limit 1").arg(column, table));
+    for (;;) {
+        next.reset();
+        bindValue(next, 1, values.back());
+        if (!next.next(kCannotRead))
+            break;
+        values.push_back(readValue(next.handle(), toCp936));
+    }
+    next.reset();
+    return values;
+}
+
+} // namespace
+
+void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const QString &column, bool descending,
+                bool ownIndex)
+{
+    std::vector<Ranked> values = distinctValues(db, table, column, ownIndex);
     std::sort(values.begin(), values.end(), before);
     if (descending)
         std::reverse(values.begin(), values.end());
 
-    execute(db, QStringLiteral("drop table if exists temp.%1").arg(ranks));
+    dropRanks(db, ranks);
     execute(db, QStringLiteral("create temp table %1 (rank integer primary key, v unique)").arg(ranks));
     Savepoint written(db);
     Statement insert = prepare(db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(ranks));
@@ -126,35 +182,27 @@ void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const Q
     for (const Ranked &value : values) {
         insert.reset();
         insert.bind(1, ++rank);
-        sqlite3_stmt *handle = insert.handle();
-        switch (value.type) {
-        case SQLITE_INTEGER:
-            sqlite3_bind_int64(handle, 2, value.integer);
-            break;
-        case SQLITE_FLOAT:
-            sqlite3_bind_double(handle, 2, value.number);
-            break;
-        case SQLITE_TEXT:
-            sqlite3_bind_text(handle, 2, value.stored.constData(), static_cast<int>(value.stored.size()),
-                              SQLITE_STATIC);
-            break;
-        case SQLITE_BLOB:
-            sqlite3_bind_blob(handle, 2, value.stored.constData(), static_cast<int>(value.stored.size()),
-                              SQLITE_STATIC);
-            break;
-        default:
-            sqlite3_bind_null(handle, 2);
-        }
+        bindValue(insert, 2, value);
         insert.run(kCannotRead);
     }
     insert.reset();
+    if (!ownIndex) {
+        // An index of the column for this connection alone: its rows by value, each value's in
+        // the order they were added (k is the row's rowid).
+        execute(db, QStringLiteral("create temp table %1_rows (k integer primary key, v)").arg(ranks));
+        execute(db,
+                QStringLiteral("insert into temp.%1_rows (k, v) select rowid, %2 from %3").arg(ranks, column, table));
+        execute(db, QStringLiteral("create index temp.%1_rows_v on %1_rows (v)").arg(ranks));
+    }
     written.release();
 }
 
 void dropRanks(sqlite3 *db, const QString &ranks) noexcept
 {
-    if (db)
-        sqlite3_exec(db, QStringLiteral("drop table if exists temp.%1").arg(ranks).toUtf8().constData(), nullptr,
+    if (!db)
+        return;
+    for (const QString &table : {ranks, ranks + QStringLiteral("_rows")})
+        sqlite3_exec(db, QStringLiteral("drop table if exists temp.%1").arg(table).toUtf8().constData(), nullptr,
                      nullptr, nullptr);
 }
 

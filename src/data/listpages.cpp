@@ -21,6 +21,7 @@ constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
 const QString kCannotRead = QStringLiteral("读取记录失败");
 
 const QString kRank = QStringLiteral("list_rank");
+const QString kRow = QStringLiteral("list_row");
 
 QString keyOf(const QString &table)
 {
@@ -120,12 +121,14 @@ QString ListPages::bounded() const
     QString from = m_query.from;
     if (m_order != Order::Added) {
         const QString ranks = QStringLiteral("temp.") + m_ranks + QLatin1Char(' ') + kRank;
-        // With an index on the column the ranks lead and each value's rows are found by it, in
-        // the order they were added, so a block reads only its own rows; without one the engine
-        // is left to choose.
-        if (m_orderIndexed && m_query.from == m_query.keyTables.join(QLatin1Char(','))) {
+        // The ranks lead and each value's rows are found by the column's index (the file's, or
+        // the connection's own), in the order they were added, so a block reads only its own
+        // rows. A list of other tables than its keys' is left to the engine.
+        if (drivenByRanks()) {
             QStringList tables = m_query.keyTables;
             tables.move(tables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first), 0);
+            if (!m_orderIndexed)
+                tables.prepend(QStringLiteral("temp.%1_rows %2").arg(m_ranks, kRow));
             from = ranks + QStringLiteral(" cross join ") + tables.join(QStringLiteral(" cross join "));
         } else {
             from += QStringLiteral(", ") + ranks;
@@ -139,7 +142,10 @@ QString ListPages::bounded() const
         bounds.append(QStringLiteral("%1 <= ?%2").arg(keyOf(m_query.keyTables.at(i))).arg(i + 1));
     if (m_order != Order::Added) {
         const auto &[table, column] = m_sources[static_cast<size_t>(m_orderColumn)];
-        bounds.append(QStringLiteral("%1.%2 is %3.v").arg(table, column, kRank));
+        if (ownRows())
+            bounds.append(QStringLiteral("%1.v is %2.v and %3 = %1.k").arg(kRow, kRank, keyOf(table)));
+        else
+            bounds.append(QStringLiteral("%1.%2 is %3.v").arg(table, column, kRank));
     }
     return text + bounds.join(QStringLiteral(" and "));
 }
@@ -151,10 +157,24 @@ QStringList ListPages::keyColumns() const
         keys.append(keyOf(table));
     if (m_order != Order::Added) {
         // Rows of one value in the order their own table got them, then as the list has them.
-        keys.move(m_query.keyTables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first), 0);
+        const auto at = m_query.keyTables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first);
+        keys.move(at, 0);
+        // The connection's own index gives the rowids beside the values.
+        if (ownRows())
+            keys.first() = kRow + QStringLiteral(".k");
         keys.prepend(kRank + QStringLiteral(".rank"));
     }
     return keys;
+}
+
+bool ListPages::drivenByRanks() const
+{
+    return m_query.from == m_query.keyTables.join(QLatin1Char(','));
+}
+
+bool ListPages::ownRows() const
+{
+    return m_order != Order::Added && !m_orderIndexed && drivenByRanks();
 }
 
 int ListPages::keyWidth() const noexcept
@@ -397,8 +417,9 @@ bool ListPages::setOrder(int column, Order order)
     const auto &[table, name] = m_sources[static_cast<size_t>(column)];
     // Until the new ranks are written whole, the old order's are written again at the next read.
     m_rankedOn = nullptr;
-    writeRanks(db, m_ranks, table, name, order == Order::Descending);
-    m_orderIndexed = hasOwnIndex(db, table, name);
+    const bool indexed = hasOwnIndex(db, table, name);
+    writeRanks(db, m_ranks, table, name, order == Order::Descending, indexed || !drivenByRanks());
+    m_orderIndexed = indexed;
     m_order = order;
     m_orderColumn = column;
     m_rankedOn = db;
@@ -408,7 +429,7 @@ bool ListPages::setOrder(int column, Order order)
 void ListPages::rankOn(sqlite3 *db) const
 {
     const auto &[table, name] = m_sources[static_cast<size_t>(m_orderColumn)];
-    writeRanks(db, m_ranks, table, name, m_order == Order::Descending);
+    writeRanks(db, m_ranks, table, name, m_order == Order::Descending, m_orderIndexed || !drivenByRanks());
     m_rankedOn = db;
 }
 

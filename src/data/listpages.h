@@ -91,6 +91,10 @@ private:
     // What gives the order, outermost first: the key tables' rowids, after a column's rank.
     QStringList keyColumns() const;
     int keyWidth() const noexcept;
+    // Whether the list's tables are its key tables alone, so the ranks can lead the reading.
+    bool drivenByRanks() const;
+    // Whether the rows are found through the connection's own index of the column.
+    bool ownRows() const;
     QString keyOrder(bool descending) const;
     // Writes the ranks again on a new engine handle, whose temporary tables are its own.
     void rankOn(sqlite3 *db) const;

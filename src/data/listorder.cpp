@@ -169,14 +169,26 @@ std::vector<Ranked> distinctValues(sqlite3 *db, const QString &table, const QStr
 void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const QString &column, bool descending,
                 bool ownIndex)
 {
-    std::vector<Ranked> values = distinctValues(db, table, column, ownIndex);
+    dropRanks(db, ranks);
+    execute(db, QStringLiteral("create temp table %1 (rank integer primary key, v unique)").arg(ranks));
+    Savepoint written(db);
+    std::vector<Ranked> values;
+    if (ownIndex) {
+        values = distinctValues(db, table, column, true);
+    } else {
+        // An index of the column for this connection alone: its rows by value, each value's in
+        // the order they were added (k is the row's rowid). Its values are read back through it,
+        // so the table is read once.
+        const QString rows = ranks + QStringLiteral("_rows");
+        execute(db, QStringLiteral("create temp table %1 (k integer primary key, v)").arg(rows));
+        execute(db, QStringLiteral("insert into temp.%1 (k, v) select rowid, %2 from %3").arg(rows, column, table));
+        execute(db, QStringLiteral("create index temp.%1_v on %1 (v)").arg(rows));
+        values = distinctValues(db, QStringLiteral("temp.") + rows, QStringLiteral("v"), false);
+    }
     std::sort(values.begin(), values.end(), before);
     if (descending)
         std::reverse(values.begin(), values.end());
 
-    dropRanks(db, ranks);
-    execute(db, QStringLiteral("create temp table %1 (rank integer primary key, v unique)").arg(ranks));
-    Savepoint written(db);
     Statement insert = prepare(db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(ranks));
     std::int64_t rank = 0;
     for (const Ranked &value : values) {
@@ -186,14 +198,6 @@ void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const Q
         insert.run(kCannotRead);
     }
     insert.reset();
-    if (!ownIndex) {
-        // An index of the column for this connection alone: its rows by value, each value's in
-        // the order they were added (k is the row's rowid).
-        execute(db, QStringLiteral("create temp table %1_rows (k integer primary key, v)").arg(ranks));
-        execute(db,
-                QStringLiteral("insert into temp.%1_rows (k, v) select rowid, %2 from %3").arg(ranks, column, table));
-        execute(db, QStringLiteral("create index temp.%1_rows_v on %1_rows (v)").arg(ranks));
-    }
     written.release();
 }
 

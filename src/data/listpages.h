@@ -124,7 +124,7 @@ private:
     std::vector<std::pair<QString, QString>> m_sources;
     Order m_order = Order::Added;
     int m_orderColumn = -1;
-    bool m_orderIndexed = false;           // whether the file finds the column's rows by an index
+    bool m_orderIndexed = false;           // whether the file has an index of the column alone
     QString m_ranks;                       // the temporary table of the column's ranks
     mutable sqlite3 *m_rankedOn = nullptr; // the engine handle the ranks were written on
 };

@@ -178,14 +178,15 @@ public:
 
 protected:
     bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     // A click on a header orders a list shown on demand by that column, a second click the other
     // way, a third as the rows were added; the header's indicator shows the order.
     void orderBy(int column, Qt::SortOrder order);
     // Shows the model's order on the header, after the model was filled or ordered anew.
     void showOrder();
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
     ReportModel *m_model;
 };
 

@@ -3,6 +3,7 @@
 #include "columnvalues.h"
 #include "connection.h"
 #include "cursor.h"
+#include "listorder.h"
 #include "statement.h"
 #include "storeerror.h"
 
@@ -23,30 +24,33 @@ constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
 
 const QString kCannotRead = QStringLiteral("读取记录失败");
 
+const QString kRank = QStringLiteral("list_rank");
+const QString kRow = QStringLiteral("list_row");
+
 QString keyOf(const QString &table)
 {
     return table + QStringLiteral(".rowid");
 }
 
-// Whether the key tables' rowids, from parameter `first` on, come after (or before) the given
-// key: compared column by column as the order compares them. Written without row values, which
-// the engine linked here compares wrongly against an integer primary key.
-QString pastKey(const QStringList &tables, int first, bool after, bool included)
+// Whether the keys, from parameter `first` on, come after (or before) the given key: compared
+// column by column as the order compares them. Written without row values, which the engine
+// linked here compares wrongly against an integer primary key.
+QString pastKey(const QStringList &keys, int first, bool after, bool included)
 {
     const QString beyond = after ? QStringLiteral(" > ?") : QStringLiteral(" < ?");
     const QString reached = after ? QStringLiteral(" >= ?") : QStringLiteral(" <= ?");
     QString condition;
-    for (auto i = tables.size() - 1; i >= 0; --i) {
-        const QString key = keyOf(tables.at(i));
+    for (auto i = keys.size() - 1; i >= 0; --i) {
+        const QString &key = keys.at(i);
         const QString parameter = QString::number(first + i);
-        const bool last = i == tables.size() - 1;
+        const bool last = i == keys.size() - 1;
         QString here = key + (last && included ? reached : beyond) + parameter;
         if (!last)
             here = QStringLiteral("(%1 or (%2 = ?%3 and %4))").arg(here, key, parameter, condition);
         condition = here;
     }
     // The outermost key alone as well, so the engine reads only that range of the driving table.
-    return keyOf(tables.first()) + reached + QString::number(first) + QStringLiteral(" and ") + condition;
+    return keys.first() + reached + QString::number(first) + QStringLiteral(" and ") + condition;
 }
 
 // The value's text as a recordset shows the column: a text column's stored text as it is, any
@@ -91,6 +95,7 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
         highest.next(kCannotRead);
         m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
     }
+    m_ranks = QStringLiteral("list_order_%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
     if (counting == Counting::Now) {
         m_count = countHere(db);
         return;
@@ -106,12 +111,16 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
 
 ListPages::~ListPages()
 {
-    if (!m_counter)
-        return;
-    const std::lock_guard<std::mutex> hold(m_counter->lock);
-    m_counter->stop = true;
-    if (m_counter->handle)
-        sqlite3_interrupt(m_counter->handle);
+    if (m_counter) {
+        const std::lock_guard<std::mutex> hold(m_counter->lock);
+        m_counter->stop = true;
+        if (m_counter->handle)
+            sqlite3_interrupt(m_counter->handle);
+    }
+    if (m_rankedOn && m_rankedOn == m_connection.handle()) {
+        m_prepared.clear();
+        dropRanks(m_rankedOn, m_ranks);
+    }
 }
 
 long ListPages::countHere(sqlite3 *db) const
@@ -222,7 +231,8 @@ void ListPages::walk(Counter &counter, Statement &statement, long rows, int bloc
 
 void ListPages::takeEdgesFound()
 {
-    if (!m_counter)
+    // The walk beside follows the order rows were added; sorted, its edges wait.
+    if (!m_counter || m_order != Order::Added)
         return;
     std::vector<std::pair<long, Known>> found;
     {
@@ -268,40 +278,104 @@ long ListPages::rowsIn(long block) const noexcept
 
 QString ListPages::bounded() const
 {
-    QString text = QStringLiteral(" from ") + m_query.from + QStringLiteral(" where ");
+    QString from = m_query.from;
+    if (m_order != Order::Added) {
+        const QString ranks = QStringLiteral("temp.") + m_ranks + QLatin1Char(' ') + kRank;
+        // The ranks lead and each value's rows are found by the column's index (the file's, or
+        // the connection's own), in the order they were added, so a block reads only its own
+        // rows. A list of other tables than its keys' is left to the engine.
+        if (drivenByRanks()) {
+            QStringList tables = m_query.keyTables;
+            tables.move(tables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first), 0);
+            if (!m_orderIndexed)
+                tables.prepend(QStringLiteral("temp.%1_rows %2").arg(m_ranks, kRow));
+            from = ranks + QStringLiteral(" cross join ") + tables.join(QStringLiteral(" cross join "));
+        } else {
+            from += QStringLiteral(", ") + ranks;
+        }
+    }
+    QString text = QStringLiteral(" from ") + from + QStringLiteral(" where ");
     if (!m_query.where.isEmpty())
         text += QLatin1Char('(') + m_query.where + QStringLiteral(") and ");
     QStringList bounds;
     for (int i = 0; i < m_query.keyTables.size(); ++i)
         bounds.append(QStringLiteral("%1 <= ?%2").arg(keyOf(m_query.keyTables.at(i))).arg(i + 1));
+    if (m_order != Order::Added) {
+        const auto &[table, column] = m_sources[static_cast<size_t>(m_orderColumn)];
+        if (ownRows())
+            bounds.append(QStringLiteral("%1.v is %2.v and %3 = %1.k").arg(kRow, kRank, keyOf(table)));
+        else
+            bounds.append(QStringLiteral("%1.%2 is %3.v").arg(table, column, kRank));
+    }
     return text + bounds.join(QStringLiteral(" and "));
+}
+
+QStringList ListPages::keyColumns() const
+{
+    QStringList keys;
+    for (const QString &table : m_query.keyTables)
+        keys.append(keyOf(table));
+    if (m_order != Order::Added) {
+        // Rows of one value in the order their own table got them, then as the list has them.
+        const auto at = m_query.keyTables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first);
+        keys.move(at, 0);
+        // The connection's own index gives the rowids beside the values.
+        if (ownRows())
+            keys.first() = kRow + QStringLiteral(".k");
+        keys.prepend(kRank + QStringLiteral(".rank"));
+    }
+    return keys;
+}
+
+bool ListPages::drivenByRanks() const
+{
+    return m_query.from == m_query.keyTables.join(QLatin1Char(','));
+}
+
+bool ListPages::ownRows() const
+{
+    return m_order != Order::Added && !m_orderIndexed && drivenByRanks();
+}
+
+int ListPages::keyWidth() const noexcept
+{
+    return static_cast<int>(m_bounds.size()) + (m_order == Order::Added ? 0 : 1);
 }
 
 QString ListPages::keyOrder(bool descending) const
 {
-    QStringList keys;
-    for (const QString &table : m_query.keyTables)
-        keys.append(keyOf(table) + (descending ? QStringLiteral(" desc") : QString()));
+    QStringList keys = keyColumns();
+    if (descending) {
+        for (QString &key : keys)
+            key += QStringLiteral(" desc");
+    }
     return QStringLiteral(" order by ") + keys.join(QStringLiteral(", "));
 }
 
 QString ListPages::rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const
 {
-    const auto keys = static_cast<int>(m_query.keyTables.size());
+    const auto bounds = static_cast<int>(m_query.keyTables.size());
+    const int keys = keyWidth();
+    const QStringList keyed = keyColumns();
     QStringList selected;
-    if (!keysOnly)
+    // Every column of the list's own tables, not the ranks'.
+    if (!keysOnly && m_order != Order::Added && m_query.columns == QStringLiteral("*")) {
+        for (const QString &table : m_query.keyTables)
+            selected.append(table + QStringLiteral(".*"));
+    } else if (!keysOnly) {
         selected.append(m_query.columns);
-    for (const QString &table : m_query.keyTables)
-        selected.append(keyOf(table));
+    }
+    selected.append(keyed);
     return QStringLiteral("select ") + selected.join(QStringLiteral(", ")) + bounded() + QStringLiteral(" and ") +
-           pastKey(m_query.keyTables, keys + 1, true, lowerIncluded) + QStringLiteral(" and ") +
-           pastKey(m_query.keyTables, 2 * keys + 1, false, upperIncluded) + keyOrder(descending) +
-           QStringLiteral(" limit ?%1 offset ?%2").arg(3 * keys + 1).arg(3 * keys + 2);
+           pastKey(keyed, bounds + 1, true, lowerIncluded) + QStringLiteral(" and ") +
+           pastKey(keyed, bounds + keys + 1, false, upperIncluded) + keyOrder(descending) +
+           QStringLiteral(" limit ?%1 offset ?%2").arg(bounds + 2 * keys + 1).arg(bounds + 2 * keys + 2);
 }
 
 ListPages::Range ListPages::everything() const
 {
-    return {Key(m_bounds.size(), kBeforeAll), true, Key(m_bounds.size(), kAfterAll), true};
+    const auto keys = static_cast<size_t>(keyWidth());
+    return {Key(keys, kBeforeAll), true, Key(keys, kAfterAll), true};
 }
 
 Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const
@@ -313,6 +387,8 @@ Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &
         m_prepared.clear();
         m_preparedOn = db;
     }
+    if (m_order != Order::Added && db != m_rankedOn)
+        rankOn(db);
     const int shape =
         (keysOnly ? 8 : 0) | (descending ? 4 : 0) | (range.lowerIncluded ? 2 : 0) | (range.upperIncluded ? 1 : 0);
     auto kept = m_prepared.find(shape);
@@ -323,12 +399,13 @@ Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &
                    .first;
     Statement &statement = kept->second;
     statement.reset();
-    const auto keys = static_cast<int>(m_bounds.size());
+    const auto bounds = static_cast<int>(m_bounds.size());
+    const int keys = keyWidth();
     bindKey(statement, 1, m_bounds);
-    bindKey(statement, keys + 1, range.lower);
-    bindKey(statement, 2 * keys + 1, range.upper);
-    statement.bind(3 * keys + 1, std::int64_t{limit});
-    statement.bind(3 * keys + 2, std::int64_t{offset});
+    bindKey(statement, bounds + 1, range.lower);
+    bindKey(statement, bounds + keys + 1, range.upper);
+    statement.bind(bounds + 2 * keys + 1, std::int64_t{limit});
+    statement.bind(bounds + 2 * keys + 2, std::int64_t{offset});
     return statement;
 }
 
@@ -337,7 +414,7 @@ void ListPages::showColumns(const QStringList &columns)
     Statement &statement = prepareRange(false, false, everything(), 0, 0);
     const Done done(statement);
     sqlite3_stmt *handle = statement.handle();
-    const int shown = statement.columnCount() - static_cast<int>(m_bounds.size());
+    const int shown = statement.columnCount() - keyWidth();
     std::vector<Column> known;
     known.reserve(static_cast<size_t>(shown));
     for (int i = 0; i < shown; ++i)
@@ -347,10 +424,15 @@ void ListPages::showColumns(const QStringList &columns)
     names.assign(known);
     m_positions.clear();
     m_kinds.clear();
+    m_sources.clear();
     for (const QString &column : columns) {
         const int at = names.indexOf(column);
         m_positions.push_back(at);
         m_kinds.push_back(known[static_cast<size_t>(at)].kind);
+        const char *table = sqlite3_column_table_name(handle, at);
+        const char *origin = sqlite3_column_origin_name(handle, at);
+        m_sources.emplace_back(table && origin ? QString::fromUtf8(table) : QString(),
+                               table && origin ? QString::fromUtf8(origin) : QString());
     }
 }
 
@@ -360,7 +442,8 @@ long ListPages::readRange(bool descending, const Range &range, long rows, std::v
     Statement &statement = prepareRange(false, descending, range, rows, 0);
     const Done done(statement);
     const size_t columns = m_positions.size();
-    const int keyColumn = statement.columnCount() - static_cast<int>(m_bounds.size());
+    const int width = keyWidth();
+    const int keyColumn = statement.columnCount() - width;
     long read = 0;
     while (read < rows && statement.next(kCannotRead)) {
         // Backwards, the rows fill the block from its end.
@@ -368,7 +451,7 @@ long ListPages::readRange(bool descending, const Range &range, long rows, std::v
         for (size_t column = 0; column < columns; ++column)
             cells[at++] = cellText(statement.handle(), m_positions[column], m_kinds[column]);
         Key key;
-        for (int i = 0; i < static_cast<int>(m_bounds.size()); ++i)
+        for (int i = 0; i < width; ++i)
             key.push_back(statement.integer(keyColumn + i));
         if (read == 0)
             (descending ? keys.last : keys.first) = key;
@@ -414,7 +497,7 @@ void ListPages::walkTowards(long block)
     const long rows = descending ? fromAbove : fromBelow;
     Statement &statement = prepareRange(true, descending, range, rows, 0);
     const Done done(statement);
-    const auto keys = static_cast<int>(m_bounds.size());
+    const int keys = keyWidth();
     // Every block passed keeps the key at its edge, so a later jump near here reads at once.
     for (long walked = 0; walked < rows && statement.next(kCannotRead); ++walked, row += descending ? -1 : 1) {
         const bool edge = descending ? row % m_blockRows == 0 : row % m_blockRows == m_blockRows - 1;
@@ -467,6 +550,48 @@ std::vector<QString> ListPages::readBlock(long block)
     if (readRange(descending, range, rows, cells, keys) > 0)
         m_known[block] = std::move(keys);
     return cells;
+}
+
+} // namespace orv::store
+
+namespace orv::store {
+
+bool ListPages::setOrder(int column, Order order)
+{
+    if (order != Order::Added &&
+        (column < 0 || column >= columnCount() || m_sources[static_cast<size_t>(column)].first.isEmpty() ||
+         !m_query.keyTables.contains(m_sources[static_cast<size_t>(column)].first)))
+        return false;
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    // The statements and the block edges are the old order's.
+    m_prepared.clear();
+    m_known.clear();
+    if (order == Order::Added) {
+        if (m_rankedOn == db)
+            dropRanks(db, m_ranks);
+        m_rankedOn = nullptr;
+        m_order = order;
+        return true;
+    }
+    const auto &[table, name] = m_sources[static_cast<size_t>(column)];
+    // Until the new ranks are written whole, the old order's are written again at the next read.
+    m_rankedOn = nullptr;
+    const bool indexed = hasOwnIndex(db, table, name);
+    writeRanks(db, m_ranks, table, name, order == Order::Descending, indexed || !drivenByRanks());
+    m_orderIndexed = indexed;
+    m_order = order;
+    m_orderColumn = column;
+    m_rankedOn = db;
+    return true;
+}
+
+void ListPages::rankOn(sqlite3 *db) const
+{
+    const auto &[table, name] = m_sources[static_cast<size_t>(m_orderColumn)];
+    writeRanks(db, m_ranks, table, name, m_order == Order::Descending, m_orderIndexed || !drivenByRanks());
+    m_rankedOn = db;
 }
 
 } // namespace orv::store

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -31,6 +32,11 @@ namespace orv::store {
 // nearest key known or from either end, whichever is fewer rows, and the walk leaves the edge key
 // of every block it passes in the map. The list covers the rows there were when it was opened:
 // rows added since, in any of its tables, stay out until it is opened again.
+//
+// Sorted by a shown column, the same blocks are read in the column's order: each distinct value
+// of the column gets a rank (see writeRanks), and the rank leads the keys, followed by the
+// column's table's rowid and the other tables' rowids, so rows of one value keep the order they
+// were added in and every row has one place.
 class ListPages final {
 public:
     static constexpr int kBlockRows = 256;
@@ -38,12 +44,14 @@ public:
     // Counting the rows at once, or beside the program on a connection of its own, for a list
     // long enough that counting could hold up the window.
     enum class Counting { Now, Beside };
+    // How the rows follow one another: as they were added, or by a shown column's values.
+    enum class Order { Added, Ascending, Descending };
 
     // Counts the rows (or, counting beside, the rows of the first block and one more); raises
     // StoreError when the statement cannot be read.
     ListPages(Connection &connection, sql::ListQuery query, int blockRows = kBlockRows,
               Counting counting = Counting::Now);
-    // Stops a count beside and waits for its end.
+    // Stops a count beside, without waiting for its thread.
     ~ListPages();
     ListPages(const ListPages &) = delete;
     ListPages &operator=(const ListPages &) = delete;
@@ -71,6 +79,14 @@ public:
     // before moves. Raises StoreError when the store cannot be read.
     std::vector<QString> readBlock(long block);
 
+    // Orders the rows by a shown column (ignored for Added) from the next block read on; the
+    // blocks read before belong to the old order. Raises StoreError when the column's values
+    // cannot be read, keeping the order there was; a column of no table's (a computed one)
+    // cannot be sorted by and leaves the order as it was, returning false.
+    bool setOrder(int column, Order order);
+    Order order() const noexcept { return m_order; }
+    int orderColumn() const noexcept { return m_order == Order::Added ? -1 : m_orderColumn; }
+
     // The statement rows are read with, forwards or backwards, from a key to a key: the shown
     // columns and then the keys (or only the keys), with ?limit and ?offset last.
     QString rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const;
@@ -91,7 +107,16 @@ private:
 
     // The condition and the bounds every statement shares, parameters from ?1 on.
     QString bounded() const;
+    // What gives the order, outermost first: the key tables' rowids, after a column's rank.
+    QStringList keyColumns() const;
+    int keyWidth() const noexcept;
+    // Whether the list's tables are its key tables alone, so the ranks can lead the reading.
+    bool drivenByRanks() const;
+    // Whether the rows are found through the connection's own index of the column.
+    bool ownRows() const;
     QString keyOrder(bool descending) const;
+    // Writes the ranks again on a new engine handle, whose temporary tables are its own.
+    void rankOn(sqlite3 *db) const;
     Range everything() const;
     long rowsIn(long block) const noexcept;
     // A range statement with its values bound, prepared once per connection and kept; the caller
@@ -135,6 +160,14 @@ private:
     static void walk(Counter &counter, Statement &statement, long rows, int blockRows, size_t keys);
     // Takes the edges walked beside so far into the map.
     void takeEdgesFound();
+
+    // Each shown column's table and column name in the file; empty for a computed column.
+    std::vector<std::pair<QString, QString>> m_sources;
+    Order m_order = Order::Added;
+    int m_orderColumn = -1;
+    bool m_orderIndexed = false;           // whether the file has an index of the column alone
+    QString m_ranks;                       // the temporary table of the column's ranks
+    mutable sqlite3 *m_rankedOn = nullptr; // the engine handle the ranks were written on
 };
 
 } // namespace orv::store

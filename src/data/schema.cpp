@@ -169,6 +169,11 @@ QStringList indexStatements()
         // The year at a glance sums the charges of recent months from these alone.
         createIndex("listfei_date_total", listfei::table, {listfei::date, listfei::total}),
         createIndex("fanglist_date_rent", fanglist::table, {fanglist::date, fanglist::rent}),
+        // The rent list sorted by a column finds each value's rows by these, in the order they
+        // were added, so its first screen reads only those rows.
+        createIndex("fanglist_rent", fanglist::table, {fanglist::rent}),
+        createIndex("fanglist_date", fanglist::table, {fanglist::date}),
+        createIndex("fangset_date", fangset::table, {fangset::date}),
     };
 }
 

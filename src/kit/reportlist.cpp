@@ -5,8 +5,10 @@
 #include "data/recordset.h"
 #include "data/storeerror.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolTip>
 
@@ -376,6 +378,35 @@ void ReportModel::settleCount()
     endInsertRows();
 }
 
+bool ReportModel::sortPages(int column, Qt::SortOrder order)
+{
+    if (!m_pages)
+        return false;
+    using Order = store::ListPages::Order;
+    const Order wanted = column < 0 ? Order::Added : order == Qt::AscendingOrder ? Order::Ascending : Order::Descending;
+    bool ordered = false;
+    try {
+        ordered = m_pages->setOrder(column, wanted);
+    } catch (const StoreError &) {
+        ordered = false;
+    }
+    beginResetModel();
+    m_cache.clear();
+    endResetModel();
+    return ordered;
+}
+
+int ReportModel::sortColumn() const
+{
+    return m_pages ? m_pages->orderColumn() : -1;
+}
+
+Qt::SortOrder ReportModel::sortOrder() const
+{
+    return m_pages && m_pages->order() == store::ListPages::Order::Descending ? Qt::DescendingOrder
+                                                                              : Qt::AscendingOrder;
+}
+
 void ReportModel::dropPages()
 {
     if (m_pages)
@@ -474,6 +505,9 @@ QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int r
         return m_headers.at(section);
     case Qt::TextAlignmentRole:
         return alignmentOf(m_alignments.value(section, Qt::AlignLeft));
+    case Qt::InitialSortOrderRole:
+        // The first click orders upwards, as a second reverses.
+        return static_cast<int>(Qt::AscendingOrder);
     default:
         return QVariant();
     }
@@ -499,7 +533,33 @@ ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableView(
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->viewport()->installEventFilter(this);
+    horizontalHeader()->setSortIndicatorClearable(true);
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &ReportList::orderBy);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ReportList::showOrder);
     setRowHeight(19);
+}
+
+void ReportList::orderBy(int column, Qt::SortOrder order)
+{
+    if (!m_model->isPaged()) {
+        showOrder();
+        return;
+    }
+    // Ordering reads the column's values once; the first screen is read as it is drawn.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_model->sortPages(column, order);
+    QGuiApplication::restoreOverrideCursor();
+    scrollToTop();
+}
+
+void ReportList::showOrder()
+{
+    QHeaderView *header = horizontalHeader();
+    const QSignalBlocker quiet(header);
+    header->setSortIndicatorShown(m_model->isPaged());
+    header->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
 }
 
 void ReportList::setColumns(std::initializer_list<Column> columns)

@@ -56,6 +56,15 @@ public:
     void showPages(std::unique_ptr<store::ListPages> pages, const QStringList &columns);
     // The blocks of rows held now, for a list shown on demand.
     int cachedBlocks() const { return static_cast<int>(m_cache.size()); }
+    bool isPaged() const { return bool(m_pages); }
+    // Orders a list shown on demand by a column, through the store, or with a column below 0 as
+    // its rows were added; the rows read before give way, and the selection with them. Returns
+    // whether the list now has that order: a list filled whole, a computed column or a store that
+    // cannot be read keeps the order it had.
+    bool sortPages(int column, Qt::SortOrder order);
+    // The column a list shown on demand is ordered by, or -1, and which way.
+    int sortColumn() const;
+    Qt::SortOrder sortOrder() const;
 
     // Tells the views about rows appended since the last notification, and about the rest of a
     // list read on demand whose count is still being made beside the window (waiting for it).
@@ -180,6 +189,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A click on a header orders a list shown on demand by that column, a second click the other
+    // way, a third as the rows were added; the header's indicator shows the order.
+    void orderBy(int column, Qt::SortOrder order);
+    // Shows the model's order on the header, after the model was filled or ordered anew.
+    void showOrder();
+
     ReportModel *m_model;
 };
 

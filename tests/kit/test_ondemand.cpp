@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -341,6 +342,26 @@ private Q_SLOTS:
         const auto *list = test::child<ReportList>(&page, u"feeList"_s);
         QVERIFY(modelOf(list)->counted());
         QCOMPARE(list->model()->rowCount(), kBlock);
+    }
+
+    // Sorted while it is still being counted and walked beside the window, a list takes none of
+    // the walk's edges, which follow the order rows were added: a jump into the middle reads the
+    // sorted rows.
+    void sortedWhileCounted()
+    {
+        Fixture f;
+        addBills(f.db, 12 * kBlock + 5);
+        f.press(u"listFeesButton"_s);
+        f.feeList->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
+        auto *model = const_cast<ReportModel *>(modelOf(f.feeList));
+        QTRY_VERIFY(model->counted());
+        QTest::qWait(100); // the walk goes on after the count
+        const QStringList middle = f.feeList->rowTexts(6 * kBlock + 5);
+        const QList<QStringList> rows = shown(f.feeList);
+        QCOMPARE(rows.size(), 12 * kBlock + 5);
+        QCOMPARE(rows.at(6 * kBlock + 5), middle);
+        for (int row = 1; row < rows.size(); ++row)
+            QVERIFY2(rows.at(row - 1).at(1) >= rows.at(row).at(1), qPrintable(QString::number(row)));
     }
 
     // A refill empties the selection as emptying the list always has; a row chosen far down

@@ -23,6 +23,7 @@ constexpr std::int64_t kBeforeAll = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
 
 const QString kCannotRead = QStringLiteral("读取记录失败");
+constexpr std::int64_t kCountedAtOnce = 100000;
 
 const QString kRank = QStringLiteral("list_rank");
 const QString kRow = QStringLiteral("list_row");
@@ -96,7 +97,9 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
         m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
     }
     m_ranks = QStringLiteral("list_order_%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
-    if (counting == Counting::Now) {
+    // A list of one table of up to a hundred thousand rows counts in a few milliseconds: sooner
+    // than a connection beside could open.
+    if (counting == Counting::Now || (m_bounds.size() == 1 && m_bounds.front() <= kCountedAtOnce)) {
         m_count = countHere(db);
         return;
     }

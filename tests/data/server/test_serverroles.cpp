@@ -42,12 +42,17 @@ struct Office {
         server::createOperator(owner, admin, Role::Administrator, u"admin's pw"_s);
         server::createOperator(owner, attendant, Role::Attendant, u"值班\"密码\""_s);
     }
-    ServerConnection as(const QString &name, const QString &more = {}) const
+    // The URI of an operator, with its password when one is given.
+    QString uriOf(const QString &name, const QString &password = {}) const
     {
         QString parameters = u"user="_s + QString::fromLatin1(QUrl::toPercentEncoding(name));
-        if (!more.isEmpty())
-            parameters += u"&"_s + more;
-        return ServerConnection(TestServer::uriFor(db.name(), parameters));
+        if (!password.isNull())
+            parameters += u"&password="_s + QString::fromLatin1(QUrl::toPercentEncoding(password));
+        return TestServer::uriFor(db.name(), parameters);
+    }
+    ServerConnection as(const QString &name, const QString &password = {}) const
+    {
+        return ServerConnection(uriOf(name, password));
     }
     ServerConnection as(Role role) const { return as(role == Role::Administrator ? admin : attendant); }
 };
@@ -127,11 +132,6 @@ bool tableGives(Role role, const QString &table, Write write, const QString &col
     return false;
 }
 
-QString roleAndAction(Role role, int action)
-{
-    return u"%1, action %2"_s.arg(roleName(role)).arg(action);
-}
-
 } // namespace
 
 class TestServerRoles final : public QObject {
@@ -150,7 +150,7 @@ private Q_SLOTS:
                 bool all = true;
                 for (const TableWrite &write : writes)
                     all = permitsWrite(desk, write) && all;
-                const QString which = roleAndAction(role, static_cast<int>(action));
+                const QString which = u"%1, action %2"_s.arg(roleName(role)).arg(static_cast<int>(action));
                 if (mayDo(role, action))
                     QVERIFY2(all, qPrintable(which));
                 else if (!writes.isEmpty())
@@ -182,9 +182,7 @@ private Q_SLOTS:
                 QVERIFY2(!permits(desk, u"SELECT * FROM %1"_s.arg(server::rowsTable(table.name))), qPrintable(where));
             }
             // The desk opens the database as the program does.
-            ServerConnection::open(TestServer::uriFor(
-                office.db.name(), u"user="_s + QString::fromLatin1(QUrl::toPercentEncoding(
-                                                   role == Role::Administrator ? office.admin : office.attendant))));
+            ServerConnection::open(office.uriOf(role == Role::Administrator ? office.admin : office.attendant));
         }
         // One row per action, and no action writes the log but by appending to it.
         const QList<Action> actions = everyAction();
@@ -291,9 +289,7 @@ private Q_SLOTS:
         office.owner.run(u"DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
                          "'orv_password_login') THEN CREATE ROLE orv_password_login NOLOGIN; END IF; END $$"_s);
         office.owner.run(u"GRANT orv_password_login TO %1"_s.arg(office.owner.identifier(office.attendant)));
-        const auto signIn = [&](const QString &password) {
-            office.as(office.attendant, u"password="_s + QString::fromLatin1(QUrl::toPercentEncoding(password)));
-        };
+        const auto signIn = [&](const QString &password) { office.as(office.attendant, password); };
         signIn(u"值班\"密码\""_s);
         QCOMPARE(storeErrorOf([&] { signIn(u"wrong"_s); }).code(), ServerCode::SignInRefused);
 
@@ -302,8 +298,7 @@ private Q_SLOTS:
         QCOMPARE(storeErrorOf([&] { signIn(u"值班\"密码\""_s); }).code(), ServerCode::SignInRefused);
         signIn(u"new 'one' \"密\""_s);
 
-        ServerConnection own = office.as(
-            office.attendant, u"password="_s + QString::fromLatin1(QUrl::toPercentEncoding(u"new 'one' \"密\""_s)));
+        ServerConnection own = office.as(office.attendant, u"new 'one' \"密\""_s);
         server::changeOperatorPassword(own, office.attendant, u"my own"_s);
         signIn(u"my own"_s);
         QCOMPARE(storeErrorOf([&] { server::changeOperatorPassword(own, office.attendant, {}); }).message(),
@@ -324,10 +319,7 @@ private Q_SLOTS:
         server::makeOperatorGroups(office.owner);
         QCOMPARE(office.owner.value(grants, {mine}), before);
 
-        ServerConnection stranger = other.as(other.admin);
-        stranger.run(u"SELECT 1"_s);
-        ServerConnection visitor(TestServer::uriFor(
-            office.db.name(), u"user="_s + QString::fromLatin1(QUrl::toPercentEncoding(other.admin))));
+        ServerConnection visitor = office.as(other.admin);
         QCOMPARE(storeErrorOf([&] { visitor.run(u"SELECT * FROM floorinfo"_s); }).code(), ServerCode::NotPermitted);
         QVERIFY(!server::serverOperators(office.owner).contains(ServerOperator{other.admin, Role::Administrator}));
     }

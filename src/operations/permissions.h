@@ -7,27 +7,9 @@
 
 namespace orv::ops {
 
-// Everything the program lets an operator do that a role may allow or forbid.
-enum class Action {
-    CheckIn,
-    CheckOut,
-    BatchCheckIn,
-    Query,
-    SettleUtilities,
-    BatchReadings,
-    SettleRent,
-    Export,
-    Print,
-    Backup,
-    CheckDatabase,
-    ChangeOwnPassword,
-    SetFeeStandard,
-    AddRoom,
-    ModifyRoom,
-    DeleteRoom,
-    RestoreDatabase,
-    ManageOperators,
-};
+// Everything the program lets an operator do that a role may allow or forbid; who may do what is
+// data/roles.h's table, which a server's grants are made from as well.
+using Action = orv::Action;
 
 // Every action, in the order above.
 QList<Action> allActions();

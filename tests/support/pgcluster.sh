@@ -46,8 +46,10 @@ start)
     as_owner "$bindir/initdb" -D "$dir/data" -U "$user" --encoding=UTF8 --locale=C.UTF-8 \
         --auth-local=trust --auth-host=reject >"$dir/initdb.log" 2>&1 ||
         { cat "$dir/initdb.log" >&2; exit 1; }
-    # One role signs in with a password, for the tests of a wrong one; everyone else is trusted.
-    { echo "local all orv_password_user scram-sha-256"; echo "local all all trust"; } >"$dir/data/pg_hba.conf"
+    # One role and the members of another sign in with a password, for the tests of a wrong one and
+    # of operators' passwords; everyone else is trusted.
+    { echo "local all orv_password_user scram-sha-256"; echo "local all +orv_password_login scram-sha-256";
+      echo "local all all trust"; } >"$dir/data/pg_hba.conf"
     as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
         -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off -c max_connections=40" start ||
         { cat "$dir/server.log" >&2; exit 1; }

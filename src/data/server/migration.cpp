@@ -4,6 +4,7 @@
 #include "data/connection.h"
 #include "data/statement.h"
 #include "serverconnection.h"
+#include "serverroles.h"
 #include "serverschema.h"
 
 #include <algorithm>
@@ -212,6 +213,7 @@ Migrated migrateToServer(Connection &file, ServerConnection &server)
             migrated = {};
             for (const QString &statement : creationStatements())
                 target.run(statement, {}, QStringLiteral("在服务器上建立数据表失败"));
+            makeOperatorGroups(target);
             QStringList findings;
             for (const TableDef &table : tables()) {
                 if (!fileHasTable(file, table.name))

@@ -22,10 +22,10 @@ struct Migrated {
 };
 
 // Copies every table of the open file, every row in the order it was added, into the server's
-// database, which must be empty: the schema is made there first. Before it is committed the server's
-// rows are counted against the file's and the rules between the tables are checked there; on any
-// refusal or failure nothing stays on the server. Raises StoreError: NotEmpty names what the
-// database holds already.
+// database, which must be empty: the schema is made there first, with the groups of its operators
+// (serverroles.h). Before it is committed the server's rows are counted against the file's and the
+// rules between the tables are checked there; on any refusal or failure nothing stays on the
+// server. Raises StoreError: NotEmpty names what the database holds already.
 Migrated migrateToServer(Connection &file, ServerConnection &server);
 
 // Copies every table of the server's database (of this program's schema version) into a new file

@@ -175,6 +175,31 @@ int ServerConnection::runUnit(const std::function<void(ServerConnection &)> &wor
                          .arg(cause));
 }
 
+QString ServerConnection::identifier(const QString &name) const
+{
+    const QByteArray text = name.toUtf8();
+    const PgText quoted(PQescapeIdentifier(m_conn.get(), text.constData(), static_cast<std::size_t>(text.size())));
+    if (!quoted)
+        throw StoreError(ServerCode::Failed,
+                         QStringLiteral("名称“%1”无法交给数据库服务器：%2").arg(name, serverWords(m_conn.get())));
+    return QString::fromUtf8(quoted.get());
+}
+
+QString ServerConnection::literal(const QString &text) const
+{
+    const QByteArray bytes = text.toUtf8();
+    const PgText quoted(PQescapeLiteral(m_conn.get(), bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!quoted)
+        throw StoreError(ServerCode::Failed,
+                         QStringLiteral("文字无法交给数据库服务器：%1").arg(serverWords(m_conn.get())));
+    return QString::fromUtf8(quoted.get());
+}
+
+QString ServerConnection::userName() const
+{
+    return QString::fromUtf8(PQuser(m_conn.get()));
+}
+
 void ServerConnection::raise(const PGresult *result, const QString &what) const
 {
     const QString doing = what.isEmpty() ? kRunFailure : what;
@@ -191,7 +216,8 @@ void ServerConnection::raise(const PGresult *result, const QString &what) const
     if (state == QLatin1String("40P01"))
         throw StoreError(ServerCode::Conflict,
                          QStringLiteral("%1：与另一台电脑的修改互相等待（死锁，40P01）。").arg(doing));
-    throw StoreError(ServerCode::Failed, QStringLiteral("%1：%2").arg(doing, words));
+    throw StoreError(state == QLatin1String("42501") ? ServerCode::NotPermitted : ServerCode::Failed,
+                     QStringLiteral("%1：%2").arg(doing, words));
 }
 
 QByteArray copyField(const QString &value)

@@ -21,6 +21,7 @@ constexpr std::uint32_t NotEmpty = 0x80C70004;       // a migration's target hol
 constexpr std::uint32_t Conflict = 0x80C70005;       // serialization failure or deadlock (40001, 40P01)
 constexpr std::uint32_t ConnectionLost = 0x80C70006; // the connection went in the middle of a statement
 constexpr std::uint32_t Failed = 0x80C70007;         // any other statement the server refused
+constexpr std::uint32_t NotPermitted = 0x80C70008;   // the signed-in user lacks the right (42501)
 } // namespace ServerCode
 
 // How many times a unit is run when the server finds it collides with another desk's.
@@ -59,6 +60,13 @@ public:
     // is run again as a whole, up to `attempts` times in all, then refused naming the cause. Any
     // other failure rolls it back and is raised as it came. Returns the number of runs it took.
     int runUnit(const std::function<void(ServerConnection &)> &work, int attempts = kUnitAttempts);
+
+    // A name and a text quoted by libpq, for the statements that take no parameters (CREATE ROLE,
+    // GRANT, ...). Raises StoreError for a text the server's encoding cannot hold.
+    QString identifier(const QString &name) const;
+    QString literal(const QString &text) const;
+    // The user this connection signed in as.
+    QString userName() const;
 
     PGconn *handle() const noexcept { return m_conn.get(); }
 

@@ -2,6 +2,10 @@
 #include "support/testdatabase.h"
 #include "support/testserver.h"
 
+#include <QThread>
+
+#include <utility>
+
 using namespace orv;
 using namespace Qt::StringLiterals;
 namespace ServerCode = orv::server::ServerCode;
@@ -38,6 +42,66 @@ void addOneAfter(ServerConnection &c, const std::function<void()> &between)
     between();
     c.run(u"UPDATE counter SET v = $1"_s, {QString::number(read + 1)});
 }
+
+// Two rows locked in opposite orders: the desk's unit takes row 1, the other desk row 2 and then
+// waits for row 1, and the unit's step to row 2 closes the circle. Only the desk's side looks for
+// the deadlock soon, so it is the one the server ends (40P01).
+struct Deadlock {
+    TestServer db;
+    ServerConnection desk{db.uri()};
+    ServerConnection other{db.uri()};
+    ServerConnection watcher{db.uri()};
+    bool otherWaits = false;
+
+    Deadlock()
+    {
+        desk.run(u"CREATE TABLE pair (id integer PRIMARY KEY, v integer NOT NULL)"_s);
+        desk.run(u"INSERT INTO pair VALUES (1, 0), (2, 0)"_s);
+        desk.run(u"SET deadlock_timeout = '50ms'"_s);
+        other.run(u"SET deadlock_timeout = '1min'"_s);
+    }
+    // Run inside the unit, which holds row 1: the other desk takes row 2 and is left waiting for
+    // row 1, which the server shows before the unit goes on.
+    void otherWaitsForRowOne()
+    {
+        other.run(u"BEGIN"_s);
+        other.run(u"UPDATE pair SET v = v + 10 WHERE id = 2"_s);
+        if (PQsendQuery(other.handle(), "UPDATE pair SET v = v + 10 WHERE id = 1") != 1)
+            test::fail(u"the other desk's update was not sent"_s, __FILE__, __LINE__);
+        otherWaits = true;
+        const QString pid = QString::number(PQbackendPID(other.handle()));
+        for (int look = 0; look < 1000; ++look) {
+            if (watcher.value(u"SELECT wait_event_type FROM pg_stat_activity WHERE pid = $1"_s, {pid}) == u"Lock"_s)
+                return;
+            QThread::msleep(10);
+        }
+        // Thrown, so that the unit does not go on to wait for a lock no deadlock will free.
+        test::fail(u"the other desk never waited for the row"_s, __FILE__, __LINE__);
+    }
+    // The other desk's update goes through once the unit is gone, and it commits.
+    void otherFinishes()
+    {
+        if (!std::exchange(otherWaits, false))
+            return;
+        while (server::PgResultHandle result{PQgetResult(other.handle())})
+            QCOMPARE(PQresultStatus(result.get()), PGRES_COMMAND_OK);
+        other.run(u"COMMIT"_s);
+    }
+    // The desk's unit: one to each row, in the order that deadlocks against the other desk's.
+    int unit(int attempts, int &runs)
+    {
+        return desk.runUnit(
+            [&](ServerConnection &c) {
+                otherFinishes();
+                c.run(u"UPDATE pair SET v = v + 1 WHERE id = 1"_s);
+                if (++runs == 1)
+                    otherWaitsForRowOne();
+                c.run(u"UPDATE pair SET v = v + 1 WHERE id = 2"_s);
+            },
+            attempts);
+    }
+    QString values() { return watcher.value(u"SELECT string_agg(v::text, ',' ORDER BY id) FROM pair"_s); }
+};
 
 } // namespace
 
@@ -82,6 +146,29 @@ private Q_SLOTS:
         QCOMPARE(desks.counter(), QString::number(server::kUnitAttempts));
         // The connection is idle again and takes the next unit.
         QCOMPARE(desks.desk.runUnit([](ServerConnection &c) { c.run(u"UPDATE counter SET v = 0"_s); }), 1);
+    }
+
+    // A real deadlock between two desks: the server ends the unit, which runs again once the
+    // other desk is through, and both desks' writes stay.
+    void deadlockIsRunAgain()
+    {
+        Deadlock pair;
+        int runs = 0;
+        QCOMPARE(pair.unit(server::kUnitAttempts, runs), 2);
+        QCOMPARE(runs, 2);
+        QCOMPARE(pair.values(), u"11,11"_s);
+    }
+
+    // Given up at once, the deadlock is named as the cause and none of the unit's writes stay.
+    void deadlockIsNamed()
+    {
+        Deadlock pair;
+        int runs = 0;
+        const StoreError refused = storeErrorOf([&] { pair.unit(1, runs); });
+        QCOMPARE(refused.code(), ServerCode::Conflict);
+        QVERIFY2(refused.message().contains(u"死锁，40P01"_s), qPrintable(refused.message()));
+        pair.otherFinishes();
+        QCOMPARE(pair.values(), u"10,10"_s);
     }
 
     // Any other failure is not run again: the unit is rolled back and the failure raised as it came.

@@ -23,9 +23,23 @@ QString rowLine(int line, const QString &message)
     return QStringLiteral("第%1行：%2").arg(line).arg(message);
 }
 
-// Opens the database of the current folder: keyed with its own key for the operator named, when
-// it has operators, else with the program's password. Returns the refusal, or an empty text.
+// Opens the database of the current folder for a batch: the operator named must be allowed it.
 QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandOperator &who)
+{
+    return openForCommand(connection, who, QStringLiteral("操作员"), [kind](const Unlocked &unlocked) {
+        const ops::Action action =
+            kind == ops::BatchKind::CheckIns ? ops::Action::BatchCheckIn : ops::Action::BatchReadings;
+        if (ops::isAllowed(unlocked.role, action))
+            return QString();
+        return QStringLiteral("操作员“%1”（%2）不能%3。")
+            .arg(unlocked.name, roleName(unlocked.role), ops::actionName(action));
+    });
+}
+
+} // namespace
+
+QString openForCommand(Connection &connection, const CommandOperator &who, const QString &whom,
+                       const std::function<QString(const Unlocked &)> &refusalFor)
 {
     settlePendingKeyFiles(databaseFileName());
     const QString keysPath = KeySlots::pathFor(databaseFileName());
@@ -36,22 +50,18 @@ QString openForBatch(Connection &connection, ops::BatchKind kind, const CommandO
         return QString();
     }
     if (who.name.isEmpty() || !who.password)
-        return QStringLiteral("这个数据库设置了操作员：请用 --operator 姓名 指明操作员，密码写在标准输入的第一行。");
+        return QStringLiteral("这个数据库设置了操作员：请用 --operator 姓名 指明%1，密码写在标准输入的第一行。")
+            .arg(whom);
     const KeySlots slots = KeySlots::load(keysPath);
     const Unlocked unlocked = slots.open(who.name, who.password());
     if (!unlocked.opened())
         return unlocked.refusal;
-    const ops::Action action =
-        kind == ops::BatchKind::CheckIns ? ops::Action::BatchCheckIn : ops::Action::BatchReadings;
-    if (!ops::isAllowed(unlocked.role, action))
-        return QStringLiteral("操作员“%1”（%2）不能%3。")
-            .arg(unlocked.name, roleName(unlocked.role), ops::actionName(action));
+    if (const QString refusal = refusalFor(unlocked); !refusal.isEmpty())
+        return refusal;
     connection.openFile(databaseFileName(), unlocked.key);
     connection.setOperatorName(unlocked.name);
     return QString();
 }
-
-} // namespace
 
 QString passwordFromStandardInput(const QString &name)
 {

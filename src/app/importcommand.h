@@ -10,12 +10,22 @@ class QTextStream;
 
 namespace orv {
 
+class Connection;
+struct Unlocked;
+
 // Who runs a command on a database with operators: "--operator NAME", and the password, asked for
 // only when the database has operators.
 struct CommandOperator {
     QString name;
     std::function<QString()> password;
 };
+
+// Opens the database of the current folder as a command does: with the program's password when it
+// has no operators, else with its own key for the operator named, when `refusalFor` (told who
+// signed in) has no refusal for them. `whom` is who --operator must name. Returns the refusal, or
+// an empty text.
+QString openForCommand(Connection &connection, const CommandOperator &who, const QString &whom,
+                       const std::function<QString(const Unlocked &)> &refusalFor);
 
 // The first line of standard input without its line end, not echoed when typed at a terminal.
 QString passwordFromStandardInput(const QString &name);

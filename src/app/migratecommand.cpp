@@ -22,27 +22,13 @@ const QString kFailed = QStringLiteral("迁移数据库失败：");
 // for a 管理员 of its operators. Returns the refusal, or an empty text.
 QString openForMigration(Connection &connection, const CommandOperator &who)
 {
-    settlePendingKeyFiles(databaseFileName());
-    const QString keysPath = KeySlots::pathFor(databaseFileName());
-    if (!QFileInfo::exists(keysPath)) {
-        if (!who.name.isEmpty())
-            return QStringLiteral("这个数据库没有设置操作员，不用 --operator。");
-        connection.Open(programConnectionString());
-        return QString();
-    }
-    if (who.name.isEmpty() || !who.password)
-        return QStringLiteral("这个数据库设置了操作员：请用 --operator 姓名 指明管理员，密码写在标准输入的第一行。");
-    const KeySlots slots = KeySlots::load(keysPath);
-    const Unlocked unlocked = slots.open(who.name, who.password());
-    if (!unlocked.opened())
-        return unlocked.refusal;
-    // The whole database leaves the file: only a 管理员 may move it.
-    if (unlocked.role != Role::Administrator)
+    return openForCommand(connection, who, QStringLiteral("管理员"), [](const Unlocked &unlocked) {
+        // The whole database leaves the file: only a 管理员 may move it.
+        if (unlocked.role == Role::Administrator)
+            return QString();
         return QStringLiteral("操作员“%1”（%2）不能迁移数据库，只有管理员可以。")
             .arg(unlocked.name, roleName(unlocked.role));
-    connection.openFile(databaseFileName(), unlocked.key);
-    connection.setOperatorName(unlocked.name);
-    return QString();
+    });
 }
 
 bool occupied(const QString &path)

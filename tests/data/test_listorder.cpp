@@ -48,29 +48,6 @@ QList<QStringList> blockOf(store::ListPages &pages, long block)
     return rows;
 }
 
-QStringList column(const QList<QStringList> &rows, int at)
-{
-    QStringList values;
-    for (const QStringList &row : rows)
-        values.append(row.at(at));
-    return values;
-}
-
-// The tables a plan walks, in its order, and whether it sorts.
-QStringList planOf(sqlite3 *db, const QString &sql)
-{
-    QStringList tables;
-    static const QRegularExpression walked(u"^(?:SCAN|SEARCH) TABLE (\\w+)"_s);
-    for (const QStringList &step : test::rowsOf(db, u"EXPLAIN QUERY PLAN "_s + sql)) {
-        const QString detail = step.value(3);
-        if (detail.contains(u"TEMP B-TREE"_s))
-            tables.append(u"sorted"_s);
-        else if (const QRegularExpressionMatch match = walked.match(detail); match.hasMatch())
-            tables.append(match.captured(1));
-    }
-    return tables;
-}
-
 // Residents S0, S1, ... named from kNames out of order, each name several times; two rent charges
 // each, every other one without a rent, and a paid-up date.
 void addResidents(test::TestDatabase &db, int count)
@@ -108,21 +85,25 @@ private Q_SLOTS:
         QCOMPARE(pages.orderColumn(), 0);
         const QList<QStringList> ascending = readAll(pages);
         QCOMPARE(
-            column(ascending, 0).mid(10),
+            test::columnOf(ascending, 0).mid(10),
             (QStringList{u"Li"_s, u"Li"_s, u"Li"_s, u"Li"_s, u"Li"_s, u"阿"_s, u"阿"_s, u"阿"_s, u"阿"_s, u"阿"_s,
                          u"李"_s, u"李"_s, u"李"_s, u"李"_s, u"李"_s, u"王"_s, u"王"_s, u"王"_s, u"王"_s, u"王"_s,
                          u"张"_s, u"张"_s, u"张"_s, u"张"_s, u"张"_s, u"赵"_s, u"赵"_s, u"赵"_s, u"赵"_s, u"赵"_s}));
         // No value first, then the empty texts, each as added.
-        QCOMPARE(column(ascending, 1).mid(0, 10), (QStringList{u"S00"_s, u"S08"_s, u"S16"_s, u"S24"_s, u"S32"_s,
-                                                               u"S05"_s, u"S13"_s, u"S21"_s, u"S29"_s, u"S37"_s}));
-        QCOMPARE(column(ascending, 1).mid(10, 5), (QStringList{u"S02"_s, u"S10"_s, u"S18"_s, u"S26"_s, u"S34"_s}));
+        QCOMPARE(test::columnOf(ascending, 1).mid(0, 10),
+                 (QStringList{u"S00"_s, u"S08"_s, u"S16"_s, u"S24"_s, u"S32"_s, u"S05"_s, u"S13"_s, u"S21"_s, u"S29"_s,
+                              u"S37"_s}));
+        QCOMPARE(test::columnOf(ascending, 1).mid(10, 5),
+                 (QStringList{u"S02"_s, u"S10"_s, u"S18"_s, u"S26"_s, u"S34"_s}));
 
         QVERIFY(pages.setOrder(0, Order::Descending));
         const QList<QStringList> descending = readAll(pages);
-        QCOMPARE(column(descending, 0).first(), u"赵"_s);
-        QCOMPARE(column(descending, 1).mid(0, 5), (QStringList{u"S03"_s, u"S11"_s, u"S19"_s, u"S27"_s, u"S35"_s}));
-        QCOMPARE(column(descending, 1).mid(30), (QStringList{u"S05"_s, u"S13"_s, u"S21"_s, u"S29"_s, u"S37"_s, u"S00"_s,
-                                                             u"S08"_s, u"S16"_s, u"S24"_s, u"S32"_s}));
+        QCOMPARE(test::columnOf(descending, 0).first(), u"赵"_s);
+        QCOMPARE(test::columnOf(descending, 1).mid(0, 5),
+                 (QStringList{u"S03"_s, u"S11"_s, u"S19"_s, u"S27"_s, u"S35"_s}));
+        QCOMPARE(test::columnOf(descending, 1).mid(30),
+                 (QStringList{u"S05"_s, u"S13"_s, u"S21"_s, u"S29"_s, u"S37"_s, u"S00"_s, u"S08"_s, u"S16"_s, u"S24"_s,
+                              u"S32"_s}));
 
         QVERIFY(pages.setOrder(-1, Order::Added));
         QCOMPARE(pages.orderColumn(), -1);
@@ -140,11 +121,11 @@ private Q_SLOTS:
         store::ListPages pages(db.connection(), sql::feeList(), kBlock);
         pages.showColumns({u"房间号码"_s, u"总费用"_s});
         QVERIFY(pages.setOrder(1, Order::Ascending));
-        QCOMPARE(column(readAll(pages), 0), (QStringList{u"r3"_s, u"r1"_s, u"r9"_s, u"r5"_s, u"r2"_s, u"r6"_s, u"r0"_s,
-                                                         u"r4"_s, u"r8"_s, u"r7"_s}));
+        QCOMPARE(test::columnOf(readAll(pages), 0), (QStringList{u"r3"_s, u"r1"_s, u"r9"_s, u"r5"_s, u"r2"_s, u"r6"_s,
+                                                                 u"r0"_s, u"r4"_s, u"r8"_s, u"r7"_s}));
         QVERIFY(pages.setOrder(1, Order::Descending));
-        QCOMPARE(column(readAll(pages), 0), (QStringList{u"r7"_s, u"r8"_s, u"r4"_s, u"r0"_s, u"r2"_s, u"r6"_s, u"r5"_s,
-                                                         u"r9"_s, u"r1"_s, u"r3"_s}));
+        QCOMPARE(test::columnOf(readAll(pages), 0), (QStringList{u"r7"_s, u"r8"_s, u"r4"_s, u"r0"_s, u"r2"_s, u"r6"_s,
+                                                                 u"r5"_s, u"r9"_s, u"r1"_s, u"r3"_s}));
     }
 
     // Any block of a sorted list, reached first from the end, from the start or between known
@@ -231,7 +212,8 @@ private Q_SLOTS:
                 QVERIFY(pages.setOrder(at, Order::Ascending));
                 for (const bool keysOnly : {false, true}) {
                     for (const bool backwards : {false, true}) {
-                        const QStringList plan = planOf(engine, pages.rangeStatement(keysOnly, backwards, false, true));
+                        const QStringList plan =
+                            test::planOf(engine, pages.rangeStatement(keysOnly, backwards, false, true));
                         QVERIFY2(plan.size() > query.keyTables.size() && plan.first().startsWith(u"list_order_"_s) &&
                                      !plan.contains(u"sorted"_s),
                                  qPrintable(plan.join(u' ')));

@@ -101,21 +101,6 @@ struct Fixture {
     test::RawDatabase other() { return test::openKeyed(QDir(db.directory()).filePath(u"OrvDb.mdb"_s)); }
 };
 
-// The tables a plan walks, in its order, and whether it sorts.
-QStringList planOf(sqlite3 *db, const QString &sql)
-{
-    QStringList tables;
-    static const QRegularExpression walked(u"^(?:SCAN|SEARCH) TABLE (\\w+)"_s);
-    for (const QStringList &step : test::rowsOf(db, u"EXPLAIN QUERY PLAN "_s + sql)) {
-        const QString detail = step.value(3);
-        if (detail.contains(u"TEMP B-TREE"_s))
-            tables.append(u"sorted"_s);
-        else if (const QRegularExpressionMatch match = walked.match(detail); match.hasMatch())
-            tables.append(match.captured(1));
-    }
-    return tables;
-}
-
 } // namespace
 
 class TestOnDemand : public QObject {
@@ -130,14 +115,14 @@ private Q_SLOTS:
         for (const sql::ListQuery &query :
              {sql::rentList(), sql::feeList(), sql::personList(), sql::personListWhere(u"性别"_s, u"男"_s)}) {
             const store::ListPages pages(db.connection(), query);
-            const QStringList whole = planOf(db.connection().handle(), query.text());
+            const QStringList whole = test::planOf(db.connection().handle(), query.text());
             QVERIFY(!whole.isEmpty() && !whole.contains(u"sorted"_s));
             for (const bool keysOnly : {false, true}) {
                 for (const bool descending : {false, true}) {
                     for (const bool lower : {false, true}) {
                         for (const bool upper : {false, true})
-                            QCOMPARE(planOf(db.connection().handle(),
-                                            pages.rangeStatement(keysOnly, descending, lower, upper)),
+                            QCOMPARE(test::planOf(db.connection().handle(),
+                                                  pages.rangeStatement(keysOnly, descending, lower, upper)),
                                      whole);
                     }
                 }

@@ -23,14 +23,6 @@ QList<QStringList> shown(const ReportList *list)
     return rows;
 }
 
-QStringList column(const QList<QStringList> &rows, int at)
-{
-    QStringList values;
-    for (const QStringList &row : rows)
-        values.append(row.at(at));
-    return values;
-}
-
 void clickHeader(ReportList *list, int section)
 {
     QHeaderView *header = list->horizontalHeader();
@@ -96,8 +88,8 @@ private Q_SLOTS:
         clickHeader(f.rentList, 3);
         QCOMPARE(f.header->sortIndicatorOrder(), Qt::DescendingOrder);
         const QList<QStringList> downwards = shown(f.rentList);
-        QCOMPARE(column(downwards, 3).first(), u"303"_s);
-        QCOMPARE(column(downwards, 3).last(), u"300"_s);
+        QCOMPARE(test::columnOf(downwards, 3).first(), u"303"_s);
+        QCOMPARE(test::columnOf(downwards, 3).last(), u"300"_s);
         // Rows of one rent stay in the order they were added, either way.
         QCOMPARE(downwards.mid(0, 9), expected.mid(expected.size() - 9 * 30, 9));
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -63,6 +64,28 @@ QString TestDatabase::text(const QString &sql)
 int TestDatabase::count(const QString &table)
 {
     return rows(u"SELECT count(*) FROM %1"_s.arg(table)).value(0).value(0).toInt();
+}
+
+QStringList planOf(sqlite3 *db, const QString &sql)
+{
+    QStringList tables;
+    static const QRegularExpression walked(u"^(?:SCAN|SEARCH) TABLE (\\w+)"_s);
+    for (const QStringList &step : rowsOf(db, u"EXPLAIN QUERY PLAN "_s + sql)) {
+        const QString detail = step.value(3);
+        if (detail.contains(u"TEMP B-TREE"_s))
+            tables.append(u"sorted"_s);
+        else if (const QRegularExpressionMatch match = walked.match(detail); match.hasMatch())
+            tables.append(match.captured(1));
+    }
+    return tables;
+}
+
+QStringList columnOf(const QList<QStringList> &rows, int at)
+{
+    QStringList values;
+    for (const QStringList &row : rows)
+        values.append(row.at(at));
+    return values;
 }
 
 QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)

@@ -48,6 +48,10 @@ using RawDatabase = std::unique_ptr<sqlite3, int (*)(sqlite3 *)>;
 RawDatabase openKeyed(const QString &file);
 // TestDatabase::rows on any engine handle.
 QList<QStringList> rowsOf(sqlite3 *db, const QString &sql);
+// The tables a statement's plan walks, in its order, with "sorted" where it sorts.
+QStringList planOf(sqlite3 *db, const QString &sql);
+// One column of rows of cells.
+QStringList columnOf(const QList<QStringList> &rows, int at);
 
 // The store error an operation raises; code 0 and no message when it raises none.
 StoreError storeErrorOf(const std::function<void()> &operation);

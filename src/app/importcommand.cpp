@@ -56,7 +56,7 @@ QString openForCommand(Connection &connection, const CommandOperator &who, const
     const Unlocked unlocked = slots.open(who.name, who.password());
     if (!unlocked.opened())
         return unlocked.refusal;
-    if (const QString refusal = refusalFor(unlocked); !refusal.isEmpty())
+    if (QString refusal = refusalFor(unlocked); !refusal.isEmpty())
         return refusal;
     connection.openFile(databaseFileName(), unlocked.key);
     connection.setOperatorName(unlocked.name);

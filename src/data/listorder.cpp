@@ -9,8 +9,12 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <numeric>
 #include <sqlite3.h>
+#include <unordered_map>
 #include <vector>
 
 namespace orv::store {
@@ -18,15 +22,6 @@ namespace orv::store {
 namespace {
 
 const QString kCannotRead = QStringLiteral("读取记录失败");
-
-// A value as stored, with what it sorts by.
-struct Ranked {
-    int type = SQLITE_NULL; // the engine's type code
-    double number = 0;      // integers and reals, by value
-    std::int64_t integer = 0;
-    QByteArray stored;   // a text's UTF-8 or a blob's bytes, as read
-    QByteArray sortedBy; // a text's code-page-936 bytes
-};
 
 int group(int type)
 {
@@ -43,7 +38,7 @@ int group(int type)
     }
 }
 
-bool before(const Ranked &a, const Ranked &b)
+bool before(const RankedValue &a, const RankedValue &b)
 {
     const int left = group(a.type);
     const int right = group(b.type);
@@ -61,7 +56,7 @@ void execute(sqlite3 *db, const QString &text)
     prepare(db, text).run(kCannotRead);
 }
 
-// Gives the savepoint back when the ranks are not all written, so none are left half done.
+// Gives the savepoint back when a slice is not all written, so none is left half done.
 class Savepoint final {
 public:
     explicit Savepoint(sqlite3 *db) : m_db(db) { execute(db, QStringLiteral("savepoint list_order")); }
@@ -85,32 +80,34 @@ private:
     bool m_released = false;
 };
 
-} // namespace
-
-namespace {
-
-Ranked readValue(sqlite3_stmt *row, QStringEncoder &toCp936)
+RankedValue readValue(sqlite3_stmt *row, int at)
 {
-    Ranked value;
-    value.type = sqlite3_column_type(row, 0);
+    RankedValue value;
+    value.type = sqlite3_column_type(row, at);
     if (value.type == SQLITE_INTEGER) {
-        value.integer = sqlite3_column_int64(row, 0);
+        value.integer = sqlite3_column_int64(row, at);
         value.number = static_cast<double>(value.integer);
     } else if (value.type == SQLITE_FLOAT) {
-        value.number = sqlite3_column_double(row, 0);
+        value.number = sqlite3_column_double(row, at);
     } else if (value.type != SQLITE_NULL) {
-        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, 0));
-        value.stored = QByteArray(bytes, sqlite3_column_bytes(row, 0));
-        // GB18030 keeps the two-byte codes of code page 936 and gives every other character a
-        // place after them; without the codec the text's own bytes serve.
-        value.sortedBy = value.type == SQLITE_TEXT && toCp936.isValid()
-                             ? QByteArray(toCp936(QString::fromUtf8(value.stored)))
-                             : value.stored;
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(row, at));
+        value.stored = QByteArray(bytes, sqlite3_column_bytes(row, at));
     }
     return value;
 }
 
-void bindValue(Statement &statement, int at, const Ranked &value)
+// GB18030 keeps the two-byte codes of code page 936 and gives every other character a place after
+// them; without the codec the text's own bytes serve.
+void sortingBytes(std::vector<RankedValue> &values)
+{
+    QStringEncoder toCp936("GB18030");
+    for (RankedValue &value : values)
+        value.sortedBy = value.type == SQLITE_TEXT && toCp936.isValid()
+                             ? QByteArray(toCp936(QString::fromUtf8(value.stored)))
+                             : value.stored;
+}
+
+void bindValue(Statement &statement, int at, const RankedValue &value)
 {
     sqlite3_stmt *handle = statement.handle();
     switch (value.type) {
@@ -131,26 +128,19 @@ void bindValue(Statement &statement, int at, const Ranked &value)
     }
 }
 
-// The column's distinct values, in the engine's order.
-std::vector<Ranked> distinctValues(sqlite3 *db, const QString &table, const QString &column, bool ownIndex)
+// The column's distinct values through the file's index of it: one look-up per value rather than
+// a read of every row.
+std::vector<RankedValue> indexedValues(sqlite3 *db, const QString &table, const QString &column)
 {
-    std::vector<Ranked> values;
-    QStringEncoder toCp936("GB18030");
-    if (!ownIndex) {
-        Statement distinct = prepare(db, QStringLiteral("select distinct %1 from %2").arg(column, table));
-        while (distinct.next(kCannotRead))
-            values.push_back(readValue(distinct.handle(), toCp936));
-        return values;
-    }
-    // Through the index, one look-up per value rather than a read of every row.
+    std::vector<RankedValue> values;
     Statement none = prepare(db, QStringLiteral("select %1 from %2 where %1 is null limit 1").arg(column, table));
     if (none.next(kCannotRead))
-        values.push_back(readValue(none.handle(), toCp936));
+        values.push_back(readValue(none.handle(), 0));
     Statement first =
         prepare(db, QStringLiteral("select %1 from %2 where %1 is not null order by %1 limit 1").arg(column, table));
     if (!first.next(kCannotRead))
         return values;
-    values.push_back(readValue(first.handle(), toCp936));
+    values.push_back(readValue(first.handle(), 0));
     Statement next =
         prepare(db, QStringLiteral("select %1 from %2 where %1 > ?1 order by %1 limit 1").arg(column, table));
     for (;;) {
@@ -158,47 +148,144 @@ std::vector<Ranked> distinctValues(sqlite3 *db, const QString &table, const QStr
         bindValue(next, 1, values.back());
         if (!next.next(kCannotRead))
             break;
-        values.push_back(readValue(next.handle(), toCp936));
+        values.push_back(readValue(next.handle(), 0));
     }
     next.reset();
     return values;
 }
 
+// What makes values one under the engine's comparison: 1 and 1.0 are the same value.
+QByteArray identity(const RankedValue &value)
+{
+    QByteArray id;
+    const auto append = [&id](char tag, const void *bytes, qsizetype size) {
+        id.reserve(size + 1);
+        id.append(tag);
+        id.append(static_cast<const char *>(bytes), size);
+    };
+    if (value.type == SQLITE_INTEGER) {
+        append('i', &value.integer, sizeof value.integer);
+    } else if (value.type == SQLITE_FLOAT) {
+        const double whole = static_cast<double>(static_cast<std::int64_t>(value.number));
+        if (whole == value.number && std::abs(value.number) < 9.0e18) {
+            const auto integer = static_cast<std::int64_t>(value.number);
+            append('i', &integer, sizeof integer);
+        } else {
+            append('f', &value.number, sizeof value.number);
+        }
+    } else if (value.type == SQLITE_NULL) {
+        id.append('n');
+    } else {
+        append(value.type == SQLITE_TEXT ? 't' : 'b', value.stored.constData(), value.stored.size());
+    }
+    return id;
+}
+
 } // namespace
+
+Ordering readOrdering(sqlite3 *db, const QString &table, const QString &column, bool descending, bool ownIndex)
+{
+    Ordering ordering;
+    std::vector<std::pair<std::uint32_t, std::int64_t>> rows; // (value, rowid), in rowid order
+    if (ownIndex) {
+        ordering.values = indexedValues(db, table, column);
+    } else {
+        // Every row's value once, each distinct value kept once; the rows keep which it was.
+        ordering.ownRows = true;
+        std::unordered_map<QByteArray, std::uint32_t> seen;
+        Statement all = prepare(db, QStringLiteral("select rowid, %1 from %2 order by rowid").arg(column, table));
+        while (all.next(kCannotRead)) {
+            RankedValue value = readValue(all.handle(), 1);
+            const auto [at, added] =
+                seen.try_emplace(identity(value), static_cast<std::uint32_t>(ordering.values.size()));
+            if (added)
+                ordering.values.push_back(std::move(value));
+            rows.emplace_back(at->second, all.integer(0));
+        }
+    }
+    sortingBytes(ordering.values);
+    std::vector<std::uint32_t> sorted(ordering.values.size());
+    std::iota(sorted.begin(), sorted.end(), 0U);
+    std::stable_sort(sorted.begin(), sorted.end(), [&ordering](std::uint32_t a, std::uint32_t b) {
+        return before(ordering.values[a], ordering.values[b]);
+    });
+    if (descending)
+        std::reverse(sorted.begin(), sorted.end());
+    std::vector<RankedValue> ranked;
+    ranked.reserve(sorted.size());
+    std::vector<std::int64_t> rankOf(sorted.size());
+    for (std::uint32_t value : sorted) {
+        ranked.push_back(std::move(ordering.values[value]));
+        rankOf[value] = static_cast<std::int64_t>(ranked.size());
+    }
+    ordering.values = std::move(ranked);
+    if (!ordering.ownRows)
+        return ordering;
+    // By rank, each rank's rows in the order they were read (by rowid): a counting sort.
+    std::vector<std::size_t> start(ordering.values.size() + 2, 0);
+    for (const auto &row : rows)
+        ++start[static_cast<std::size_t>(rankOf[row.first]) + 1];
+    for (std::size_t i = 1; i < start.size(); ++i)
+        start[i] += start[i - 1];
+    ordering.rows.resize(rows.size());
+    for (const auto &[value, rowid] : rows) {
+        const std::int64_t rank = rankOf[value];
+        ordering.rows[start[static_cast<std::size_t>(rank)]++] = {rank, rowid};
+    }
+    return ordering;
+}
+
+OrderWriter::OrderWriter(sqlite3 *db, QString ranks, const Ordering &ordering)
+    : m_db(db), m_ranks(std::move(ranks)), m_ordering(ordering)
+{
+}
+
+bool OrderWriter::write(std::size_t rows)
+{
+    Savepoint written(m_db);
+    if (!m_started) {
+        dropRanks(m_db, m_ranks);
+        execute(m_db, QStringLiteral("create temp table %1 (rank integer primary key, v)").arg(m_ranks));
+        // Keyed by rank and rowid and written in that order, so no index has to be sorted.
+        if (m_ordering.ownRows)
+            execute(m_db, QStringLiteral("create temp table %1_rows (r integer, k integer, primary key (r, k)) "
+                                         "without rowid")
+                              .arg(m_ranks));
+    }
+    std::size_t budget = rows;
+    if (m_values < m_ordering.values.size() && budget > 0) {
+        Statement insert =
+            prepare(m_db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(m_ranks));
+        for (; m_values < m_ordering.values.size() && budget > 0; ++m_values, --budget) {
+            insert.reset();
+            insert.bind(1, static_cast<std::int64_t>(m_values + 1));
+            bindValue(insert, 2, m_ordering.values[m_values]);
+            insert.run(kCannotRead);
+        }
+        insert.reset();
+    }
+    if (m_rows < m_ordering.rows.size() && budget > 0) {
+        Statement insert =
+            prepare(m_db, QStringLiteral("insert into temp.%1_rows (r, k) values (?1, ?2)").arg(m_ranks));
+        for (; m_rows < m_ordering.rows.size() && budget > 0; ++m_rows, --budget) {
+            insert.reset();
+            insert.bind(1, m_ordering.rows[m_rows].first);
+            insert.bind(2, m_ordering.rows[m_rows].second);
+            insert.run(kCannotRead);
+        }
+        insert.reset();
+    }
+    written.release();
+    m_started = true;
+    return m_values == m_ordering.values.size() && m_rows == m_ordering.rows.size();
+}
 
 void writeRanks(sqlite3 *db, const QString &ranks, const QString &table, const QString &column, bool descending,
                 bool ownIndex)
 {
-    dropRanks(db, ranks);
-    execute(db, QStringLiteral("create temp table %1 (rank integer primary key, v unique)").arg(ranks));
-    Savepoint written(db);
-    std::vector<Ranked> values;
-    if (ownIndex) {
-        values = distinctValues(db, table, column, true);
-    } else {
-        // An index of the column for this connection alone: its rows by value, each value's in
-        // the order they were added (k is the row's rowid). Its values are read back through it,
-        // so the table is read once.
-        const QString rows = ranks + QStringLiteral("_rows");
-        execute(db, QStringLiteral("create temp table %1 (k integer primary key, v)").arg(rows));
-        execute(db, QStringLiteral("insert into temp.%1 (k, v) select rowid, %2 from %3").arg(rows, column, table));
-        execute(db, QStringLiteral("create index temp.%1_v on %1 (v)").arg(rows));
-        values = distinctValues(db, QStringLiteral("temp.") + rows, QStringLiteral("v"), false);
-    }
-    std::sort(values.begin(), values.end(), before);
-    if (descending)
-        std::reverse(values.begin(), values.end());
-
-    Statement insert = prepare(db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(ranks));
-    std::int64_t rank = 0;
-    for (const Ranked &value : values) {
-        insert.reset();
-        insert.bind(1, ++rank);
-        bindValue(insert, 2, value);
-        insert.run(kCannotRead);
-    }
-    insert.reset();
-    written.release();
+    const Ordering ordering = readOrdering(db, table, column, descending, ownIndex);
+    OrderWriter writer(db, ranks, ordering);
+    writer.write(std::numeric_limits<std::size_t>::max());
 }
 
 void dropRanks(sqlite3 *db, const QString &ranks) noexcept

@@ -24,6 +24,8 @@ constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
 
 const QString kCannotRead = QStringLiteral("读取记录失败");
 constexpr std::int64_t kCountedAtOnce = 100000;
+// A column of a table this short is ranked in a few milliseconds.
+constexpr std::int64_t kOrderedAtOnce = 4096;
 
 const QString kRank = QStringLiteral("list_rank");
 const QString kRow = QStringLiteral("list_row");
@@ -96,7 +98,6 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
         highest.next(kCannotRead);
         m_bounds.push_back(highest.isNull(0) ? kBeforeAll : highest.integer(0));
     }
-    m_ranks = QStringLiteral("list_order_%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
     // A list of one table of up to a hundred thousand rows counts in a few milliseconds: sooner
     // than a connection beside could open.
     if (counting == Counting::Now || (m_bounds.size() == 1 && m_bounds.front() <= kCountedAtOnce)) {
@@ -114,16 +115,23 @@ ListPages::ListPages(Connection &connection, sql::ListQuery query, int blockRows
 
 ListPages::~ListPages()
 {
-    if (m_counter) {
-        const std::lock_guard<std::mutex> hold(m_counter->lock);
-        m_counter->stop = true;
-        if (m_counter->handle)
-            sqlite3_interrupt(m_counter->handle);
-    }
+    if (m_counter)
+        stopBeside(*m_counter);
+    if (m_sorter)
+        stopBeside(*m_sorter);
+    dropPending();
     if (m_rankedOn && m_rankedOn == m_connection.handle()) {
         m_prepared.clear();
-        dropRanks(m_rankedOn, m_ranks);
+        dropRanks(m_rankedOn, m_sorting.ranks);
     }
+}
+
+void ListPages::stopBeside(Counter &counter) noexcept
+{
+    const std::lock_guard<std::mutex> hold(counter.lock);
+    counter.stop = true;
+    if (counter.handle)
+        sqlite3_interrupt(counter.handle);
 }
 
 long ListPages::countHere(sqlite3 *db) const
@@ -191,7 +199,7 @@ void ListPages::countAndWalk(const std::shared_ptr<Counter> &counter, sqlite3 *d
         walked->bind(3 * static_cast<int>(keys) + 1, std::int64_t{rows});
         walked->bind(3 * static_cast<int>(keys) + 2, std::int64_t{0});
         try {
-            walk(*counter, *walked, rows, blockRows, keys);
+            walk(*counter, *walked, blockRows, keys);
         } catch (const StoreError &) {
             // Interrupted, or the file could not be read: jumps walk from the window.
         }
@@ -201,48 +209,54 @@ void ListPages::countAndWalk(const std::shared_ptr<Counter> &counter, sqlite3 *d
     counter->handle = nullptr;
 }
 
-void ListPages::walk(Counter &counter, Statement &statement, long rows, int blockRows, size_t keys)
+void ListPages::walk(Counter &counter, Statement &statement, int blockRows, size_t keys)
 {
     std::vector<std::pair<long, Known>> found;
     Known edges;
-    for (long row = 0; statement.next(kCannotRead); ++row) {
-        const long inBlock = row % blockRows;
-        if (inBlock != 0 && inBlock != blockRows - 1 && row != rows - 1)
-            continue;
-        Key key;
-        key.reserve(keys);
+    long row = 0;
+    const auto handOver = [&counter, &found] {
+        const std::lock_guard<std::mutex> hold(counter.lock);
+        if (counter.stop)
+            return false;
+        std::move(found.begin(), found.end(), std::back_inserter(counter.found));
+        found.clear();
+        return true;
+    };
+    Key key(keys);
+    for (; statement.next(kCannotRead); ++row) {
         for (size_t i = 0; i < keys; ++i)
-            key.push_back(statement.integer(static_cast<int>(i)));
+            key[i] = statement.integer(static_cast<int>(i));
+        const long inBlock = row % blockRows;
         if (inBlock == 0)
-            edges.first = std::move(key);
-        else
-            edges.last = std::move(key);
-        if (inBlock == blockRows - 1 || row == rows - 1) {
+            edges.first = key;
+        if (inBlock == blockRows - 1) {
+            edges.last = key;
             found.emplace_back(row / blockRows, std::move(edges));
             edges = Known();
-        }
-        // Handed over a few hundred blocks at a time, so the lock is seldom taken.
-        if (found.size() == 256 || row == rows - 1) {
-            const std::lock_guard<std::mutex> hold(counter.lock);
-            if (counter.stop)
+            // Handed over a few hundred blocks at a time, so the lock is seldom taken.
+            if (found.size() == 256 && !handOver())
                 return;
-            std::move(found.begin(), found.end(), std::back_inserter(counter.found));
-            found.clear();
         }
     }
+    if (row % blockRows != 0) {
+        edges.last = key;
+        found.emplace_back((row - 1) / blockRows, std::move(edges));
+    }
+    handOver();
 }
 
 void ListPages::takeEdgesFound()
 {
-    // The walk beside follows the order rows were added; sorted, its edges wait.
-    if (!m_counter || m_order != Order::Added)
+    // The count's walk follows the order rows were added, a sort's walk its own order.
+    Counter *walked = m_sorting.order == Order::Added ? m_counter.get() : m_sorter.get();
+    if (!walked)
         return;
     std::vector<std::pair<long, Known>> found;
     {
-        const std::lock_guard<std::mutex> hold(m_counter->lock);
-        if (m_counter->found.empty())
+        const std::lock_guard<std::mutex> hold(walked->lock);
+        if (walked->found.empty())
             return;
-        found.swap(m_counter->found);
+        found.swap(walked->found);
     }
     // Edges read here already stand: they were read later than the walk's snapshot.
     for (auto &[block, edges] : found) {
@@ -282,16 +296,16 @@ long ListPages::rowsIn(long block) const noexcept
 QString ListPages::bounded() const
 {
     QString from = m_query.from;
-    if (m_order != Order::Added) {
-        const QString ranks = QStringLiteral("temp.") + m_ranks + QLatin1Char(' ') + kRank;
+    if (m_sorting.order != Order::Added) {
+        const QString ranks = QStringLiteral("temp.") + m_sorting.ranks + QLatin1Char(' ') + kRank;
         // The ranks lead and each value's rows are found by the column's index (the file's, or
         // the connection's own), in the order they were added, so a block reads only its own
         // rows. A list of other tables than its keys' is left to the engine.
         if (drivenByRanks()) {
             QStringList tables = m_query.keyTables;
-            tables.move(tables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first), 0);
-            if (!m_orderIndexed)
-                tables.prepend(QStringLiteral("temp.%1_rows %2").arg(m_ranks, kRow));
+            tables.move(tables.indexOf(m_sources[static_cast<size_t>(m_sorting.column)].first), 0);
+            if (!m_sorting.indexed)
+                tables.prepend(QStringLiteral("temp.%1_rows %2").arg(m_sorting.ranks, kRow));
             from = ranks + QStringLiteral(" cross join ") + tables.join(QStringLiteral(" cross join "));
         } else {
             from += QStringLiteral(", ") + ranks;
@@ -303,10 +317,10 @@ QString ListPages::bounded() const
     QStringList bounds;
     for (int i = 0; i < m_query.keyTables.size(); ++i)
         bounds.append(QStringLiteral("%1 <= ?%2").arg(keyOf(m_query.keyTables.at(i))).arg(i + 1));
-    if (m_order != Order::Added) {
-        const auto &[table, column] = m_sources[static_cast<size_t>(m_orderColumn)];
+    if (m_sorting.order != Order::Added) {
+        const auto &[table, column] = m_sources[static_cast<size_t>(m_sorting.column)];
         if (ownRows())
-            bounds.append(QStringLiteral("%1.v is %2.v and %3 = %1.k").arg(kRow, kRank, keyOf(table)));
+            bounds.append(QStringLiteral("%1.r = %2.rank and %3 = %1.k").arg(kRow, kRank, keyOf(table)));
         else
             bounds.append(QStringLiteral("%1.%2 is %3.v").arg(table, column, kRank));
     }
@@ -318,9 +332,9 @@ QStringList ListPages::keyColumns() const
     QStringList keys;
     for (const QString &table : m_query.keyTables)
         keys.append(keyOf(table));
-    if (m_order != Order::Added) {
+    if (m_sorting.order != Order::Added) {
         // Rows of one value in the order their own table got them, then as the list has them.
-        const auto at = m_query.keyTables.indexOf(m_sources[static_cast<size_t>(m_orderColumn)].first);
+        const auto at = m_query.keyTables.indexOf(m_sources[static_cast<size_t>(m_sorting.column)].first);
         keys.move(at, 0);
         // The connection's own index gives the rowids beside the values.
         if (ownRows())
@@ -337,12 +351,12 @@ bool ListPages::drivenByRanks() const
 
 bool ListPages::ownRows() const
 {
-    return m_order != Order::Added && !m_orderIndexed && drivenByRanks();
+    return m_sorting.order != Order::Added && !m_sorting.indexed && drivenByRanks();
 }
 
 int ListPages::keyWidth() const noexcept
 {
-    return static_cast<int>(m_bounds.size()) + (m_order == Order::Added ? 0 : 1);
+    return static_cast<int>(m_bounds.size()) + (m_sorting.order == Order::Added ? 0 : 1);
 }
 
 QString ListPages::keyOrder(bool descending) const
@@ -362,7 +376,7 @@ QString ListPages::rangeStatement(bool keysOnly, bool descending, bool lowerIncl
     const QStringList keyed = keyColumns();
     QStringList selected;
     // Every column of the list's own tables, not the ranks'.
-    if (!keysOnly && m_order != Order::Added && m_query.columns == QStringLiteral("*")) {
+    if (!keysOnly && m_sorting.order != Order::Added && m_query.columns == QStringLiteral("*")) {
         for (const QString &table : m_query.keyTables)
             selected.append(table + QStringLiteral(".*"));
     } else if (!keysOnly) {
@@ -390,7 +404,7 @@ Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &
         m_prepared.clear();
         m_preparedOn = db;
     }
-    if (m_order != Order::Added && db != m_rankedOn)
+    if (m_sorting.order != Order::Added && db != m_rankedOn)
         rankOn(db);
     const int shape =
         (keysOnly ? 8 : 0) | (descending ? 4 : 0) | (range.lowerIncluded ? 2 : 0) | (range.upperIncluded ? 1 : 0);
@@ -559,41 +573,189 @@ std::vector<QString> ListPages::readBlock(long block)
 
 namespace orv::store {
 
+std::optional<ListPages::Sorting> ListPages::sortingFor(int column, Order order) const
+{
+    Sorting sorting;
+    sorting.order = order;
+    sorting.ranks = QStringLiteral("list_order_%1_%2").arg(reinterpret_cast<quintptr>(this), 0, 16).arg(m_orderings);
+    if (order == Order::Added)
+        return sorting;
+    if (column < 0 || column >= columnCount() || m_sources[static_cast<size_t>(column)].first.isEmpty() ||
+        !m_query.keyTables.contains(m_sources[static_cast<size_t>(column)].first))
+        return std::nullopt;
+    const auto &[table, name] = m_sources[static_cast<size_t>(column)];
+    sorting.column = column;
+    sorting.indexed = hasOwnIndex(m_connection.handle(), table, name);
+    return sorting;
+}
+
+bool ListPages::ordersAtOnce(int column) const
+{
+    if (column < 0 || column >= columnCount())
+        return true;
+    const auto at = m_query.keyTables.indexOf(m_sources[static_cast<size_t>(column)].first);
+    return at < 0 || m_bounds[static_cast<size_t>(at)] <= kOrderedAtOnce;
+}
+
+void ListPages::dropPending() noexcept
+{
+    if (!m_pending)
+        return;
+    stopBeside(*m_pending->sorter);
+    m_pending->writer.reset();
+    if (sqlite3 *db = m_connection.handle())
+        dropRanks(db, m_pending->sorting.ranks);
+    m_pending.reset();
+}
+
 bool ListPages::setOrder(int column, Order order)
 {
-    if (order != Order::Added &&
-        (column < 0 || column >= columnCount() || m_sources[static_cast<size_t>(column)].first.isEmpty() ||
-         !m_query.keyTables.contains(m_sources[static_cast<size_t>(column)].first)))
-        return false;
     sqlite3 *db = m_connection.handle();
     if (!db)
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    std::optional<Sorting> sorting = sortingFor(column, order);
+    if (!sorting)
+        return false;
+    dropPending();
+    if (m_sorter) {
+        stopBeside(*m_sorter);
+        m_sorter.reset();
+    }
+    if (order != Order::Added) {
+        const auto &[table, name] = m_sources[static_cast<size_t>(column)];
+        writeRanks(db, sorting->ranks, table, name, order == Order::Descending,
+                   sorting->indexed || !drivenByRanks());
+    }
     // The statements and the block edges are the old order's.
     m_prepared.clear();
     m_known.clear();
-    if (order == Order::Added) {
-        if (m_rankedOn == db)
-            dropRanks(db, m_ranks);
-        m_rankedOn = nullptr;
-        m_order = order;
-        return true;
-    }
-    const auto &[table, name] = m_sources[static_cast<size_t>(column)];
-    // Until the new ranks are written whole, the old order's are written again at the next read.
-    m_rankedOn = nullptr;
-    const bool indexed = hasOwnIndex(db, table, name);
-    writeRanks(db, m_ranks, table, name, order == Order::Descending, indexed || !drivenByRanks());
-    m_orderIndexed = indexed;
-    m_order = order;
-    m_orderColumn = column;
-    m_rankedOn = db;
+    if (m_rankedOn == db)
+        dropRanks(db, m_sorting.ranks);
+    m_rankedOn = order == Order::Added ? nullptr : db;
+    m_sorting = std::move(*sorting);
+    ++m_orderings;
     return true;
+}
+
+bool ListPages::orderBeside(int column, Order order, std::function<void()> ready)
+{
+    std::optional<Sorting> sorting = sortingFor(column, order);
+    if (!sorting)
+        return false;
+    dropPending();
+    if (order == Order::Added)
+        return setOrder(column, order);
+    ++m_orderings; // the next order writes beside this one
+    const auto &[table, name] = m_sources[static_cast<size_t>(column)];
+    const bool ownIndex = sorting->indexed || !drivenByRanks();
+    // The walk's statement, as the list will read in the new order.
+    std::swap(m_sorting, *sorting);
+    const QString walking = rangeStatement(true, false, true, true);
+    const int keys = keyWidth();
+    std::swap(m_sorting, *sorting);
+
+    auto sorter = std::make_shared<Sorter>();
+    m_pending.emplace(Pending{*sorting, sorter, nullptr, nullptr});
+    auto source = std::make_shared<Connection::Beside>(m_connection.beside());
+    std::thread([sorter, source, table = table, name = name, descending = order == Order::Descending, ownIndex,
+                 ranks = sorting->ranks, walking, keys, bounds = m_bounds, blockRows = m_blockRows,
+                 ready = std::move(ready)] {
+        std::optional<Connection> beside;
+        std::shared_ptr<const Ordering> ordering;
+        try {
+            beside.emplace();
+            beside->openBeside(*source);
+            {
+                const std::lock_guard<std::mutex> hold(sorter->lock);
+                if (sorter->stop)
+                    return;
+                sorter->handle = beside->handle();
+            }
+            ordering = std::make_shared<const Ordering>(
+                readOrdering(beside->handle(), table, name, descending, ownIndex));
+        } catch (const StoreError &) {
+            ordering.reset(); // made on the window's connection instead
+        }
+        {
+            const std::lock_guard<std::mutex> hold(sorter->lock);
+            sorter->ordering = ordering;
+            sorter->state = ordering ? 1 : -1;
+            if (!sorter->stop)
+                ready();
+        }
+        if (!ordering)
+            return;
+        try {
+            // The same order on this connection, to walk the keys in it.
+            OrderWriter(beside->handle(), ranks, *ordering).write(std::numeric_limits<std::size_t>::max());
+            Statement walked = prepare(beside->handle(), walking);
+            bindKey(walked, 1, bounds);
+            const auto width = static_cast<size_t>(keys);
+            bindKey(walked, static_cast<int>(bounds.size()) + 1, Key(width, kBeforeAll));
+            bindKey(walked, static_cast<int>(bounds.size() + width) + 1, Key(width, kAfterAll));
+            walked.bind(static_cast<int>(bounds.size() + 2 * width) + 1, std::int64_t{-1});
+            walked.bind(static_cast<int>(bounds.size() + 2 * width) + 2, std::int64_t{0});
+            walk(*sorter, walked, blockRows, width);
+        } catch (const StoreError &) {
+            // Interrupted, or the file could not be read: jumps walk from the window.
+        }
+        const std::lock_guard<std::mutex> hold(sorter->lock);
+        sorter->handle = nullptr;
+    }).detach();
+    return true;
+}
+
+ListPages::Progress ListPages::writeOrder(std::size_t rows)
+{
+    if (!m_pending)
+        return Progress::Done;
+    Pending &pending = *m_pending;
+    std::shared_ptr<const Ordering> ordering;
+    int state = 0;
+    {
+        const std::lock_guard<std::mutex> hold(pending.sorter->lock);
+        state = pending.sorter->state;
+        ordering = pending.sorter->ordering;
+    }
+    if (state == 0)
+        return Progress::Waiting;
+    if (state < 0) {
+        const Sorting sorting = pending.sorting;
+        dropPending();
+        setOrder(sorting.column, sorting.order);
+        return Progress::Done;
+    }
+    if (m_connection.inUnit())
+        return Progress::Waiting;
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    // A connection opened again since has none of the slices written.
+    if (!pending.writer || pending.writtenOn != db) {
+        pending.writer = std::make_unique<OrderWriter>(db, pending.sorting.ranks, *ordering);
+        pending.writtenOn = db;
+    }
+    if (!pending.writer->write(rows))
+        return Progress::Writing;
+    // All written: the blocks are read in the new order from here on.
+    m_prepared.clear();
+    m_known.clear();
+    if (m_rankedOn == db)
+        dropRanks(db, m_sorting.ranks);
+    if (m_sorter)
+        stopBeside(*m_sorter);
+    m_sorting = pending.sorting;
+    m_sorter = pending.sorter;
+    m_rankedOn = db;
+    m_pending.reset();
+    return Progress::Done;
 }
 
 void ListPages::rankOn(sqlite3 *db) const
 {
-    const auto &[table, name] = m_sources[static_cast<size_t>(m_orderColumn)];
-    writeRanks(db, m_ranks, table, name, m_order == Order::Descending, m_orderIndexed || !drivenByRanks());
+    const auto &[table, name] = m_sources[static_cast<size_t>(m_sorting.column)];
+    writeRanks(db, m_sorting.ranks, table, name, m_sorting.order == Order::Descending,
+               m_sorting.indexed || !drivenByRanks());
     m_rankedOn = db;
 }
 

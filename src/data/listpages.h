@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fieldvalue.h"
+#include "listorder.h"
 #include "statement.h"
 #include "statements.h"
 
@@ -10,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -84,14 +86,39 @@ public:
     // cannot be read, keeping the order there was; a column of no table's (a computed one)
     // cannot be sorted by and leaves the order as it was, returning false.
     bool setOrder(int column, Order order);
-    Order order() const noexcept { return m_order; }
-    int orderColumn() const noexcept { return m_order == Order::Added ? -1 : m_orderColumn; }
+    // Whether ordering by the column reads few enough rows to be done at once.
+    bool ordersAtOnce(int column) const;
+    // Orders the rows by a shown column beside the program: the order is read on a connection of
+    // its own, on a thread, which calls `ready` there once it can be written; writeOrder then
+    // writes it here a slice at a time. The rows keep their order until it is all written, and the
+    // thread goes on to walk the keys in the new order, leaving every block's edges. False, with
+    // nothing started, for a column that cannot be sorted by; an order beside still under way
+    // gives way to this one, as it does to setOrder.
+    bool orderBeside(int column, Order order, std::function<void()> ready);
+    // Whether an order beside is still to be written.
+    bool ordering() const noexcept { return m_pending.has_value(); }
+    enum class Progress { Waiting, Writing, Done };
+    // Writes up to `rows` rows of the order made beside: Waiting while it is being read, or while
+    // a unit is open (a rolled-back unit would take the slice with it); Writing while rows remain;
+    // Done once the blocks are read in the new order, or with no order under way. An order that
+    // could not be read beside is made here, at once. Raises StoreError when it cannot be written,
+    // leaving the order there was.
+    Progress writeOrder(std::size_t rows);
+    Order order() const noexcept { return m_sorting.order; }
+    int orderColumn() const noexcept { return m_sorting.order == Order::Added ? -1 : m_sorting.column; }
 
     // The statement rows are read with, forwards or backwards, from a key to a key: the shown
     // columns and then the keys (or only the keys), with ?limit and ?offset last.
     QString rangeStatement(bool keysOnly, bool descending, bool lowerIncluded, bool upperIncluded) const;
 
 private:
+    // What the rows are ordered by.
+    struct Sorting {
+        Order order = Order::Added;
+        int column = -1;
+        bool indexed = false; // whether the file has an index of the column alone
+        QString ranks;        // the temporary table of the column's ranks
+    };
     using Key = std::vector<std::int64_t>;
     // A block's first and last keys, either empty while unknown.
     struct Known {
@@ -117,6 +144,10 @@ private:
     QString keyOrder(bool descending) const;
     // Writes the ranks again on a new engine handle, whose temporary tables are its own.
     void rankOn(sqlite3 *db) const;
+    // The sorting for a column, or nothing when it cannot be sorted by.
+    std::optional<Sorting> sortingFor(int column, Order order) const;
+    // Stops an order beside and drops what it wrote here.
+    void dropPending() noexcept;
     Range everything() const;
     long rowsIn(long block) const noexcept;
     // A range statement with its values bound, prepared once per connection and kept; the caller
@@ -157,16 +188,31 @@ private:
     static void countAndWalk(const std::shared_ptr<Counter> &counter, sqlite3 *db, const QString &counting,
                              const QString &walking, const Key &bounds, int blockRows,
                              const std::function<void()> &done);
-    static void walk(Counter &counter, Statement &statement, long rows, int blockRows, size_t keys);
+    // Walks the keys of a statement from the first row, handing over every block's edges.
+    static void walk(Counter &counter, Statement &statement, int blockRows, size_t keys);
     // Takes the edges walked beside so far into the map.
     void takeEdgesFound();
 
+    // An order read beside: what its thread and the list share.
+    struct Sorter : Counter {
+        int state = 0; // 0 while reading, 1 once read, -1 when it failed
+        std::shared_ptr<const Ordering> ordering;
+    };
+    // Tells a thread beside to stop, interrupting what it reads.
+    static void stopBeside(Counter &counter) noexcept;
+    struct Pending {
+        Sorting sorting;
+        std::shared_ptr<Sorter> sorter;
+        std::unique_ptr<OrderWriter> writer;
+        sqlite3 *writtenOn = nullptr;
+    };
+    std::optional<Pending> m_pending;
+    std::shared_ptr<Sorter> m_sorter; // the order's walk beside, once its order is taken
+    int m_orderings = 0;              // orders written, so a pending one writes beside the one read
+
     // Each shown column's table and column name in the file; empty for a computed column.
     std::vector<std::pair<QString, QString>> m_sources;
-    Order m_order = Order::Added;
-    int m_orderColumn = -1;
-    bool m_orderIndexed = false;           // whether the file has an index of the column alone
-    QString m_ranks;                       // the temporary table of the column's ranks
+    Sorting m_sorting;
     mutable sqlite3 *m_rankedOn = nullptr; // the engine handle the ranks were written on
 };
 

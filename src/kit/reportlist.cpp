@@ -386,6 +386,16 @@ bool ReportModel::sortPages(int column, Qt::SortOrder order)
     const Order wanted = column < 0 ? Order::Added : order == Qt::AscendingOrder ? Order::Ascending : Order::Descending;
     bool ordered = false;
     try {
+        if (wanted != Order::Added && !m_pages->ordersAtOnce(column)) {
+            // Read beside the window; the rows keep their order until the new one is written.
+            const quint64 shown = m_pagesShown;
+            const quint64 sorting = ++m_sortings;
+            ordered = m_pages->orderBeside(column, wanted, [this, shown, sorting] {
+                QMetaObject::invokeMethod(
+                    this, [this, shown, sorting] { writeOrder(shown, sorting); }, Qt::QueuedConnection);
+            });
+            return ordered;
+        }
         ordered = m_pages->setOrder(column, wanted);
     } catch (const StoreError &) {
         ordered = false;
@@ -394,6 +404,37 @@ bool ReportModel::sortPages(int column, Qt::SortOrder order)
     m_cache.clear();
     endResetModel();
     return ordered;
+}
+
+bool ReportModel::ordering() const
+{
+    return m_pages && m_pages->ordering();
+}
+
+void ReportModel::writeOrder(quint64 shown, quint64 sorting)
+{
+    // A list shown or sorted again since has left this order behind.
+    if (shown != m_pagesShown || sorting != m_sortings || !m_pages || !m_pages->ordering())
+        return;
+    using Progress = store::ListPages::Progress;
+    Progress progress = Progress::Done;
+    try {
+        progress = m_pages->writeOrder(kOrderSliceRows);
+    } catch (const StoreError &) {
+        // The order there was stays; the header shows it again.
+        Q_EMIT orderTaken();
+        return;
+    }
+    if (progress != Progress::Done) {
+        // A slice at a time, so the window answers between them; a unit open now is waited out.
+        QTimer::singleShot(progress == Progress::Waiting ? 20 : 0, this,
+                           [this, shown, sorting] { writeOrder(shown, sorting); });
+        return;
+    }
+    beginResetModel();
+    m_cache.clear();
+    endResetModel();
+    Q_EMIT orderTaken();
 }
 
 int ReportModel::sortColumn() const
@@ -538,6 +579,7 @@ ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableView(
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &ReportList::orderBy);
     connect(m_model, &QAbstractItemModel::modelReset, this, &ReportList::showOrder);
+    connect(m_model, &ReportModel::orderTaken, this, &ReportList::takeOrder);
     setRowHeight(19);
 }
 
@@ -547,15 +589,29 @@ void ReportList::orderBy(int column, Qt::SortOrder order)
         showOrder();
         return;
     }
-    // Ordering reads the column's values once; the first screen is read as it is drawn.
+    // A short list is ordered at once; a long one beside the window, which answers meanwhile.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_model->sortPages(column, order);
     QGuiApplication::restoreOverrideCursor();
+    if (m_model->ordering()) {
+        viewport()->setCursor(Qt::BusyCursor);
+        return;
+    }
+    scrollToTop();
+}
+
+void ReportList::takeOrder()
+{
+    showOrder();
     scrollToTop();
 }
 
 void ReportList::showOrder()
 {
+    // The arrow the user clicked stays while the order is made beside.
+    if (m_model->ordering())
+        return;
+    viewport()->unsetCursor();
     QHeaderView *header = horizontalHeader();
     const QSignalBlocker quiet(header);
     header->setSortIndicatorShown(m_model->isPaged());

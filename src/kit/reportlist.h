@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTableView>
 
+#include <cstddef>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -37,6 +38,8 @@ public:
     ~ReportModel() override;
 
     static constexpr int kCachedBlocks = 8;
+    // Rows of an order written between two turns of the event loop: a few milliseconds' work.
+    static constexpr std::size_t kOrderSliceRows = 8192;
 
     void setColumns(const QStringList &headers, const QList<Qt::Alignment> &alignments);
 
@@ -62,6 +65,8 @@ public:
     // whether the list now has that order: a list filled whole, a computed column or a store that
     // cannot be read keeps the order it had.
     bool sortPages(int column, Qt::SortOrder order);
+    // Whether an order asked for is still being made beside the window; orderTaken follows.
+    bool ordering() const;
     // The column a list shown on demand is ordered by, or -1, and which way.
     int sortColumn() const;
     Qt::SortOrder sortOrder() const;
@@ -84,7 +89,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+Q_SIGNALS:
+    // An order made beside the window is now the list's (or could not be written).
+    void orderTaken();
+
 private:
+    // Writes the next slice of an order made beside, while the list and the order are still
+    // those it was made for.
+    void writeOrder(quint64 shown, quint64 sorting);
     // Where a row stands. Each row is one record in a block: its key, its cells' lengths in
     // bytes (kLong for a cell kept aside), then their texts back to back.
     struct Row {
@@ -135,6 +147,7 @@ private:
     bool m_publishQueued = false;
     std::unique_ptr<store::ListPages> m_pages;
     quint64 m_pagesShown = 0;                 // lists shown on demand so far, so a late count finds its own
+    quint64 m_sortings = 0;                   // orders asked for, so a late order finds its own
     mutable std::vector<CachedBlock> m_cache; // the blocks read last, at most kCachedBlocks
     mutable quint64 m_uses = 0;
 };
@@ -194,6 +207,8 @@ private:
     void orderBy(int column, Qt::SortOrder order);
     // Shows the model's order on the header, after the model was filled or ordered anew.
     void showOrder();
+    // Shows an order made beside the window from its first row.
+    void takeOrder();
 
     ReportModel *m_model;
 };

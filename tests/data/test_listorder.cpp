@@ -6,6 +6,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -191,6 +194,59 @@ private Q_SLOTS:
                 QCOMPARE(rows, stable);
             }
         }
+    }
+
+    // An order read beside and written a slice at a time gives the rows setOrder gives, by every
+    // column and either way; until it is all written the rows keep their order, and no slice is
+    // written while a unit is open.
+    void orderedBesideAsAtOnce()
+    {
+        test::TestDatabase db;
+        addResidents(db, 40);
+        const QStringList columns = {u"姓名"_s, u"工号"_s, u"房间"_s, u"房租"_s, u"日期"_s, u"房租到期"_s};
+        store::ListPages pages(db.connection(), sql::rentList(), kBlock);
+        pages.showColumns(columns);
+        const QList<QStringList> added = readAll(pages);
+        for (int at = 0; at < columns.size(); ++at) {
+            for (const Order order : {Order::Ascending, Order::Descending}) {
+                store::ListPages atOnce(db.connection(), sql::rentList(), kBlock);
+                atOnce.showColumns(columns);
+                QVERIFY(atOnce.setOrder(at, order));
+                const QList<QStringList> expected = readAll(atOnce);
+
+                QVERIFY(pages.setOrder(-1, Order::Added));
+                std::atomic<bool> ready{false};
+                QVERIFY(pages.orderBeside(at, order, [&ready] { ready = true; }));
+                QVERIFY(pages.ordering());
+                while (!ready)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                db.connection().beginUnit();
+                QCOMPARE(pages.writeOrder(1), store::ListPages::Progress::Waiting);
+                db.connection().rollbackUnit();
+                QCOMPARE(pages.writeOrder(1), store::ListPages::Progress::Writing);
+                QCOMPARE(blockOf(pages, 0), added.mid(0, kBlock));
+                while (pages.writeOrder(3) != store::ListPages::Progress::Done) {
+                }
+                QVERIFY(!pages.ordering());
+                QCOMPARE(pages.orderColumn(), at);
+                // The keys walked beside in the new order: a block in the middle first.
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                QCOMPARE(blockOf(pages, 9), expected.mid(9 * kBlock, kBlock));
+                QCOMPARE(readAll(pages), expected);
+            }
+        }
+        // A second order takes the place of one under way; a list may end with one under way.
+        QVERIFY(pages.orderBeside(0, Order::Ascending, [] {}));
+        QVERIFY(pages.orderBeside(1, Order::Descending, [] {}));
+        store::ListPages atOnce(db.connection(), sql::rentList(), kBlock);
+        atOnce.showColumns(columns);
+        QVERIFY(atOnce.setOrder(1, Order::Descending));
+        while (pages.writeOrder(1000) != store::ListPages::Progress::Done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QCOMPARE(readAll(pages), readAll(atOnce));
+        store::ListPages ended(db.connection(), sql::rentList(), kBlock);
+        ended.showColumns(columns);
+        QVERIFY(ended.orderBeside(2, Order::Ascending, [] {}));
     }
 
     // Ordered by any column, a block reads the ranks first and each value's rows through an index

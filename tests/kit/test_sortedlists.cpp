@@ -50,9 +50,9 @@ struct Fixture {
     ReportList *rentList = test::child<ReportList>(&page, u"rentList"_s);
     QHeaderView *header = rentList->horizontalHeader();
 
-    Fixture()
+    explicit Fixture(int months = 30)
     {
-        addRent(db, 30); // 1110 rows, five blocks
+        addRent(db, months); // 37 rows a month: 30 months are 1110 rows, five blocks
         page.resize(900, 700);
         page.show();
         test::press(&page, u"listRentButton"_s);
@@ -105,6 +105,42 @@ private Q_SLOTS:
         test::press(&f.page, u"listRentButton"_s);
         QCOMPARE(f.header->sortIndicatorSection(), -1);
         QCOMPARE(shown(f.rentList), added);
+    }
+
+    // A long list is ordered beside the window: its rows keep their order and the arrow the click
+    // put until the new order is written; a click meanwhile takes over, a refill drops it.
+    void longListOrderedBeside()
+    {
+        Fixture f(120); // 4440 rows: more than are ordered at once
+        auto *model = qobject_cast<ReportModel *>(f.rentList->model());
+        const QList<QStringList> added = shown(f.rentList);
+        QList<QStringList> upwards = added;
+        std::stable_sort(upwards.begin(), upwards.end(),
+                         [](const QStringList &a, const QStringList &b) { return a.at(3) < b.at(3); });
+
+        clickHeader(f.rentList, 3);
+        QVERIFY(model->ordering());
+        QCOMPARE(f.rentList->rowTexts(0), added.first());
+        QCOMPARE(f.header->sortIndicatorSection(), 3);
+        QTRY_VERIFY(!model->ordering());
+        QCOMPARE(shown(f.rentList), upwards);
+        QCOMPARE(f.header->sortIndicatorSection(), 3);
+
+        // Downwards, then back to as added before that order is written.
+        clickHeader(f.rentList, 3);
+        QVERIFY(model->ordering());
+        clickHeader(f.rentList, 3);
+        QVERIFY(!model->ordering());
+        QCOMPARE(f.header->sortIndicatorSection(), -1);
+        QCOMPARE(shown(f.rentList), added);
+
+        clickHeader(f.rentList, 3);
+        test::press(&f.page, u"listRentButton"_s);
+        QVERIFY(!model->ordering());
+        QTest::qWait(300);
+        QCOMPARE(f.header->sortIndicatorSection(), -1);
+        QCOMPARE(shown(f.rentList), added);
+        QVERIFY(!f.rentList->viewport()->testAttribute(Qt::WA_SetCursor));
     }
 
     // The end of a sorted list and back, with only a few blocks held; a selection is cleared by

@@ -145,6 +145,7 @@ int main(int argc, char **argv)
     new MessageAnswerer(&app); // every box is answered OK
 
     int rounds = 3;
+    bool sortingOnly = false; // the sorted lists' table alone
     QString file;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -154,6 +155,8 @@ int main(int argc, char **argv)
             file = QFileInfo(args[++i]).absoluteFilePath();
         else if (args[i] == QLatin1String("--memory") && i + 1 < args.size())
             return memoryRun(QFileInfo(args[++i]).absoluteFilePath());
+        else if (args[i] == QLatin1String("--sorting"))
+            sortingOnly = true;
     }
     QTemporaryDir scratch;
     if (file.isEmpty())
@@ -188,55 +191,57 @@ int main(int argc, char **argv)
         {"房间信息列表 (rooms, 3,400)", &rooms, "listRoomsButton", "roomList", sql::floorAll, {}},
     };
     std::printf("\n%d rounds, wall-clock milliseconds (medians)\n\n", rounds);
-    std::printf("| %-32s | %12s | %10s | %10s | %12s | %12s |\n", "list", "first screen", "counted", "End",
-                "least first", "least all");
-    std::printf("|%s|-------------:|-----------:|-----------:|-------------:|-------------:|\n",
-                std::string(34, '-').c_str());
-    for (const ListCase &c : cases) {
-        std::vector<double> first, counted, end, leastFirst, leastAll;
-        auto *list = widget<ReportList>(c.page, c.list);
-        const int onScreen =
-            std::max(1, list->viewport()->height() / std::max(1, list->verticalHeader()->defaultSectionSize()));
-        for (int k = 0; k < rounds; ++k) {
-            if (c.prepare)
-                c.prepare();
-            list->scrollToTop();
-            first.push_back(millis([&] {
-                widget<QPushButton>(c.page, c.button)->click();
-                list->viewport()->repaint();
-            }));
-            // The rest of a long list is counted beside the window, which stays free meanwhile.
-            counted.push_back(first.back() + millis([&] { untilCounted(list); }));
-            end.push_back(millis([&] {
-                list->scrollToBottom();
-                list->viewport()->repaint();
-            }));
-            leastFirst.push_back(millis([&] { stepRows(connection.handle(), c.statement, onScreen); }));
-            leastAll.push_back(millis([&] { stepRows(connection.handle(), c.statement); }));
+    if (!sortingOnly) {
+        std::printf("| %-32s | %12s | %10s | %10s | %12s | %12s |\n", "list", "first screen", "counted", "End",
+                    "least first", "least all");
+        std::printf("|%s|-------------:|-----------:|-----------:|-------------:|-------------:|\n",
+                    std::string(34, '-').c_str());
+        for (const ListCase &c : cases) {
+            std::vector<double> first, counted, end, leastFirst, leastAll;
+            auto *list = widget<ReportList>(c.page, c.list);
+            const int onScreen =
+                std::max(1, list->viewport()->height() / std::max(1, list->verticalHeader()->defaultSectionSize()));
+            for (int k = 0; k < rounds; ++k) {
+                if (c.prepare)
+                    c.prepare();
+                list->scrollToTop();
+                first.push_back(millis([&] {
+                    widget<QPushButton>(c.page, c.button)->click();
+                    list->viewport()->repaint();
+                }));
+                // The rest of a long list is counted beside the window, which stays free meanwhile.
+                counted.push_back(first.back() + millis([&] { untilCounted(list); }));
+                end.push_back(millis([&] {
+                    list->scrollToBottom();
+                    list->viewport()->repaint();
+                }));
+                leastFirst.push_back(millis([&] { stepRows(connection.handle(), c.statement, onScreen); }));
+                leastAll.push_back(millis([&] { stepRows(connection.handle(), c.statement); }));
+            }
+            const QByteArray label = QByteArray(c.name);
+            const int pad = 32 + (label.size() - static_cast<int>(QString::fromUtf8(label).size())) / 2;
+            std::printf("| %-*s | %12.1f | %10.1f | %10.1f | %12.2f | %12.1f |\n", pad, label.constData(),
+                        median(first), median(counted), median(end), median(leastFirst), median(leastAll));
+            std::fflush(stdout);
         }
-        const QByteArray label = QByteArray(c.name);
-        const int pad = 32 + (label.size() - static_cast<int>(QString::fromUtf8(label).size())) / 2;
-        std::printf("| %-*s | %12.1f | %10.1f | %10.1f | %12.2f | %12.1f |\n", pad, label.constData(), median(first),
-                    median(counted), median(end), median(leastFirst), median(leastAll));
-        std::fflush(stdout);
-    }
 
-    // An export streams the whole rent list from the store, beside the join stepped to its end.
-    {
-        auto *list = widget<ReportList>(&fees, "rentList");
-        widget<QPushButton>(&fees, "listRentButton")->click();
-        const QString csv = QFileInfo(file).absolutePath() + u"/rent-export.csv"_s;
-        const double written = millis([&] { writeCsv(csv, ListTable(list->model())); });
-        const double least = millis([&] { stepRows(connection.handle(), sql::rentListJoin); });
-        std::printf("\nCSV export of 房租列表 (%d rows): %.0f ms, the join stepped to its end %.0f ms (%.2fx)\n",
-                    list->rowCount(), written, least, written / least);
-        QFile::remove(csv);
-    }
+        // An export streams the whole rent list from the store, beside the join stepped to its end.
+        {
+            auto *list = widget<ReportList>(&fees, "rentList");
+            widget<QPushButton>(&fees, "listRentButton")->click();
+            const QString csv = QFileInfo(file).absolutePath() + u"/rent-export.csv"_s;
+            const double written = millis([&] { writeCsv(csv, ListTable(list->model())); });
+            const double least = millis([&] { stepRows(connection.handle(), sql::rentListJoin); });
+            std::printf("\nCSV export of 房租列表 (%d rows): %.0f ms, the join stepped to its end %.0f ms (%.2fx)\n",
+                        list->rowCount(), written, least, written / least);
+            QFile::remove(csv);
+        }
+    } // !sortingOnly
 
     // Each column of the long lists ordered through its header: the first screen upwards, then
     // downwards, then End of the downward list.
-    std::printf("\n| %-32s | %-10s | %10s | %10s | %10s | %10s |\n", "sorted list", "column", "ascending",
-                "descending", "End", "held");
+    std::printf("\n| %-32s | %-10s | %10s | %10s | %10s | %10s |\n", "sorted list", "column", "ascending", "descending",
+                "End", "held");
     std::printf("|%s|------------|-----------:|-----------:|-----------:|-----------:|\n",
                 std::string(34, '-').c_str());
     for (const ListCase &c : cases) {
@@ -272,6 +277,9 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
     }
+
+    if (sortingOnly)
+        return 0;
 
     // What the indexes kept for sorting the rent list cost: their size in the file and the time
     // to make them (an older file gets them at its first open), and a rent settlement's charge

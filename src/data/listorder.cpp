@@ -14,6 +14,7 @@
 #include <limits>
 #include <numeric>
 #include <sqlite3.h>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -154,31 +155,40 @@ std::vector<RankedValue> indexedValues(sqlite3 *db, const QString &table, const 
     return values;
 }
 
-// What makes values one under the engine's comparison: 1 and 1.0 are the same value.
-QByteArray identity(const RankedValue &value)
+// What makes a stored value one under the engine's comparison, written into `id`: 1 and 1.0 are
+// the same value. Most values are short enough to need no allocation.
+void identify(sqlite3_stmt *row, int at, std::string &id)
 {
-    QByteArray id;
-    const auto append = [&id](char tag, const void *bytes, qsizetype size) {
-        id.reserve(size + 1);
-        id.append(tag);
+    id.clear();
+    const auto append = [&id](char tag, const void *bytes, std::size_t size) {
+        id.push_back(tag);
         id.append(static_cast<const char *>(bytes), size);
     };
-    if (value.type == SQLITE_INTEGER) {
-        append('i', &value.integer, sizeof value.integer);
-    } else if (value.type == SQLITE_FLOAT) {
-        const double whole = static_cast<double>(static_cast<std::int64_t>(value.number));
-        if (whole == value.number && std::abs(value.number) < 9.0e18) {
-            const auto integer = static_cast<std::int64_t>(value.number);
+    switch (sqlite3_column_type(row, at)) {
+    case SQLITE_INTEGER: {
+        const std::int64_t integer = sqlite3_column_int64(row, at);
+        append('i', &integer, sizeof integer);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double number = sqlite3_column_double(row, at);
+        if (std::abs(number) < 9.0e18 && static_cast<double>(static_cast<std::int64_t>(number)) == number) {
+            const auto integer = static_cast<std::int64_t>(number);
             append('i', &integer, sizeof integer);
         } else {
-            append('f', &value.number, sizeof value.number);
+            append('f', &number, sizeof number);
         }
-    } else if (value.type == SQLITE_NULL) {
-        id.append('n');
-    } else {
-        append(value.type == SQLITE_TEXT ? 't' : 'b', value.stored.constData(), value.stored.size());
+        break;
     }
-    return id;
+    case SQLITE_NULL:
+        id.push_back('n');
+        break;
+    case SQLITE_TEXT:
+        append('t', sqlite3_column_text(row, at), static_cast<std::size_t>(sqlite3_column_bytes(row, at)));
+        break;
+    default:
+        append('b', sqlite3_column_blob(row, at), static_cast<std::size_t>(sqlite3_column_bytes(row, at)));
+    }
 }
 
 } // namespace
@@ -192,15 +202,18 @@ Ordering readOrdering(sqlite3 *db, const QString &table, const QString &column, 
     } else {
         // Every row's value once, each distinct value kept once; the rows keep which it was.
         ordering.ownRows = true;
-        std::unordered_map<QByteArray, std::uint32_t> seen;
-        Statement all = prepare(db, QStringLiteral("select rowid, %1 from %2 order by rowid").arg(column, table));
+        std::unordered_map<std::string, std::uint32_t> seen;
+        std::string id;
+        Statement all =
+            prepare(db, QStringLiteral("select rowid, %1 from %2 not indexed order by rowid").arg(column, table));
         while (all.next(kCannotRead)) {
-            RankedValue value = readValue(all.handle(), 1);
-            const auto [at, added] =
-                seen.try_emplace(identity(value), static_cast<std::uint32_t>(ordering.values.size()));
-            if (added)
-                ordering.values.push_back(std::move(value));
-            rows.emplace_back(at->second, all.integer(0));
+            identify(all.handle(), 1, id);
+            auto known = seen.find(id);
+            if (known == seen.end()) {
+                known = seen.emplace(id, static_cast<std::uint32_t>(ordering.values.size())).first;
+                ordering.values.push_back(readValue(all.handle(), 1));
+            }
+            rows.emplace_back(known->second, all.integer(0));
         }
     }
     sortingBytes(ordering.values);
@@ -244,6 +257,8 @@ bool OrderWriter::write(std::size_t rows)
 {
     Savepoint written(m_db);
     if (!m_started) {
+        // Freed pages of the temporary tables need no wiping: they never reach a disk.
+        sqlite3_exec(m_db, "pragma temp.secure_delete = 0", nullptr, nullptr, nullptr);
         dropRanks(m_db, m_ranks);
         execute(m_db, QStringLiteral("create temp table %1 (rank integer primary key, v)").arg(m_ranks));
         // Keyed by rank and rowid and written in that order, so no index has to be sorted.
@@ -254,8 +269,7 @@ bool OrderWriter::write(std::size_t rows)
     }
     std::size_t budget = rows;
     if (m_values < m_ordering.values.size() && budget > 0) {
-        Statement insert =
-            prepare(m_db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(m_ranks));
+        Statement insert = prepare(m_db, QStringLiteral("insert into temp.%1 (rank, v) values (?1, ?2)").arg(m_ranks));
         for (; m_values < m_ordering.values.size() && budget > 0; ++m_values, --budget) {
             insert.reset();
             insert.bind(1, static_cast<std::int64_t>(m_values + 1));
@@ -265,15 +279,32 @@ bool OrderWriter::write(std::size_t rows)
         insert.reset();
     }
     if (m_rows < m_ordering.rows.size() && budget > 0) {
-        Statement insert =
-            prepare(m_db, QStringLiteral("insert into temp.%1_rows (r, k) values (?1, ?2)").arg(m_ranks));
-        for (; m_rows < m_ordering.rows.size() && budget > 0; ++m_rows, --budget) {
+        // Many rows a statement: the engine's own work per row is a fraction of a call's.
+        constexpr std::size_t kRowsAStatement = 128;
+        QString values;
+        for (std::size_t i = 0; i < kRowsAStatement; ++i)
+            values += QStringLiteral("%1(?%2, ?%3)")
+                          .arg(i == 0 ? QString() : QStringLiteral(", "))
+                          .arg(2 * i + 1)
+                          .arg(2 * i + 2);
+        Statement many = prepare(m_db, QStringLiteral("insert into temp.%1_rows (r, k) values ").arg(m_ranks) + values);
+        Statement one = prepare(m_db, QStringLiteral("insert into temp.%1_rows (r, k) values (?1, ?2)").arg(m_ranks));
+        while (m_rows < m_ordering.rows.size() && budget > 0) {
+            const std::size_t left = std::min(m_ordering.rows.size() - m_rows, budget);
+            const bool whole = left >= kRowsAStatement;
+            Statement &insert = whole ? many : one;
+            const std::size_t batch = whole ? kRowsAStatement : 1;
             insert.reset();
-            insert.bind(1, m_ordering.rows[m_rows].first);
-            insert.bind(2, m_ordering.rows[m_rows].second);
+            for (std::size_t i = 0; i < batch; ++i) {
+                insert.bind(static_cast<int>(2 * i + 1), m_ordering.rows[m_rows + i].first);
+                insert.bind(static_cast<int>(2 * i + 2), m_ordering.rows[m_rows + i].second);
+            }
             insert.run(kCannotRead);
+            m_rows += batch;
+            budget -= batch;
         }
-        insert.reset();
+        many.reset();
+        one.reset();
     }
     written.release();
     m_started = true;

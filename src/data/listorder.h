@@ -14,8 +14,8 @@ namespace orv::store {
 
 // A value as stored, with what it sorts by.
 struct RankedValue {
-    int type = 5;           // the engine's type code; 5 is its null
-    double number = 0;      // integers and reals, by value
+    int type = 5;      // the engine's type code; 5 is its null
+    double number = 0; // integers and reals, by value
     std::int64_t integer = 0;
     QByteArray stored;   // a text's UTF-8 or a blob's bytes, as read
     QByteArray sortedBy; // a text's code-page-936 bytes
@@ -27,7 +27,7 @@ struct RankedValue {
 // sorted lists, then anything else; or all of that reversed), and, where the file has no index of
 // the column alone, every row's rank beside its rowid, in order.
 struct Ordering {
-    std::vector<RankedValue> values;                            // rank i + 1 is values[i]
+    std::vector<RankedValue> values;                         // rank i + 1 is values[i]
     std::vector<std::pair<std::int64_t, std::int64_t>> rows; // (rank, rowid), ascending
     bool ownRows = false;
 };

@@ -623,8 +623,7 @@ bool ListPages::setOrder(int column, Order order)
     }
     if (order != Order::Added) {
         const auto &[table, name] = m_sources[static_cast<size_t>(column)];
-        writeRanks(db, sorting->ranks, table, name, order == Order::Descending,
-                   sorting->indexed || !drivenByRanks());
+        writeRanks(db, sorting->ranks, table, name, order == Order::Descending, sorting->indexed || !drivenByRanks());
     }
     // The statements and the block edges are the old order's.
     m_prepared.clear();
@@ -671,8 +670,8 @@ bool ListPages::orderBeside(int column, Order order, std::function<void()> ready
                     return;
                 sorter->handle = beside->handle();
             }
-            ordering = std::make_shared<const Ordering>(
-                readOrdering(beside->handle(), table, name, descending, ownIndex));
+            ordering =
+                std::make_shared<const Ordering>(readOrdering(beside->handle(), table, name, descending, ownIndex));
         } catch (const StoreError &) {
             ordering.reset(); // made on the window's connection instead
         }

@@ -11,10 +11,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 using namespace orv;
@@ -65,6 +66,16 @@ void addResidents(test::TestDatabase &db, int count)
     for (int month = 1; month <= 2; ++month)
         db.exec(u"INSERT INTO fanglist SELECT 工号, '2016-0%1-0'||(rowid%3+1), CASE rowid%2 WHEN 0 THEN NULL "
                 "ELSE 300-rowid%4*100 END FROM personinfo"_s.arg(month));
+}
+
+const QStringList kRentColumns = {u"姓名"_s, u"工号"_s, u"房间"_s, u"房租"_s, u"日期"_s, u"房租到期"_s};
+
+// The rent list in small blocks, every column shown.
+std::unique_ptr<store::ListPages> rentPages(test::TestDatabase &db)
+{
+    auto pages = std::make_unique<store::ListPages>(db.connection(), sql::rentList(), kBlock);
+    pages->showColumns(kRentColumns);
+    return pages;
 }
 
 } // namespace
@@ -163,9 +174,9 @@ private Q_SLOTS:
     {
         test::TestDatabase db;
         addResidents(db, 24);
-        const QStringList columns = {u"姓名"_s, u"工号"_s, u"房间"_s, u"房租"_s, u"日期"_s, u"房租到期"_s};
-        store::ListPages pages(db.connection(), sql::rentList(), kBlock);
-        pages.showColumns(columns);
+        const QStringList &columns = kRentColumns;
+        const auto owned = rentPages(db);
+        store::ListPages &pages = *owned;
         const QList<QStringList> added = readAll(pages);
         QList<QStringList> addedSorted = added;
         std::sort(addedSorted.begin(), addedSorted.end());
@@ -203,16 +214,14 @@ private Q_SLOTS:
     {
         test::TestDatabase db;
         addResidents(db, 40);
-        const QStringList columns = {u"姓名"_s, u"工号"_s, u"房间"_s, u"房租"_s, u"日期"_s, u"房租到期"_s};
-        store::ListPages pages(db.connection(), sql::rentList(), kBlock);
-        pages.showColumns(columns);
+        const auto owned = rentPages(db);
+        store::ListPages &pages = *owned;
         const QList<QStringList> added = readAll(pages);
-        for (int at = 0; at < columns.size(); ++at) {
+        for (int at = 0; at < kRentColumns.size(); ++at) {
             for (const Order order : {Order::Ascending, Order::Descending}) {
-                store::ListPages atOnce(db.connection(), sql::rentList(), kBlock);
-                atOnce.showColumns(columns);
-                QVERIFY(atOnce.setOrder(at, order));
-                const QList<QStringList> expected = readAll(atOnce);
+                const auto atOnce = rentPages(db);
+                QVERIFY(atOnce->setOrder(at, order));
+                const QList<QStringList> expected = readAll(*atOnce);
 
                 QVERIFY(pages.setOrder(-1, Order::Added));
                 std::atomic<bool> ready{false};
@@ -238,15 +247,12 @@ private Q_SLOTS:
         // A second order takes the place of one under way; a list may end with one under way.
         QVERIFY(pages.orderBeside(0, Order::Ascending, [] {}));
         QVERIFY(pages.orderBeside(1, Order::Descending, [] {}));
-        store::ListPages atOnce(db.connection(), sql::rentList(), kBlock);
-        atOnce.showColumns(columns);
-        QVERIFY(atOnce.setOrder(1, Order::Descending));
+        const auto atOnce = rentPages(db);
+        QVERIFY(atOnce->setOrder(1, Order::Descending));
         while (pages.writeOrder(1000) != store::ListPages::Progress::Done)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        QCOMPARE(readAll(pages), readAll(atOnce));
-        store::ListPages ended(db.connection(), sql::rentList(), kBlock);
-        ended.showColumns(columns);
-        QVERIFY(ended.orderBeside(2, Order::Ascending, [] {}));
+        QCOMPARE(readAll(pages), readAll(*atOnce));
+        QVERIFY(rentPages(db)->orderBeside(2, Order::Ascending, [] {}));
     }
 
     // Ordered by any column, a block reads the ranks first and each value's rows through an index

@@ -389,8 +389,33 @@ void PgCursor::remove()
           {QByteArray::number(static_cast<qlonglong>(m_order))});
 }
 
-PgQueryCursor::PgQueryCursor(Connection &connection, const store::Columns &columns, ServerStore &store, QString sql)
-    : Cursor(connection, columns), m_store(store), m_sql(std::move(sql))
+QString inOrderAdded(const QString &sql)
+{
+    static const QRegularExpression join(
+        QStringLiteral(
+            R"(^\s*select\s+(.+?)\s+from\s+([A-Za-z_]\w*(?:\s*,\s*[A-Za-z_]\w*)*)(\s+where\s+.+?)?\s*;?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression ordered(QStringLiteral(R"(\border\s+by\b)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = join.match(sql);
+    // A star would show the order columns; a statement that orders its rows keeps its order.
+    if (!match.hasMatch() || match.capturedView(1).trimmed() == QLatin1String("*") || sql.contains(ordered))
+        return sql;
+    QStringList from;
+    QStringList order;
+    for (const QString &table : match.captured(2).split(QLatin1Char(','))) {
+        const QString name = table.trimmed();
+        // Under its own name, so the statement's qualified columns still find it.
+        from.append(quoted(kRowsSchema) + QLatin1Char('.') + name + QStringLiteral(" AS ") + name);
+        order.append(name + QLatin1Char('.') + quoted(kOrderColumn));
+    }
+    return QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4")
+        .arg(match.captured(1), from.join(QStringLiteral(", ")), match.captured(3), order.join(QStringLiteral(", ")));
+}
+
+PgQueryCursor::PgQueryCursor(Connection &connection, const store::Columns &columns, ServerStore &store,
+                             const QString &sql)
+    : Cursor(connection, columns), m_store(store), m_sql(inOrderAdded(sql))
 {
 }
 

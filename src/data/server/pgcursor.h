@@ -77,11 +77,16 @@ private:
     PgResultHandle write(const QString &sql, const ServerConnection::Parameters &parameters);
 };
 
+// A join of the program's tables as the pages write one (select columns from tables where ...)
+// with its rows in the order the file gives them: by the order each table's rows were added, the
+// tables taken as listed. Any other statement is left as written.
+QString inOrderAdded(const QString &sql);
+
 // The rows of any other statement (the rent-list join), read-only: the whole result is read at
 // the first row and again at every move to the first or last; a row is known by its place.
 class PgQueryCursor final : public store::Cursor {
 public:
-    PgQueryCursor(Connection &connection, const store::Columns &columns, ServerStore &store, QString sql);
+    PgQueryCursor(Connection &connection, const store::Columns &columns, ServerStore &store, const QString &sql);
 
     store::RowWriter *writer() noexcept override { return nullptr; }
     bool isEmpty() override;

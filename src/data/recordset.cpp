@@ -175,8 +175,10 @@ void Recordset::Open(const QString &sql, Connection *connection)
         s.deleted = false;
         s.pending.assign(static_cast<size_t>(s.columns->size()), std::nullopt);
         s.hasPending = false;
-        s.rows = backend->openCursor(*connection, *s.columns, sql, shape);
-        s.pos = s.rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
+        // A server finds a fault in the statement at its first read: the set stays closed then.
+        std::unique_ptr<store::Cursor> rows = backend->openCursor(*connection, *s.columns, sql, shape);
+        s.pos = rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
+        s.rows = std::move(rows);
         return;
     }
 

@@ -145,6 +145,13 @@ private Q_SLOTS:
         QVERIFY(set.GetCollect(floor::phone).isNull());
         QVERIFY(set.GetCollect(floor::powerBase).isNull());
         QCOMPARE(storeErrorOf([&] { set.GetCollect(u"orvane$order"_s); }).code(), StoreCode::ItemNotFound);
+        // Lists copy texts as the store holds them: a null as no bytes, a number through GetCollect.
+        const QString shown[] = {floor::sex, floor::phone, floor::capacity};
+        std::optional<QByteArrayView> texts[3];
+        set.storedTexts(shown, 3, texts);
+        QCOMPARE(texts[0].value_or(QByteArrayView("none")), QByteArrayView("男"));
+        QVERIFY(texts[1] && texts[1]->isEmpty());
+        QVERIFY(!texts[2]);
 
         // A single keeps its exact value; a text its every character.
         Recordset fees(&c);
@@ -163,6 +170,12 @@ private Q_SLOTS:
         addRoom(c, awkward);
         QCOMPARE(rooms(c).last(), awkward);
         QCOMPARE(rooms(c, u"select * from floorinfo where 房间号码='1'"_s), (QStringList{u"1"_s}));
+        // A statement the store refuses is named in the refusal.
+        const QString wrong = u"select * from floorinfo where 没有这列='1'"_s;
+        Recordset refused(&c);
+        const StoreError error = storeErrorOf([&] { refused.Open(wrong); });
+        QVERIFY2(error.code() != 0 && error.message().contains(u"没有这列"_s), qPrintable(error.message()));
+        QCOMPARE(refused.State(), adStateClosed);
         // An empty table is empty at both ends.
         Recordset none(&c);
         none.Open(u"select * from numinfo"_s);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columnvalues.h"
+#include "storeerror.h"
 
 #include <QString>
 
@@ -41,6 +42,10 @@ public:
     virtual void commit() = 0;
     virtual void rollback() noexcept = 0;
     virtual bool inUnit() const noexcept = 0;
+    // Called with what refused the `attempt`-th run of a unit, after its rollback: true when the
+    // unit is to be run again as a whole (it collided with another desk's); false when the
+    // failure stands as it is. Raises the refusal that names the cause once the runs are spent.
+    virtual bool runAgain(const StoreError &failure, int attempt) = 0;
 
     // Changes whenever rows change through the backend or a unit begins or ends: rows read before
     // are then read again.

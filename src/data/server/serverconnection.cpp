@@ -213,11 +213,17 @@ int ServerConnection::runUnit(const std::function<void(ServerConnection &)> &wor
             throw;
         }
     }
-    throw StoreError(ServerCode::Conflict,
-                     QStringLiteral("这次操作与其他电脑同时进行的修改冲突，重试了 %1 次仍未成功，没有保存，请稍后再试。"
-                                    "原因：%2")
-                         .arg(attempts)
-                         .arg(cause));
+    throw collisionRefusal(attempts, cause);
+}
+
+StoreError collisionRefusal(int attempts, const QString &cause)
+{
+    return StoreError(
+        ServerCode::Conflict,
+        QStringLiteral("这次操作与其他电脑同时进行的修改冲突，重试了 %1 次仍未成功，没有保存，请稍后再试。"
+                       "原因：%2")
+            .arg(attempts)
+            .arg(cause));
 }
 
 QString ServerConnection::identifier(const QString &name) const

@@ -88,6 +88,10 @@ private:
     PgConnHandle m_conn;
 };
 
+// The refusal of a unit that still collided with other desks' after `attempts` runs, naming the
+// last run's cause.
+StoreError collisionRefusal(int attempts, const QString &cause);
+
 // A COPY text-format field: backslash, tab and line breaks escaped; a null is \N.
 QByteArray copyField(const QString &value);
 

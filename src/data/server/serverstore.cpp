@@ -84,6 +84,15 @@ void ServerStore::rollback() noexcept
     ++m_changes;
 }
 
+bool ServerStore::runAgain(const StoreError &failure, int attempt)
+{
+    if (failure.code() != ServerCode::Conflict)
+        return false;
+    if (attempt < kUnitAttempts)
+        return true;
+    throw collisionRefusal(attempt, failure.message());
+}
+
 PgResultHandle ServerStore::run(const QString &sql, const ServerConnection::Parameters &parameters, const QString &what)
 {
     if (!m_inUnit)

@@ -24,6 +24,8 @@ public:
     void commit() override;
     void rollback() noexcept override;
     bool inUnit() const noexcept override { return m_inUnit; }
+    // A serialization failure or deadlock runs the unit again, up to kUnitAttempts runs in all.
+    bool runAgain(const StoreError &failure, int attempt) override;
     std::uint64_t changes() const noexcept override { return m_changes; }
 
     // Runs a statement for a cursor. Outside a unit a connection lost before is made again

@@ -3,6 +3,7 @@
 #include "data/server/migration.h"
 #include "data/server/serverstore.h"
 #include "data/statements.h"
+#include "data/unitrun.h"
 #include "support/testdatabase.h"
 #include "support/testserver.h"
 
@@ -413,6 +414,66 @@ private Q_SLOTS:
         desk.rollbackUnit();
         mine.MoveFirst();
         QCOMPARE(mine.GetCollect(floor::occupants), FieldValue::int16(1));
+    }
+
+    // A unit run through the collision rule reads a room and writes it back one higher; the
+    // other desk adds one in between on the first runs only. The collided runs are run again as a
+    // whole, so every addition stays; a unit that collides every time is refused by name after
+    // the last run, keeping only the other desk's additions.
+    void aCollidedUnitIsRunAgainAsAWhole_data()
+    {
+        QTest::addColumn<int>("collisions");
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<int>("occupants");
+        QTest::newRow("once") << 1 << 2 << 2;
+        QTest::newRow("three times") << 3 << 4 << 4;
+        QTest::newRow("every time") << 100 << 0 << server::kUnitAttempts;
+    }
+    void aCollidedUnitIsRunAgainAsAWhole()
+    {
+        QFETCH(int, collisions);
+        QFETCH(int, runs);
+        QFETCH(int, occupants);
+        Store db("server");
+        Connection &desk = db.connection();
+        addRoom(desk, u"1"_s);
+        auto other = db.anotherDesk();
+        const auto occupantsOf = [](Recordset &set) {
+            const FieldValue now = set.GetCollect(floor::occupants);
+            return now.isNull() ? 0 : now.asInt16();
+        };
+        const auto write = [](Recordset &set, int value) {
+            set.PutCollect(floor::occupants, FieldValue::int16(static_cast<std::int16_t>(value)));
+            set.Update();
+        };
+        int started = 0;
+        int took = 0;
+        const StoreError refused = storeErrorOf([&] {
+            took = runUnitAgainOnCollision(desk, [&] {
+                Recordset mine(&desk);
+                mine.Open(sql::floorAll);
+                const int seen = occupantsOf(mine);
+                if (started++ < collisions) {
+                    Recordset theirs(other.get());
+                    theirs.Open(sql::floorAll);
+                    write(theirs, occupantsOf(theirs) + 1);
+                }
+                write(mine, seen + 1);
+            });
+        });
+        QCOMPARE(took, runs);
+        QVERIFY(!desk.inUnit());
+        if (runs == 0) {
+            QCOMPARE(refused.code(), ServerCode::Conflict);
+            QVERIFY2(refused.message().contains(u"重试了 %1 次"_s.arg(server::kUnitAttempts)) &&
+                         refused.message().contains(u"40001"_s),
+                     qPrintable(refused.message()));
+        } else {
+            QCOMPARE(refused.code(), 0U);
+        }
+        Recordset set(&desk);
+        set.Open(sql::floorAll);
+        QCOMPARE(set.GetCollect(floor::occupants), FieldValue::int16(static_cast<std::int16_t>(occupants)));
     }
 
     // Two desks each read all rooms and change a different one: together their units could not

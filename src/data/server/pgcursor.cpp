@@ -146,8 +146,8 @@ std::optional<QByteArray> parameterOf(const FieldValue &value)
 
 PgCursor::PgCursor(Connection &connection, const store::Columns &columns, ServerStore &store,
                    const store::SelectShape &shape)
-    : Cursor(connection, columns), m_store(store),
-      m_table(quoted(kRowsSchema) + QLatin1Char('.') + shape.table.toString())
+    : Cursor(connection, columns), m_store(store), m_name(shape.table.toString()),
+      m_table(orderedView(m_name.toLower()))
 {
     QStringList listed{quoted(kOrderColumn)};
     for (int i = 0; i < columns.size(); ++i)
@@ -337,8 +337,7 @@ store::Cursor::Seek PgCursor::seek(int at, const FieldValue &value, From from)
 PgResultHandle PgCursor::write(const QString &sql, const Parameters &parameters)
 {
     m_window.reset();
-    PgResultHandle result =
-        m_store.run(sql, parameters, QStringLiteral("写入表“%1”失败").arg(m_table.section(QLatin1Char('.'), 1)));
+    PgResultHandle result = m_store.run(sql, parameters, QStringLiteral("写入表“%1”失败").arg(m_name));
     m_store.noteWrite();
     return result;
 }
@@ -406,7 +405,7 @@ QString inOrderAdded(const QString &sql)
     for (const QString &table : match.captured(2).split(QLatin1Char(','))) {
         const QString name = table.trimmed();
         // Under its own name, so the statement's qualified columns still find it.
-        from.append(quoted(kRowsSchema) + QLatin1Char('.') + name + QStringLiteral(" AS ") + name);
+        from.append(orderedView(name.toLower()) + QStringLiteral(" AS ") + name);
         order.append(name + QLatin1Char('.') + quoted(kOrderColumn));
     }
     return QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4")

@@ -49,7 +49,8 @@ private:
     enum class Order { Up, Down, One };
 
     ServerStore &m_store;
-    QString m_table;  // the rows' own table, quoted
+    QString m_name;   // the table as the statement names it
+    QString m_table;  // the table's ordered view, quoted
     QString m_listed; // the order column, then the set's columns, quoted
     // The condition with its texts as parameters numbered from the slot given, or as written.
     QString m_condition;

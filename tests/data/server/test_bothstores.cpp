@@ -1,11 +1,15 @@
 #include "data/columns.h"
 #include "data/recordset.h"
 #include "data/server/migration.h"
+#include "data/server/serverroles.h"
 #include "data/server/serverstore.h"
 #include "data/statements.h"
 #include "data/unitrun.h"
 #include "support/testdatabase.h"
 #include "support/testserver.h"
+
+#include <QUrl>
+#include <QUuid>
 
 #include <algorithm>
 #include <memory>
@@ -46,6 +50,19 @@ public:
         return desk;
     }
     const QString &uri() const { return m_server->uri(); }
+    // A desk signed in as a new operator of that role.
+    std::unique_ptr<Connection> operatorDesk(Role role)
+    {
+        const QString name = u"值班 "_s + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        const QString password = u"密码 'x'"_s;
+        ServerConnection owner(m_server->uri());
+        server::createOperator(owner, name, role, password);
+        const auto encoded = [](const QString &text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); };
+        auto desk = std::make_unique<Connection>();
+        desk->openStore(ServerStore::open(test::TestServer::uriFor(
+            m_server->name(), u"user=%1&password=%2"_s.arg(encoded(name), encoded(password)))));
+        return desk;
+    }
 
 private:
     test::TestDatabase m_file; // the current directory while the store lives
@@ -379,6 +396,30 @@ private Q_SLOTS:
         QCOMPARE(set.GetCollect(u"房租到期"_s).toText(), u"2004- 6-15"_s);
         QCOMPARE(set.GetCollect(u"房租"_s), FieldValue::int32(3));
         QCOMPARE(storeErrorOf([&] { set.PutCollect(u"房租"_s, FieldValue::int32(1)); }).code(), StoreCode::ReadOnly);
+    }
+
+    // An operator works through the same sets within the rights of its role: a 值班员 walks and
+    // finds rooms and changes their occupants, and the server refuses it a new room by name.
+    void anOperatorWorksWithinItsRole()
+    {
+        Store db("server");
+        addRoom(db.connection(), u"1"_s);
+        addRoom(db.connection(), u"2"_s);
+        auto desk = db.operatorDesk(Role::Attendant);
+        QCOMPARE(rooms(*desk), (QStringList{u"1"_s, u"2"_s}));
+        Recordset set(desk.get());
+        set.Open(sql::floorAll);
+        QVERIFY(set.Find(floor::roomNo, u"2"_s));
+        set.PutCollect(floor::occupants, FieldValue::int16(1));
+        set.Update();
+        Recordset seen(&db.connection());
+        seen.Open(u"select * from floorinfo where 房间号码='2'"_s);
+        QCOMPARE(seen.GetCollect(floor::occupants), FieldValue::int16(1));
+        set.AddNew();
+        set.PutCollect(floor::roomNo, u"3"_s);
+        const StoreError refused = storeErrorOf([&] { set.Update(); });
+        QCOMPARE(refused.code(), ServerCode::NotPermitted);
+        QCOMPARE(rooms(db.connection()), (QStringList{u"1"_s, u"2"_s}));
     }
 
     // Two desks read the same room in their units and both write what they read plus one: the

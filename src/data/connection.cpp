@@ -1,5 +1,6 @@
 #include "connection.h"
 
+#include "backend.h"
 #include "recordset.h"
 #include "schema.h"
 #include "securekey.h"
@@ -222,7 +223,7 @@ Connection::~Connection()
 
 void Connection::Open(const QString &connectionString)
 {
-    if (m_db)
+    if (isOpen())
         throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
 
     const QString source = dataSourceOf(connectionString);
@@ -262,7 +263,7 @@ void Connection::openBeside(const Beside &source)
 
 void Connection::openKeyed(const QString &path, const void *key, int keySize, bool beside)
 {
-    if (m_db)
+    if (isOpen())
         throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
     if (path.isEmpty())
         throw StoreError(SQLITE_CANTOPEN, QStringLiteral("没有指明数据库文件。"));
@@ -339,8 +340,22 @@ void Connection::openKeyed(const QString &path, const void *key, int keySize, bo
     m_connectionString.clear();
 }
 
+void Connection::openStore(std::unique_ptr<store::Backend> backend)
+{
+    if (isOpen())
+        throw StoreError(StoreCode::OpenObject, QStringLiteral("数据库连接已经打开。"));
+    m_backend = std::move(backend);
+    m_connectionString.clear();
+}
+
 void Connection::Close() noexcept
 {
+    if (m_backend) {
+        closeRecordsets();
+        m_backend.reset();
+        ++m_epoch;
+        return;
+    }
     if (!m_db)
         return;
     closeRecordsets();
@@ -355,7 +370,7 @@ void Connection::Close() noexcept
 
 void Connection::closeRecordsets() noexcept
 {
-    if (!m_db)
+    if (!isOpen())
         return;
     rollbackUnit();
     // A set left open would go on reading through statements of the closed file. Walked from the
@@ -456,6 +471,10 @@ void Connection::createKeyed(const QString &path, const void *key, int keySize)
 
 void Connection::execute(const QString &sql)
 {
+    if (m_backend) {
+        m_backend->execute(sql);
+        return;
+    }
     if (!m_db)
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
     const QByteArray text = sql.toUtf8();
@@ -466,6 +485,11 @@ void Connection::execute(const QString &sql)
 
 void Connection::beginUnit()
 {
+    if (m_backend) {
+        m_backend->begin();
+        ++m_unit;
+        return;
+    }
     if (!m_db)
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
     // The write lock is taken at the start, while the unit has read nothing: two windows on one
@@ -488,18 +512,23 @@ std::uint64_t Connection::currentUnit() const noexcept
 void Connection::commitUnit()
 {
     settleCursors(false);
-    execute(QStringLiteral("COMMIT"));
+    if (m_backend)
+        m_backend->commit();
+    else
+        execute(QStringLiteral("COMMIT"));
 }
 
 void Connection::rollbackUnit() noexcept
 {
-    if (!m_db)
+    if (!isOpen())
         return;
     // Walked from the end: settling may close a set, which detaches it and moves only the sets
     // after it.
     for (auto i = m_sets.size(); i-- > 0;)
         m_sets[i]->settle(true);
-    if (!sqlite3_get_autocommit(m_db))
+    if (m_backend)
+        m_backend->rollback();
+    else if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     m_statements->forgetTables();
     ++m_epoch;
@@ -507,6 +536,8 @@ void Connection::rollbackUnit() noexcept
 
 bool Connection::inUnit() const noexcept
 {
+    if (m_backend)
+        return m_backend->inUnit();
     return m_db && !sqlite3_get_autocommit(m_db);
 }
 
@@ -520,7 +551,9 @@ void Connection::prepareWrite() noexcept
 
 std::uint64_t Connection::version() const noexcept
 {
-    const auto changes = m_db ? static_cast<std::uint32_t>(sqlite3_total_changes(m_db)) : 0U;
+    const auto changes = m_backend ? static_cast<std::uint32_t>(m_backend->changes())
+                         : m_db    ? static_cast<std::uint32_t>(sqlite3_total_changes(m_db))
+                                   : 0U;
     return (m_epoch << 32) | changes;
 }
 

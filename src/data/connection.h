@@ -18,8 +18,9 @@ class Recordset;
 class SecureKey;
 class Statement;
 namespace store {
+class Backend;
 class StatementPool;
-}
+} // namespace store
 
 // The program's one database connection: an SQLCipher file keyed with the program's password, or
 // with a raw key of the file's own that its operators' key slots hold.
@@ -49,7 +50,13 @@ public:
     Beside beside() const;
     // Opens that file read-only with that key; raises StoreError as openFile does.
     void openBeside(const Beside &source);
-    bool isOpen() const noexcept { return m_db != nullptr; }
+    bool isOpen() const noexcept { return m_db != nullptr || m_backend != nullptr; }
+    // Opens the connection on another store (a database server) instead of a file; Close closes
+    // it again.
+    void openStore(std::unique_ptr<store::Backend> backend);
+    bool isServer() const noexcept { return m_backend != nullptr; }
+    // The store the connection is open on when that is not a file; none for a file.
+    store::Backend *backend() const noexcept { return m_backend.get(); }
     // Closes every recordset still open on the connection (unstored values are dropped), rolls back
     // an open unit and closes the file, leaving it one file in rollback-journal mode; Open may
     // follow again.
@@ -112,6 +119,7 @@ private:
     };
     std::unique_ptr<sqlite3, Closer> m_owner;
     std::unique_ptr<store::StatementPool> m_statements;
+    std::unique_ptr<store::Backend> m_backend;
     sqlite3 *m_db = nullptr;
     std::uint64_t m_epoch = 0;
     std::uint64_t m_unit = 0; // serial of the unit now open, or of the last one

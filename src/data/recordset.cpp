@@ -1,5 +1,6 @@
 #include "recordset.h"
 
+#include "backend.h"
 #include "connection.h"
 #include "cursor.h"
 #include "statementpool.h"
@@ -166,6 +167,20 @@ void Recordset::Open(const QString &sql, Connection *connection)
     Impl &s = *d;
     s.conn = connection;
     s.openedInUnit = connection->currentUnit();
+
+    if (store::Backend *backend = connection->backend()) {
+        store::SelectShape shape = store::shapeOf(sql);
+        s.columns = backend->columnsOf(sql, shape);
+        s.pos = Impl::Pos::Nowhere;
+        s.deleted = false;
+        s.pending.assign(static_cast<size_t>(s.columns->size()), std::nullopt);
+        s.hasPending = false;
+        // A server finds a fault in the statement at its first read: the set stays closed then.
+        std::unique_ptr<store::Cursor> rows = backend->openCursor(*connection, *s.columns, sql, shape);
+        s.pos = rows->first() ? Impl::Pos::OnRow : Impl::Pos::Nowhere;
+        s.rows = std::move(rows);
+        return;
+    }
 
     // The statement as written decides the columns and their kinds, and any fault in it; a shape
     // found before under the same schema is known to be sound.

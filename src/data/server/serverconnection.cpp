@@ -121,6 +121,51 @@ PgResultHandle ServerConnection::run(const QString &sql, const QStringList &para
     return result;
 }
 
+PgResultHandle ServerConnection::runWith(const QString &sql, const Parameters &parameters, const QString &what)
+{
+    const QByteArray text = sql.toUtf8();
+    std::vector<const char *> values;
+    std::vector<int> lengths;
+    values.reserve(parameters.size());
+    lengths.reserve(parameters.size());
+    for (const std::optional<QByteArray> &parameter : parameters) {
+        values.push_back(parameter ? parameter->constData() : nullptr);
+        lengths.push_back(parameter ? static_cast<int>(parameter->size()) : 0);
+    }
+    PgResultHandle result(PQexecParams(m_conn.get(), text.constData(), static_cast<int>(values.size()), nullptr,
+                                       values.data(), lengths.data(), nullptr, 0));
+    const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        raise(result.get(), what);
+    return result;
+}
+
+PgResultHandle ServerConnection::describe(const QString &sql, const QString &what)
+{
+    const QByteArray text = sql.toUtf8();
+    // The unnamed statement: the next one prepared replaces it.
+    PgResultHandle prepared(PQprepare(m_conn.get(), "", text.constData(), 0, nullptr));
+    if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        raise(prepared.get(), what);
+    PgResultHandle described(PQdescribePrepared(m_conn.get(), ""));
+    if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+        raise(described.get(), what);
+    return described;
+}
+
+void ServerConnection::reconnectIfLost()
+{
+    if (PQstatus(m_conn.get()) == CONNECTION_OK)
+        return;
+    PQreset(m_conn.get());
+    if (PQstatus(m_conn.get()) != CONNECTION_OK)
+        throw StoreError(
+            ServerCode::Unreachable,
+            QStringLiteral("与数据库服务器（%1）的连接断开了，重新连接也没有成功：请检查服务器和网络后再试。"
+                           "（服务器：%2）")
+                .arg(placeOf(m_conn.get()), serverWords(m_conn.get())));
+}
+
 QString ServerConnection::value(const QString &sql, const QStringList &parameters, const QString &what)
 {
     PgResultHandle result = run(sql, parameters, what);
@@ -168,11 +213,17 @@ int ServerConnection::runUnit(const std::function<void(ServerConnection &)> &wor
             throw;
         }
     }
-    throw StoreError(ServerCode::Conflict,
-                     QStringLiteral("这次操作与其他电脑同时进行的修改冲突，重试了 %1 次仍未成功，没有保存，请稍后再试。"
-                                    "原因：%2")
-                         .arg(attempts)
-                         .arg(cause));
+    throw collisionRefusal(attempts, cause);
+}
+
+StoreError collisionRefusal(int attempts, const QString &cause)
+{
+    return StoreError(
+        ServerCode::Conflict,
+        QStringLiteral("这次操作与其他电脑同时进行的修改冲突，重试了 %1 次仍未成功，没有保存，请稍后再试。"
+                       "原因：%2")
+            .arg(attempts)
+            .arg(cause));
 }
 
 QString ServerConnection::identifier(const QString &name) const

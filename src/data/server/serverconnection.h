@@ -6,9 +6,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace orv::server {
 
@@ -49,6 +52,16 @@ public:
 
     // Runs a statement; raises StoreError naming `what` when the server refuses it.
     PgResultHandle run(const QString &sql, const QStringList &parameters = {}, const QString &what = {});
+    // Values of a statement's parameters in the server's text form; none is a null.
+    using Parameters = std::vector<std::optional<QByteArray>>;
+    // Runs a statement with those values as parameters; raises as run does.
+    PgResultHandle runWith(const QString &sql, const Parameters &parameters, const QString &what = {});
+    // The columns a statement would give, without running it; raises as run does.
+    PgResultHandle describe(const QString &sql, const QString &what = {});
+    // A connection that was lost is made again with what it was first opened with; raises
+    // Unreachable when the server cannot be reached now. Nothing happens to a live connection.
+    void reconnectIfLost();
+
     // The first value of the first row as text (null when there is none).
     QString value(const QString &sql, const QStringList &parameters = {}, const QString &what = {});
 
@@ -74,6 +87,10 @@ private:
     [[noreturn]] void raise(const PGresult *result, const QString &what) const;
     PgConnHandle m_conn;
 };
+
+// The refusal of a unit that still collided with other desks' after `attempts` runs, naming the
+// last run's cause.
+StoreError collisionRefusal(int attempts, const QString &cause);
 
 // A COPY text-format field: backslash, tab and line breaks escaped; a null is \N.
 QByteArray copyField(const QString &value);

@@ -150,8 +150,10 @@ QStringList grantStatements(ServerConnection &server)
                     privileges.append(QStringLiteral("UPDATE (%1)").arg(columns.join(QStringLiteral(", "))));
                 }
             }
-            statements.append(
-                QStringLiteral("GRANT %1 ON %2 TO %3").arg(privileges.join(QStringLiteral(", ")), view, group));
+            // The cursors' view with its order column gives the same rights.
+            for (const QString &target : {view, orderedView(table.name)})
+                statements.append(
+                    QStringLiteral("GRANT %1 ON %2 TO %3").arg(privileges.join(QStringLiteral(", ")), target, group));
         }
     }
     return statements;

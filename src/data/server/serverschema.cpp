@@ -156,6 +156,11 @@ QString rowsTable(const QString &table)
     return quoted(kRowsSchema) + QLatin1Char('.') + quoted(table);
 }
 
+QString orderedView(const QString &table)
+{
+    return quoted(kRowsSchema) + QLatin1Char('.') + quoted(table + QStringLiteral("$ordered"));
+}
+
 QString orderSequence(const QString &table)
 {
     return quoted(kRowsSchema) + QLatin1Char('.') + quoted(table + QStringLiteral("_order"));
@@ -180,6 +185,9 @@ QStringList creationStatements()
         statements.append(QStringLiteral("CREATE VIEW public.%1 AS SELECT %2 FROM %3 ORDER BY %4")
                               .arg(quoted(table.name), shown.join(QStringLiteral(", ")), rowsTable(table.name),
                                    quoted(kOrderColumn)));
+        statements.append(QStringLiteral("CREATE VIEW %1 AS SELECT %2, %3 FROM %4")
+                              .arg(orderedView(table.name), quoted(kOrderColumn), shown.join(QStringLiteral(", ")),
+                                   rowsTable(table.name)));
     }
     using namespace db;
     namespace readings = settlementreadings;

@@ -49,12 +49,15 @@ QString typeName(Kind kind);
 QString quoted(const QString &name);
 // The table that holds a table's rows with its order column, schema-qualified and quoted.
 QString rowsTable(const QString &table);
+// The view that shows a table's rows with their order column, for the record store's cursors;
+// operators read and write through it with the same rights as through the table's own view.
+QString orderedView(const QString &table);
 // The sequence that numbers a table's rows.
 QString orderSequence(const QString &table);
 
 // Everything that makes the schema in an empty database: the rows' schema, each table with its
 // order column, the view by the program's name that shows every column but that one in insertion
-// order, the look-up indexes and the version row.
+// order, the ordered view with that column, the look-up indexes and the version row.
 QStringList creationStatements();
 
 } // namespace orv::server

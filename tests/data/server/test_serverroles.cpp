@@ -312,7 +312,8 @@ private Q_SLOTS:
         Office office;
         Office other;
         const QString grants = u"SELECT string_agg(grantee || ' ' || table_name || ' ' || privilege_type, ',' "
-                               "ORDER BY 1) FROM information_schema.role_table_grants WHERE grantee LIKE $1"_s;
+                               "ORDER BY grantee, table_name, privilege_type) "
+                               "FROM information_schema.role_table_grants WHERE grantee LIKE $1"_s;
         const QString mine = office.db.name() + u"\\_%"_s;
         const QString before = office.owner.value(grants, {mine});
         QVERIFY(before.contains(server::groupRole(office.db.name(), Role::Attendant) + u" oplog INSERT"_s));

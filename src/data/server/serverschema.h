@@ -8,7 +8,8 @@
 namespace orv::server {
 
 // The version of the tables' layout on a server; a server database of another is refused.
-constexpr int kSchemaVersion = 1;
+// 2: each table also has a view that shows its order column, for the cursors.
+constexpr int kSchemaVersion = 2;
 
 // The schema that holds the tables themselves; the program's names are views over them.
 inline const QString kRowsSchema = QStringLiteral("orvane_rows");

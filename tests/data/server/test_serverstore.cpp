@@ -190,11 +190,11 @@ private Q_SLOTS:
         server::migrateToServer(file.connection(), server);
         QCOMPARE(server.schemaVersion(), std::optional<int>(server::kSchemaVersion));
         ServerConnection::open(db.uri());
-        server.run(u"UPDATE orvane_rows.schema_version SET version = 2"_s);
+        server.run(u"UPDATE orvane_rows.schema_version SET version = 1"_s);
         refused = storeErrorOf([&] { ServerConnection::open(db.uri()); });
         QCOMPARE(refused.code(), ServerCode::OtherSchema);
         QCOMPARE(refused.message(),
-                 u"服务器上的数据库“%1”是第 2 版的表结构，本程序使用第 1 版，不能打开。"_s.arg(db.name()));
+                 u"服务器上的数据库“%1”是第 1 版的表结构，本程序使用第 2 版，不能打开。"_s.arg(db.name()));
         Connection::Create(u"back.mdb"_s, programPassword());
         Connection back;
         back.openFile(u"back.mdb"_s, programPassword());

@@ -84,6 +84,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+Q_SIGNALS:
+    // Every row of a list read on demand is known now, and the views were told of them.
+    void countSettled();
+
 private:
     // Where a row stands. Each row is one record in a block: its key, its cells' lengths in
     // bytes (kLong for a cell kept aside), then their texts back to back.
@@ -187,8 +191,17 @@ public:
 protected:
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    // Where the user went while the list was still being counted: to its last row known (End), or
+    // to the bottom of the view (the scroll bar taken there). Once the count lands the list goes on
+    // to the real end, unless the user moved elsewhere meanwhile.
+    enum class Bottom { None, LastRow, View };
+    void scrolledByUser();
+    void reachBottom();
+
     // A click on a header orders a list shown on demand by that column, a second click the other
     // way, a third as the rows were added; the header's indicator shows the order.
     void orderBy(int column, Qt::SortOrder order);
@@ -196,6 +209,7 @@ private:
     void showOrder();
 
     ReportModel *m_model;
+    Bottom m_bottomWanted = Bottom::None;
 };
 
 // A page's list at its place, with its columns and row height. `objectName` is how tests find it,

@@ -37,9 +37,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <sqlite3.h>
-#include <time.h>
 #include <vector>
 
 using namespace orv;

@@ -22,6 +22,10 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
 #include <utility>
 
 namespace orv {
@@ -119,16 +123,48 @@ CDormApp::Step CDormApp::signIn()
 
 bool CDormApp::openConnection()
 {
-    try {
-        if (m_desk.hasOperators())
-            m_pConnection->openFile(databaseFileName(), m_desk.key());
-        else
-            m_pConnection->Open(programConnectionString());
+    // Opening an older file gives it the indexes it lacks, some seconds each at ten years of
+    // records. The file is opened beside the event loop, so the screen stays drawn, and an opening
+    // that takes long says so on the start-up picture.
+    std::exception_ptr failure;
+    std::atomic<bool> opened{false};
+    std::thread opening([&] {
+        try {
+            if (m_desk.hasOperators())
+                m_pConnection->openFile(databaseFileName(), m_desk.key());
+            else
+                m_pConnection->Open(programConnectionString());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        opened = true;
+    });
+    {
+        std::unique_ptr<StartPicture> picture;
+        QElapsedTimer clock;
+        clock.start();
+        while (!opened) {
+            if (clock.elapsed() >= m_slowOpenMilliseconds) {
+                if (!picture)
+                    picture = std::make_unique<StartPicture>(QStringLiteral("bgl.jpg"));
+                const QString text =
+                    QStringLiteral("正在整理数据库，请稍候……（已用 %1 秒）").arg(clock.elapsed() / 1000);
+                if (picture->message() != text)
+                    picture->showMessage(text);
+            }
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+            QThread::msleep(10);
+        }
+    }
+    opening.join();
+    if (!failure)
         return true;
+    try {
+        std::rethrow_exception(failure);
     } catch (const StoreError &error) {
         showMessage(nullptr, kConnectFailed + error.message());
-        return false;
     }
+    return false;
 }
 
 void CDormApp::startDailyCopy()

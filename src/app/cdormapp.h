@@ -32,6 +32,9 @@ public:
     // What new passwords cost; tests make it cheap.
     void setNewPasswordCost(PasswordCost cost) { m_newPasswordCost = cost; }
     SignInTries &signInTries() { return m_signInTries; }
+    // An opening that takes longer than this shows the start-up picture with a word on it; tests
+    // shorten it.
+    void setSlowOpenMilliseconds(int milliseconds) { m_slowOpenMilliseconds = milliseconds; }
 
     // The whole life of the program; returns the exit status.
     int InitInstance();
@@ -61,6 +64,7 @@ public:
 
 private:
     int m_pictureMilliseconds;
+    int m_slowOpenMilliseconds = 800;
     ops::BatchOperations m_batchOperations;
     bool m_firstStart = false;
     QString m_pictureSource;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 namespace orv {
@@ -15,12 +16,17 @@ public:
     // Shows and paints the window at once; false when there is no picture to show.
     bool showPicture();
     bool hasPicture() const { return !m_picture.isNull(); }
+    // Shows a line of text at the foot of the picture, or alone in a small window without one, and
+    // paints it at once.
+    void showMessage(const QString &text);
+    QString message() const { return m_message; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QImage m_picture;
+    QString m_message;
 };
 
 } // namespace orv

@@ -108,8 +108,9 @@ bool folderIsFull(sqlite3 *db)
 // a full disk or busy in another program still opens, only without the setting.
 void applyEngineSettings(sqlite3 *db, const Medium &medium)
 {
-    // The whole file of a large dormitory stays decrypted in memory, so walks do not re-read it.
-    sqlite3_exec(db, "PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
+    // What a hundred thousand residents' walks read stays decrypted in memory, so they do not
+    // re-read it; no more, as a ten-year list scrolled through would fill any cache.
+    sqlite3_exec(db, "PRAGMA cache_size = -10240", nullptr, nullptr, nullptr);
     if (!medium.writable)
         return; // nothing can be written: neither a log nor the indexes
     // While the program runs, a commit appends to a log beside the file instead of rewriting pages

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringEncoder>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -38,6 +39,13 @@ bool reportProgress(const ExportProgress &progress, int written)
     return !progress || progress(written);
 }
 
+// The characters a spreadsheet takes as the start of a formula.
+bool formulaLike(QChar first)
+{
+    return first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+           first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r');
+}
+
 // A spreadsheet runs a cell that starts with one of these as a formula ("=HYPERLINK(…)" in a
 // resident's name); an apostrophe in front makes it text. Plain numbers ("-3") stay numbers.
 QString defused(const QString &text)
@@ -45,10 +53,7 @@ QString defused(const QString &text)
     static const QRegularExpression plainNumber(QStringLiteral(R"(^[-+]?[0-9]+(\.[0-9]+)?$)"));
     if (text.isEmpty())
         return text;
-    const QChar first = text.front();
-    const bool formulaLike = first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
-                             first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r');
-    return formulaLike && !plainNumber.match(text).hasMatch() ? QLatin1Char('\'') + text : text;
+    return formulaLike(text.front()) && !plainNumber.match(text).hasMatch() ? QLatin1Char('\'') + text : text;
 }
 
 // Quoted where the separator, a quote or a line break would split or confuse the field.
@@ -72,6 +77,79 @@ QString tabField(const QString &text)
 {
     return quotedField(text, QLatin1Char('\t'));
 }
+
+// The lines of a CSV file in UTF-8, gathered in large pieces for the file. A list of millions of
+// rows has tens of millions of cells: the usual one is copied into the bytes straight away, and
+// only a cell that must be quoted or defused, or holds a surrogate, takes the slower way.
+class CsvLines final {
+public:
+    CsvLines()
+    {
+        m_bytes.reserve(2 * kPiece);
+        m_bytes.append("\xEF\xBB\xBF");
+    }
+
+    void append(const QStringList &cells)
+    {
+        for (const QString &cell : cells) {
+            if (!plain(cell)) {
+                appendSlowly(cells);
+                return;
+            }
+        }
+        for (qsizetype column = 0; column < cells.size(); ++column) {
+            if (column > 0)
+                m_bytes.append(',');
+            const QString &cell = cells.at(column);
+            const qsizetype at = m_bytes.size();
+            // A character takes at most three bytes.
+            m_bytes.resize(at + cell.size() * 3);
+            char *end = m_toUtf8.appendToBuffer(m_bytes.data() + at, cell);
+            m_bytes.resize(end - m_bytes.constData());
+        }
+        m_bytes.append("\r\n");
+    }
+
+    bool full() const { return m_bytes.size() >= kPiece; }
+    // Hands the lines gathered to the file, keeping the room for the next ones.
+    void writeTo(QIODevice &file)
+    {
+        file.write(m_bytes);
+        m_bytes.resize(0);
+    }
+
+private:
+    static constexpr qsizetype kPiece = qsizetype{256} * 1024;
+
+    // Whether a cell goes into the file as it is: nothing to quote, nothing a spreadsheet would
+    // run, no surrogate (whose encoding the whole line decides).
+    static bool plain(const QString &cell)
+    {
+        if (!cell.isEmpty() && formulaLike(cell.front()))
+            return false;
+        for (const QChar c : cell) {
+            const char16_t u = c.unicode();
+            if (u == u',' || u == u'"' || u == u'\n' || u == u'\r' || QChar::isSurrogate(u))
+                return false;
+        }
+        return true;
+    }
+
+    void appendSlowly(const QStringList &cells)
+    {
+        QString text;
+        for (qsizetype column = 0; column < cells.size(); ++column) {
+            if (column > 0)
+                text += QLatin1Char(',');
+            text += csvField(cells.at(column));
+        }
+        text += QStringLiteral("\r\n");
+        m_bytes.append(text.toUtf8());
+    }
+
+    QByteArray m_bytes;
+    QStringEncoder m_toUtf8{QStringEncoder::Utf8};
+};
 
 // Width in spreadsheet character cells: a Chinese character takes two.
 int displayWidth(const QString &text)
@@ -240,28 +318,23 @@ ExportResult writeCsv(const QString &path, const ListTable &table, const ExportP
     // QSaveFile keeps an existing file's mode; a new one would be readable by everyone.
     if (made)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QString text;
-    auto line = [&text](int columns, const std::function<QString(int)> &cell) {
-        text.clear();
-        for (int column = 0; column < columns; ++column) {
-            if (column > 0)
-                text += QLatin1Char(',');
-            text += csvField(cell(column));
-        }
-        text += QStringLiteral("\r\n");
-        return text.toUtf8();
-    };
-    file.write("\xEF\xBB\xBF");
-    const QStringList header = table.header();
-    file.write(line(static_cast<int>(header.size()), [&header](int column) { return header.at(column); }));
+    CsvLines lines;
+    lines.append(table.header());
     const int columns = table.columnCount();
+    QStringList cells;
     for (int row = 0; row < table.rowCount(); ++row) {
-        file.write(line(columns, [&table, row](int column) { return table.cell(row, column); }));
+        cells.resize(columns);
+        for (int column = 0; column < columns; ++column)
+            cells[column] = table.cell(row, column);
+        lines.append(cells);
+        if (lines.full())
+            lines.writeTo(file);
         if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1)) {
             file.cancelWriting();
             return {ExportResult::Status::Cancelled, {}};
         }
     }
+    lines.writeTo(file);
     if (!file.commit())
         return cannotWrite(path, file.errorString());
     reportProgress(progress, table.rowCount());

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolTip>
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -371,11 +373,12 @@ void ReportModel::settleCount()
         return; // the rows known stay; the next fill counts again
     }
     const int all = static_cast<int>(m_pages->count());
-    if (all <= m_published)
-        return;
-    beginInsertRows(QModelIndex(), m_published, all - 1);
-    m_published = all;
-    endInsertRows();
+    if (all > m_published) {
+        beginInsertRows(QModelIndex(), m_published, all - 1);
+        m_published = all;
+        endInsertRows();
+    }
+    Q_EMIT countSettled();
 }
 
 bool ReportModel::sortPages(int column, Qt::SortOrder order)
@@ -580,7 +583,58 @@ ReportList::ReportList(const QString &objectName, QWidget *parent) : QTableView(
     connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &ReportList::orderBy);
     connect(m_model, &QAbstractItemModel::modelReset, this, &ReportList::showOrder);
     connect(m_model, &ReportModel::orderTaken, this, &ReportList::takeOrder);
+    // A list filled or ordered anew starts at its top: a wish for the old list's end is void.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_bottomWanted = Bottom::None; });
+    connect(m_model, &ReportModel::countSettled, this, &ReportList::reachBottom);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &ReportList::scrolledByUser);
     setRowHeight(19);
+}
+
+QModelIndex ReportList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action != MoveHome && action != MoveEnd) {
+        m_bottomWanted = Bottom::None;
+        return QTableView::moveCursor(action, modifiers);
+    }
+    // Whole rows are chosen, so Home and End go to the first and last row, as in a report list,
+    // keeping the column.
+    const int row = action == MoveHome ? 0 : m_model->rowCount() - 1;
+    const bool toEnd = action == MoveEnd && row >= 0;
+    m_bottomWanted = toEnd && !m_model->counted() ? Bottom::LastRow : Bottom::None;
+    return row < 0 ? QModelIndex() : m_model->index(row, std::max(0, currentIndex().column()));
+}
+
+void ReportList::mousePressEvent(QMouseEvent *event)
+{
+    m_bottomWanted = Bottom::None;
+    QTableView::mousePressEvent(event);
+}
+
+void ReportList::scrolledByUser()
+{
+    // Called before the slider's new place takes effect, with that place already known.
+    const QScrollBar *bar = verticalScrollBar();
+    if (!m_model->counted() && bar->sliderPosition() == bar->maximum()) {
+        if (m_bottomWanted == Bottom::None)
+            m_bottomWanted = Bottom::View;
+    } else {
+        m_bottomWanted = Bottom::None;
+    }
+}
+
+void ReportList::reachBottom()
+{
+    const Bottom wanted = std::exchange(m_bottomWanted, Bottom::None);
+    if (wanted == Bottom::None || m_model->rowCount() == 0)
+        return;
+    if (wanted == Bottom::LastRow) {
+        // As End would have gone, had every row been known: the same column, the row chosen.
+        const QModelIndex last = m_model->index(m_model->rowCount() - 1, std::max(0, currentIndex().column()));
+        selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    // The scroll bar takes the rows just added now rather than at the next layout.
+    updateGeometries();
+    scrollToBottom();
 }
 
 void ReportList::orderBy(int column, Qt::SortOrder order)

@@ -92,6 +92,8 @@ public:
 Q_SIGNALS:
     // An order made beside the window is now the list's (or could not be written).
     void orderTaken();
+    // Every row of a list read on demand is known now, and the views were told of them.
+    void countSettled();
 
 private:
     // Writes the next slice of an order made beside, while the list and the order are still
@@ -200,8 +202,17 @@ public:
 protected:
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    // Where the user went while the list was still being counted: to its last row known (End), or
+    // to the bottom of the view (the scroll bar taken there). Once the count lands the list goes on
+    // to the real end, unless the user moved elsewhere meanwhile.
+    enum class Bottom { None, LastRow, View };
+    void scrolledByUser();
+    void reachBottom();
+
     // A click on a header orders a list shown on demand by that column, a second click the other
     // way, a third as the rows were added; the header's indicator shows the order.
     void orderBy(int column, Qt::SortOrder order);
@@ -211,6 +222,7 @@ private:
     void takeOrder();
 
     ReportModel *m_model;
+    Bottom m_bottomWanted = Bottom::None;
 };
 
 // A page's list at its place, with its columns and row height. `objectName` is how tests find it,

@@ -121,6 +121,39 @@ private Q_SLOTS:
         // A file that is there but is no picture: this test program.
         StartPicture broken(QCoreApplication::applicationFilePath());
         QVERIFY(!broken.showPicture());
+
+        // A word while the file opens slowly: on the picture at its own size, or alone without one.
+        const QString word = u"正在整理数据库，请稍候……（已用 3 秒）"_s;
+        picture.showMessage(word);
+        QCOMPARE(picture.size(), QImage(QStringLiteral(ORV_RES_DIR "/bgl.jpg")).size());
+        broken.showMessage(word);
+        QVERIFY(broken.isVisible());
+        QCOMPARE(broken.message(), word);
+    }
+
+    // A file made before the newest indexes gets them as it is opened, beside the event loop.
+    void anOlderFileGetsTheIndexesItLacks()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"OrvDb.mdb"_s);
+        Connection::Create(file, programPassword());
+        const auto indexes = [&file] {
+            return test::rowsOf(test::openKeyed(file).get(),
+                                u"SELECT name FROM sqlite_master WHERE name IN ('fanglist_date', 'fangset_date') "
+                                "ORDER BY name"_s);
+        };
+        sqlite3_exec(test::openKeyed(file).get(), "DROP INDEX fanglist_date; DROP INDEX fangset_date", nullptr, nullptr,
+                     nullptr);
+        QCOMPARE(indexes().size(), 0);
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        test::Answers answers;
+        CDormApp app(0);
+        app.setSlowOpenMilliseconds(0);
+        QVERIFY(app.openConnection());
+        QDir::setCurrent(previous);
+        QCOMPARE(indexes(), (QList<QStringList>{{u"fanglist_date"_s}, {u"fangset_date"_s}}));
+        QCOMPARE(answers->texts(), QStringList());
     }
 
     void standardButtonsReadInChinese()

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <atomic>
@@ -329,6 +330,69 @@ private Q_SLOTS:
         const auto *list = test::child<ReportList>(&page, u"feeList"_s);
         QVERIFY(modelOf(list)->counted());
         QCOMPARE(list->model()->rowCount(), kBlock);
+    }
+
+    // End, Ctrl+End or the scroll bar taken to the bottom before the count lands stop at the rows
+    // known; when the count lands the list goes on to its real end, unless the user moved since.
+    void endBeforeTheCount()
+    {
+        Fixture f;
+        const int all = 3 * kBlock + 17;
+        addBills(f.db, all);
+        f.db.exec(u"UPDATE listfei SET rowid = rowid + 100000"_s);
+        f.page.show();
+        ReportList *list = f.feeList;
+        auto *model = const_cast<ReportModel *>(modelOf(list));
+        QScrollBar *bar = list->verticalScrollBar();
+        const auto lastShown = [list, all] {
+            const QRect last = list->visualRect(list->model()->index(all - 1, 0));
+            return last.top() >= 0 && last.bottom() < list->viewport()->height();
+        };
+        // The count lands at the next turn of the event loop at the soonest.
+        const auto fill = [&] {
+            f.press(u"listFeesButton"_s);
+            QVERIFY(!model->counted());
+            QCOMPARE(model->rowCount(), kBlock);
+        };
+
+        for (const auto modifiers : {Qt::NoModifier, Qt::ControlModifier}) {
+            fill();
+            list->setCurrentIndex(model->index(3, 2));
+            QTest::keyClick(list, Qt::Key_End, modifiers);
+            QCOMPARE(list->currentIndex().row(), kBlock - 1);
+            QTRY_VERIFY(model->counted());
+            QCOMPARE(list->currentIndex(), model->index(all - 1, 2));
+            QCOMPARE(list->selectedRow(), all - 1);
+            QVERIFY(lastShown());
+        }
+
+        // Moved up after End: the count leaves the user there.
+        fill();
+        QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTRY_VERIFY(model->counted());
+        QCOMPARE(list->currentIndex().row(), kBlock - 2);
+
+        // The scroll bar dragged to the bottom; then dragged there and back up a step.
+        for (const bool back : {false, true}) {
+            fill();
+            bar->setSliderDown(true);
+            bar->setSliderPosition(bar->maximum());
+            if (back)
+                bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            bar->setSliderDown(false);
+            QTRY_VERIFY(model->counted());
+            QCOMPARE(lastShown(), !back);
+            QCOMPARE(bar->value() == bar->maximum(), !back);
+        }
+
+        // Refilled after End: the wish was the old list's.
+        fill();
+        QTest::keyClick(list, Qt::Key_End);
+        f.press(u"listFeesButton"_s);
+        QTRY_VERIFY(model->counted());
+        QVERIFY(!list->currentIndex().isValid());
+        QVERIFY(bar->value() < bar->maximum());
     }
 
     // Sorted while it is still being counted and walked beside the window, a list takes none of

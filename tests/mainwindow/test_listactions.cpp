@@ -169,6 +169,51 @@ private Q_SLOTS:
                  u"'=1+1\t-3\t'@SUM(A1)\t'+86 138"_s);
     }
 
+    // A long list reaches the file in pieces. Plain rows, rows to quote or defuse and rows with
+    // surrogates (a pair, and halves alone) each come out as their line would in UTF-8.
+    void longExportsKeepEveryLine()
+    {
+        const QString high(QChar(0xD83D));
+        const QString low(QChar(0xDE00));
+        QList<QStringList> rows;
+        QByteArray expected = "\xEF\xBB\xBF" + kHeader.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        for (int row = 0; row < 20000; ++row) {
+            const QString n = QString::number(row);
+            switch (row % 4) {
+            case 0:
+                rows.append({QStringLiteral("住户") + n, n, QStringLiteral("6 楼"), QString()});
+                expected += (QStringLiteral("住户") + n + QLatin1Char(',') + n + QStringLiteral(",6 楼,\r\n")).toUtf8();
+                break;
+            case 1:
+                rows.append({QStringLiteral("a,") + n, QStringLiteral("\"x\""), QStringLiteral("1\r\n2"), n});
+                expected += (QStringLiteral("\"a,") + n + QStringLiteral("\",\"\"\"x\"\"\",\"1\r\n2\",") + n +
+                             QStringLiteral("\r\n"))
+                                .toUtf8();
+                break;
+            case 2:
+                rows.append({QStringLiteral("=A") + n, QStringLiteral("-") + n, QStringLiteral("@x"), n});
+                expected += (QStringLiteral("'=A") + n + QStringLiteral(",-") + n + QStringLiteral(",'@x,") + n +
+                             QStringLiteral("\r\n"))
+                                .toUtf8();
+                break;
+            default:
+                rows.append({high + low + n, high, low + n, n + high});
+                expected += (high + low + n + QLatin1Char(',') + high + QLatin1Char(',') + low + n + QLatin1Char(',') +
+                             n + high + QStringLiteral("\r\n"))
+                                .toUtf8();
+            }
+        }
+        List list(rows);
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("long.csv"));
+        QCOMPARE(endOf(writeCsv(csv, ListTable(&list.model))), QStringLiteral("written"));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.size() > 512 * 1024);
+        QCOMPARE(bytes, expected);
+    }
+
     // Exports hold residents' data: a new file is its owner's alone; a file replaced keeps its mode.
     void exportsAreOwnerOnlyUnlessTheFileWasThere()
     {

@@ -40,6 +40,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
@@ -108,17 +109,28 @@ double sortAndShow(ReportList *list, int column, Qt::SortOrder order, double &lo
     return static_cast<double>(all.nsecsElapsed()) / 1e6;
 }
 
+// The fee page on the ten-year file in the current directory, shown as a user opens it.
+struct ShownFees {
+    Connection connection;
+    std::unique_ptr<FeesPage> page;
+
+    explicit ShownFees(const QString &file)
+    {
+        QDir::setCurrent(QFileInfo(file).absolutePath());
+        connection.Open(programConnectionString());
+        page = std::make_unique<FeesPage>(connection);
+        page->resize(800, 700);
+        page->show();
+        QCoreApplication::processEvents();
+    }
+};
+
 // A fresh process that shows the rent list, scrolls it from top to bottom, and reports its memory
 // beside the same process with the list empty.
 int memoryRun(const QString &file)
 {
-    QDir::setCurrent(QFileInfo(file).absolutePath());
-    Connection connection;
-    connection.Open(programConnectionString());
-    FeesPage page(connection);
-    page.resize(800, 700);
-    page.show();
-    QCoreApplication::processEvents();
+    ShownFees shown(file);
+    FeesPage &page = *shown.page;
     auto *list = widget<ReportList>(&page, "rentList");
     const long empty = bench::residentKb("VmRSS:");
     widget<QPushButton>(&page, "listRentButton")->click();
@@ -168,14 +180,8 @@ void exportRun(Connection &connection, QWidget &fees, const QString &file)
 // The export alone, in a fresh process.
 int exportOnly(const QString &file)
 {
-    QDir::setCurrent(QFileInfo(file).absolutePath());
-    Connection connection;
-    connection.Open(programConnectionString());
-    FeesPage page(connection);
-    page.resize(800, 700);
-    page.show();
-    QCoreApplication::processEvents();
-    exportRun(connection, page, file);
+    ShownFees shown(file);
+    exportRun(shown.connection, *shown.page, file);
     return 0;
 }
 

@@ -19,16 +19,7 @@ using orv::test::TestDatabase;
 
 namespace {
 
-QStringList walkColumn(Recordset &set, const QString &column)
-{
-    QStringList seen;
-    set.rewind();
-    while (!set.adoEOF()) {
-        seen.append(set.GetCollect(column).toDisplayText());
-        set.MoveNext();
-    }
-    return seen;
-}
+using test::walkColumn;
 
 QString room(const Recordset &set)
 {

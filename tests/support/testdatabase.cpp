@@ -88,6 +88,17 @@ QStringList columnOf(const QList<QStringList> &rows, int at)
     return values;
 }
 
+QStringList walkColumn(Recordset &set, const QString &column)
+{
+    QStringList seen;
+    set.rewind();
+    while (!set.adoEOF()) {
+        seen.append(set.GetCollect(column).toDisplayText());
+        set.MoveNext();
+    }
+    return seen;
+}
+
 QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)
 {
     QList<QStringList> result;

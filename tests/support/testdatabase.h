@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/connection.h"
+#include "data/recordset.h"
 
 #include <QList>
 #include <QStringList>
@@ -52,6 +53,8 @@ QList<QStringList> rowsOf(sqlite3 *db, const QString &sql);
 QStringList planOf(sqlite3 *db, const QString &sql);
 // One column of rows of cells.
 QStringList columnOf(const QList<QStringList> &rows, int at);
+// A set's column from its first row to its last, as each value shows.
+QStringList walkColumn(Recordset &set, const QString &column);
 
 // The store error an operation raises; code 0 and no message when it raises none.
 StoreError storeErrorOf(const std::function<void()> &operation);

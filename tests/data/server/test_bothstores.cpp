@@ -85,13 +85,7 @@ void addRoom(Connection &connection, const QString &room, std::int16_t capacity 
 
 QStringList walk(Recordset &set, const QString &column = floor::roomNo)
 {
-    QStringList seen;
-    set.rewind();
-    while (!set.adoEOF()) {
-        seen.append(set.GetCollect(column).toDisplayText());
-        set.MoveNext();
-    }
-    return seen;
+    return test::walkColumn(set, column);
 }
 
 // From past the end back to the first row.

@@ -86,6 +86,18 @@ QString endOf(const ExportResult &result)
     return QString();
 }
 
+// The bytes a CSV export of the whole list writes; a failed export fails the test.
+QByteArray csvOf(List &list)
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("list.csv"));
+    const QString end = endOf(writeCsv(csv, ListTable(&list.model)));
+    QFile file(csv);
+    if (end != QStringLiteral("written") || !file.open(QIODevice::ReadOnly))
+        test::fail(u"the export was not written: "_s + end, __FILE__, __LINE__);
+    return file.readAll();
+}
+
 } // namespace
 
 class TestListActions final : public QObject {
@@ -95,11 +107,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         List list;
-        const QString csv = dir.filePath(QStringLiteral("list.csv"));
-        QCOMPARE(endOf(writeCsv(csv, ListTable(&list.model))), QStringLiteral("written"));
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = csvOf(list);
         // A byte-order mark for spreadsheet programs, CRLF lines, quotes only where a field needs them.
         QCOMPARE(bytes, "\xEF\xBB\xBF" + QStringLiteral(" 姓  名,工号,备注,金额\r\n"
                                                         "张三,007,\"O'Brien, \"\"老王\"\"\",37.5\r\n"
@@ -158,12 +166,7 @@ private Q_SLOTS:
             {u"-1-2"_s, u"+5"_s, u"\tx"_s, u"=HYPERLINK(\"http://a\")"_s},
         };
         List list(rows);
-        QTemporaryDir dir;
-        const QString csv = dir.filePath(QStringLiteral("list.csv"));
-        QCOMPARE(endOf(writeCsv(csv, ListTable(&list.model))), QStringLiteral("written"));
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()).split(u"\r\n"_s).mid(1, 2),
+        QCOMPARE(QString::fromUtf8(csvOf(list)).split(u"\r\n"_s).mid(1, 2),
                  (QStringList{u"'=1+1,-3,'@SUM(A1),'+86 138"_s, u"'-1-2,+5,'\tx,\"'=HYPERLINK(\"\"http://a\"\")\""_s}));
         QCOMPARE(tableToTabText(ListTable(&list.model, {0})).split(QLatin1Char('\n')).at(1),
                  u"'=1+1\t-3\t'@SUM(A1)\t'+86 138"_s);
@@ -204,12 +207,7 @@ private Q_SLOTS:
             }
         }
         List list(rows);
-        QTemporaryDir dir;
-        const QString csv = dir.filePath(QStringLiteral("long.csv"));
-        QCOMPARE(endOf(writeCsv(csv, ListTable(&list.model))), QStringLiteral("written"));
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = csvOf(list);
         QVERIFY(bytes.size() > 512 * 1024);
         QCOMPARE(bytes, expected);
     }

@@ -8,6 +8,7 @@
 #include "storeerror.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -416,6 +417,12 @@ Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &
                    .first;
     Statement &statement = kept->second;
     statement.reset();
+    bindRange(statement, range, limit, offset);
+    return statement;
+}
+
+void ListPages::bindRange(Statement &statement, const Range &range, long limit, long offset) const
+{
     const auto bounds = static_cast<int>(m_bounds.size());
     const int keys = keyWidth();
     bindKey(statement, 1, m_bounds);
@@ -423,7 +430,6 @@ Statement &ListPages::prepareRange(bool keysOnly, bool descending, const Range &
     bindKey(statement, bounds + keys + 1, range.upper);
     statement.bind(bounds + 2 * keys + 1, std::int64_t{limit});
     statement.bind(bounds + 2 * keys + 2, std::int64_t{offset});
-    return statement;
 }
 
 void ListPages::showColumns(const QStringList &columns)
@@ -476,6 +482,56 @@ long ListPages::readRange(bool descending, const Range &range, long rows, std::v
         ++read;
     }
     return read;
+}
+
+long ListPages::readAll(const RowCells &row)
+{
+    sqlite3 *db = m_connection.handle();
+    if (!db)
+        throw StoreError(StoreCode::InvalidPointer, QStringLiteral("数据库连接没有打开。"));
+    if (m_sorting.order != Order::Added && db != m_rankedOn)
+        rankOn(db);
+    // A statement of its own: the view reads blocks through the kept ones while an export runs.
+    const Range range = everything();
+    Statement statement = prepare(db, rangeStatement(false, false, range.lowerIncluded, range.upperIncluded));
+    bindRange(statement, range, -1, 0);
+    struct Reading {
+        bool &flag;
+        explicit Reading(bool &reading) : flag(reading) { flag = true; }
+        ~Reading() { flag = false; }
+        Reading(const Reading &) = delete;
+        Reading &operator=(const Reading &) = delete;
+    } const reading(m_readingAll);
+
+    const size_t columns = m_positions.size();
+    std::vector<QByteArrayView> cells(columns);
+    // Texts made for cells the engine does not hold as text: numbers mostly, short and made in place.
+    std::vector<std::array<char, FieldValue::kShortText>> shortTexts(columns);
+    std::vector<QByteArray> longTexts(columns);
+    long rows = 0;
+    while (statement.next(kCannotRead)) {
+        for (size_t column = 0; column < columns; ++column) {
+            const int at = m_positions[column];
+            if (m_kinds[column] == FieldValue::Kind::Text) {
+                if (const std::optional<QByteArrayView> text = textAt(statement.handle(), at)) {
+                    cells[column] = *text;
+                    continue;
+                }
+            }
+            const FieldValue value = readColumn(statement.handle(), at, m_kinds[column]);
+            const int length = value.writeShortText(shortTexts[column].data());
+            if (length >= 0) {
+                cells[column] = QByteArrayView(shortTexts[column].data(), length);
+            } else {
+                longTexts[column] = value.toDisplayText().toUtf8();
+                cells[column] = longTexts[column];
+            }
+        }
+        ++rows;
+        if (!row(cells))
+            break;
+    }
+    return rows;
 }
 
 void ListPages::walkTowards(long block)
@@ -724,7 +780,8 @@ ListPages::Progress ListPages::writeOrder(std::size_t rows)
         setOrder(sorting.column, sorting.order);
         return Progress::Done;
     }
-    if (m_connection.inUnit())
+    // Dropping the order read now would fail while readAll's statement reads it.
+    if (m_connection.inUnit() || m_readingAll)
         return Progress::Waiting;
     sqlite3 *db = m_connection.handle();
     if (!db)

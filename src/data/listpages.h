@@ -81,6 +81,13 @@ public:
     // before moves. Raises StoreError when the store cannot be read.
     std::vector<QString> readBlock(long block);
 
+    // Every row in the list's order, the statement stepped once: the least an export of every row
+    // can read. `row` is handed each row's cells as UTF-8, each the text readBlock gives, valid
+    // until it returns; returning false stops. No order beside is written meanwhile. Returns the
+    // rows handed; raises StoreError when the store cannot be read.
+    using RowCells = std::function<bool(const std::vector<QByteArrayView> &cells)>;
+    long readAll(const RowCells &row);
+
     // Orders the rows by a shown column (ignored for Added) from the next block read on; the
     // blocks read before belong to the old order. Raises StoreError when the column's values
     // cannot be read, keeping the order there was; a column of no table's (a computed one)
@@ -153,6 +160,7 @@ private:
     // A range statement with its values bound, prepared once per connection and kept; the caller
     // resets it when done, so no read stays open between blocks.
     Statement &prepareRange(bool keysOnly, bool descending, const Range &range, long limit, long offset) const;
+    void bindRange(Statement &statement, const Range &range, long limit, long offset) const;
     // Reads up to `rows` rows of the range, in the list's order, into `cells`; returns how many.
     long readRange(bool descending, const Range &range, long rows, std::vector<QString> &cells, Known &keys) const;
     // Walks the keys from the nearest key known or an end, whichever leaves fewer rows, to the
@@ -214,6 +222,7 @@ private:
     std::vector<std::pair<QString, QString>> m_sources;
     Sorting m_sorting;
     mutable sqlite3 *m_rankedOn = nullptr; // the engine handle the ranks were written on
+    bool m_readingAll = false;             // readAll's statement holds the ranks' tables
 };
 
 } // namespace orv::store

@@ -2,6 +2,8 @@
 
 #include "reportlist.h"
 
+#include "data/storeerror.h"
+
 #include <QAbstractItemModel>
 #include <QDate>
 #include <QDir>
@@ -110,6 +112,30 @@ public:
         m_bytes.append("\r\n");
     }
 
+    // The same for cells in UTF-8 as the store holds them, `columns` of them (missing ones
+    // empty). A cell whose bytes are not plain, or not valid UTF-8, takes the text's way, so the
+    // file is byte for byte what the texts would give.
+    void append(const std::vector<QByteArrayView> &cells, int columns)
+    {
+        const auto given = static_cast<int>(cells.size());
+        for (int column = 0; column < std::min(given, columns); ++column) {
+            if (!plain(cells[static_cast<size_t>(column)])) {
+                QStringList texts;
+                for (int at = 0; at < columns; ++at)
+                    texts.append(at < given ? QString::fromUtf8(cells[static_cast<size_t>(at)]) : QString());
+                append(texts);
+                return;
+            }
+        }
+        for (int column = 0; column < columns; ++column) {
+            if (column > 0)
+                m_bytes.append(',');
+            if (column < given)
+                m_bytes.append(cells[static_cast<size_t>(column)]);
+        }
+        m_bytes.append("\r\n");
+    }
+
     bool full() const { return m_bytes.size() >= kPiece; }
     // Hands the lines gathered to the file, keeping the room for the next ones.
     void writeTo(QIODevice &file)
@@ -133,6 +159,20 @@ private:
                 return false;
         }
         return true;
+    }
+
+    static bool plain(QByteArrayView cell)
+    {
+        if (cell.isEmpty())
+            return true;
+        // A byte-order mark in front would not survive decoding as the texts are decoded.
+        if (formulaLike(QLatin1Char(cell.front())) || cell.startsWith("\xEF\xBB\xBF"))
+            return false;
+        for (const char c : cell) {
+            if (c == ',' || c == '"' || c == '\n' || c == '\r')
+                return false;
+        }
+        return cell.isValidUtf8();
     }
 
     void appendSlowly(const QStringList &cells)
@@ -275,6 +315,16 @@ QStringList ListTable::rowTexts(int row) const
     return texts;
 }
 
+bool ListTable::readsAll() const
+{
+    return m_rows.isEmpty() && m_report && m_report->isPaged();
+}
+
+long ListTable::readAll(const std::function<bool(const std::vector<QByteArrayView> &cells)> &row) const
+{
+    return m_report ? m_report->readAll(row) : 0;
+}
+
 QString tableToTabText(const ListTable &table)
 {
     QStringList lines;
@@ -321,6 +371,32 @@ ExportResult writeCsv(const QString &path, const ListTable &table, const ExportP
     CsvLines lines;
     lines.append(table.header());
     const int columns = table.columnCount();
+    if (table.readsAll()) {
+        // A list read on demand goes from the store's statement straight into the file.
+        int written = 0;
+        bool cancelled = false;
+        try {
+            table.readAll([&](const std::vector<QByteArrayView> &cells) {
+                lines.append(cells, columns);
+                if (lines.full())
+                    lines.writeTo(file);
+                cancelled = ++written % kProgressStep == 0 && !reportProgress(progress, written);
+                return !cancelled;
+            });
+        } catch (const StoreError &error) {
+            file.cancelWriting();
+            return {ExportResult::Status::Failed, error.message()};
+        }
+        if (cancelled) {
+            file.cancelWriting();
+            return {ExportResult::Status::Cancelled, {}};
+        }
+        lines.writeTo(file);
+        if (!file.commit())
+            return cannotWrite(path, file.errorString());
+        reportProgress(progress, written);
+        return {};
+    }
     QStringList cells;
     for (int row = 0; row < table.rowCount(); ++row) {
         cells.resize(columns);

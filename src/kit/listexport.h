@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class QAbstractItemModel;
 
@@ -27,11 +29,15 @@ public:
     QStringList header() const;
     QString cell(int row, int column) const;
     QStringList rowTexts(int row) const;
+    // Whether readAll hands every row: all rows of a list read on demand.
+    bool readsAll() const;
+    // Every row in order as UTF-8 cells straight from the store (see ReportModel::readAll).
+    long readAll(const std::function<bool(const std::vector<QByteArrayView> &cells)> &row) const;
 
 private:
     const QAbstractItemModel *m_model;
-    const ReportModel *m_report = nullptr; // the same model, read without the generic interface
-    QList<int> m_rows;                     // the rows chosen; empty for all
+    ReportModel *m_report = nullptr; // the same model, read without the generic interface
+    QList<int> m_rows;               // the rows chosen; empty for all
 };
 
 // Told the number of rows written so far; returning false cancels the export.

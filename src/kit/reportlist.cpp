@@ -483,6 +483,11 @@ const QString *ReportModel::pagedRow(int row) const
     return offset < held->cells.size() ? held->cells.data() + offset : nullptr;
 }
 
+long ReportModel::readAll(const std::function<bool(const std::vector<QByteArrayView> &cells)> &row)
+{
+    return m_pages ? m_pages->readAll(row) : 0;
+}
+
 int ReportModel::rows() const
 {
     return m_pages ? static_cast<int>(m_pages->count()) : static_cast<int>(m_rows.size());

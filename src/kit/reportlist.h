@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringEncoder>
 #include <QStringList>
 #include <QTableView>
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -60,6 +62,10 @@ public:
     // The blocks of rows held now, for a list shown on demand.
     int cachedBlocks() const { return static_cast<int>(m_cache.size()); }
     bool isPaged() const { return bool(m_pages); }
+    // Every row of a list shown on demand, in its order, the store's statement stepped once (see
+    // ListPages::readAll); a list filled whole hands none. Raises StoreError when the store cannot
+    // be read.
+    long readAll(const std::function<bool(const std::vector<QByteArrayView> &cells)> &row);
     // Orders a list shown on demand by a column, through the store, or with a column below 0 as
     // its rows were added; the rows read before give way, and the selection with them. Returns
     // whether the list now has that order: a list filled whole, a computed column or a store that

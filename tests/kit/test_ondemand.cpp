@@ -459,6 +459,49 @@ private Q_SLOTS:
         QCOMPARE(csv.last(), f.rentList->rowTexts(f.rentList->rowCount() - 1).join(u','));
         QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
     }
+
+    // A CSV of every row goes from the store's statement straight into the file; it must be byte
+    // for byte the file the shown texts give, whatever the cells hold and in any order.
+    void csvStraightFromTheStore()
+    {
+        Fixture f;
+        addBills(f.db, 3 * kBlock + 17);
+        // Cells that must be quoted, defused or decoded: the texts' way, for those lines only.
+        f.db.exec(u"INSERT INTO listfei VALUES ('a,b', '\"q\"', 'line\nbreak', '=1+2', -3),"
+                  "('-3', '@x', '+1', 'cr\rhere', NULL), (CAST(x'EFBBBF3631' AS TEXT), '1', 2, 3, 4),"
+                  "('6-1', CAST(x'C328' AS TEXT), 1, 2, 3), (CAST(x'F09F9880' AS TEXT), '中文', '中文', 2, 3)"_s);
+        f.press(u"listFeesButton"_s);
+        const auto csvOf = [&](const ListTable &table, const QString &name) {
+            const QString path = QDir(f.db.directory()).filePath(name);
+            if (writeCsv(path, table).status != ExportResult::Status::Written)
+                return QByteArray();
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const auto everyRow = [&] {
+            QList<int> rows;
+            for (int row = 0; row < f.feeList->rowCount(); ++row)
+                rows.append(row);
+            return rows;
+        };
+        for (const int column : {-1, 0, 2}) {
+            if (column >= 0)
+                f.feeList->sortByColumn(column, Qt::DescendingOrder);
+            const ListTable streamed(f.feeList->model());
+            QVERIFY(streamed.readsAll());
+            const ListTable shownTexts(f.feeList->model(), everyRow());
+            QVERIFY(!shownTexts.readsAll());
+            const QByteArray expected = csvOf(shownTexts, u"texts.csv"_s);
+            QCOMPARE(expected.count("\r\n"), f.feeList->rowCount() + 1);
+            QCOMPARE(csvOf(streamed, u"streamed.csv"_s), expected);
+        }
+
+        // Cancelled half-way, nothing is left.
+        const QString path = QDir(f.db.directory()).filePath(u"cancelled.csv"_s);
+        const ExportProgress cancel = [](int written) { return written < 500; };
+        QCOMPARE(writeCsv(path, ListTable(f.feeList->model()), cancel).status, ExportResult::Status::Cancelled);
+        QVERIFY(!QFile::exists(path));
+    }
 };
 
 QTEST_MAIN(TestOnDemand)

@@ -364,7 +364,8 @@ int main(int argc, char **argv)
         };
         const char *indexes[][2] = {{"fanglist_rent", "fanglist (房租)"},
                                     {"fanglist_date", "fanglist (日期)"},
-                                    {"fangset_date", "fangset (日期)"}};
+                                    {"fangset_date", "fangset (日期)"},
+                                    {"listfei_room", "listfei (房间号码)"}};
         constexpr int kCharges = 200;
         const auto charges = [&] {
             const long long before = number("select max(rowid) from fanglist");

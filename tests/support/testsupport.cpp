@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+
+#include <sys/stat.h>
 
 namespace orv::test {
 
@@ -54,6 +57,12 @@ QStringList shownColumn(const ReportList *list, int column)
     for (int row = 0; row < list->rowCount(); ++row)
         cells.append(list->cellText(row, column));
     return cells;
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 
 InFolder::InFolder() : m_previous(QDir::currentPath())

@@ -54,6 +54,9 @@ void settleRent(QWidget *page, QDate on, const QString &staffNo);
 QList<QStringList> shownRows(const ReportList *list);
 QStringList shownColumn(const ReportList *list, int column);
 
+// The permission bits of a path, or -1 when there is nothing there.
+int modeOf(const QString &path);
+
 // A folder of its own as the current directory while it lives, as the program runs in its data
 // folder; the previous one comes back however the test ends.
 class InFolder final {

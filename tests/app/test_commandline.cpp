@@ -9,12 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <sys/stat.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::test::modeOf;
 
 namespace {
 
@@ -29,13 +29,6 @@ using test::Ran;
 Ran run(const QStringList &arguments, const QString &folder = QString())
 {
     return test::runProgram(arguments, folder);
-}
-
-// The permission bits of a path, or -1 when there is nothing there.
-int modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -121,19 +114,10 @@ private Q_SLOTS:
         QFETCH(QString, err);
         QFETCH(int, residents);
         test::TestDatabase db;
-        QFile file(db.directory() + u"/批量.csv"_s);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(csv.toUtf8());
-        file.close();
-        QString printed;
-        QString errors;
-        QTextStream outStream(&printed);
-        QTextStream errStream(&errors);
-        QCOMPARE(runImportCommand(ops::BatchKind(kind), file.fileName(), check, test::standInOperations(), outStream,
-                                  errStream),
-                 status);
-        QCOMPARE(printed, out);
-        QCOMPARE(errors, err);
+        const Ran ran = test::runImport(ops::BatchKind(kind), db.directory() + u"/批量.csv"_s, csv, check);
+        QCOMPARE(ran.status, status);
+        QCOMPARE(ran.out, out);
+        QCOMPARE(ran.err, err);
         QCOMPARE(db.count(u"personinfo"_s), residents);
     }
 

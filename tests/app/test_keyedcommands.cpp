@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -21,8 +20,7 @@ constexpr PasswordCost kCheap{1, 8192};
 // A database with operators in a folder of its own, which is the current directory meanwhile: the
 // 管理员 张三 (password "甲乙") and the 值班员 李四 (password "丙丁").
 struct KeyedFolder {
-    QTemporaryDir dir;
-    QString previous = QDir::currentPath();
+    test::InFolder dir;
     QString path = dir.filePath(databaseFileName());
     SecureKey key = createKeyedDatabase(path, u"张三"_s, u"甲乙"_s, kCheap);
     QString config = dir.filePath(u"config"_s);
@@ -30,11 +28,7 @@ struct KeyedFolder {
     KeyedFolder()
     {
         KeySlots::load(KeySlots::pathFor(path)).addOperator(key, u"李四"_s, u"丙丁"_s, Role::Attendant, kCheap);
-        QDir::setCurrent(dir.path());
     }
-    ~KeyedFolder() { QDir::setCurrent(previous); }
-    KeyedFolder(const KeyedFolder &) = delete;
-    KeyedFolder &operator=(const KeyedFolder &) = delete;
 
     int residents() { return rows(u"SELECT count(*) FROM personinfo"_s).value(0).value(0).toInt(); }
     QList<QStringList> rows(const QString &sql)
@@ -137,20 +131,12 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, said);
         KeyedFolder folder;
-        QFile sheet(folder.dir.filePath(u"批量.csv"_s));
-        QVERIFY(sheet.open(QIODevice::WriteOnly));
-        sheet.write(
-            u"姓名,性别,部门,工号,手机,日期,房间号码\n李明,男,后勤处,2004101,139,2024-09-01,6-1-101\n"_s.toUtf8());
-        sheet.close();
-        QString printed;
-        QString errors;
-        QTextStream out(&printed);
-        QTextStream err(&errors);
-        const CommandOperator who{name, [password] { return password; }};
-        QCOMPARE(runImportCommand(ops::BatchKind::CheckIns, sheet.fileName(), false, test::standInOperations(), out,
-                                  err, who),
-                 status);
-        QVERIFY2(errors.contains(said), qPrintable(errors));
+        const Ran ran = test::runImport(
+            ops::BatchKind::CheckIns, folder.dir.filePath(u"批量.csv"_s),
+            u"姓名,性别,部门,工号,手机,日期,房间号码\n李明,男,后勤处,2004101,139,2024-09-01,6-1-101\n"_s, false,
+            {name, [password] { return password; }});
+        QCOMPARE(ran.status, status);
+        QVERIFY2(ran.err.contains(said), qPrintable(ran.err));
         QCOMPARE(folder.residents(), status == 0 ? 1 : 0);
         const QList<QStringList> logged = folder.rows(u"SELECT operator, action, target FROM oplog"_s);
         if (status == 0)
@@ -162,19 +148,11 @@ private Q_SLOTS:
     void anOperatorIsRefusedWhereThereAreNone()
     {
         test::TestDatabase db;
-        QFile sheet(db.directory() + u"/抄表.csv"_s);
-        QVERIFY(sheet.open(QIODevice::WriteOnly));
-        sheet.write(u"房间,日期,水表数,电表数\n6-1-101,2024-09-01,5,6\n"_s.toUtf8());
-        sheet.close();
-        QString printed;
-        QString errors;
-        QTextStream out(&printed);
-        QTextStream err(&errors);
-        const CommandOperator who{u"张三"_s, [] { return u"甲乙"_s; }};
-        QCOMPARE(runImportCommand(ops::BatchKind::Readings, sheet.fileName(), false, test::standInOperations(), out,
-                                  err, who),
-                 1);
-        QVERIFY2(errors.contains(u"没有设置操作员"_s), qPrintable(errors));
+        const Ran ran = test::runImport(ops::BatchKind::Readings, db.directory() + u"/抄表.csv"_s,
+                                        u"房间,日期,水表数,电表数\n6-1-101,2024-09-01,5,6\n"_s, false,
+                                        {u"张三"_s, [] { return u"甲乙"_s; }});
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains(u"没有设置操作员"_s), qPrintable(ran.err));
         QCOMPARE(db.count(u"feiinfo"_s), 0);
     }
 };

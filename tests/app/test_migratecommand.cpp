@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -17,20 +16,6 @@ using orv::test::TestServer;
 namespace {
 
 constexpr PasswordCost kCheap{1, 8192};
-
-// The program in `folder` with `input` on its standard input, for the commands that read a password.
-test::Ran runWithInput(const QStringList &arguments, const QString &folder, const QByteArray &input)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(ORVANE_EXE), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        test::fail(u"the program did not end normally"_s, __FILE__, __LINE__);
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 } // namespace
 
@@ -119,17 +104,18 @@ private Q_SLOTS:
         TestServer db;
 
         const test::Ran attendant =
-            runWithInput({u"--migrate-to"_s, db.uri(), u"--operator"_s, u"李四"_s}, folder.path(), "丙丁\n");
+            test::runProgram({u"--migrate-to"_s, db.uri(), u"--operator"_s, u"李四"_s}, folder.path(), {}, "丙丁\n");
         QCOMPARE(attendant.status, 1);
         QVERIFY2(attendant.err.contains(u"操作员“李四”（值班员）不能迁移数据库，只有管理员可以。"_s),
                  qPrintable(attendant.err));
         const test::Ran administrator =
-            runWithInput({u"--migrate-to"_s, db.uri(), u"--operator"_s, u"张三"_s}, folder.path(), "甲乙\n");
+            test::runProgram({u"--migrate-to"_s, db.uri(), u"--operator"_s, u"张三"_s}, folder.path(), {}, "甲乙\n");
         QCOMPARE(administrator.err, QString());
         QCOMPARE(administrator.status, 0);
 
-        const test::Ran back = runWithInput({u"--migrate-from"_s, db.uri(), u"back.mdb"_s, u"--operator"_s, u"王五"_s},
-                                            folder.path(), "戊己庚辛\n");
+        const test::Ran back =
+            test::runProgram({u"--migrate-from"_s, db.uri(), u"back.mdb"_s, u"--operator"_s, u"王五"_s}, folder.path(),
+                             {}, "戊己庚辛\n");
         QCOMPARE(back.err, QString());
         QCOMPARE(back.status, 0);
         const QString copy = QDir(folder.path()).filePath(u"back.mdb"_s);

@@ -18,21 +18,16 @@
 #include <functional>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::test::InFolder;
+using orv::test::modeOf;
 
 namespace {
 
 constexpr PasswordCost kCheap{1, 8192};
 const QString kRefused = u"操作员姓名或密码不正确。"_s;
-
-int modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
-}
 
 bool coreDumpsOff()
 {
@@ -66,13 +61,6 @@ Started start(CDormApp &app, const std::function<bool(QWidget *)> &answer)
     return started;
 }
 
-void signInAs(QWidget *dialog, const QString &name, const QString &password)
-{
-    test::child<QComboBox>(dialog, u"operatorCombo"_s)->setEditText(name);
-    test::typeText(test::child<QLineEdit>(dialog, u"passwordEdit"_s), password);
-    test::click(test::child<QPushButton>(dialog, u"signInButton"_s));
-}
-
 // A keyed database with two operators in the current folder.
 void makeKeyedDatabase()
 {
@@ -81,20 +69,6 @@ void makeKeyedDatabase()
     slots.addOperator(key, u"李四"_s, u"丙丁"_s, Role::Attendant, kCheap);
     slots.addBackupSlot(key, u"backup.key"_s);
 }
-
-// Runs a test in a folder of its own, as the program runs in its data folder.
-class InFolder final {
-public:
-    InFolder() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
-    ~InFolder() { QDir::setCurrent(m_previous); }
-    InFolder(const InFolder &) = delete;
-    InFolder &operator=(const InFolder &) = delete;
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
-};
 
 } // namespace
 
@@ -203,7 +177,7 @@ private Q_SLOTS:
             const auto *combo = test::child<QComboBox>(dialog, u"operatorCombo"_s);
             for (int i = 0; i < combo->count(); ++i)
                 offered.append(combo->itemText(i));
-            signInAs(dialog, name, password);
+            test::signInWith(dialog, name, password);
             if (dialog->isVisible())
                 test::click(test::child<QPushButton>(dialog, u"cancelButton"_s));
             return false;
@@ -243,13 +217,13 @@ private Q_SLOTS:
         auto *button = test::child<QPushButton>(&dialog, u"signInButton"_s);
         for (int i = 0; i < SignInTries::kAllowed; ++i) {
             QVERIFY(button->isEnabled());
-            signInAs(&dialog, u"张三"_s, u"错"_s);
+            test::signInWith(&dialog, u"张三"_s, u"错"_s);
         }
         QCOMPARE(answers->texts(), QStringList(SignInTries::kAllowed, kRefused));
         QVERIFY(!button->isEnabled());
         QVERIFY(test::child<QLabel>(&dialog, u"waitLabel"_s)->isVisible());
         QTRY_VERIFY(button->isEnabled());
-        signInAs(&dialog, u"张三"_s, u"甲乙"_s);
+        test::signInWith(&dialog, u"张三"_s, u"甲乙"_s);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.takeUnlocked().name, u"张三"_s);
         QCOMPARE(tries.failures, 0);

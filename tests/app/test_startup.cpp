@@ -40,7 +40,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, setup);
         QFETCH(QString, reason);
-        QTemporaryDir dir;
+        test::InFolder dir;
         const QString file = dir.filePath(u"OrvDb.mdb"_s);
         QFile empty(file);
         if (setup == "empty"_L1)
@@ -49,8 +49,6 @@ private Q_SLOTS:
             Connection::Create(file, setup == "other key"_L1 ? u"另一个密码"_s : programPassword());
         if (setup == "truncated"_L1)
             QVERIFY(QFile::resize(file, 5000));
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         test::Answers answers;
         QString title;
         CDormApp app(0);
@@ -63,7 +61,6 @@ private Q_SLOTS:
         });
         watcher.start(20);
         const int status = app.InitInstance();
-        QDir::setCurrent(previous);
         QCOMPARE(status != 0, !reason.isEmpty());
         QCOMPARE(answers->texts(),
                  reason.isEmpty() ? QStringList() : QStringList{u"连接数据库失败!\n错误信息:"_s + reason});
@@ -81,10 +78,8 @@ private Q_SLOTS:
     void theDailyCopyIsMadeBesideTheWindow()
     {
         QFETCH(bool, closeAtOnce);
-        QTemporaryDir dir;
+        test::InFolder dir;
         Connection::Create(dir.filePath(u"OrvDb.mdb"_s), programPassword());
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         test::Answers answers;
         CDormApp app(0);
         QVERIFY(app.openConnection());
@@ -102,7 +97,6 @@ private Q_SLOTS:
             QVERIFY(finished.wait(60000));
             QVERIFY(windowUp);
         }
-        QDir::setCurrent(previous);
         const QDir backups(dir.filePath(u"backups"_s));
         const QString copy = backups.filePath(u"OrvDb-%1.mdb"_s.arg(QDate::currentDate().toString(u"yyyyMMdd"_s)));
         QCOMPARE(app.dailyCopy()->written(), closeAtOnce ? QString() : copy);
@@ -134,7 +128,7 @@ private Q_SLOTS:
     // A file made before the newest indexes gets them as it is opened, beside the event loop.
     void anOlderFileGetsTheIndexesItLacks()
     {
-        QTemporaryDir dir;
+        test::InFolder dir;
         const QString file = dir.filePath(u"OrvDb.mdb"_s);
         Connection::Create(file, programPassword());
         const auto indexes = [&file] {
@@ -145,13 +139,10 @@ private Q_SLOTS:
         sqlite3_exec(test::openKeyed(file).get(), "DROP INDEX fanglist_date; DROP INDEX fangset_date", nullptr, nullptr,
                      nullptr);
         QCOMPARE(indexes().size(), 0);
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         test::Answers answers;
         CDormApp app(0);
         app.setSlowOpenMilliseconds(0);
         QVERIFY(app.openConnection());
-        QDir::setCurrent(previous);
         QCOMPARE(indexes(), (QList<QStringList>{{u"fanglist_date"_s}, {u"fangset_date"_s}}));
         QCOMPARE(answers->texts(), QStringList());
     }

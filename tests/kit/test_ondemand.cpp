@@ -20,6 +20,7 @@
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::test::shownRows;
 
 namespace {
 
@@ -42,14 +43,6 @@ QList<QStringList> filledWhole(Connection &connection, const QString &sql, std::
             cells.append(model.cell(row, column));
         rows.append(cells);
     }
-    return rows;
-}
-
-QList<QStringList> shown(const ReportList *list)
-{
-    QList<QStringList> rows;
-    for (int row = 0; row < list->rowCount(); ++row)
-        rows.append(list->rowTexts(row));
     return rows;
 }
 
@@ -150,11 +143,11 @@ private Q_SLOTS:
         QCOMPARE(f.feeList->rowCount(), bills.size());
         QCOMPARE(f.feeList->rowTexts(bills.size() - 1), bills.last());
         QCOMPARE(f.feeList->rowTexts(0), bills.first());
-        QCOMPARE(shown(f.feeList), bills);
+        QCOMPARE(shownRows(f.feeList), bills);
         QCOMPARE(f.rentList->rowCount(), rent.size());
         QCOMPARE(f.rentList->rowTexts(rent.size() - 1), rent.last());
         QCOMPARE(f.rentList->rowTexts(rent.size() / 2), rent.at(rent.size() / 2));
-        QCOMPARE(shown(f.rentList), rent);
+        QCOMPARE(shownRows(f.rentList), rent);
         QVERIFY(modelOf(f.rentList)->cachedBlocks() <= ReportModel::kCachedBlocks);
 
         // Jumps into blocks with no known neighbour: back from the end, nearer than the first
@@ -166,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(f.rentList->rowTexts(3 * kBlock), rent.at(3 * kBlock));
         // Blocks the walks passed are read from the edges they left.
         QCOMPARE(f.rentList->rowTexts(7 * kBlock + 5), rent.at(7 * kBlock + 5));
-        QCOMPARE(shown(f.rentList), rent);
+        QCOMPARE(shownRows(f.rentList), rent);
         f.press(u"listRentButton"_s);
         QCOMPARE(f.rentList->rowTexts(0), rent.at(0));
         QCOMPARE(f.rentList->rowTexts(2 * kBlock + 9), rent.at(2 * kBlock + 9));
@@ -197,10 +190,10 @@ private Q_SLOTS:
         const std::initializer_list<QString> columns = {u"姓名"_s, u"性别"_s, u"房间"_s, u"工号"_s,
                                                         u"部门"_s, u"手机"_s, u"日期"_s};
         test::press(&page, u"listAllButton"_s);
-        QCOMPARE(shown(list), filledWhole(db.connection(), sql::personAll, columns));
+        QCOMPARE(shownRows(list), filledWhole(db.connection(), sql::personAll, columns));
         test::setField(&page, u"roomEdit"_s, u"6-7"_s);
         test::press(&page, u"queryPersonsButton"_s);
-        QCOMPARE(shown(list), filledWhole(db.connection(), sql::withValue(sql::personByRoom, u"6-7"_s), columns));
+        QCOMPARE(shownRows(list), filledWhole(db.connection(), sql::withValue(sql::personByRoom, u"6-7"_s), columns));
         QVERIFY(list->rowCount() > 0);
         test::setField(&page, u"roomEdit"_s, u"none"_s);
         test::press(&page, u"queryPersonsButton"_s);
@@ -230,7 +223,7 @@ private Q_SLOTS:
                              {u"h"_s, 1},
                              {u"i"_s, 1}});
             list.showPages(std::move(pages), ops::stayColumns());
-            return shown(&list);
+            return shownRows(&list);
         };
         const auto cellsOf = [](const QList<residence::Stay> &stays) {
             QList<QStringList> rows;
@@ -261,7 +254,7 @@ private Q_SLOTS:
         Fixture f;
         addRent(f.db, 30, 80); // ten blocks, more than are held
         f.press(u"listRentButton"_s);
-        const QList<QStringList> before = shown(f.rentList);
+        const QList<QStringList> before = shownRows(f.rentList);
         const int count = f.rentList->rowCount();
         {
             test::RawDatabase other = f.other();
@@ -272,7 +265,7 @@ private Q_SLOTS:
         }
         // Every block read again, after the last was read first.
         QCOMPARE(f.rentList->rowTexts(count - 1), before.last());
-        const QList<QStringList> again = shown(f.rentList);
+        const QList<QStringList> again = shownRows(f.rentList);
         QCOMPARE(again.size(), count);
         QCOMPARE(again.mid(kBlock), before.mid(kBlock));
         QCOMPARE(again.at(2), before.at(3));
@@ -282,7 +275,7 @@ private Q_SLOTS:
         const QList<QStringList> after = filledWhole(f.db.connection(), sql::rentListJoin, kRentColumns);
         // One charge gone; S1's 80 charges and the new one each beside both residents numbered S1.
         QCOMPARE(after.size(), count - 1 + 80 + 2);
-        QCOMPARE(shown(f.rentList), after);
+        QCOMPARE(shownRows(f.rentList), after);
     }
 
     // A list longer than a block shows its first block at once and takes the rest of its rows
@@ -313,7 +306,7 @@ private Q_SLOTS:
         QTRY_VERIFY(model->counted());
         QCOMPARE(model->rowCount(), 3 * kBlock + 18);
         QCOMPARE(inserted.size(), waited ? 1 : 0);
-        QCOMPARE(shown(f.feeList), filledWhole(f.db.connection(), sql::feeListAll, kBillColumns));
+        QCOMPARE(shownRows(f.feeList), filledWhole(f.db.connection(), sql::feeListAll, kBillColumns));
 
         f.press(u"listFeesButton"_s);
         f.press(u"listRentButton"_s);
@@ -409,7 +402,7 @@ private Q_SLOTS:
         QTRY_VERIFY(model->counted());
         QTest::qWait(100); // the walk goes on after the count
         const QStringList middle = f.feeList->rowTexts(6 * kBlock + 5);
-        const QList<QStringList> rows = shown(f.feeList);
+        const QList<QStringList> rows = shownRows(f.feeList);
         QCOMPARE(rows.size(), 12 * kBlock + 5);
         QCOMPARE(rows.at(6 * kBlock + 5), middle);
         for (int row = 1; row < rows.size(); ++row)

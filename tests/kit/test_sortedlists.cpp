@@ -10,18 +10,11 @@
 
 using namespace orv;
 using namespace Qt::StringLiterals;
+using orv::test::shownRows;
 
 namespace {
 
 constexpr int kBlock = store::ListPages::kBlockRows;
-
-QList<QStringList> shown(const ReportList *list)
-{
-    QList<QStringList> rows;
-    for (int row = 0; row < list->rowCount(); ++row)
-        rows.append(list->rowTexts(row));
-    return rows;
-}
 
 void clickHeader(ReportList *list, int section)
 {
@@ -70,7 +63,7 @@ private Q_SLOTS:
     void headerClicksCycle()
     {
         Fixture f;
-        const QList<QStringList> added = shown(f.rentList);
+        const QList<QStringList> added = shownRows(f.rentList);
         QCOMPARE(added.size(), 37 * 30);
         QVERIFY(f.header->isSortIndicatorShown());
         QCOMPARE(f.header->sortIndicatorSection(), -1);
@@ -78,7 +71,7 @@ private Q_SLOTS:
         clickHeader(f.rentList, 3);
         QCOMPARE(f.header->sortIndicatorSection(), 3);
         QCOMPARE(f.header->sortIndicatorOrder(), Qt::AscendingOrder);
-        const QList<QStringList> upwards = shown(f.rentList);
+        const QList<QStringList> upwards = shownRows(f.rentList);
         QCOMPARE(upwards.size(), added.size());
         QList<QStringList> expected = added;
         std::stable_sort(expected.begin(), expected.end(),
@@ -87,7 +80,7 @@ private Q_SLOTS:
 
         clickHeader(f.rentList, 3);
         QCOMPARE(f.header->sortIndicatorOrder(), Qt::DescendingOrder);
-        const QList<QStringList> downwards = shown(f.rentList);
+        const QList<QStringList> downwards = shownRows(f.rentList);
         QCOMPARE(test::columnOf(downwards, 3).first(), u"303"_s);
         QCOMPARE(test::columnOf(downwards, 3).last(), u"300"_s);
         // Rows of one rent stay in the order they were added, either way.
@@ -95,7 +88,7 @@ private Q_SLOTS:
 
         clickHeader(f.rentList, 3);
         QCOMPARE(f.header->sortIndicatorSection(), -1);
-        QCOMPARE(shown(f.rentList), added);
+        QCOMPARE(shownRows(f.rentList), added);
 
         // Another column starts upwards again; a new fill is in the order of adding.
         clickHeader(f.rentList, 0);
@@ -104,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(f.rentList->cellText(31, 0), u"住户10"_s);
         test::press(&f.page, u"listRentButton"_s);
         QCOMPARE(f.header->sortIndicatorSection(), -1);
-        QCOMPARE(shown(f.rentList), added);
+        QCOMPARE(shownRows(f.rentList), added);
     }
 
     // A long list is ordered beside the window: its rows keep their order and the arrow the click
@@ -113,7 +106,7 @@ private Q_SLOTS:
     {
         Fixture f(120); // 4440 rows: more than are ordered at once
         auto *model = qobject_cast<ReportModel *>(f.rentList->model());
-        const QList<QStringList> added = shown(f.rentList);
+        const QList<QStringList> added = shownRows(f.rentList);
         QList<QStringList> upwards = added;
         std::stable_sort(upwards.begin(), upwards.end(),
                          [](const QStringList &a, const QStringList &b) { return a.at(3) < b.at(3); });
@@ -123,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(f.rentList->rowTexts(0), added.first());
         QCOMPARE(f.header->sortIndicatorSection(), 3);
         QTRY_VERIFY(!model->ordering());
-        QCOMPARE(shown(f.rentList), upwards);
+        QCOMPARE(shownRows(f.rentList), upwards);
         QCOMPARE(f.header->sortIndicatorSection(), 3);
 
         // Downwards, then back to as added before that order is written.
@@ -132,14 +125,14 @@ private Q_SLOTS:
         clickHeader(f.rentList, 3);
         QVERIFY(!model->ordering());
         QCOMPARE(f.header->sortIndicatorSection(), -1);
-        QCOMPARE(shown(f.rentList), added);
+        QCOMPARE(shownRows(f.rentList), added);
 
         clickHeader(f.rentList, 3);
         test::press(&f.page, u"listRentButton"_s);
         QVERIFY(!model->ordering());
         QTest::qWait(300);
         QCOMPARE(f.header->sortIndicatorSection(), -1);
-        QCOMPARE(shown(f.rentList), added);
+        QCOMPARE(shownRows(f.rentList), added);
         QVERIFY(!f.rentList->viewport()->testAttribute(Qt::WA_SetCursor));
     }
 
@@ -150,7 +143,7 @@ private Q_SLOTS:
         Fixture f;
         clickHeader(f.rentList, 1);
         clickHeader(f.rentList, 1);
-        const QList<QStringList> rows = shown(f.rentList);
+        const QList<QStringList> rows = shownRows(f.rentList);
         f.rentList->selectRow(kBlock + 3);
         f.rentList->scrollToBottom();
         QCOMPARE(f.rentList->selectedRow(), kBlock + 3);

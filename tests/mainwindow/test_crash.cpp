@@ -53,9 +53,7 @@ private Q_SLOTS:
     {
         const int kills =
             qEnvironmentVariableIntValue("ORV_CRASH_KILLS") > 0 ? qEnvironmentVariableIntValue("ORV_CRASH_KILLS") : 6;
-        QTemporaryDir dir;
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path()); // the child and the checks open the file as the program does
+        const InFolder folder; // the child and the checks open the file as the program does
         Connection::Create(databaseFileName(), programPassword());
         QRandomGenerator random(QRandomGenerator::global()->generate());
         int worked = 0; // kills after which the file held rooms: the child did work
@@ -82,7 +80,6 @@ private Q_SLOTS:
             }
             QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
         }
-        QDir::setCurrent(previous);
         QVERIFY(worked > 0);
     }
 };

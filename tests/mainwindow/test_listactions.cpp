@@ -48,16 +48,21 @@ struct Sheet {
     QStringList numericCells;     // the references of cells stored as numbers
 };
 
+// One file of a workbook.
+QByteArray unzipped(const QString &path, const QString &member)
+{
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, path, member});
+    unzip.waitForFinished(60000);
+    return unzip.readAllStandardOutput();
+}
+
 // Reads a sheet, the first by default. The writer streams its rows, so text cells are inline, not
 // shared.
 Sheet readXlsx(const QString &path, int number = 1)
 {
     Sheet sheet;
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"),
-                {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet%1.xml").arg(number)});
-    unzip.waitForFinished(60000);
-    QXmlStreamReader xml(unzip.readAllStandardOutput());
+    QXmlStreamReader xml(unzipped(path, u"xl/worksheets/sheet%1.xml"_s.arg(number)));
     QString ref;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -149,10 +154,7 @@ private Q_SLOTS:
                 read.append(sheet.cells.value(u"A"_s + QString::number(row)));
         }
         QCOMPARE(read, (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/workbook.xml")});
-        unzip.waitForFinished(60000);
-        const QString workbook = QString::fromUtf8(unzip.readAllStandardOutput());
+        const QString workbook = QString::fromUtf8(unzipped(path, u"xl/workbook.xml"_s));
         for (const QString &name : {u"\"房租列表\""_s, u"\"房租列表 (2)\""_s, u"\"房租列表 (3)\""_s})
             QVERIFY2(workbook.contains(name), qPrintable(name));
     }
@@ -184,26 +186,20 @@ private Q_SLOTS:
             const QString n = QString::number(row);
             switch (row % 4) {
             case 0:
-                rows.append({QStringLiteral("住户") + n, n, QStringLiteral("6 楼"), QString()});
-                expected += (QStringLiteral("住户") + n + QLatin1Char(',') + n + QStringLiteral(",6 楼,\r\n")).toUtf8();
+                rows.append({u"住户"_s + n, n, u"6 楼"_s, QString()});
+                expected += u"住户%1,%1,6 楼,\r\n"_s.arg(n).toUtf8();
                 break;
             case 1:
-                rows.append({QStringLiteral("a,") + n, QStringLiteral("\"x\""), QStringLiteral("1\r\n2"), n});
-                expected += (QStringLiteral("\"a,") + n + QStringLiteral("\",\"\"\"x\"\"\",\"1\r\n2\",") + n +
-                             QStringLiteral("\r\n"))
-                                .toUtf8();
+                rows.append({u"a,"_s + n, u"\"x\""_s, u"1\r\n2"_s, n});
+                expected += u"\"a,%1\",\"\"\"x\"\"\",\"1\r\n2\",%1\r\n"_s.arg(n).toUtf8();
                 break;
             case 2:
-                rows.append({QStringLiteral("=A") + n, QStringLiteral("-") + n, QStringLiteral("@x"), n});
-                expected += (QStringLiteral("'=A") + n + QStringLiteral(",-") + n + QStringLiteral(",'@x,") + n +
-                             QStringLiteral("\r\n"))
-                                .toUtf8();
+                rows.append({u"=A"_s + n, u"-"_s + n, u"@x"_s, n});
+                expected += u"'=A%1,-%1,'@x,%1\r\n"_s.arg(n).toUtf8();
                 break;
             default:
                 rows.append({high + low + n, high, low + n, n + high});
-                expected += (high + low + n + QLatin1Char(',') + high + QLatin1Char(',') + low + n + QLatin1Char(',') +
-                             n + high + QStringLiteral("\r\n"))
-                                .toUtf8();
+                expected += u"%1%2%3,%1,%2%3,%3%1\r\n"_s.arg(high, low, n).toUtf8();
             }
         }
         List list(rows);

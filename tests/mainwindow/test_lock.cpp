@@ -53,16 +53,6 @@ private:
     std::unique_ptr<MainWindow> m_window;
 };
 
-void answer(SignInDialog *dialog, const QString &name, const QString &password)
-{
-    QVERIFY(dialog);
-    auto *combo = test::child<QComboBox>(dialog, u"operatorCombo"_s);
-    if (combo->isEnabled())
-        combo->setEditText(name);
-    test::typeText(test::child<QLineEdit>(dialog, u"passwordEdit"_s), password);
-    test::click(test::child<QPushButton>(dialog, u"signInButton"_s));
-}
-
 } // namespace
 
 class TestLock : public QObject {
@@ -112,10 +102,10 @@ private Q_SLOTS:
         QVERIFY(!combo->isEnabled());
         QCOMPARE(combo->currentText(), u"张三"_s);
 
-        answer(window.dialog(), QString(), u"丙丁"_s);
+        test::signInWith(window.dialog(), QString(), u"丙丁"_s);
         QCOMPARE(answers->texts(), QStringList{u"操作员姓名或密码不正确。"_s});
         QVERIFY(window->isLocked());
-        answer(window.dialog(), QString(), u"甲乙"_s);
+        test::signInWith(window.dialog(), QString(), u"甲乙"_s);
         QVERIFY(!window->isLocked());
         QVERIFY(window->tabSheet()->isVisible());
         QCOMPARE(window->windowTitle(), kTitle + u" — 张三（管理员）"_s);
@@ -133,7 +123,7 @@ private Q_SLOTS:
         window->lock();
         QVERIFY(open.isVisible());
         QVERIFY(!typed->isVisible());
-        answer(window.dialog(), QString(), u"甲乙"_s);
+        test::signInWith(window.dialog(), QString(), u"甲乙"_s);
         QVERIFY(!window->isLocked());
         QVERIFY(typed->isVisible());
         QCOMPARE(typed->text(), u"张三 13800000000"_s);
@@ -154,7 +144,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!window.dialog());
         QVERIFY(window->isLocked());
         test::click(test::child<QPushButton>(window.window(), u"unlockButton"_s));
-        answer(window.dialog(), u"李四"_s, u"丙丁"_s);
+        test::signInWith(window.dialog(), u"李四"_s, u"丙丁"_s);
         QVERIFY(!window->isLocked());
         QCOMPARE(answers->texts(), QStringList());
         QCOMPARE(window.desk().who().name, u"李四"_s);

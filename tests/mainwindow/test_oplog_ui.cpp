@@ -29,14 +29,6 @@ void logged(TestDatabase &db, const QString &time, const QString &name, const QS
     db.connection().commitUnit();
 }
 
-QStringList column(const ReportList *list, int column)
-{
-    QStringList cells;
-    for (int row = 0; row < list->rowCount(); ++row)
-        cells.append(list->cellText(row, column));
-    return cells;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Send)
@@ -70,28 +62,22 @@ private Q_SLOTS:
     {
         QFETCH(Send, send);
         QFETCH(QString, row);
-        TestDatabase db;
-        db.exec(kRoomsAndResident);
-        Answers answers;
         QTemporaryDir keys;
         ops::Desk desk;
         signIn(desk, keys, u"张三"_s, Role::Administrator);
-        MainWindow window(db.connection());
-        window.setDesk(&desk);
-        send(window);
-        QCOMPARE(answers->texts().filter(u"数据库操作失败"_s), QStringList());
-        QCOMPARE(db.text(kLogRows), row);
-        QVERIFY(oplog::verify(db.connection()).intact());
+        Window w(kRoomsAndResident);
+        w.window->setDesk(&desk);
+        send(*w.window);
+        QCOMPARE(w.answers->texts().filter(u"数据库操作失败"_s), QStringList());
+        QCOMPARE(w.db.text(kLogRows), row);
+        QVERIFY(oplog::verify(w.db.connection()).intact());
     }
 
     void fileWithoutOperatorsLogsNamingNobody()
     {
-        TestDatabase db;
-        db.exec(kRoomsAndResident);
-        Answers answers;
-        MainWindow window(db.connection());
-        checkOut(page(window, 0), u"P1"_s, u"A"_s);
-        QCOMPARE(db.text(kLogRows), u",迁出,P1,甲，房间 A"_s);
+        Window w(kRoomsAndResident);
+        checkOut(w.page(0), u"P1"_s, u"A"_s);
+        QCOMPARE(w.db.text(kLogRows), u",迁出,P1,甲，房间 A"_s);
     }
 
     void anExportIsLoggedInAUnitOfItsOwn()
@@ -117,22 +103,19 @@ private Q_SLOTS:
 
     void refusedOrUndoneWritesLogNothing()
     {
-        TestDatabase db;
-        db.exec(kRoomsAndResident);
-        Answers answers;
-        MainWindow window(db.connection());
-        checkIn(page(window, 0), {u"乙"_s, u"男"_s, u"系"_s, u"P1"_s, u"139"_s, u"B"_s});
-        QCOMPARE(answers->texts(), QStringList{u"你输入的工号已经存在，请不要重复输入！"_s});
-        QCOMPARE(db.count(u"oplog"_s), 0);
+        Window w(kRoomsAndResident);
+        checkIn(w.page(0), {u"乙"_s, u"男"_s, u"系"_s, u"P1"_s, u"139"_s, u"B"_s});
+        QCOMPARE(w.answers->texts(), QStringList{u"你输入的工号已经存在，请不要重复输入！"_s});
+        QCOMPARE(w.db.count(u"oplog"_s), 0);
 
         // The log row fails at the very end: the check-in it records goes with it.
-        db.exec(u"CREATE TRIGGER nolog BEFORE INSERT ON oplog BEGIN SELECT RAISE(ABORT, 'full'); END"_s);
-        const QString before = allTables(db);
-        answers->clear();
-        checkIn(page(window, 0), {u"乙"_s, u"男"_s, u"系"_s, u"N2"_s, u"139"_s, u"B"_s});
-        QCOMPARE(answers->texts().filter(u"数据库操作失败"_s).size(), 1);
-        QCOMPARE(allTables(db), before);
-        QCOMPARE(db.count(u"oplog"_s), 0);
+        w.db.exec(u"CREATE TRIGGER nolog BEFORE INSERT ON oplog BEGIN SELECT RAISE(ABORT, 'full'); END"_s);
+        const QString before = allTables(w.db);
+        w.answers->clear();
+        checkIn(w.page(0), {u"乙"_s, u"男"_s, u"系"_s, u"N2"_s, u"139"_s, u"B"_s});
+        QCOMPARE(w.answers->texts().filter(u"数据库操作失败"_s).size(), 1);
+        QCOMPARE(allTables(w.db), before);
+        QCOMPARE(w.db.count(u"oplog"_s), 0);
     }
 
     void logDialogFiltersByOperatorAndDays_data()
@@ -164,7 +147,7 @@ private Q_SLOTS:
         combo->setCurrentIndex(operatorIndex);
         child<QDateEdit>(&dialog, u"fromDateEdit"_s)->setDate(from);
         child<QDateEdit>(&dialog, u"toDateEdit"_s)->setDate(to);
-        QCOMPARE(column(child<ReportList>(&dialog, u"logList"_s), 3), targets);
+        QCOMPARE(shownColumn(child<ReportList>(&dialog, u"logList"_s), 3), targets);
     }
 
     void operatorsAreAddedAndTheLastAdministratorStays()
@@ -176,7 +159,7 @@ private Q_SLOTS:
         signIn(desk, keys, u"张三"_s, Role::Administrator);
         OperatorsDialog dialog(db.connection(), desk, kCheapCost);
         auto *list = child<ReportList>(&dialog, u"operatorList"_s);
-        QCOMPARE(column(list, 1), (QStringList{u"管理员"_s, u"值班员"_s}));
+        QCOMPARE(shownColumn(list, 1), (QStringList{u"管理员"_s, u"值班员"_s}));
 
         child<QLineEdit>(&dialog, u"nameEdit"_s)->setText(u"王五"_s);
         child<QComboBox>(&dialog, u"roleCombo"_s)->setCurrentText(u"值班员"_s);
@@ -184,7 +167,7 @@ private Q_SLOTS:
         child<QLineEdit>(&dialog, u"passwordAgainEdit"_s)->setText(u"戊己庚"_s);
         click(child<QAbstractButton>(&dialog, u"addOperatorButton"_s));
         QCOMPARE(answers->texts(), QStringList());
-        QCOMPARE(column(list, 0), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s}));
+        QCOMPARE(shownColumn(list, 0), (QStringList{u"张三"_s, u"李四"_s, u"王五"_s}));
         QVERIFY(desk.slots()->open(u"王五"_s, u"戊己庚"_s).opened());
         QCOMPARE(db.text(kLogRows), u"张三,操作员变更,王五,添加，值班员"_s);
 

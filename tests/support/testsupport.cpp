@@ -1,11 +1,17 @@
 #include "testsupport.h"
 
+#include "kit/reportlist.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+
+#include <sys/stat.h>
 
 namespace orv::test {
 
@@ -25,6 +31,48 @@ bool typeText(QLineEdit *edit, const QString &text)
 void click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void signInWith(QWidget *dialog, const QString &name, const QString &password)
+{
+    if (!dialog)
+        fail(u"no sign-in dialog"_s, __FILE__, __LINE__);
+    if (auto *combo = child<QComboBox>(dialog, u"operatorCombo"_s); combo->isEnabled())
+        combo->setEditText(name);
+    typeText(child<QLineEdit>(dialog, u"passwordEdit"_s), password);
+    press(dialog, u"signInButton"_s);
+}
+
+QList<QStringList> shownRows(const ReportList *list)
+{
+    QList<QStringList> rows;
+    for (int row = 0; row < list->rowCount(); ++row)
+        rows.append(list->rowTexts(row));
+    return rows;
+}
+
+QStringList shownColumn(const ReportList *list, int column)
+{
+    QStringList cells;
+    for (int row = 0; row < list->rowCount(); ++row)
+        cells.append(list->cellText(row, column));
+    return cells;
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+InFolder::InFolder() : m_previous(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+InFolder::~InFolder()
+{
+    QDir::setCurrent(m_previous);
 }
 
 void setField(QWidget *page, const QString &name, const QString &text)

@@ -3,12 +3,14 @@
 #include "backupcommand.h"
 #include "commandline.h"
 #include "data/pendingkeys.h"
+#include "data/server/serverstore.h"
 #include "data/storeerror.h"
 #include "kit/colours.h"
 #include "kit/messagebox.h"
 #include "mainwindow/firstadmindialog.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/programicon.h"
+#include "mainwindow/serverdialog.h"
 #include "startpicture.h"
 
 #include <QApplication>
@@ -63,6 +65,8 @@ void CDormApp::preparePlatform()
 namespace {
 
 const QString kConnectFailed = QStringLiteral("连接数据库失败!\n错误信息:");
+const QString kServerFailed = QStringLiteral("连接数据库服务器失败!\n错误信息:");
+const QString kOfferLocalFile = QStringLiteral("\n\n要改为打开本机的数据库文件吗？");
 
 } // namespace
 
@@ -121,19 +125,13 @@ CDormApp::Step CDormApp::signIn()
     return Step::Go;
 }
 
-bool CDormApp::openConnection()
+std::exception_ptr CDormApp::openBeside(const std::function<void()> &open, const QString &waiting)
 {
-    // Opening an older file gives it the indexes it lacks, some seconds each at ten years of
-    // records. The file is opened beside the event loop, so the screen stays drawn, and an opening
-    // that takes long says so on the start-up picture.
     std::exception_ptr failure;
     std::atomic<bool> opened{false};
     std::thread opening([&] {
         try {
-            if (m_desk.hasOperators())
-                m_pConnection->openFile(databaseFileName(), m_desk.key());
-            else
-                m_pConnection->Open(programConnectionString());
+            open();
         } catch (...) {
             failure = std::current_exception();
         }
@@ -147,8 +145,7 @@ bool CDormApp::openConnection()
             if (clock.elapsed() >= m_slowOpenMilliseconds) {
                 if (!picture)
                     picture = std::make_unique<StartPicture>(QStringLiteral("bgl.jpg"));
-                const QString text =
-                    QStringLiteral("正在整理数据库，请稍候……（已用 %1 秒）").arg(clock.elapsed() / 1000);
+                const QString text = waiting.arg(clock.elapsed() / 1000);
                 if (picture->message() != text)
                     picture->showMessage(text);
             }
@@ -157,6 +154,21 @@ bool CDormApp::openConnection()
         }
     }
     opening.join();
+    return failure;
+}
+
+bool CDormApp::openConnection()
+{
+    // Opening an older file gives it the indexes it lacks, some seconds each at ten years of
+    // records, so it is opened beside the event loop.
+    const std::exception_ptr failure = openBeside(
+        [this] {
+            if (m_desk.hasOperators())
+                m_pConnection->openFile(databaseFileName(), m_desk.key());
+            else
+                m_pConnection->Open(programConnectionString());
+        },
+        QStringLiteral("正在整理数据库，请稍候……（已用 %1 秒）"));
     if (!failure)
         return true;
     try {
@@ -165,6 +177,43 @@ bool CDormApp::openConnection()
         showMessage(nullptr, kConnectFailed + error.message());
     }
     return false;
+}
+
+void CDormApp::setStore(QString uri, bool localFile)
+{
+    m_serverUri = std::move(uri);
+    m_localFile = localFile;
+}
+
+QString CDormApp::serverToOpen() const
+{
+    if (!m_serverUri.isEmpty() || m_localFile)
+        return m_serverUri;
+    return chosenServer();
+}
+
+CDormApp::ServerStart CDormApp::openServer(const QString &uri)
+{
+    std::unique_ptr<server::ServerStore> store;
+    // A server that does not answer can keep the connection waiting for a long time.
+    const std::exception_ptr failure = openBeside([&] { store = server::ServerStore::open(uri); },
+                                                  QStringLiteral("正在连接数据库服务器，请稍候……（已用 %1 秒）"));
+    if (!failure) {
+        m_serverPlace = serverPlace(store->server());
+        m_serverUser = store->server().userName();
+        m_pConnection->openStore(std::move(store));
+        m_pConnection->setOperatorName(m_serverUser);
+        return ServerStart::Opened;
+    }
+    QString cause;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const StoreError &error) {
+        cause = error.message();
+    }
+    return showMessage(nullptr, kServerFailed + cause + kOfferLocalFile, MessageButtons::OkCancel) == MessageAnswer::Ok
+               ? ServerStart::LocalFile
+               : ServerStart::Cancelled;
 }
 
 void CDormApp::startDailyCopy()
@@ -197,6 +246,8 @@ MainWindow *CDormApp::createMainWindow()
 {
     m_mainWindow = std::make_unique<MainWindow>(*m_pConnection);
     m_mainWindow->setBatchOperations(m_batchOperations);
+    if (!m_serverPlace.isEmpty())
+        m_mainWindow->setServerStore(m_serverPlace, m_serverUser);
     m_mainWindow->setDesk(&m_desk);
     m_mainWindow->restoreLayout();
     m_mainWindow->show();
@@ -222,6 +273,18 @@ void CDormApp::runModal()
 int CDormApp::InitInstance()
 {
     preparePlatform();
+    if (const QString uri = serverToOpen(); !uri.isEmpty()) {
+        const ServerStart start = openServer(uri);
+        if (start == ServerStart::Cancelled)
+            return 1;
+        if (start == ServerStart::Opened) {
+            // The server keeps its own copies and signs its users in itself.
+            showStartPicture();
+            createMainWindow();
+            runModal();
+            return 0;
+        }
+    }
     // A key file a stopped program left waiting for its database goes in place before anyone signs in.
     settlePendingKeyFiles(databaseFileName());
     Step step = setUpFirstAdministrator();

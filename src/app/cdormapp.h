@@ -6,6 +6,8 @@
 #include "operations/batch.h"
 #include "operations/desk.h"
 
+#include <exception>
+#include <functional>
 #include <memory>
 
 namespace orv {
@@ -26,6 +28,9 @@ public:
     CDormApp(const CDormApp &) = delete;
     CDormApp &operator=(const CDormApp &) = delete;
 
+    // The store to open: the server at `uri` (--server); with none, the one chosen in the data menu
+    // unless `localFile` (--file) asks for the folder's file.
+    void setStore(QString uri, bool localFile);
     // With --create: a folder without a database gets one at start, keyed for a first 管理员 asked
     // for before anything else, with the picture copied from `pictureSource` beside it.
     void setFirstStart(const QString &pictureSource);
@@ -48,6 +53,12 @@ public:
     // For a database with a key file beside it: asks an operator to sign in.
     Step signIn();
     bool openConnection();
+    // The server the start opens; empty for the folder's file.
+    QString serverToOpen() const;
+    // Opens the connection on the server at `uri`. When it cannot, a box says why and offers the
+    // folder's file instead: LocalFile when that was taken, Cancelled when not.
+    enum class ServerStart { Opened, LocalFile, Cancelled };
+    ServerStart openServer(const QString &uri);
     // Starts today's automatic copy beside everything that follows; stopDailyCopy ends it, kept
     // only when it got its name by then.
     void startDailyCopy();
@@ -63,7 +74,16 @@ public:
     std::unique_ptr<Connection> m_pConnection;
 
 private:
+    // Runs `open` beside the event loop, so the screen stays drawn; an opening slower than the
+    // limit says `waiting` (with the seconds so far) on the start-up picture. Returns what it raised.
+    std::exception_ptr openBeside(const std::function<void()> &open, const QString &waiting);
+
     int m_pictureMilliseconds;
+    QString m_serverUri;
+    bool m_localFile = false;
+    // Where the server connection went and whom it signed in; empty on a file.
+    QString m_serverPlace;
+    QString m_serverUser;
     int m_slowOpenMilliseconds = 800;
     ops::BatchOperations m_batchOperations;
     bool m_firstStart = false;

@@ -83,8 +83,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
                        "(--migrate-from URI FILE). With --operator the file gets its own key and a key file "
                        "whose first 管理员 is that operator (password on standard input)."),
         QStringLiteral("uri"));
+    const QCommandLineOption server(
+        QStringLiteral("server"),
+        QStringLiteral("Work on the PostgreSQL database at <uri> (a libpq connection URI; TLS and the password file "
+                       "work as libpq documents them) instead of the folder's file: the window, --import-checkins, "
+                       "--import-readings and --backup alike. Whoever the server signs in is the operator."),
+        QStringLiteral("uri"));
+    const QCommandLineOption localFile(
+        QStringLiteral("file"),
+        QStringLiteral("Open the folder's database file even when a server was chosen with 连接服务器… in the "
+                       "data menu."));
     parser.addOptions({directory, create, userData, backup, importCheckIns, importReadings, check, operatorName,
-                       migrateTo, migrateFrom});
+                       migrateTo, migrateFrom, server, localFile});
 
     if (!parser.parse(arguments))
         return finish(2, kProgram + QStringLiteral(": ") + parser.errorText() + QStringLiteral("\nTry '") + kProgram +
@@ -132,6 +142,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return finish(2, kProgram + QStringLiteral(": --operator goes with --import-checkins or --import-readings."));
     if (parser.isSet(operatorName) && parser.value(operatorName).trimmed().isEmpty())
         return finish(2, kProgram + QStringLiteral(": --operator needs the operator's name."));
+    if (parser.isSet(server) && parser.isSet(localFile))
+        return finish(2, kProgram + QStringLiteral(": --server and --file name two stores; give one."));
+    // A migration names its server itself; a second one would leave it unclear which is meant.
+    if (parser.isSet(server) && migrating)
+        return finish(2, kProgram + QStringLiteral(": a migration names its server itself; leave out --server."));
+    if (parser.isSet(server) && parser.value(server).trimmed().isEmpty())
+        return finish(1, QStringLiteral("连接数据库服务器失败：--server 需要数据库服务器的连接地址。"));
+    // On a server the server signs in whoever runs the command.
+    if (parser.isSet(server) && parser.isSet(operatorName))
+        return finish(2, kProgram + QStringLiteral(": on a server the connection address says who signs in; leave "
+                                                   "out --operator."));
 
     CommandLine line;
     line.backupFile = parser.value(backup);
@@ -142,6 +163,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     line.migrateTo = parser.value(migrateTo);
     line.migrateFrom = parser.value(migrateFrom);
     line.migrateFile = parser.positionalArguments().value(0);
+    line.serverUri = parser.value(server);
+    line.localFile = parser.isSet(localFile);
     line.options.create = parser.isSet(create) || parser.isSet(userData);
     if (parser.isSet(userData))
         line.options.directory = userDataDirectory();

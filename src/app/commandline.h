@@ -31,6 +31,10 @@ struct CommandLine {
     QString migrateFile;
     // --operator: who runs an import on a database with operators; the password comes on standard input.
     QString operatorName;
+    // --server URI: the window and the commands work on that PostgreSQL database instead of the
+    // folder's file. --file: the folder's file even when a server was chosen in the data menu.
+    QString serverUri;
+    bool localFile = false;
 };
 
 // Reads the arguments (the program name first). Needs no application object, so --help and

@@ -4,6 +4,7 @@
 #include "data/keyslots.h"
 #include "data/passwordinput.h"
 #include "data/pendingkeys.h"
+#include "data/server/serverstore.h"
 #include "data/storeerror.h"
 #include "operations/permissions.h"
 
@@ -69,7 +70,7 @@ QString passwordFromStandardInput(const QString &name)
 }
 
 int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, const ops::BatchOperations &operations,
-                     QTextStream &out, QTextStream &err, const CommandOperator &who)
+                     QTextStream &out, QTextStream &err, const CommandOperator &who, const QString &serverUri)
 {
     const bool offered = kind == ops::BatchKind::CheckIns ? bool(operations.checkIn) : bool(operations.settleUtility);
     if (!offered) {
@@ -83,7 +84,14 @@ int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, c
     }
     try {
         Connection connection;
-        if (const QString refusal = openForBatch(connection, kind, who); !refusal.isEmpty()) {
+        QString operatorName = who.name;
+        if (!serverUri.isEmpty()) {
+            // The server's grants decide what its user may write.
+            std::unique_ptr<server::ServerStore> store = server::ServerStore::open(serverUri);
+            operatorName = store->server().userName();
+            connection.openStore(std::move(store));
+            connection.setOperatorName(operatorName);
+        } else if (const QString refusal = openForBatch(connection, kind, who); !refusal.isEmpty()) {
             err << kFailed << refusal << kNothingWritten << Qt::endl;
             return 1;
         }
@@ -100,8 +108,9 @@ int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, c
             out << QStringLiteral("检查了 %1 行，都可以导入。").arg(batch.rows.size()) << Qt::endl;
             return 0;
         }
-        // The log names the operator who ran it (nobody on a file without operators) and the file.
-        batch.operatorName = who.name;
+        // The log names the operator who ran it (nobody on a file without operators; the server's
+        // user on a server) and the file.
+        batch.operatorName = operatorName;
         batch.source = QFileInfo(file).fileName();
         const ops::ImportResult result = ops::importBatch(connection, batch);
         switch (result.status) {

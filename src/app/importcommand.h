@@ -35,7 +35,11 @@ QString passwordFromStandardInput(const QString &name);
 // and returns 1 with nothing written; otherwise imports every row (or, with checkOnly, only checks
 // them), prints how many and returns 0. An unreadable file or a failing store also returns 1. A
 // database with operators needs one whose role allows the batch; one without refuses an operator.
+//
+// With `serverUri` the batch goes to that PostgreSQL database instead, run by whoever the server
+// signs in; `who` is then left empty.
 int runImportCommand(ops::BatchKind kind, const QString &file, bool checkOnly, const ops::BatchOperations &operations,
-                     QTextStream &out, QTextStream &err, const CommandOperator &who = {});
+                     QTextStream &out, QTextStream &err, const CommandOperator &who = {},
+                     const QString &serverUri = {});
 
 } // namespace orv

@@ -59,6 +59,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
         return 2;
     }
+    if (!backupTarget.isEmpty() && !line.serverUri.isEmpty()) {
+        // A server's backup is a file of the program's own made from it, which a --migrate-to puts
+        // back; the server's own tools copy the server.
+        QCoreApplication core(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return orv::runMigrateFromCommand(line.serverUri, backupTarget, out, err);
+    }
     if (!backupTarget.isEmpty()) {
         QCoreApplication core(argc, argv);
         return orv::runBackupCommand(backupTarget);
@@ -69,7 +77,8 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         const orv::CommandOperator who{line.operatorName,
                                        [&line] { return orv::passwordFromStandardInput(line.operatorName); }};
-        return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err, who);
+        return orv::runImportCommand(line.importKind, importSource, line.checkOnly, batchOperations(), out, err, who,
+                                     line.serverUri);
     }
 
     if (!line.migrateTo.isEmpty()) {
@@ -83,6 +92,7 @@ int main(int argc, char *argv[])
 
     QApplication platform(argc, argv);
     orv::CDormApp theApp(orv::CDormApp::kPictureMilliseconds, batchOperations());
+    theApp.setStore(line.serverUri, line.localFile);
     if (line.options.create)
         theApp.setFirstStart(orv::installedStartPicture());
     return theApp.InitInstance();

@@ -36,7 +36,7 @@ void keepTitleWhole(QMessageBox &box)
                   grid->columnCount());
 }
 
-MessageAnswer ask(QWidget *parent, const QString &text, MessageButtons buttons, MessageIcon icon)
+MessageAnswer showNow(QWidget *parent, const QString &text, MessageButtons buttons, MessageIcon icon)
 {
     if (auto *app = QCoreApplication::instance()) {
         if (auto *answerer = app->findChild<MessageAnswerer *>(QString(), Qt::FindDirectChildrenOnly))
@@ -70,7 +70,71 @@ MessageAnswer ask(QWidget *parent, const QString &text, MessageButtons buttons, 
     return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
+MessageAnswer ask(QWidget *parent, const QString &text, MessageButtons buttons, MessageIcon icon)
+{
+    if (auto *app = QCoreApplication::instance()) {
+        if (auto *unit = app->findChild<UnitBoxes *>(QString(), Qt::FindDirectChildrenOnly))
+            return unit->box(parent, text, buttons, icon);
+    }
+    return showNow(parent, text, buttons, icon);
+}
+
 } // namespace
+
+UnitBoxes::UnitBoxes(QObject *application) : QObject(application)
+{
+    setObjectName(QStringLiteral("orvUnitBoxes"));
+}
+
+UnitBoxes::~UnitBoxes() = default;
+
+MessageAnswer UnitBoxes::box(QWidget *parent, const QString &text, MessageButtons buttons, MessageIcon icon)
+{
+    if (m_next < m_boxes.size()) {
+        const Box &before = m_boxes.at(m_next);
+        if (before.text == text && before.buttons == buttons && before.icon == icon) {
+            ++m_next;
+            return before.answer;
+        }
+        // This run goes another way from here.
+        m_boxes.resize(m_next);
+    }
+    if (buttons == MessageButtons::Ok) {
+        m_boxes.append({parent, text, buttons, icon, MessageAnswer::Ok, false});
+        ++m_next;
+        return MessageAnswer::Ok;
+    }
+    // A question waits for no commit; what came before it is told first.
+    showHeld();
+    const MessageAnswer answer = showNow(parent, text, buttons, icon);
+    m_boxes.append({parent, text, buttons, icon, answer, true});
+    ++m_next;
+    return answer;
+}
+
+void UnitBoxes::showHeld()
+{
+    for (Box &held : m_boxes) {
+        if (!held.shown) {
+            held.shown = true;
+            showNow(held.parent, held.text, held.buttons, held.icon);
+        }
+    }
+}
+
+void UnitBoxes::runAgain()
+{
+    // Boxes are shown in order, so the ones held back are the last.
+    while (!m_boxes.isEmpty() && !m_boxes.constLast().shown)
+        m_boxes.removeLast();
+    m_next = 0;
+}
+
+void UnitBoxes::release()
+{
+    setParent(nullptr);
+    showHeld();
+}
 
 MessageAnswerer::MessageAnswerer(QObject *application) : QObject(application)
 {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -47,6 +48,41 @@ private:
     QStringList m_texts;
     QList<MessageIcon> m_icons;
     QList<MessageAnswer> m_answers;
+};
+
+// A unit that collides with another desk's on a server is run again as a whole, so its boxes must
+// not show twice. While one of these is a child of the application object (a unit runs), an OK box
+// waits for the unit's end, so only the run that stands shows it; a question is asked at once,
+// after the boxes waiting before it, and a run again gets the same answer to the same question
+// without asking. Boxes shown already are not shown again by a run again that shows them too.
+class UnitBoxes final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UnitBoxes)
+public:
+    explicit UnitBoxes(QObject *application);
+    ~UnitBoxes() override;
+
+    // A run again starts: what the last run held back is dropped.
+    void runAgain();
+    // The unit ended: the boxes held back are shown, in order, once this has left the application.
+    void release();
+
+    // A box of the unit's: held back, answered as before, or shown.
+    MessageAnswer box(QWidget *parent, const QString &text, MessageButtons buttons, MessageIcon icon);
+
+private:
+    struct Box {
+        QPointer<QWidget> parent;
+        QString text;
+        MessageButtons buttons;
+        MessageIcon icon;
+        MessageAnswer answer;
+        bool shown;
+    };
+    void showHeld();
+
+    QList<Box> m_boxes;
+    qsizetype m_next = 0; // the box of the run now going that comes next
 };
 
 } // namespace orv

@@ -35,10 +35,27 @@ bool Page::runHandler(const std::function<void()> &handler)
     // commit, in the order reported.
     if (m_connection.inUnit())
         return runUnit(this, m_connection, handler);
-    m_successes.clear();
-    m_announcements.clear();
-    m_logEntries.clear();
-    const bool completed = runUnit(this, m_connection, handler, [this] { writeLog(); });
+    // A unit that collided with another desk's runs again as a whole: what the run before
+    // reported and logged goes, and so do the rows it appended to the lists.
+    QHash<ReportList *, int> rowsBefore;
+    if (m_connection.isServer()) {
+        for (ReportList *list : findChildren<ReportList *>())
+            rowsBefore.insert(list, list->rowCount());
+    }
+    bool again = false;
+    const auto run = [&] {
+        m_successes.clear();
+        m_announcements.clear();
+        m_logEntries.clear();
+        if (std::exchange(again, true)) {
+            for (auto kept = rowsBefore.cbegin(); kept != rowsBefore.cend(); ++kept) {
+                for (int row = kept.key()->rowCount(); row > kept.value(); --row)
+                    kept.key()->removeRow(row - 1);
+            }
+        }
+        handler();
+    };
+    const bool completed = runUnit(this, m_connection, run, [this] { writeLog(); });
     m_logEntries.clear();
     // The rows a handler listed are shown before anything else happens on the page.
     for (ReportList *list : findChildren<ReportList *>())

@@ -1,7 +1,10 @@
 #include "unit.h"
 
+#include "data/backend.h"
 #include "data/connection.h"
 #include "messagebox.h"
+
+#include <QCoreApplication>
 
 #include <exception>
 
@@ -26,6 +29,35 @@ QString caughtMessage()
     }
 }
 
+// True when the unit that `error` refused is to run again as a whole (it collided with another
+// desk's on a server); otherwise `failure` says what stands.
+bool runsAgain(Connection &connection, const StoreError &error, int attempt, QString &failure)
+{
+    try {
+        if (store::Backend *backend = connection.backend(); backend && backend->runAgain(error, attempt))
+            return true;
+        failure = error.message();
+    } catch (const StoreError &spent) {
+        failure = spent.message();
+    }
+    return false;
+}
+
+// A server's connection that went while the program stood idle is found only by the next
+// statement, the unit's begin; a unit that has run nothing yet begins again on a connection made
+// anew.
+void beginUnit(Connection &connection)
+{
+    try {
+        connection.beginUnit();
+    } catch (const StoreError &) {
+        if (!connection.isServer())
+            throw;
+        connection.rollbackUnit();
+        connection.beginUnit();
+    }
+}
+
 } // namespace
 
 bool runUnit(QWidget *parent, Connection &connection, const std::function<void()> &handler,
@@ -33,25 +65,35 @@ bool runUnit(QWidget *parent, Connection &connection, const std::function<void()
 {
     // A handler called from inside another (a handler that runs a list at its end) joins the
     // unit already open.
-    const bool outermost = !connection.inUnit();
-    QString failure;
-    try {
-        if (outermost)
-            connection.beginUnit();
+    if (connection.inUnit()) {
         handler();
-        if (outermost) {
+        return true;
+    }
+    UnitBoxes boxes(QCoreApplication::instance());
+    QString failure;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            beginUnit(connection);
+            handler();
             if (beforeCommit)
                 beforeCommit();
             connection.commitUnit();
+            boxes.release();
+            return true;
+        } catch (const StoreError &error) {
+            // Its writes are undone whatever it raised.
+            connection.rollbackUnit();
+            if (runsAgain(connection, error, attempt, failure)) {
+                boxes.runAgain();
+                continue;
+            }
+        } catch (...) {
+            connection.rollbackUnit();
+            failure = caughtMessage();
         }
-        return true;
-    } catch (...) {
-        // Its writes are undone whatever it raised.
-        if (!outermost)
-            throw;
-        failure = caughtMessage();
+        break;
     }
-    connection.rollbackUnit();
+    boxes.release();
     showMessage(parent, kFailureLead + failure);
     return false;
 }

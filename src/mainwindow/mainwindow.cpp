@@ -27,6 +27,7 @@
 #include "pagetabs.h"
 #include "programicon.h"
 #include "rolegates.h"
+#include "serverdialog.h"
 #include "signindialog.h"
 
 #include <QApplication>
@@ -204,6 +205,10 @@ QMenu *MainWindow::createDataMenu()
             showStatus(QStringLiteral("已用备份恢复数据库"));
         }
     });
+    m_fileActions = {check, backup, restore};
+    QAction *store = menu->addAction(QStringLiteral("连接服务器…"));
+    store->setObjectName(QStringLiteral("connectServerAction"));
+    connect(store, &QAction::triggered, this, &MainWindow::chooseStore);
     menu->addSeparator();
     m_checkInBatch = menu->addAction(QStringLiteral("批量入住…"));
     m_checkInBatch->setObjectName(QStringLiteral("checkInBatchAction"));
@@ -268,7 +273,8 @@ void MainWindow::addKeyedFileActions(QMenu *menu)
 void MainWindow::showKeyedFileState()
 {
     const bool keyed = m_desk && m_desk->hasOperators();
-    const bool unprotected = m_desk && !keyed;
+    // A server keeps its data behind its own sign-in; operators of a file do not apply there.
+    const bool unprotected = m_desk && !keyed && !onServer();
     m_protectAction->setVisible(unprotected);
     m_backupKeyAction->setVisible(keyed);
     m_backupKeyAction->setEnabled(keyed && !m_desk->key().isNull() && m_desk->who().role == Role::Administrator);
@@ -348,9 +354,12 @@ void MainWindow::showSignedIn()
     const bool operators = m_desk && m_desk->hasOperators();
     const bool signedIn = operators && !m_desk->who().name.isEmpty();
     // A file without operators keeps the title it always had.
-    setWindowTitle(signedIn
-                       ? QStringLiteral("%1 — %2（%3）").arg(kTitle, m_desk->who().name, roleName(m_desk->who().role))
-                       : kTitle);
+    if (onServer())
+        setWindowTitle(QStringLiteral("%1 — %2 — %3").arg(kTitle, m_serverPlace, m_serverUser));
+    else
+        setWindowTitle(
+            signedIn ? QStringLiteral("%1 — %2（%3）").arg(kTitle, m_desk->who().name, roleName(m_desk->who().role))
+                     : kTitle);
     m_lockAction->setEnabled(signedIn);
     m_switchAction->setEnabled(signedIn);
     if (m_idleTimer) {
@@ -496,7 +505,25 @@ void MainWindow::signedInAgain(Unlocked unlocked)
 
 QString MainWindow::operatorName() const
 {
+    if (onServer())
+        return m_serverUser;
     return m_desk && m_desk->hasOperators() ? m_desk->who().name : QString();
+}
+
+void MainWindow::setServerStore(QString place, QString user)
+{
+    m_serverPlace = std::move(place);
+    m_serverUser = std::move(user);
+    for (QAction *action : std::as_const(m_fileActions))
+        action->setVisible(false);
+    deskChanged();
+}
+
+void MainWindow::chooseStore()
+{
+    ServerDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        showStatus(dialog.outcome());
 }
 
 void MainWindow::applyRoles()

@@ -59,6 +59,11 @@ public:
     // Whom the log names for what is done in this window: the signed-in operator; nobody on a file
     // without operators.
     QString operatorName() const;
+    // The connection is open on a database server at `place` ("服务器 host/dbname"), signed in by
+    // the server as `user`: the title says so, the user is the operator, and the entries that
+    // work on the file alone go.
+    void setServerStore(QString place, QString user);
+    bool onServer() const { return !m_serverPlace.isEmpty(); }
 
     // With operators only: the window's data is covered until someone signs in again; the
     // connection stays open meanwhile. A lock asks the same operator; a switch signs the operator
@@ -84,6 +89,8 @@ public Q_SLOTS:
     void showOperationLog();
     void manageOperators();
     void changeOwnPassword();
+    // "连接服务器…": chooses the store the next start opens.
+    void chooseStore();
 
 Q_SIGNALS:
     void closed();
@@ -114,6 +121,10 @@ private:
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
+    // The entries that work on the file itself, gone on a server.
+    QList<QAction *> m_fileActions;
+    QString m_serverPlace;
+    QString m_serverUser;
     QAction *m_checkInBatch = nullptr;
     QAction *m_readingBatch = nullptr;
     QAction *m_operatorsAction = nullptr;

@@ -159,6 +159,8 @@ const QStringList &ungatedControls()
         QStringLiteral("switchOperatorAction"),
         QStringLiteral("protectAction"),
         QStringLiteral("protectButton"),
+        // Which store the next start opens is the user's own setting; a server signs in by itself.
+        QStringLiteral("connectServerAction"),
     };
     return controls;
 }

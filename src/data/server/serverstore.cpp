@@ -1,6 +1,7 @@
 #include "serverstore.h"
 
 #include "pgcursor.h"
+#include "serverschema.h"
 
 namespace orv::server {
 
@@ -43,6 +44,38 @@ void ServerStore::execute(const QString &sql)
 {
     run(sql, {}, QString());
     ++m_changes;
+}
+
+store::StatementRows ServerStore::runStatement(const QString &sql, const store::TextParameters &parameters,
+                                               const QString &what)
+{
+    const PgResultHandle result = run(sql, parameters, what);
+    store::StatementRows rows;
+    const PGresult *got = result.get();
+    if (PQresultStatus(got) != PGRES_TUPLES_OK) {
+        rows.changed = QByteArray(PQcmdTuples(result.get())).toLongLong();
+        if (rows.changed > 0)
+            ++m_changes;
+        return rows;
+    }
+    rows.columns = PQnfields(got);
+    const int count = PQntuples(got);
+    rows.values.reserve(static_cast<std::size_t>(count) * static_cast<std::size_t>(rows.columns));
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < rows.columns; ++column) {
+            if (PQgetisnull(got, row, column))
+                rows.values.emplace_back();
+            else
+                rows.values.emplace_back(QByteArray(PQgetvalue(got, row, column), PQgetlength(got, row, column)));
+        }
+    }
+    return rows;
+}
+
+QString ServerStore::numbered(const QString &table) const
+{
+    return QStringLiteral("(SELECT %1 AS rowid, * FROM %2) AS %3")
+        .arg(quoted(kOrderColumn), orderedView(table.toLower()), table);
 }
 
 void ServerStore::begin()

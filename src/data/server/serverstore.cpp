@@ -3,6 +3,9 @@
 #include "pgcursor.h"
 #include "serverschema.h"
 
+#include <QRandomGenerator>
+#include <QThread>
+
 namespace orv::server {
 
 std::unique_ptr<ServerStore> ServerStore::open(const QString &uri)
@@ -121,9 +124,13 @@ bool ServerStore::runAgain(const StoreError &failure, int attempt)
 {
     if (failure.code() != ServerCode::Conflict)
         return false;
-    if (attempt < kUnitAttempts)
-        return true;
-    throw collisionRefusal(attempt, failure.message());
+    if (attempt >= kUnitAttempts)
+        throw collisionRefusal(attempt, failure.message());
+    // Desks that collided and ran again at once would mostly collide again: each waits a moment
+    // of its own first, longer after each run.
+    const auto longest = 5U << static_cast<unsigned>(attempt);
+    QThread::msleep(QRandomGenerator::global()->bounded(longest + 1U));
+    return true;
 }
 
 PgResultHandle ServerStore::run(const QString &sql, const ServerConnection::Parameters &parameters, const QString &what)

@@ -57,16 +57,6 @@ QString stored(QString field)
     return field.replace(QChar(0), QChar(0xFFFD));
 }
 
-bool hasLog(Connection &connection)
-{
-    // A server's database is made with the log.
-    if (connection.isServer())
-        return true;
-    StoreQuery lookup(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'oplog'"),
-                      kReadFailure, StoreQuery::Keep::Once);
-    return lookup.next();
-}
-
 // The highest id the log has ever given, kept by the engine beyond the rows themselves. A server
 // keeps none: its ids are the last row's plus one (see append).
 qint64 lastGiven(Connection &connection, const QString &what, StoreQuery::Keep keep)
@@ -83,6 +73,15 @@ Verdict fault(Verdict::Fault kind, qint64 row, const QString &finding)
 }
 
 } // namespace
+
+bool hasLog(Connection &connection)
+{
+    if (connection.isServer())
+        return true;
+    StoreQuery lookup(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'oplog'"),
+                      kReadFailure, StoreQuery::Keep::Once);
+    return lookup.next();
+}
 
 QString creationStatement()
 {

@@ -11,22 +11,12 @@ const QString kReadFailure = QStringLiteral("无法读取操作记录");
 // The log's times are "yyyy-MM-dd HH:mm:ss" text, so whole days compare as text.
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
 
-bool hasLog(Connection &connection)
-{
-    // A server's database is made with the log.
-    if (connection.isServer())
-        return true;
-    StoreQuery lookup(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'oplog'"),
-                      kReadFailure, StoreQuery::Keep::Once);
-    return lookup.next();
-}
-
 } // namespace
 
 QList<oplog::Entry> readLog(Connection &connection, const LogFilter &filter)
 {
     QList<oplog::Entry> entries;
-    if (!hasLog(connection))
+    if (!oplog::hasLog(connection))
         return entries;
     // An empty text may reach the engine as null. The server compares the times byte by byte, as
     // the file does, whatever its collation: the open end "~" lies past every time there too.
@@ -59,7 +49,7 @@ QList<oplog::Entry> readLog(Connection &connection, const LogFilter &filter)
 QStringList loggedOperators(Connection &connection)
 {
     QStringList names;
-    if (!hasLog(connection))
+    if (!oplog::hasLog(connection))
         return names;
     // In the file's order of texts, byte by byte.
     StoreQuery rows(connection,

@@ -5,8 +5,12 @@
 
 #include <QString>
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace orv {
 class Connection;
@@ -16,6 +20,17 @@ namespace orv::store {
 
 class Cursor;
 struct SelectShape;
+
+// Values of a statement's parameters in the store's text form; none is a null.
+using TextParameters = std::vector<std::optional<QByteArray>>;
+
+// What one statement gave: its rows' values as UTF-8 text, row after row (none for a null), or
+// for a write the number of rows it changed.
+struct StatementRows {
+    int columns = 0;
+    std::vector<std::optional<QByteArray>> values;
+    std::int64_t changed = 0;
+};
 
 // A store other than the connection's own file (a database server) that a Connection can be
 // opened on. The connection keeps the recordsets and the unit serials; the backend reads and
@@ -35,6 +50,14 @@ public:
 
     // Runs statements that return no rows.
     virtual void execute(const QString &sql) = 0;
+    // Runs one statement with $1, $2, ... bound to `parameters` and reads all its rows; raises
+    // StoreError naming `what` when the store refuses it.
+    virtual StatementRows runStatement(const QString &sql, const TextParameters &parameters, const QString &what) = 0;
+    // The order value of the row the connection added last through a set.
+    virtual std::int64_t lastAdded() const noexcept = 0;
+    // A table's rows with the order they were added in as a column `rowid`, under the table's own
+    // name, for statements written for the file's tables.
+    virtual QString numbered(const QString &table) const = 0;
 
     // A unit is one transaction of the store's. A commit the store refuses raises StoreError, the
     // unit then being over.

@@ -349,6 +349,11 @@ void Connection::openStore(std::unique_ptr<store::Backend> backend)
     m_connectionString.clear();
 }
 
+QString Connection::numbered(const QString &table) const
+{
+    return m_backend ? m_backend->numbered(table) : table;
+}
+
 void Connection::Close() noexcept
 {
     if (m_backend) {

@@ -57,6 +57,9 @@ public:
     bool isServer() const noexcept { return m_backend != nullptr; }
     // The store the connection is open on when that is not a file; none for a file.
     store::Backend *backend() const noexcept { return m_backend.get(); }
+    // A table's rows with the order they were added in as `rowid`, under the table's name, for
+    // statements written for the file: on a file the table itself.
+    QString numbered(const QString &table) const;
     // Closes every recordset still open on the connection (unstored values are dropped), rolls back
     // an open unit and closes the file, leaving it one file in rollback-journal mode; Open may
     // follow again.

@@ -1,11 +1,10 @@
 #include "oplog.h"
 
 #include "connection.h"
-#include "statement.h"
+#include "storequery.h"
 
 #include <algorithm>
 #include <sodium.h>
-#include <sqlite3.h>
 
 namespace orv::oplog {
 
@@ -58,19 +57,14 @@ QString stored(QString field)
     return field.replace(QChar(0), QChar(0xFFFD));
 }
 
-bool hasLog(sqlite3 *db)
+// The highest id the log has ever given, kept by the engine beyond the rows themselves. A server
+// keeps none: its ids are the last row's plus one (see append).
+qint64 lastGiven(Connection &connection, const QString &what, StoreQuery::Keep keep)
 {
-    Statement lookup = Statement::prepared(
-        db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'oplog'"), kReadFailure);
-    return lookup.next(kReadFailure);
-}
-
-// The highest id the log has ever given, kept by the engine beyond the rows themselves.
-qint64 lastGiven(sqlite3 *db)
-{
-    Statement given =
-        Statement::prepared(db, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'oplog'"), kReadFailure);
-    return given.next(kReadFailure) ? given.integer(0) : 0;
+    if (connection.isServer())
+        return 0;
+    StoreQuery given(connection, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'oplog'"), what, keep);
+    return given.next() ? given.integer(0) : 0;
 }
 
 Verdict fault(Verdict::Fault kind, qint64 row, const QString &finding)
@@ -79,6 +73,15 @@ Verdict fault(Verdict::Fault kind, qint64 row, const QString &finding)
 }
 
 } // namespace
+
+bool hasLog(Connection &connection)
+{
+    if (connection.isServer())
+        return true;
+    StoreQuery lookup(connection, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'oplog'"),
+                      kReadFailure, StoreQuery::Keep::Once);
+    return lookup.next();
+}
 
 QString creationStatement()
 {
@@ -92,13 +95,13 @@ void append(Connection &connection, const Entry &entry)
 {
     if (!connection.inUnit())
         throw StoreError(StoreCode::InvalidArgument, QStringLiteral("操作记录只能和它记下的修改一起写入。"));
-    Statement last =
-        connection.keptStatement(QStringLiteral("SELECT id, hash FROM oplog ORDER BY id DESC LIMIT 1"), kWriteFailure);
-    const bool any = last.next(kWriteFailure);
+    // On a server the id is the last row's plus one, read inside the unit: its isolation refuses a
+    // second desk that read the same last row, and the unique index on id backs that up. A
+    // sequence would leave gaps where units were rolled back, which the check reads as deleted rows.
+    StoreQuery last(connection, QStringLiteral("SELECT id, hash FROM oplog ORDER BY id DESC LIMIT 1"), kWriteFailure);
+    const bool any = last.next();
     const QString previous = any ? last.text(1) : kFirstPrevious;
-    Statement given =
-        connection.keptStatement(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'oplog'"), kWriteFailure);
-    const qint64 highest = given.next(kWriteFailure) ? given.integer(0) : 0;
+    const qint64 highest = lastGiven(connection, kWriteFailure, StoreQuery::Keep::Kept);
     Row row;
     row.id = std::max<qint64>(any ? last.integer(0) : 0, highest) + 1;
     const QDateTime time = entry.time.isValid() ? entry.time : QDateTime::currentDateTime();
@@ -108,10 +111,10 @@ void append(Connection &connection, const Entry &entry)
     row.target = stored(entry.target);
     row.detail = stored(entry.detail);
 
-    Statement insert =
-        connection.keptStatement(QStringLiteral("INSERT INTO oplog (id, time, operator, action, target, "
-                                                "detail, prevhash, hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                                 kWriteFailure);
+    StoreQuery insert(connection,
+                      QStringLiteral("INSERT INTO oplog (id, time, operator, action, target, "
+                                     "detail, prevhash, hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
+                      kWriteFailure);
     insert.bind(1, static_cast<std::int64_t>(row.id))
         .bind(2, row.time)
         .bind(3, row.operatorName)
@@ -120,22 +123,22 @@ void append(Connection &connection, const Entry &entry)
         .bind(6, row.detail)
         .bind(7, previous)
         .bind(8, hashOf(previous, row));
-    insert.run(kWriteFailure);
+    insert.run();
 }
 
 Verdict verify(Connection &connection)
 {
-    sqlite3 *db = connection.handle();
-    if (!db)
+    if (!connection.isOpen())
         throw StoreError(StoreCode::InvalidPointer, QStringLiteral("没有打开的数据库连接。"));
-    if (!hasLog(db))
+    if (!hasLog(connection))
         return {};
-    Statement rows = Statement::prepared(
-        db, QStringLiteral("SELECT id, time, operator, action, target, detail, prevhash, hash FROM oplog ORDER BY id"),
-        kReadFailure);
+    StoreQuery rows(
+        connection,
+        QStringLiteral("SELECT id, time, operator, action, target, detail, prevhash, hash FROM oplog ORDER BY id"),
+        kReadFailure, StoreQuery::Keep::Once);
     qint64 expected = 1;
     QString previous = kFirstPrevious;
-    while (rows.next(kReadFailure)) {
+    while (rows.next()) {
         Row row;
         row.id = rows.integer(0);
         row.time = rows.text(1);
@@ -152,7 +155,7 @@ Verdict verify(Connection &connection)
         previous = hash;
         ++expected;
     }
-    if (lastGiven(db) >= expected)
+    if (lastGiven(connection, kReadFailure, StoreQuery::Keep::Once) >= expected)
         return fault(Verdict::Fault::Cut, expected, QStringLiteral("操作记录：从第 %1 条起的记录被删除了。"));
     return {};
 }

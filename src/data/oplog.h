@@ -23,6 +23,10 @@ struct Entry {
 // Creates the log's table where it is missing.
 QString creationStatement();
 
+// Whether the store has the log: a file made before it may not; a server's database always does.
+// Raises StoreError when the file cannot be read.
+bool hasLog(Connection &connection);
+
 // Adds the entry at the end of the log, chained to the row before it. Runs only inside the unit of
 // the writes it records, so that both stay or neither does; raises StoreError outside a unit and
 // when the row cannot be written.

@@ -2,10 +2,8 @@
 
 #include "columns.h"
 #include "connection.h"
-#include "statement.h"
+#include "storequery.h"
 #include "texts.h"
-
-#include <sqlite3.h>
 
 namespace orv::residence {
 
@@ -27,12 +25,13 @@ const QString &columns()
 
 QList<Stay> read(Connection &connection, const QString &where, const QStringList &values)
 {
-    Statement rows = connection.keptStatement(
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY id").arg(columns(), rh::table, where), kReadFailure);
+    StoreQuery rows(connection,
+                    QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY id").arg(columns(), rh::table, where),
+                    kReadFailure);
     for (int i = 0; i < values.size(); ++i)
         rows.bind(i + 1, values.at(i));
     QList<Stay> stays;
-    while (rows.next(kReadFailure)) {
+    while (rows.next()) {
         Stay stay;
         stay.id = rows.integer(0);
         stay.staffNo = rows.text(1);
@@ -51,20 +50,28 @@ QList<Stay> read(Connection &connection, const QString &where, const QStringList
 
 void insert(Connection &connection, const Stay &stay)
 {
-    Statement row = connection.keptStatement(
+    // The file numbers its rows itself. A server's id is the highest one plus one, read inside the
+    // unit, so a desk that took the same one collides and its unit runs again.
+    static const QString fileText =
         QStringLiteral(
             "INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8, %9, %10) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
             .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut, rh::checkedInBy,
                  rh::checkedOutBy)
-            .arg(rh::origin),
-        kWriteFailure);
+            .arg(rh::origin);
+    static const QString serverText =
+        QStringLiteral("INSERT INTO %1 (id, %2, %3, %4, %5, %6, %7, %8, %9, %10) SELECT coalesce(max(id), 0) + 1, "
+                       "?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 FROM %1")
+            .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut, rh::checkedInBy,
+                 rh::checkedOutBy)
+            .arg(rh::origin);
+    StoreQuery row(connection, connection.isServer() ? serverText : fileText, kWriteFailure);
     row.bind(1, stay.staffNo).bind(2, stay.name).bind(3, stay.department).bind(4, stay.room).bind(5, stay.checkedIn);
     if (stay.checkedOut.isEmpty())
         row.bindNull(6);
     else
         row.bind(6, stay.checkedOut);
     row.bind(7, stay.checkedInBy).bind(8, stay.checkedOutBy).bind(9, stay.origin);
-    row.run(kWriteFailure);
+    row.run();
 }
 
 } // namespace
@@ -113,13 +120,13 @@ void begin(Connection &connection, const Stay &stay)
 
 void end(Connection &connection, const Stay &resident, const QDate &date, const QString &by)
 {
-    Statement close =
-        connection.keptStatement(QStringLiteral("UPDATE %1 SET %2 = ?1, %3 = ?2 WHERE %4 = ?3 AND %2 IS NULL")
-                                     .arg(rh::table, rh::checkedOut, rh::checkedOutBy, rh::staffNo),
-                                 kWriteFailure);
+    StoreQuery close(connection,
+                     QStringLiteral("UPDATE %1 SET %2 = ?1, %3 = ?2 WHERE %4 = ?3 AND %2 IS NULL")
+                         .arg(rh::table, rh::checkedOut, rh::checkedOutBy, rh::staffNo),
+                     kWriteFailure);
     close.bind(1, dateText(date)).bind(2, by).bind(3, resident.staffNo);
-    close.run(kWriteFailure);
-    if (sqlite3_changes(connection.handle()) > 0)
+    close.run();
+    if (close.changes() > 0)
         return;
     Stay closed = resident;
     closed.checkedOut = dateText(date);

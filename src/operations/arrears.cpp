@@ -3,7 +3,7 @@
 #include "data/columns.h"
 #include "data/connection.h"
 #include "data/rentperiod.h"
-#include "data/statement.h"
+#include "data/storequery.h"
 #include "data/texts.h"
 #include "fees.h"
 
@@ -20,15 +20,17 @@ ArrearsList arrears(Connection &connection, const QDate &day)
 
     const QString failure = QStringLiteral("无法读取欠费名单");
     // The settlement's own look-up: the first fangset row of the staff number.
-    Statement residents = Statement::prepared(
-        connection.handle(),
-        QStringLiteral("SELECT %1, %2, %3, %4, %5, (SELECT %6 FROM %7 WHERE %7.%8 = %9.%2 ORDER BY rowid LIMIT 1) "
+    StoreQuery residents(
+        connection,
+        QStringLiteral("SELECT %1, %2, %3, %4, %5, (SELECT %6 FROM %7 WHERE %10.%8 = %11.%2 ORDER BY rowid LIMIT 1) "
                        "FROM %9 ORDER BY rowid")
             .arg(personinfo::name, personinfo::staffNo, personinfo::room, personinfo::dept, personinfo::date,
-                 fangset::date, fangset::table, fangset::staffNo, personinfo::table),
-        failure);
+                 fangset::date, connection.numbered(fangset::table), fangset::staffNo,
+                 connection.numbered(personinfo::table))
+            .arg(fangset::table, personinfo::table),
+        failure, StoreQuery::Keep::Once);
     const DateParts today = readDateText(dateText(day));
-    while (residents.next(failure)) {
+    while (residents.next()) {
         Arrear arrear{
             residents.text(0), residents.text(1), residents.text(2), residents.text(3), residents.text(5), {}, 0, 0};
         arrear.rentsFrom = residents.isNull(5) ? residents.text(4) : arrear.paidUpTo;

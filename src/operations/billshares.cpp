@@ -4,7 +4,7 @@
 #include "data/columns.h"
 #include "data/connection.h"
 #include "data/residence.h"
-#include "data/statement.h"
+#include "data/storequery.h"
 #include "data/texts.h"
 
 #include <algorithm>
@@ -62,13 +62,12 @@ BillShares shareBill(Connection &connection, const QString &room, const QString 
     bill.periodTo = dateOf(date);
 
     const QString failure = QStringLiteral("无法读取账单");
-    Statement total =
-        Statement::prepared(connection.handle(),
-                            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1 AND %4 = ?2 ORDER BY rowid DESC LIMIT 1")
-                                .arg(listfei::total, listfei::table, listfei::roomNo, listfei::date),
-                            failure);
+    StoreQuery total(connection,
+                     QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1 AND %4 = ?2 ORDER BY rowid DESC LIMIT 1")
+                         .arg(listfei::total, connection.numbered(listfei::table), listfei::roomNo, listfei::date),
+                     failure, StoreQuery::Keep::Once);
     total.bind(1, room).bind(2, date);
-    if (!total.next(failure) || total.isNull(0)) {
+    if (!total.next() || total.isNull(0)) {
         bill.none = QStringLiteral("费用列表中没有房间“%1”在 %2 结算的账单。").arg(room, date);
         return bill;
     }

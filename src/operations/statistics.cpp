@@ -2,7 +2,7 @@
 
 #include "data/columns.h"
 #include "data/connection.h"
-#include "data/statement.h"
+#include "data/storequery.h"
 #include "data/texts.h"
 
 #include <QHash>
@@ -28,13 +28,13 @@ YearAtAGlance yearAtAGlance(Connection &connection, const QDate &day, int monthC
         ends.append(dateText(end));
     }
 
-    Statement rooms =
-        Statement::prepared(connection.handle(),
-                            QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY rowid")
-                                .arg(floorinfo::roomNo, floorinfo::capacity, floorinfo::occupants, floorinfo::table),
-                            failure);
+    StoreQuery rooms(
+        connection,
+        QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY rowid")
+            .arg(floorinfo::roomNo, floorinfo::capacity, floorinfo::occupants, connection.numbered(floorinfo::table)),
+        failure, StoreQuery::Keep::Once);
     QHash<QString, int> buildingIndex;
-    while (rooms.next(failure)) {
+    while (rooms.next()) {
         const QString number = rooms.text(0);
         const qsizetype dash = number.indexOf(QLatin1Char('-'));
         const QString building = dash < 0 ? QString() : number.left(dash);
@@ -49,17 +49,18 @@ YearAtAGlance yearAtAGlance(Connection &connection, const QDate &day, int monthC
         group.taken += static_cast<int>(rooms.integer(2));
         figures.beds += static_cast<int>(rooms.integer(1));
     }
-    Statement living = Statement::prepared(connection.handle(),
-                                           QStringLiteral("SELECT count(*) FROM %1").arg(personinfo::table), failure);
-    if (living.next(failure))
+    StoreQuery living(connection, QStringLiteral("SELECT count(*) FROM %1").arg(personinfo::table), failure,
+                      StoreQuery::Keep::Once);
+    if (living.next())
         figures.taken = static_cast<int>(living.integer(0));
 
     // Each stay counts at every month end it spans: in by that day and not out by it.
-    Statement stays = Statement::prepared(
-        connection.handle(),
-        QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 <= ?1").arg(rh::checkedIn, rh::checkedOut, rh::table), failure);
+    StoreQuery stays(
+        connection,
+        QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 <= ?1").arg(rh::checkedIn, rh::checkedOut, rh::table), failure,
+        StoreQuery::Keep::Once);
     stays.bind(1, ends.last());
-    while (stays.next(failure)) {
+    while (stays.next()) {
         const QString in = stays.text(0);
         const bool open = stays.isNull(1);
         const QString out = stays.text(1);
@@ -71,23 +72,25 @@ YearAtAGlance yearAtAGlance(Connection &connection, const QDate &day, int monthC
 
     const QString from = dateText(firstMonth);
     const QString to = ends.last();
-    Statement utility = Statement::prepared(
-        connection.handle(),
+    // The file adds its singles as doubles; so does the server, told to.
+    StoreQuery utility(
+        connection,
         QStringLiteral("SELECT substr(%1, 1, 7), sum(%2) FROM %3 WHERE %1 >= ?1 AND %1 <= ?2 GROUP BY 1")
-            .arg(listfei::date, listfei::total, listfei::table),
-        failure);
+            .arg(listfei::date,
+                 connection.isServer() ? listfei::total + QStringLiteral("::double precision") : listfei::total,
+                 listfei::table),
+        failure, StoreQuery::Keep::Once);
     utility.bind(1, from).bind(2, to);
-    while (utility.next(failure)) {
+    while (utility.next()) {
         if (const auto at = monthIndex.constFind(utility.text(0)); at != monthIndex.constEnd())
             figures.months[*at].utility = utility.real(1);
     }
-    Statement rent = Statement::prepared(
-        connection.handle(),
-        QStringLiteral("SELECT substr(%1, 1, 7), sum(%2) FROM %3 WHERE %1 >= ?1 AND %1 <= ?2 GROUP BY 1")
-            .arg(fanglist::date, fanglist::rent, fanglist::table),
-        failure);
+    StoreQuery rent(connection,
+                    QStringLiteral("SELECT substr(%1, 1, 7), sum(%2) FROM %3 WHERE %1 >= ?1 AND %1 <= ?2 GROUP BY 1")
+                        .arg(fanglist::date, fanglist::rent, fanglist::table),
+                    failure, StoreQuery::Keep::Once);
     rent.bind(1, from).bind(2, to);
-    while (rent.next(failure)) {
+    while (rent.next()) {
         if (const auto at = monthIndex.constFind(rent.text(0)); at != monthIndex.constEnd())
             figures.months[*at].rent = rent.integer(1);
     }

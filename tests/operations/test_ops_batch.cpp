@@ -1,6 +1,6 @@
 #include "operations/batch.h"
 #include "operations/standins.h"
-#include "support/testdatabase.h"
+#include "support/teststore.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -127,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(batch.rows[0].key, u"6-1-101 2024-09-01"_s);
         QCOMPARE(batch.rows[1].outcome.message, u"请输入一个整数。"_s);
 
-        test::TestDatabase db;
+        test::TestStore db;
         Batch previewed = batch;
         QVERIFY(preview(db.connection(), previewed));
         QCOMPARE(importBatch(db.connection(), previewed).imported, 1);
@@ -188,7 +188,7 @@ private Q_SLOTS:
 
     void previewJudgesEachRowAgainstTheRowsAbove()
     {
-        test::TestDatabase db;
+        test::TestStore db;
         db.exec(u"insert into personinfo(姓名,工号) values('张三','2004100')"_s);
         Batch batch =
             checkIns(kCheckInHeader + checkInLine(u"李明"_s, u"2004101"_s) + checkInLine(u"张三"_s, u"2004100"_s) +
@@ -230,7 +230,7 @@ private Q_SLOTS:
         QFETCH(int, line);
         QFETCH(QString, message);
         QFETCH(int, residents);
-        test::TestDatabase db;
+        test::TestStore db;
         Batch batch = checkIns(kCheckInHeader + checkInLine(u"李明"_s, u"2004101"_s) +
                                checkInLine(u"王芳"_s, u"2004102"_s) + checkInLine(u"张三"_s, u"2004101"_s));
         QVERIFY(preview(db.connection(), batch));
@@ -257,7 +257,7 @@ private Q_SLOTS:
 
     void stoppingWritesNothing()
     {
-        test::TestDatabase db;
+        test::TestStore db;
         Batch batch = checkIns(kCheckInHeader + checkInLine(u"李明"_s, u"2004101"_s) +
                                checkInLine(u"王芳"_s, u"2004102"_s) + checkInLine(u"张三"_s, u"2004103"_s));
         QList<int> told;
@@ -277,7 +277,7 @@ private Q_SLOTS:
 
     void theReportNamesEveryRow()
     {
-        test::TestDatabase db;
+        test::TestStore db;
         Batch batch = checkIns(kCheckInHeader + checkInLine(u"李明"_s, u"2004101"_s) +
                                checkInLine(u"李明"_s, u"2004101"_s) + u"\n\"王,芳\",女,a,2004102,1,2024/9/1,x"_s);
         QVERIFY(preview(db.connection(), batch));

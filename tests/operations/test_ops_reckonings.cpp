@@ -2,13 +2,13 @@
 #include "operations/billshares.h"
 #include "operations/fees.h"
 #include "operations/statistics.h"
-#include "support/testdatabase.h"
+#include "support/teststore.h"
 
 #include <numeric>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
-using orv::test::TestDatabase;
+using orv::test::TestStore;
 
 namespace {
 
@@ -51,7 +51,7 @@ private Q_SLOTS:
         QFETCH(QString, paidUpTo);
         QFETCH(QDate, day);
         QFETCH(int, months);
-        TestDatabase db;
+        TestStore db;
         db.addRoom(u"A"_s, 1);
         db.exec(u"INSERT INTO feiyong VALUES (2.5, 0.6, 120);"
                 "INSERT INTO personinfo VALUES ('甲','男','系','P1','139','%1','A')"_s.arg(checkedIn));
@@ -72,7 +72,7 @@ private Q_SLOTS:
     // Most months due first; the order of checking in among equals.
     void arrearsAreSortedByMonthsDue()
     {
-        TestDatabase db;
+        TestStore db;
         db.addRoom(u"A"_s, 3);
         db.exec(u"INSERT INTO personinfo VALUES ('甲','男','系','P1','1','2026-10-01','A'),"
                 "('乙','男','系','P2','1','2026-01-01','A'),('丙','男','系','P3','1','2026-10-01','A')"_s);
@@ -117,7 +117,7 @@ private Q_SLOTS:
     // days: a stay that began or ended inside the period counts its days there only.
     void aBillIsSharedByDaysLived()
     {
-        TestDatabase db;
+        TestStore db;
         db.addRoom(u"A"_s, 2);
         db.exec(u"INSERT INTO feiyong VALUES (2.5, 0.6, 120); INSERT INTO numinfo VALUES ('A', 2)"_s);
         QVERIFY(ops::settleUtility(db.connection(), {QDate(2026, 3, 1), u"A"_s, 110, 210}).done);
@@ -147,7 +147,7 @@ private Q_SLOTS:
     // the history, charges summed by the month they were settled in, rooms by the part before "-".
     void theYearAtAGlance()
     {
-        TestDatabase db;
+        TestStore db;
         db.exec(
             u"INSERT INTO floorinfo VALUES ('6-101','男','1','2','3',4,0,0,2,2),('6-102','男','1','2','3',2,0,0,0,2),"
             "('7-101','女','1','2','3',6,0,0,1,5),('甲楼','女','1','2','3',3,0,0,0,3);"

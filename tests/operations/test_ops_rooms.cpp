@@ -2,7 +2,7 @@
 
 #include "data/columns.h"
 #include "data/recordset.h"
-#include "support/testdatabase.h"
+#include "support/teststore.h"
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -14,7 +14,7 @@ const QString kOutOfDate = u"房间列表已经过时（房间已在别处被修
 
 // A fresh database; tables are compared as "a,b|c,d" texts.
 struct Rooms {
-    test::TestDatabase db;
+    test::TestStore db;
 
     void insert(const QString &room, int residents = 0)
     {

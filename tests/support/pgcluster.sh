@@ -2,10 +2,11 @@
 # A throw-away PostgreSQL cluster for the server tests: made in a temporary folder, listening on a
 # Unix socket there and on no network address, run by an unprivileged user (the server refuses
 # root). `start STATE` writes the URI to STATE.uri and the folder to STATE.dir; `stop STATE` stops
-# the server and removes the folder.
+# the server and removes the folder; `restart STATE` stops the server at once, as a crash would,
+# and starts it again on the same folder.
 set -eu
 
-action=${1:?start or stop}
+action=${1:?start, stop or restart}
 state=${2:?state file prefix}
 
 bindir=${ORV_PG_BINDIR:-}
@@ -32,6 +33,12 @@ as_owner() {
     else "$@"; fi
 }
 
+run_server() {
+    as_owner "$bindir/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
+        -o "-c listen_addresses='' -c unix_socket_directories='$1' -c fsync=off -c max_connections=40" start ||
+        { cat "$1/server.log" >&2; exit 1; }
+}
+
 case "$action" in
 start)
     if [ -f "$state.dir" ] && [ -d "$(cat "$state.dir")" ]; then
@@ -50,9 +57,7 @@ start)
     # of operators' passwords; everyone else is trusted.
     { echo "local all orv_password_user scram-sha-256"; echo "local all +orv_password_login scram-sha-256";
       echo "local all all trust"; } >"$dir/data/pg_hba.conf"
-    as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off -c max_connections=40" start ||
-        { cat "$dir/server.log" >&2; exit 1; }
+    run_server "$dir"
     echo "postgresql:///postgres?host=$dir&user=$user" > "$state.uri"
     ;;
 stop)
@@ -65,8 +70,13 @@ stop)
     rm -rf "$dir"
     rm -f "$state.dir" "$state.uri"
     ;;
+restart)
+    dir=$(cat "$state.dir")
+    as_owner "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null
+    run_server "$dir"
+    ;;
 *)
-    echo "pgcluster: start or stop" >&2
+    echo "pgcluster: start, stop or restart" >&2
     exit 2
     ;;
 esac

@@ -250,11 +250,11 @@ Migrated migrateFromServer(ServerConnection &server, Connection &file)
         try {
             for (const TableDef &table : tables())
                 migrated.rows.append({table.name, copyTableBack(source, file, table)});
+            // The server gives each log row the last one's id plus one, so its last row holds the highest
+            // id given. Its order sequence runs ahead of that wherever a desk's unit was rolled back,
+            // which the file's check would read as rows cut off the end.
             const qint64 given =
-                source
-                    .value(QStringLiteral(
-                               "SELECT last_value FROM pg_sequences WHERE schemaname = $1 AND sequencename = $2"),
-                           {kRowsSchema, kOplog + QStringLiteral("_order")}, kReadServer)
+                source.value(QStringLiteral("SELECT max(id) FROM %1").arg(rowsTable(kOplog)), {}, kReadServer)
                     .toLongLong();
             if (given > 0) {
                 Statement::prepared(

@@ -362,6 +362,7 @@ void PgCursor::insert(const store::PendingValues &values)
     const PgResultHandle result = write(sql, written);
     // The new row becomes the current one.
     m_order = QByteArray(PQgetvalue(result.get(), 0, 0)).toLongLong();
+    m_store.noteAdded(m_order);
 }
 
 bool PgCursor::update(const store::PendingValues &values)

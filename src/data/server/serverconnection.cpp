@@ -155,9 +155,10 @@ PgResultHandle ServerConnection::describe(const QString &sql, const QString &wha
 
 void ServerConnection::reconnectIfLost()
 {
-    if (PQstatus(m_conn.get()) == CONNECTION_OK)
+    if (PQstatus(m_conn.get()) == CONNECTION_OK && !m_lost)
         return;
     PQreset(m_conn.get());
+    m_lost = false;
     if (PQstatus(m_conn.get()) != CONNECTION_OK)
         throw StoreError(
             ServerCode::Unreachable,
@@ -251,16 +252,22 @@ QString ServerConnection::userName() const
     return QString::fromUtf8(PQuser(m_conn.get()));
 }
 
-void ServerConnection::raise(const PGresult *result, const QString &what) const
+void ServerConnection::raise(const PGresult *result, const QString &what)
 {
     const QString doing = what.isEmpty() ? kRunFailure : what;
     const QString words =
         result ? QString::fromUtf8(PQresultErrorMessage(result)).trimmed() : serverWords(m_conn.get());
-    if (PQstatus(m_conn.get()) != CONNECTION_OK)
+    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
+    // A server stopping at once may leave libpq calling the connection open; what failed in the
+    // client without a code of the server's, a connection fault (08..., but for a statement the
+    // protocol refused) or a server shutting down (57P01-57P03) is a lost connection too.
+    m_lost = m_lost || PQstatus(m_conn.get()) != CONNECTION_OK || state.isEmpty() ||
+             (state.startsWith(QLatin1String("08")) && state != QLatin1String("08P01")) ||
+             state == QLatin1String("57P01") || state == QLatin1String("57P02") || state == QLatin1String("57P03");
+    if (m_lost)
         throw StoreError(
             ServerCode::ConnectionLost,
             QStringLiteral("%1：与数据库服务器的连接断开了，这次操作没有保存。（服务器：%2）").arg(doing, words));
-    const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
     if (state == QLatin1String("40001"))
         throw StoreError(ServerCode::Conflict,
                          QStringLiteral("%1：与另一台电脑同时修改了同样的记录（可串行化冲突，40001）。").arg(doing));

@@ -84,8 +84,10 @@ public:
     PGconn *handle() const noexcept { return m_conn.get(); }
 
 private:
-    [[noreturn]] void raise(const PGresult *result, const QString &what) const;
+    [[noreturn]] void raise(const PGresult *result, const QString &what);
     PgConnHandle m_conn;
+    // A statement found the connection gone, though libpq may still call it open.
+    bool m_lost = false;
 };
 
 // The refusal of a unit that still collided with other desks' after `attempts` runs, naming the

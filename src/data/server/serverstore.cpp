@@ -1,6 +1,10 @@
 #include "serverstore.h"
 
 #include "pgcursor.h"
+#include "serverschema.h"
+
+#include <QRandomGenerator>
+#include <QThread>
 
 namespace orv::server {
 
@@ -43,6 +47,38 @@ void ServerStore::execute(const QString &sql)
 {
     run(sql, {}, QString());
     ++m_changes;
+}
+
+store::StatementRows ServerStore::runStatement(const QString &sql, const store::TextParameters &parameters,
+                                               const QString &what)
+{
+    const PgResultHandle result = run(sql, parameters, what);
+    store::StatementRows rows;
+    const PGresult *got = result.get();
+    if (PQresultStatus(got) != PGRES_TUPLES_OK) {
+        rows.changed = QByteArray(PQcmdTuples(result.get())).toLongLong();
+        if (rows.changed > 0)
+            ++m_changes;
+        return rows;
+    }
+    rows.columns = PQnfields(got);
+    const int count = PQntuples(got);
+    rows.values.reserve(static_cast<std::size_t>(count) * static_cast<std::size_t>(rows.columns));
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < rows.columns; ++column) {
+            if (PQgetisnull(got, row, column))
+                rows.values.emplace_back();
+            else
+                rows.values.emplace_back(QByteArray(PQgetvalue(got, row, column), PQgetlength(got, row, column)));
+        }
+    }
+    return rows;
+}
+
+QString ServerStore::numbered(const QString &table) const
+{
+    return QStringLiteral("(SELECT %1 AS rowid, * FROM %2) AS %3")
+        .arg(quoted(kOrderColumn), orderedView(table.toLower()), table);
 }
 
 void ServerStore::begin()
@@ -88,9 +124,13 @@ bool ServerStore::runAgain(const StoreError &failure, int attempt)
 {
     if (failure.code() != ServerCode::Conflict)
         return false;
-    if (attempt < kUnitAttempts)
-        return true;
-    throw collisionRefusal(attempt, failure.message());
+    if (attempt >= kUnitAttempts)
+        throw collisionRefusal(attempt, failure.message());
+    // Desks that collided and ran again at once would mostly collide again: each waits a moment
+    // of its own first, longer after each run.
+    const auto longest = 5U << static_cast<unsigned>(attempt);
+    QThread::msleep(QRandomGenerator::global()->bounded(longest + 1U));
+    return true;
 }
 
 PgResultHandle ServerStore::run(const QString &sql, const ServerConnection::Parameters &parameters, const QString &what)

@@ -18,6 +18,10 @@ public:
     std::unique_ptr<store::Cursor> openCursor(Connection &connection, const store::Columns &columns, const QString &sql,
                                               const store::SelectShape &shape) override;
     void execute(const QString &sql) override;
+    store::StatementRows runStatement(const QString &sql, const store::TextParameters &parameters,
+                                      const QString &what) override;
+    std::int64_t lastAdded() const noexcept override { return m_lastAdded; }
+    QString numbered(const QString &table) const override;
     void begin() override;
     // A refused commit is over: Conflict for a collision with another desk, ConnectionLost when
     // the server went, the server's words for a unit one of whose statements it refused before.
@@ -33,6 +37,8 @@ public:
     PgResultHandle run(const QString &sql, const ServerConnection::Parameters &parameters, const QString &what);
     // Called by a cursor that changed rows.
     void noteWrite() noexcept { ++m_changes; }
+    // Called by a cursor that added a row, with the row's order value.
+    void noteAdded(std::int64_t order) noexcept { m_lastAdded = order; }
 
     ServerConnection &server() noexcept { return m_server; }
 
@@ -42,6 +48,7 @@ private:
     ServerConnection m_server;
     bool m_inUnit = false;
     std::uint64_t m_changes = 0;
+    std::int64_t m_lastAdded = 0;
     // Columns by the table or statement they were asked for: the schema stays while the program
     // runs, and every set opened asks.
     QHash<QString, std::shared_ptr<const store::Columns>> m_columns;

@@ -6,10 +6,12 @@
 #include "data/statements.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
+#include "operations/logbook.h"
 #include "pagedriver.h"
 #include "support/testserver.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 
 #include <memory>
@@ -110,6 +112,38 @@ private Q_SLOTS:
         QVERIFY(!test::child<QWidget>(w.window.get(), u"protectionBanner"_s)->isVisibleTo(w.window.get()));
         QCOMPARE(w.window->operatorName(), u"值班"_s);
         QCOMPARE(w.window->windowTitle(), u"Lumeo宿舍管理系统V2.8 — 服务器 localhost/%1 — 值班"_s.arg(w.server.name()));
+    }
+
+    // A check-in and a check-out through the accommodation page show the boxes they show on a
+    // file, and write the server's rows and its log, chained.
+    void checkInAndOutThroughThePage()
+    {
+        const auto deskDay = [](MainWindow &window) {
+            QWidget *desk = test::page(window, 0);
+            test::checkIn(desk, {u"李四"_s, QString(), u"数学系"_s, u"S9"_s, u"139"_s, u"A"_s});
+            auto *sex = test::child<QComboBox>(desk, u"sexCombo"_s);
+            sex->setCurrentIndex(sex->findText(u"男"_s));
+            test::press(desk, u"checkInButton"_s);
+            test::checkOut(desk, u"P1"_s, u"A"_s);
+        };
+        QStringList onFile;
+        {
+            test::Window file(test::kRoomsAndResident);
+            deskDay(*file.window);
+            onFile = file.answers->texts();
+        }
+        ServerWindow w;
+        deskDay(*w.window);
+        QCOMPARE(w.answers->texts(), onFile);
+        QCOMPARE(onFile, (QStringList{u"请输入性别！"_s, u"成功迁出！"_s}));
+        Recordset rooms(&w.other);
+        rooms.Open(sql::floorAll);
+        QCOMPARE(occupantsOf(rooms), 1);
+        const QList<oplog::Entry> log = ops::readLog(w.other, {});
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log.at(0).action + log.at(1).action, u"迁出入住"_s);
+        QCOMPARE(log.at(1).operatorName, u"值班"_s);
+        QVERIFY(oplog::verify(w.other).intact());
     }
 
     // A session the server ended between two clicks is made again by the next click; one ended in

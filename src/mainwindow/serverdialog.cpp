@@ -4,14 +4,18 @@
 #include "data/storeerror.h"
 #include "kit/messagebox.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QThread>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace orv {
 
@@ -117,14 +121,42 @@ void ServerDialog::connectToServer()
         return;
     }
     // Tried exactly as the next start will open it, so a choice that cannot open is never kept.
-    QString place;
-    try {
-        place = serverPlace(server::ServerStore::open(uri)->server());
-    } catch (const StoreError &error) {
-        showMessage(this, QStringLiteral("连接数据库服务器失败!\n错误信息:") + error.message());
+    // A host that never answers holds libpq until it gives up, so the try runs beside the dialog,
+    // which can still be cancelled; the thread then ends on its own, its answer unread.
+    struct Attempt {
+        std::atomic<bool> done{false};
+        QString place;
+        QString failure;
+    };
+    const auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, uri] {
+        try {
+            attempt->place = serverPlace(server::ServerStore::open(uri)->server());
+        } catch (const StoreError &error) {
+            attempt->failure = error.message();
+        } catch (...) {
+            attempt->failure = QStringLiteral("未知错误。");
+        }
+        attempt->done = true;
+    }).detach();
+    m_uriEdit->setEnabled(false);
+    m_connectButton->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    while (!attempt->done && isVisible()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    unsetCursor();
+    m_uriEdit->setEnabled(true);
+    m_connectButton->setEnabled(true);
+    if (!attempt->done)
+        return;
+    if (attempt->place.isEmpty()) {
+        showMessage(this, QStringLiteral("连接数据库服务器失败!\n错误信息:") + attempt->failure);
         m_uriEdit->setFocus(Qt::OtherFocusReason);
         return;
     }
+    const QString place = attempt->place;
     chooseServer(uri);
     m_outcome = QStringLiteral("已选择数据库%1，下次启动程序时打开它").arg(place);
     accept();

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +20,12 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <functional>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace orv;
 using namespace Qt::StringLiterals;
@@ -245,6 +251,43 @@ private Q_SLOTS:
                                });
         QCOMPARE(answers->texts().size(), 1);
         QVERIFY2(answers->last().startsWith(box), qPrintable(answers->last()));
+        QCOMPARE(chosenServer(), u"postgresql:///before"_s);
+    }
+
+    // A host that takes the connection and never answers leaves the dialog answering: 取消 closes
+    // it while the address is being tried, and nothing is kept.
+    void aServerThatNeverAnswersCanBeLeft()
+    {
+        // The kernel takes the connection on a listening socket; nobody ever reads it.
+        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(silent >= 0);
+        const std::unique_ptr<const int, void (*)(const int *)> closer(&silent, [](const int *fd) { ::close(*fd); });
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(silent, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(silent, 4) == 0 &&
+                ::getsockname(silent, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        test::TestDatabase folder;
+        test::Answers answers;
+        chooseServer(u"postgresql:///before"_s);
+        MainWindow window(folder.connection());
+        onDialog<ServerDialog>(
+            [&] { window.chooseStore(); },
+            [&](ServerDialog &dialog) {
+                test::child<QLineEdit>(&dialog, u"serverUriEdit"_s)
+                    ->setText(u"postgresql://127.0.0.1:%1/orvane"_s.arg(ntohs(address.sin_port)));
+                auto *connectButton = test::child<QPushButton>(&dialog, u"connectButton"_s);
+                bool trying = false;
+                QTimer::singleShot(300, &dialog, [&] {
+                    trying = !connectButton->isEnabled();
+                    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+                });
+                test::click(connectButton);
+                QVERIFY(trying);
+                QVERIFY(!dialog.isVisible());
+            });
+        QCOMPARE(answers->texts(), QStringList());
         QCOMPARE(chosenServer(), u"postgresql:///before"_s);
     }
 };

@@ -371,49 +371,44 @@ ExportResult writeCsv(const QString &path, const ListTable &table, const ExportP
     CsvLines lines;
     lines.append(table.header());
     const int columns = table.columnCount();
+    int written = 0;
+    bool cancelled = false;
+    // After each row: a full piece goes to the file, and the progress is told now and then.
+    const auto rowDone = [&] {
+        if (lines.full())
+            lines.writeTo(file);
+        cancelled = ++written % kProgressStep == 0 && !reportProgress(progress, written);
+        return !cancelled;
+    };
     if (table.readsAll()) {
         // A list read on demand goes from the store's statement straight into the file.
-        int written = 0;
-        bool cancelled = false;
         try {
             table.readAll([&](const std::vector<QByteArrayView> &cells) {
                 lines.append(cells, columns);
-                if (lines.full())
-                    lines.writeTo(file);
-                cancelled = ++written % kProgressStep == 0 && !reportProgress(progress, written);
-                return !cancelled;
+                return rowDone();
             });
         } catch (const StoreError &error) {
             file.cancelWriting();
             return {ExportResult::Status::Failed, error.message()};
         }
-        if (cancelled) {
-            file.cancelWriting();
-            return {ExportResult::Status::Cancelled, {}};
+    } else {
+        QStringList cells;
+        for (int row = 0; row < table.rowCount() && !cancelled; ++row) {
+            cells.resize(columns);
+            for (int column = 0; column < columns; ++column)
+                cells[column] = table.cell(row, column);
+            lines.append(cells);
+            rowDone();
         }
-        lines.writeTo(file);
-        if (!file.commit())
-            return cannotWrite(path, file.errorString());
-        reportProgress(progress, written);
-        return {};
     }
-    QStringList cells;
-    for (int row = 0; row < table.rowCount(); ++row) {
-        cells.resize(columns);
-        for (int column = 0; column < columns; ++column)
-            cells[column] = table.cell(row, column);
-        lines.append(cells);
-        if (lines.full())
-            lines.writeTo(file);
-        if ((row + 1) % kProgressStep == 0 && !reportProgress(progress, row + 1)) {
-            file.cancelWriting();
-            return {ExportResult::Status::Cancelled, {}};
-        }
+    if (cancelled) {
+        file.cancelWriting();
+        return {ExportResult::Status::Cancelled, {}};
     }
     lines.writeTo(file);
     if (!file.commit())
         return cannotWrite(path, file.errorString());
-    reportProgress(progress, table.rowCount());
+    reportProgress(progress, written);
     return {};
 }
 

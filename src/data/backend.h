@@ -1,6 +1,7 @@
 #pragma once
 
 #include "columnvalues.h"
+#include "statements.h"
 #include "storeerror.h"
 
 #include <QString>
@@ -19,6 +20,7 @@ class Connection;
 namespace orv::store {
 
 class Cursor;
+class ListPages;
 struct SelectShape;
 
 // Values of a statement's parameters in the store's text form; none is a null.
@@ -47,6 +49,9 @@ public:
     // A cursor over the statement's rows: updatable for one table, read-only otherwise.
     virtual std::unique_ptr<Cursor> openCursor(Connection &connection, const Columns &columns, const QString &sql,
                                                const SelectShape &shape) = 0;
+
+    // A list's rows read a block at a time; raises StoreError when the statement cannot be read.
+    virtual std::unique_ptr<ListPages> openList(sql::ListQuery query, int blockRows) = 0;
 
     // Runs statements that return no rows.
     virtual void execute(const QString &sql) = 0;

@@ -321,14 +321,14 @@ void listRent(Connection &connection, const std::function<void()> &found, const 
 
 std::unique_ptr<store::ListPages> feePages(Connection &connection)
 {
-    return std::make_unique<store::ListPages>(connection, sql::feeList(), store::ListPages::kBlockRows,
-                                              store::ListPages::Counting::Beside);
+    return store::ListPages::open(connection, sql::feeList(), store::ListPages::kBlockRows,
+                                  store::ListPages::Counting::Beside);
 }
 
 std::unique_ptr<store::ListPages> rentPages(Connection &connection)
 {
-    return std::make_unique<store::ListPages>(connection, sql::rentList(), store::ListPages::kBlockRows,
-                                              store::ListPages::Counting::Beside);
+    return store::ListPages::open(connection, sql::rentList(), store::ListPages::kBlockRows,
+                                  store::ListPages::Counting::Beside);
 }
 
 } // namespace orv::ops

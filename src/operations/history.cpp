@@ -28,8 +28,8 @@ namespace {
 
 std::unique_ptr<store::ListPages> opened(Connection &connection, sql::ListQuery query)
 {
-    return std::make_unique<store::ListPages>(connection, std::move(query), store::ListPages::kBlockRows,
-                                              store::ListPages::Counting::Beside);
+    return store::ListPages::open(connection, std::move(query), store::ListPages::kBlockRows,
+                                  store::ListPages::Counting::Beside);
 }
 
 } // namespace

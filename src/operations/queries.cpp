@@ -33,8 +33,8 @@ bool list(Connection &connection, const sql::ListQuery &query, const Listing &li
     if (!listing.pages)
         return walk(connection, query.text(), listing);
     // A long list is counted beside the window, which shows its first rows meanwhile.
-    auto pages = std::make_unique<store::ListPages>(connection, query, store::ListPages::kBlockRows,
-                                                    store::ListPages::Counting::Beside);
+    auto pages =
+        store::ListPages::open(connection, query, store::ListPages::kBlockRows, store::ListPages::Counting::Beside);
     const bool found = pages->count() > 0;
     listing.restart();
     listing.pages(std::move(pages));

@@ -1,4 +1,4 @@
-#include "data/listpages.h"
+#include "data/filepages.h"
 #include "data/statements.h"
 #include "support/testdatabase.h"
 
@@ -69,7 +69,7 @@ const QStringList kRentColumns = {u"姓名"_s, u"工号"_s, u"房间"_s, u"房�
 // The rent list in small blocks, every column shown.
 std::unique_ptr<store::ListPages> rentPages(test::TestDatabase &db)
 {
-    auto pages = std::make_unique<store::ListPages>(db.connection(), sql::rentList(), kBlock);
+    auto pages = std::make_unique<store::FilePages>(db.connection(), sql::rentList(), kBlock);
     pages->showColumns(kRentColumns);
     return pages;
 }
@@ -86,7 +86,7 @@ private Q_SLOTS:
     {
         test::TestDatabase db;
         addResidents(db, 40);
-        store::ListPages pages(db.connection(), sql::personList(), kBlock);
+        store::FilePages pages(db.connection(), sql::personList(), kBlock);
         pages.showColumns({u"姓名"_s, u"工号"_s});
         const QList<QStringList> added = readAll(pages);
         QCOMPARE(added.size(), 40);
@@ -126,7 +126,7 @@ private Q_SLOTS:
                                     u"0"_s,  u"2.5"_s, u"'n/a'"_s, u"1e10"_s, u"-0.5"_s};
         for (int i = 0; i < totals.size(); ++i)
             db.exec(u"INSERT INTO listfei VALUES ('r%1', '2016-01-01', 1, 1, %2)"_s.arg(i).arg(totals.at(i)));
-        store::ListPages pages(db.connection(), sql::feeList(), kBlock);
+        store::FilePages pages(db.connection(), sql::feeList(), kBlock);
         pages.showColumns({u"房间号码"_s, u"总费用"_s});
         QVERIFY(pages.setOrder(1, Order::Ascending));
         QCOMPARE(test::columnOf(readAll(pages), 0), (QStringList{u"r3"_s, u"r1"_s, u"r9"_s, u"r5"_s, u"r2"_s, u"r6"_s,
@@ -143,13 +143,13 @@ private Q_SLOTS:
         test::TestDatabase db;
         addResidents(db, 40);
         for (const Order order : {Order::Ascending, Order::Descending}) {
-            store::ListPages whole(db.connection(), sql::rentList(), kBlock);
+            store::FilePages whole(db.connection(), sql::rentList(), kBlock);
             whole.showColumns({u"姓名"_s, u"工号"_s, u"日期"_s});
             QVERIFY(whole.setOrder(0, order));
             const QList<QStringList> rows = readAll(whole);
             QCOMPARE(rows.size(), 80);
 
-            store::ListPages jumped(db.connection(), sql::rentList(), kBlock);
+            store::FilePages jumped(db.connection(), sql::rentList(), kBlock);
             jumped.showColumns({u"姓名"_s, u"工号"_s, u"日期"_s});
             QVERIFY(jumped.setOrder(0, order));
             const long last = jumped.blockCount() - 1;
@@ -261,7 +261,7 @@ private Q_SLOTS:
             {sql::feeList(), {u"房间号码"_s, u"日期"_s, u"水费"_s, u"电费"_s, u"总费用"_s}},
             {sql::personListWhere(u"性别"_s, u"男"_s), {u"姓名"_s, u"性别"_s, u"部门"_s, u"手机"_s}}};
         for (const auto &[query, columns] : lists) {
-            store::ListPages pages(db.connection(), query);
+            store::FilePages pages(db.connection(), query);
             pages.showColumns(columns);
             const QString added = pages.rangeStatement(false, false, true, true);
             for (int at = 0; at < columns.size(); ++at) {

@@ -1,4 +1,4 @@
-#include "data/listpages.h"
+#include "data/filepages.h"
 #include "data/recordset.h"
 #include "data/statements.h"
 #include "kit/listexport.h"
@@ -108,7 +108,7 @@ private Q_SLOTS:
         test::TestDatabase db;
         for (const sql::ListQuery &query :
              {sql::rentList(), sql::feeList(), sql::personList(), sql::personListWhere(u"性别"_s, u"男"_s)}) {
-            const store::ListPages pages(db.connection(), query);
+            const store::FilePages pages(db.connection(), query);
             const QStringList whole = test::planOf(db.connection().handle(), query.text());
             QVERIFY(!whole.isEmpty() && !whole.contains(u"sorted"_s));
             for (const bool keysOnly : {false, true}) {
@@ -288,7 +288,7 @@ private Q_SLOTS:
         // Rowids past those of a table short enough to count at once.
         f.db.exec(u"UPDATE listfei SET rowid = rowid + 100000"_s);
         {
-            store::ListPages pages(f.db.connection(), sql::feeList(), kBlock, store::ListPages::Counting::Beside);
+            store::FilePages pages(f.db.connection(), sql::feeList(), kBlock, store::ListPages::Counting::Beside);
             QVERIFY(!pages.counted());
             QCOMPARE(pages.count(), kBlock);
             test::rowsOf(f.other().get(), u"INSERT INTO listfei VALUES ('new', '2099-01-01', 1, 1, 2)"_s);

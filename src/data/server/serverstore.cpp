@@ -1,6 +1,7 @@
 #include "serverstore.h"
 
 #include "pgcursor.h"
+#include "serverpages.h"
 #include "serverschema.h"
 
 #include <QRandomGenerator>
@@ -41,6 +42,11 @@ std::unique_ptr<store::Cursor> ServerStore::openCursor(Connection &connection, c
     if (shape.oneTable)
         return std::make_unique<PgCursor>(connection, columns, *this, shape);
     return std::make_unique<PgQueryCursor>(connection, columns, *this, sql);
+}
+
+std::unique_ptr<store::ListPages> ServerStore::openList(sql::ListQuery query, int blockRows)
+{
+    return std::make_unique<ServerPages>(*this, std::move(query), blockRows);
 }
 
 void ServerStore::execute(const QString &sql)

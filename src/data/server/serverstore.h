@@ -17,6 +17,7 @@ public:
     std::shared_ptr<const store::Columns> columnsOf(const QString &sql, const store::SelectShape &shape) override;
     std::unique_ptr<store::Cursor> openCursor(Connection &connection, const store::Columns &columns, const QString &sql,
                                               const store::SelectShape &shape) override;
+    std::unique_ptr<store::ListPages> openList(sql::ListQuery query, int blockRows) override;
     void execute(const QString &sql) override;
     store::StatementRows runStatement(const QString &sql, const store::TextParameters &parameters,
                                       const QString &what) override;

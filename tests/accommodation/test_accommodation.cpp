@@ -1,5 +1,6 @@
 #include "kit/reportlist.h"
 #include "pages/accommodation/accommodationpage.h"
+#include "support/teststore.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -16,7 +17,7 @@ const QString kDone = u"成功迁出！"_s;
 
 // F is full though its counter says 1 free; O has a free bed, a counter of 0 and no count row; G has no room row.
 struct Fixture {
-    TestDatabase db;
+    TestStore db;
     Answers answers;
     AccommodationPage page{db.connection()};
 

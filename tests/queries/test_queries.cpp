@@ -1,5 +1,6 @@
 #include "kit/reportlist.h"
 #include "pages/queries/queriespage.h"
+#include "support/teststore.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -17,7 +18,7 @@ namespace {
 const QStringList kCriteria = {u"nameEdit"_s, u"sexEdit"_s, u"roomEdit"_s};
 
 struct Fixture {
-    TestDatabase db;
+    TestStore db;
     Answers answers;
     QueriesPage page{db.connection()};
 

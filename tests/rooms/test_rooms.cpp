@@ -1,6 +1,7 @@
 #include "pages/rooms/roomspage.h"
 
 #include "kit/reportlist.h"
+#include "support/teststore.h"
 #include "support/testsupport.h"
 
 #include <QLineEdit>
@@ -14,7 +15,7 @@ namespace {
 // The room page on a fresh database, shown and active, every box answered. Forms, lists and
 // tables are compared as "a|b|c" texts, a table row's values joined by ",".
 struct Fixture {
-    test::TestDatabase db;
+    test::TestStore db;
     test::Answers answers;
     RoomsPage page{db.connection()};
     ReportList *list = test::child<ReportList>(&page, u"roomList"_s);
@@ -187,10 +188,9 @@ private Q_SLOTS:
         QCOMPARE(f.rooms(), u"1|3|4|5"_s);
 
         // Another window deletes room 4 and renumbers room 1; this list still shows both.
-        Connection other;
-        other.Open(programConnectionString());
-        other.execute(u"DELETE FROM floorinfo WHERE 房间号码='4'"_s);
-        other.execute(u"UPDATE floorinfo SET 房间号码='1b' WHERE 房间号码='1'"_s);
+        const std::unique_ptr<Connection> other = f.db.anotherDesk();
+        other->execute(u"DELETE FROM floorinfo WHERE 房间号码='4'"_s);
+        other->execute(u"UPDATE floorinfo SET 房间号码='1b' WHERE 房间号码='1'"_s);
         f.clickRow(3);
         f.press(u"deleteRoomButton"_s); // the row shows 5, which is still there
         QCOMPARE(f.stored(), u"1b|3"_s);

@@ -9,6 +9,7 @@
 #include "data/dbcheck.h"
 #include "data/filejob.h"
 #include "data/oplog.h"
+#include "data/server/serverstore.h"
 #include "databackupdialogs.h"
 #include "fileprogress.h"
 #include "helpdialog.h"
@@ -514,6 +515,8 @@ void MainWindow::setServerStore(QString place, QString user)
 {
     m_serverPlace = std::move(place);
     m_serverUser = std::move(user);
+    if (auto *store = dynamic_cast<server::ServerStore *>(m_connection.backend()))
+        m_serverRole = store->role();
     for (QAction *action : std::as_const(m_fileActions))
         action->setVisible(false);
     deskChanged();
@@ -528,10 +531,11 @@ void MainWindow::chooseStore()
 
 void MainWindow::applyRoles()
 {
-    const bool operators = m_desk && m_desk->hasOperators();
+    // On a server its user is signed in for as long as the window runs.
+    const bool operators = onServer() || (m_desk && m_desk->hasOperators());
     // Between a sign-out and the next sign-in nobody holds more than a 值班员 would.
-    const bool signedIn = operators && !m_desk->who().name.isEmpty();
-    const Role role = signedIn ? m_desk->who().role : Role::Attendant;
+    const bool signedIn = onServer() || (operators && !m_desk->who().name.isEmpty());
+    const Role role = onServer() ? m_serverRole : signedIn ? m_desk->who().role : Role::Attendant;
     applyRoleGates(this, operators ? std::optional<Role>(role) : std::nullopt);
     // Only a 管理员 sees the operators; everyone signed in may change their own password.
     m_operatorsAction->setVisible(signedIn && role == Role::Administrator);
@@ -547,8 +551,25 @@ void MainWindow::showOperationLog()
     dialog.exec();
 }
 
+server::ServerConnection *MainWindow::serverConnection() const
+{
+    auto *store = dynamic_cast<server::ServerStore *>(m_connection.backend());
+    return store ? &store->server() : nullptr;
+}
+
 void MainWindow::manageOperators()
 {
+    if (server::ServerConnection *server = onServer() ? serverConnection() : nullptr) {
+        // The entry is hidden from a 值班员; whoever gets here anyway is told why, before the server
+        // refuses the first change.
+        if (const QString refusal = ops::refusalTip(m_serverRole, ops::Action::ManageOperators); !refusal.isEmpty()) {
+            showMessage(this, refusal);
+            return;
+        }
+        OperatorsDialog dialog(m_connection, serverRoster(*server), this);
+        dialog.exec();
+        return;
+    }
     if (!m_desk || !m_desk->hasOperators())
         return;
     OperatorsDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);
@@ -557,6 +578,11 @@ void MainWindow::manageOperators()
 
 void MainWindow::changeOwnPassword()
 {
+    if (server::ServerConnection *server = onServer() ? serverConnection() : nullptr) {
+        PasswordDialog dialog(m_connection, serverRoster(*server), this);
+        dialog.exec();
+        return;
+    }
     if (!m_desk || !m_desk->hasOperators())
         return;
     PasswordDialog dialog(m_connection, *m_desk, defaultPasswordCost(), this);

@@ -21,6 +21,9 @@ namespace orv {
 
 class Connection;
 class PageTabs;
+namespace server {
+class ServerConnection;
+}
 class AccommodationPage;
 class RoomsPage;
 class QueriesPage;
@@ -60,8 +63,9 @@ public:
     // without operators.
     QString operatorName() const;
     // The connection is open on a database server at `place` ("服务器 host/dbname"), signed in by
-    // the server as `user`: the title says so, the user is the operator, and the entries that
-    // work on the file alone go.
+    // the server as `user`: the title says so, the user is the operator, the role the server
+    // gives the user decides what is on as on a file, and the entries that work on the file
+    // alone go.
     void setServerStore(QString place, QString user);
     bool onServer() const { return !m_serverPlace.isEmpty(); }
 
@@ -118,6 +122,8 @@ private:
     void addKeyedFileActions(QMenu *menu);
     void showKeyedFileState();
     void protectDatabase();
+    // The server the window's store is on; none on a file.
+    server::ServerConnection *serverConnection() const;
 
     Connection &m_connection;
     QMenu *m_dataMenu = nullptr;
@@ -125,6 +131,8 @@ private:
     QList<QAction *> m_fileActions;
     QString m_serverPlace;
     QString m_serverUser;
+    // What the server let its user do when the store opened.
+    Role m_serverRole = Role::Attendant;
     QAction *m_checkInBatch = nullptr;
     QAction *m_readingBatch = nullptr;
     QAction *m_operatorsAction = nullptr;

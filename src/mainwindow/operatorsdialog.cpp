@@ -5,7 +5,6 @@
 #include "kit/messagebox.h"
 #include "kit/reportlist.h"
 #include "kit/unit.h"
-#include "operations/desk.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -39,8 +38,9 @@ QPushButton *button(QWidget *parent, const QString &text, const QString &objectN
     return made;
 }
 
-// Key files raise StoreError for their refusals and faults alike; both are told as they are.
-bool changeKeyFile(QWidget *parent, const std::function<void()> &apply)
+// Key files and servers raise StoreError for their refusals and faults alike; both are told as
+// they are.
+bool changeOperators(QWidget *parent, const std::function<void()> &apply)
 {
     try {
         apply();
@@ -62,7 +62,12 @@ void logChange(QWidget *parent, Connection &connection, const QString &operatorN
 } // namespace
 
 OperatorsDialog::OperatorsDialog(Connection &connection, ops::Desk &desk, PasswordCost cost, QWidget *parent)
-    : QDialog(parent), m_connection(connection), m_desk(desk), m_cost(cost)
+    : OperatorsDialog(connection, keyFileRoster(desk, cost), parent)
+{
+}
+
+OperatorsDialog::OperatorsDialog(Connection &connection, std::unique_ptr<OperatorRoster> roster, QWidget *parent)
+    : QDialog(parent), m_connection(connection), m_roster(std::move(roster))
 {
     setObjectName(QStringLiteral("operatorsDialog"));
     setWindowTitle(QStringLiteral("操作员"));
@@ -115,10 +120,10 @@ OperatorsDialog::~OperatorsDialog() = default;
 void OperatorsDialog::listOperators()
 {
     m_operatorList->clearRows();
-    if (const KeySlots *slots = m_desk.slots()) {
-        for (const OperatorEntry &entry : slots->operators())
-            m_operatorList->appendRow({entry.name, roleName(entry.role)});
-    }
+    QList<OperatorEntry> operators;
+    changeOperators(this, [&] { operators = m_roster->operators(); });
+    for (const OperatorEntry &entry : std::as_const(operators))
+        m_operatorList->appendRow({entry.name, roleName(entry.role)});
     m_operatorList->publishRows();
 }
 
@@ -141,15 +146,14 @@ std::optional<QString> OperatorsDialog::typedPassword()
     return m_passwordEdit->text();
 }
 
-void OperatorsDialog::change(const QString &target, const QString &detail, const std::function<void(KeySlots &)> &apply)
+void OperatorsDialog::change(const QString &target, const QString &detail, const std::function<void()> &apply)
 {
-    KeySlots *slots = m_desk.slots();
-    if (!slots || !changeKeyFile(this, [&] { apply(*slots); }))
+    if (!changeOperators(this, apply))
         return;
     m_passwordEdit->clear();
     m_passwordAgainEdit->clear();
     listOperators();
-    logChange(this, m_connection, m_desk.who().name, target, detail);
+    logChange(this, m_connection, m_roster->signedIn(), target, detail);
 }
 
 void OperatorsDialog::addOperator()
@@ -159,8 +163,7 @@ void OperatorsDialog::addOperator()
         return;
     const QString name = m_nameEdit->text().trimmed();
     const Role role = roleFromName(m_roleCombo->currentText()).value_or(Role::Attendant);
-    change(name, QStringLiteral("添加，%1").arg(roleName(role)),
-           [&](KeySlots &slots) { slots.addOperator(m_desk.key(), name, *password, role, m_cost); });
+    change(name, QStringLiteral("添加，%1").arg(roleName(role)), [&] { m_roster->add(name, role, *password); });
 }
 
 void OperatorsDialog::resetPassword()
@@ -171,8 +174,7 @@ void OperatorsDialog::resetPassword()
     const std::optional<QString> password = typedPassword();
     if (!password)
         return;
-    change(name, QStringLiteral("重设密码"),
-           [&](KeySlots &slots) { slots.changePassword(m_desk.key(), name, *password, m_cost); });
+    change(name, QStringLiteral("重设密码"), [&] { m_roster->setPassword(name, *password); });
 }
 
 void OperatorsDialog::changeRole()
@@ -181,14 +183,13 @@ void OperatorsDialog::changeRole()
     if (name.isEmpty())
         return;
     // The desk holds the role its operator signed in with until the next sign-in.
-    if (name == m_desk.who().name) {
+    if (name == m_roster->signedIn()) {
         showMessage(this, QStringLiteral("不能更改本人的角色，请由另一位管理员操作。"));
         return;
     }
     const Role role = roleFromName(m_roleCombo->currentText()).value_or(Role::Attendant);
     const QString before = m_operatorList->cellText(m_operatorList->selectedRow(), 1);
-    change(name, QStringLiteral("角色 %1 → %2").arg(before, roleName(role)),
-           [&](KeySlots &slots) { slots.changeRole(m_desk.key(), name, role); });
+    change(name, QStringLiteral("角色 %1 → %2").arg(before, roleName(role)), [&] { m_roster->setRole(name, role); });
 }
 
 void OperatorsDialog::removeOperator()
@@ -199,11 +200,16 @@ void OperatorsDialog::removeOperator()
     if (showMessage(this, QStringLiteral("要删除操作员“%1”吗？").arg(name), MessageButtons::OkCancel) !=
         MessageAnswer::Ok)
         return;
-    change(name, QStringLiteral("删除"), [&](KeySlots &slots) { slots.removeOperator(m_desk.key(), name); });
+    change(name, QStringLiteral("删除"), [&] { m_roster->remove(name); });
 }
 
 PasswordDialog::PasswordDialog(Connection &connection, ops::Desk &desk, PasswordCost cost, QWidget *parent)
-    : QDialog(parent), m_connection(connection), m_desk(desk), m_cost(cost)
+    : PasswordDialog(connection, keyFileRoster(desk, cost), parent)
+{
+}
+
+PasswordDialog::PasswordDialog(Connection &connection, std::unique_ptr<OperatorRoster> roster, QWidget *parent)
+    : QDialog(parent), m_connection(connection), m_roster(std::move(roster))
 {
     setObjectName(QStringLiteral("passwordDialog"));
     setWindowTitle(QStringLiteral("修改密码"));
@@ -227,11 +233,11 @@ PasswordDialog::~PasswordDialog() = default;
 
 void PasswordDialog::changePassword()
 {
-    KeySlots *slots = m_desk.slots();
-    if (!slots)
+    const QString name = m_roster->signedIn();
+    bool own = false;
+    if (!changeOperators(this, [&] { own = m_roster->isOwnPassword(m_oldPasswordEdit->text()); }))
         return;
-    const QString name = m_desk.who().name;
-    if (!slots->open(name, m_oldPasswordEdit->text()).opened()) {
+    if (!own) {
         showMessage(this, QStringLiteral("原密码不对，请重新输入。"));
         return;
     }
@@ -239,7 +245,7 @@ void PasswordDialog::changePassword()
         showMessage(this, kPasswordsDiffer);
         return;
     }
-    if (!changeKeyFile(this, [&] { slots->changePassword(m_desk.key(), name, m_newPasswordEdit->text(), m_cost); }))
+    if (!changeOperators(this, [&] { m_roster->setPassword(name, m_newPasswordEdit->text()); }))
         return;
     logChange(this, m_connection, name, name, QStringLiteral("修改本人密码"));
     showSuccess(this, QStringLiteral("密码已修改，下次登录时请使用新密码。"));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "data/keyslots.h"
+#include "operatorroster.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -18,9 +20,9 @@ namespace ops {
 class Desk;
 }
 
-// "操作员…", for a 管理员: the file's operators with their roles; adds one, gives one a new
-// password or role, removes one. Every change is written to the key file at once and logged as
-// "操作员变更", never with a password.
+// "操作员…", for a 管理员: the operators with their roles, a file's or a server's; adds one, gives
+// one a new password or role, removes one. Every change is made at once (in the key file, or on the
+// server) and logged as "操作员变更", never with a password.
 class OperatorsDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OperatorsDialog)
@@ -28,6 +30,7 @@ public:
     // `cost` is what new passwords get (tests give the cheapest).
     OperatorsDialog(Connection &connection, ops::Desk &desk, PasswordCost cost = defaultPasswordCost(),
                     QWidget *parent = nullptr);
+    OperatorsDialog(Connection &connection, std::unique_ptr<OperatorRoster> roster, QWidget *parent = nullptr);
     ~OperatorsDialog() override;
 
     void addOperator();
@@ -41,12 +44,11 @@ private:
     QString chosenOperator();
     // The two password fields, when they agree (else says so and gives none).
     std::optional<QString> typedPassword();
-    // Runs a change of the key file and logs it; refusals and failures are shown.
-    void change(const QString &target, const QString &detail, const std::function<void(KeySlots &)> &apply);
+    // Runs a change of the operators and logs it; refusals and failures are shown.
+    void change(const QString &target, const QString &detail, const std::function<void()> &apply);
 
     Connection &m_connection;
-    ops::Desk &m_desk;
-    PasswordCost m_cost;
+    std::unique_ptr<OperatorRoster> m_roster;
     ReportList *m_operatorList;
     QLineEdit *m_nameEdit;
     QComboBox *m_roleCombo;
@@ -61,6 +63,7 @@ class PasswordDialog final : public QDialog {
 public:
     PasswordDialog(Connection &connection, ops::Desk &desk, PasswordCost cost = defaultPasswordCost(),
                    QWidget *parent = nullptr);
+    PasswordDialog(Connection &connection, std::unique_ptr<OperatorRoster> roster, QWidget *parent = nullptr);
     ~PasswordDialog() override;
 
     // Checks the old password and the new one twice, and changes it; the dialog closes when done.
@@ -68,8 +71,7 @@ public:
 
 private:
     Connection &m_connection;
-    ops::Desk &m_desk;
-    PasswordCost m_cost;
+    std::unique_ptr<OperatorRoster> m_roster;
     QLineEdit *m_oldPasswordEdit;
     QLineEdit *m_newPasswordEdit;
     QLineEdit *m_newPasswordAgainEdit;

@@ -135,6 +135,7 @@ private Q_SLOTS:
             QTest::addRow("unreachable, %s", way) << u"unreachable"_s << u"无法连接数据库服务器"_s << take;
             QTest::addRow("wrong password, %s", way) << u"password"_s << u"用户名或密码不对"_s << take;
             QTest::addRow("not ours, %s", way) << u"empty"_s << u"没有本程序的数据表"_s << take;
+            QTest::addRow("no operator, %s", way) << u"stranger"_s << u"不是数据库“"_s << take;
             QTest::addRow("other version, %s", way)
                 << u"version"_s << u"是第 1 版的表结构，本程序使用第 %1 版"_s.arg(server::kSchemaVersion) << take;
         }
@@ -156,6 +157,11 @@ private Q_SLOTS:
             uri = TestServer::uriFor(db.server.name(), u"user=orv_password_user&password=wrong"_s);
         } else if (refusal == "empty"_L1) {
             uri = empty.uri();
+        } else if (refusal == "stranger"_L1) {
+            // Signed in by the server, but in neither of the database's groups.
+            TestServer::admin().run(u"DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                                    "'orv_stranger') THEN CREATE ROLE orv_stranger LOGIN; END IF; END $$"_s);
+            uri = TestServer::uriFor(db.server.name(), u"user=orv_stranger"_s);
         } else {
             ServerConnection(uri).run(u"UPDATE %1 SET version = 1"_s.arg(server::rowsTable(u"schema_version"_s)));
         }

@@ -3,8 +3,11 @@
 #include "serverconnection.h"
 #include "serverschema.h"
 
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
+#include <vector>
 
 namespace orv::server {
 
@@ -12,6 +15,11 @@ namespace {
 
 // PostgreSQL cuts longer names short, which would make a role of another name.
 constexpr int kNameBytes = 63;
+
+struct ConnOptionsFreer {
+    void operator()(PQconninfoOption *options) const noexcept { PQconninfoFree(options); }
+};
+using ConnOptions = std::unique_ptr<PQconninfoOption, ConnOptionsFreer>;
 
 const QString kNotOperator = QStringLiteral("“%1”不是这个数据库的操作员。");
 
@@ -169,6 +177,69 @@ void makeOperatorGroups(ServerConnection &server)
     }
     for (const QString &statement : grantStatements(server))
         server.run(statement, {}, QStringLiteral("给操作员用户组授权失败"));
+}
+
+std::optional<Role> signedInRole(ServerConnection &server)
+{
+    // The groups may be missing on a database set up by hand; its owner still manages it.
+    const QString role = server.value(
+        QStringLiteral("SELECT CASE WHEN u.rolsuper OR pg_has_role(u.oid, d.datdba, 'MEMBER') "
+                       "OR EXISTS (SELECT 1 FROM pg_roles g WHERE g.rolname = $1 "
+                       "AND pg_has_role(u.oid, g.oid, 'MEMBER')) THEN 'a' "
+                       "WHEN EXISTS (SELECT 1 FROM pg_roles g WHERE g.rolname = $2 "
+                       "AND pg_has_role(u.oid, g.oid, 'MEMBER')) THEN 't' ELSE '' END "
+                       "FROM pg_roles u JOIN pg_database d ON d.datname = current_database() "
+                       "WHERE u.rolname = current_user"),
+        {groupRole(server.databaseName(), Role::Administrator), groupRole(server.databaseName(), Role::Attendant)},
+        QStringLiteral("读取登录用户的角色失败"));
+    if (role == QLatin1String("a"))
+        return Role::Administrator;
+    if (role == QLatin1String("t"))
+        return Role::Attendant;
+    return std::nullopt;
+}
+
+Role requireSignedInRole(ServerConnection &server)
+{
+    if (const std::optional<Role> role = signedInRole(server))
+        return *role;
+    throw StoreError(ServerCode::NotPermitted,
+                     QStringLiteral("登录服务器的“%1”不是数据库“%2”的操作员：它既不在用户组“%3”中，也不在“%4”中。"
+                                    "请管理员用“操作员…”添加。")
+                         .arg(server.userName(), server.databaseName(),
+                              groupRole(server.databaseName(), Role::Administrator),
+                              groupRole(server.databaseName(), Role::Attendant)));
+}
+
+bool signsInWith(ServerConnection &server, const QString &password)
+{
+    const ConnOptions options(PQconninfo(server.handle()));
+    if (!options)
+        throw StoreError(ServerCode::Failed, QStringLiteral("无法读取连接参数：内存不足。"));
+    const QByteArray given = password.toUtf8();
+    // Everything the connection was opened with, but the password.
+    std::vector<const char *> keywords;
+    std::vector<const char *> values;
+    for (const PQconninfoOption *option = options.get(); option->keyword; ++option) {
+        if (!option->val || std::strcmp(option->keyword, "password") == 0)
+            continue;
+        keywords.push_back(option->keyword);
+        values.push_back(option->val);
+    }
+    keywords.push_back("password");
+    values.push_back(given.constData());
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    const PgConnHandle attempt(PQconnectdbParams(keywords.data(), values.data(), 0));
+    if (attempt && PQstatus(attempt.get()) == CONNECTION_OK)
+        return true;
+    // Only a refusal of the password itself says the password was wrong.
+    if (attempt && PQconnectionUsedPassword(attempt.get()))
+        return false;
+    throw StoreError(
+        ServerCode::Unreachable,
+        QStringLiteral("无法连接数据库服务器核对密码。（服务器：%1）")
+            .arg(attempt ? QString::fromUtf8(PQerrorMessage(attempt.get())).trimmed() : QStringLiteral("内存不足")));
 }
 
 QList<ServerOperator> serverOperators(ServerConnection &server)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace orv::server {
 
 class ServerConnection;
@@ -33,6 +35,15 @@ struct ServerOperator {
     Role role;
     bool operator==(const ServerOperator &other) const { return name == other.name && role == other.role; }
 };
+
+// The role the connection's user works in: 管理员 for a member of the database's 管理员 group,
+// its owner or a superuser; 值班员 for a member of the other group; none for anyone else.
+std::optional<Role> signedInRole(ServerConnection &server);
+// The same, refusing (NotPermitted) a user who is none of the database's operators, by name.
+Role requireSignedInRole(ServerConnection &server);
+// Whether the connection's user signs in again with `password`; a server that trusts the user
+// without one takes any. Raises Unreachable when the server cannot be asked.
+bool signsInWith(ServerConnection &server, const QString &password);
 
 // The operators of the connection's database, by name.
 QList<ServerOperator> serverOperators(ServerConnection &server);

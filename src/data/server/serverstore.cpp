@@ -2,6 +2,7 @@
 
 #include "pgcursor.h"
 #include "serverpages.h"
+#include "serverroles.h"
 #include "serverschema.h"
 
 #include <QRandomGenerator>
@@ -11,7 +12,12 @@ namespace orv::server {
 
 std::unique_ptr<ServerStore> ServerStore::open(const QString &uri)
 {
-    return std::unique_ptr<ServerStore>(new ServerStore(ServerConnection::open(uri)));
+    ServerConnection server(uri);
+    // Before the tables: a user who is no operator may not read them, and the server's refusal of
+    // the first one would not say why.
+    const Role role = requireSignedInRole(server);
+    server.requireSchema();
+    return std::unique_ptr<ServerStore>(new ServerStore(std::move(server), role));
 }
 
 std::shared_ptr<const store::Columns> ServerStore::columnsOf(const QString &sql, const store::SelectShape &shape)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/backend.h"
+#include "data/roles.h"
 #include "serverconnection.h"
 
 #include <QHash>
@@ -11,8 +12,12 @@ namespace orv::server {
 // through recordsets as it does a file's. A unit is one SERIALIZABLE transaction.
 class ServerStore final : public store::Backend {
 public:
-    // Connects and requires this program's tables, refusing as ServerConnection::open does.
+    // Connects, learns the user's role and requires this program's tables, refusing as
+    // ServerConnection::open does and, by name, a user who is none of the database's operators.
     static std::unique_ptr<ServerStore> open(const QString &uri);
+
+    // The role the user signed in with; the server's grants enforce it, the window shows it.
+    Role role() const noexcept { return m_role; }
 
     std::shared_ptr<const store::Columns> columnsOf(const QString &sql, const store::SelectShape &shape) override;
     std::unique_ptr<store::Cursor> openCursor(Connection &connection, const store::Columns &columns, const QString &sql,
@@ -44,9 +49,10 @@ public:
     ServerConnection &server() noexcept { return m_server; }
 
 private:
-    explicit ServerStore(ServerConnection server) : m_server(std::move(server)) {}
+    ServerStore(ServerConnection server, Role role) : m_server(std::move(server)), m_role(role) {}
 
     ServerConnection m_server;
+    Role m_role;
     bool m_inUnit = false;
     std::uint64_t m_changes = 0;
     std::int64_t m_lastAdded = 0;

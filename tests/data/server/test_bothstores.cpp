@@ -242,6 +242,55 @@ private Q_SLOTS:
         QCOMPARE(rest.last(), u"new"_s);
     }
 
+    void aLongWalkSeesEveryRowOnce_data() { bothStores(); }
+    // Walked on and on, a table many screens long gives each row once, in order, both ways; a
+    // row changed through the connection in the middle of the walk shows as changed when reached.
+    void aLongWalkSeesEveryRowOnce()
+    {
+        QFETCH(QByteArray, store);
+        Store db(store);
+        Connection &c = db.connection();
+        constexpr int kRows = 3000;
+        QStringList expected;
+        c.beginUnit();
+        {
+            Recordset set(&c);
+            set.Open(sql::floorAll);
+            for (int i = 0; i < kRows; ++i) {
+                set.AddNew();
+                set.PutCollect(floor::roomNo, QString::number(i));
+                expected.append(QString::number(i));
+            }
+            set.Update();
+        }
+        c.commitUnit();
+        Recordset set(&c);
+        set.Open(sql::floorAll);
+        QCOMPARE(walk(set), expected);
+        QStringList back = expected;
+        std::reverse(back.begin(), back.end());
+        QCOMPARE(walkBack(set), back);
+
+        QStringList seen;
+        set.MoveFirst();
+        for (int i = 0; i < 1000; ++i) {
+            seen.append(set.GetCollect(floor::roomNo).toText());
+            set.MoveNext();
+        }
+        {
+            Recordset later(&c);
+            later.Open(u"select * from floorinfo where 房间号码='2500'"_s);
+            later.PutCollect(floor::roomNo, u"2500 changed"_s);
+            later.Update();
+        }
+        while (!set.adoEOF()) {
+            seen.append(set.GetCollect(floor::roomNo).toText());
+            set.MoveNext();
+        }
+        expected[2500] = u"2500 changed"_s;
+        QCOMPARE(seen, expected);
+    }
+
     void bookmarksOutliveDeletes_data() { bothStores(); }
     // A bookmark finds its row wherever it stands after rows before it are deleted; a deleted
     // row's bookmark leaves the set at its end; the deleted row stays the position until a move.

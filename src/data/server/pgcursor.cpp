@@ -204,6 +204,8 @@ bool PgCursor::fetch(const QString &sql, Parameters leading, Order order, bool f
     m_window = m_store.run(sql, filtered ? parameters(std::move(leading)) : std::move(leading), kRead);
     m_windowOrder = order;
     m_windowVersion = m_connection.version();
+    m_windowRows = 0;
+    m_windowFromEnd = false;
     m_row = -1;
     if (PQntuples(m_window.get()) == 0) {
         m_window.reset();
@@ -222,13 +224,28 @@ bool PgCursor::fetchFrom(std::int64_t from, Order order, int rows)
                  up ? QString() : QStringLiteral(" DESC"), QString::number(rows));
     const bool found = fetch(sql, {QByteArray::number(static_cast<qlonglong>(from))}, order);
     m_windowRows = rows;
+    m_windowFromEnd = from == kBeforeAll || from == kAfterAll;
     return found;
+}
+
+bool PgCursor::windowRepeats() const
+{
+    // A unit reads from one snapshot of the server's rows, and the window's version says nothing
+    // changed through the connection since: the same statement would read the same rows.
+    return windowUsable() && m_store.inUnit();
 }
 
 bool PgCursor::walkOn(Order order)
 {
     // Past the end of a window read the same way and still current, the walk goes on.
     const bool onward = windowUsable() && m_windowOrder == order && m_row + 1 == PQntuples(m_window.get());
+    if (onward && windowRepeats() && PQntuples(m_window.get()) < m_windowRows) {
+        // The window held every row there was: the next read would find none, and leave the
+        // cursor as this does.
+        m_window.reset();
+        m_row = -1;
+        return false;
+    }
     return fetchFrom(m_order, order, onward ? std::min(2 * m_windowRows, kLongestWindow) : kWindow);
 }
 
@@ -260,11 +277,20 @@ long PgCursor::count()
 
 bool PgCursor::first()
 {
+    // A set opened and then rewound, as every list is, reads its first rows once.
+    if (windowRepeats() && m_windowOrder == Order::Up && m_windowFromEnd) {
+        landOn(0);
+        return true;
+    }
     return fetchFrom(kBeforeAll, Order::Up, kWindow);
 }
 
 bool PgCursor::last()
 {
+    if (windowRepeats() && m_windowOrder == Order::Down && m_windowFromEnd) {
+        landOn(0);
+        return true;
+    }
     return fetchFrom(kAfterAll, Order::Down, kWindow);
 }
 

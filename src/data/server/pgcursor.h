@@ -61,14 +61,17 @@ private:
     Order m_windowOrder = Order::One;
     int m_row = -1; // the current row in the window
     std::uint64_t m_windowVersion = 0;
-    int m_windowRows = 0;     // the most rows the window's statement could read
-    std::int64_t m_order = 0; // the current row's order value
+    int m_windowRows = 0;         // the most rows the window's statement could read
+    bool m_windowFromEnd = false; // read from the first row (Up) or the last (Down)
+    std::int64_t m_order = 0;     // the current row's order value
 
     // " AND (condition)" with its parameters from slot `first` on; empty without a condition.
     QString filter(int first) const;
     // The condition's values after `leading` parameters of the statement's own.
     ServerConnection::Parameters parameters(ServerConnection::Parameters leading) const;
     bool windowUsable() const;
+    // Usable, and read inside the unit that is open now: reading it again would give it again.
+    bool windowRepeats() const;
     // Reads rows of the set's shape into the window and stands on the first; false for none,
     // which leaves the current row's order value as it was. A filtered statement takes the
     // condition's values after its own.

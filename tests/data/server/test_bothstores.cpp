@@ -291,6 +291,40 @@ private Q_SLOTS:
         QCOMPARE(seen, expected);
     }
 
+    void aUnitSeesTheRowsItAdds_data() { bothStores(); }
+    // Inside a unit a list read once and walked again, or walked past its end, still shows a row
+    // the unit added through another set meanwhile, at the end or at the start.
+    void aUnitSeesTheRowsItAdds()
+    {
+        QFETCH(QByteArray, store);
+        Store db(store);
+        Connection &c = db.connection();
+        for (const QString &room : {u"a"_s, u"b"_s})
+            addRoom(c, room);
+        c.beginUnit();
+        Recordset set(&c);
+        set.Open(sql::floorAll);
+        QCOMPARE(walk(set), (QStringList{u"a"_s, u"b"_s}));
+        addRoom(c, u"c"_s);
+        QCOMPARE(walk(set), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+        set.MoveFirst();
+        set.MoveNext();
+        set.MoveNext();
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"c"_s);
+        addRoom(c, u"d"_s);
+        set.MoveNext();
+        QVERIFY(!set.adoEOF());
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"d"_s);
+        {
+            Recordset first(&c);
+            first.Open(u"select * from floorinfo where 房间号码='a'"_s);
+            first.Delete();
+        }
+        set.MoveFirst();
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"b"_s);
+        c.commitUnit();
+    }
+
     void bookmarksOutliveDeletes_data() { bothStores(); }
     // A bookmark finds its row wherever it stands after rows before it are deleted; a deleted
     // row's bookmark leaves the set at its end; the deleted row stays the position until a move.

@@ -98,7 +98,11 @@ void append(Connection &connection, const Entry &entry)
     // On a server the id is the last row's plus one, read inside the unit: its isolation refuses a
     // second desk that read the same last row, and the unique index on id backs that up. A
     // sequence would leave gaps where units were rolled back, which the check reads as deleted rows.
-    StoreQuery last(connection, QStringLiteral("SELECT id, hash FROM oplog ORDER BY id DESC LIMIT 1"), kWriteFailure);
+    // The server's rows are read where the id's index finds the last at once (its view sorts them).
+    StoreQuery last(connection,
+                    QStringLiteral("SELECT id, hash FROM %1 ORDER BY id DESC LIMIT 1")
+                        .arg(connection.numbered(QStringLiteral("oplog"))),
+                    kWriteFailure);
     const bool any = last.next();
     const QString previous = any ? last.text(1) : kFirstPrevious;
     const qint64 highest = lastGiven(connection, kWriteFailure, StoreQuery::Keep::Kept);

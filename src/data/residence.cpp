@@ -51,20 +51,23 @@ QList<Stay> read(Connection &connection, const QString &where, const QStringList
 void insert(Connection &connection, const Stay &stay)
 {
     // The file numbers its rows itself. A server's id is the highest one plus one, read inside the
-    // unit, so a desk that took the same one collides and its unit runs again.
+    // unit, so a desk that took the same one collides and its unit runs again. It is read from the
+    // rows themselves, where the id's index answers at once: the table's own view keeps its rows in
+    // order, which sorts them all first.
     static const QString fileText =
         QStringLiteral(
             "INSERT INTO %1 (%2, %3, %4, %5, %6, %7, %8, %9, %10) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")
             .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut, rh::checkedInBy,
                  rh::checkedOutBy)
             .arg(rh::origin);
-    static const QString serverText =
-        QStringLiteral("INSERT INTO %1 (id, %2, %3, %4, %5, %6, %7, %8, %9, %10) SELECT coalesce(max(id), 0) + 1, "
-                       "?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 FROM %1")
+    const auto serverText = [&connection] {
+        return QStringLiteral("INSERT INTO %1 (id, %2, %3, %4, %5, %6, %7, %8, %9, %10) SELECT coalesce(max(id), 0) + "
+                              "1, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9 FROM %11")
             .arg(rh::table, rh::staffNo, rh::name, rh::dept, rh::room, rh::checkedIn, rh::checkedOut, rh::checkedInBy,
                  rh::checkedOutBy)
-            .arg(rh::origin);
-    StoreQuery row(connection, connection.isServer() ? serverText : fileText, kWriteFailure);
+            .arg(rh::origin, connection.numbered(rh::table));
+    };
+    StoreQuery row(connection, connection.isServer() ? serverText() : fileText, kWriteFailure);
     row.bind(1, stay.staffNo).bind(2, stay.name).bind(3, stay.department).bind(4, stay.room).bind(5, stay.checkedIn);
     if (stay.checkedOut.isEmpty())
         row.bindNull(6);

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -21,6 +22,9 @@ constexpr std::int64_t kBeforeAll = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kAfterAll = std::numeric_limits<std::int64_t>::max();
 // Rows read at once: a screen of a list and then some, so a walk costs a round trip per window.
 constexpr int kWindow = 200;
+// A walk that runs on past a window reads the next one twice as long, up to this many rows: a
+// long list then costs a few round trips instead of one per screen.
+constexpr int kLongestWindow = 12800;
 // The slot of the first of a parameterized condition's texts in the file's statements.
 constexpr int kFirstConditionSlot = 3;
 
@@ -200,6 +204,8 @@ bool PgCursor::fetch(const QString &sql, Parameters leading, Order order, bool f
     m_window = m_store.run(sql, filtered ? parameters(std::move(leading)) : std::move(leading), kRead);
     m_windowOrder = order;
     m_windowVersion = m_connection.version();
+    m_windowRows = 0;
+    m_windowFromEnd = false;
     m_row = -1;
     if (PQntuples(m_window.get()) == 0) {
         m_window.reset();
@@ -209,14 +215,38 @@ bool PgCursor::fetch(const QString &sql, Parameters leading, Order order, bool f
     return true;
 }
 
-bool PgCursor::fetchFrom(std::int64_t from, Order order)
+bool PgCursor::fetchFrom(std::int64_t from, Order order, int rows)
 {
     const bool up = order == Order::Up;
     const QString sql =
         QStringLiteral("SELECT %1 FROM %2 WHERE %3 %4 $1%5 ORDER BY %3%6 LIMIT %7")
             .arg(m_listed, m_table, quoted(kOrderColumn), up ? QStringLiteral(">") : QStringLiteral("<"), filter(2),
-                 up ? QString() : QStringLiteral(" DESC"), QString::number(kWindow));
-    return fetch(sql, {QByteArray::number(static_cast<qlonglong>(from))}, order);
+                 up ? QString() : QStringLiteral(" DESC"), QString::number(rows));
+    const bool found = fetch(sql, {QByteArray::number(static_cast<qlonglong>(from))}, order);
+    m_windowRows = rows;
+    m_windowFromEnd = from == kBeforeAll || from == kAfterAll;
+    return found;
+}
+
+bool PgCursor::windowRepeats() const
+{
+    // A unit reads from one snapshot of the server's rows, and the window's version says nothing
+    // changed through the connection since: the same statement would read the same rows.
+    return windowUsable() && m_store.inUnit();
+}
+
+bool PgCursor::walkOn(Order order)
+{
+    // Past the end of a window read the same way and still current, the walk goes on.
+    const bool onward = windowUsable() && m_windowOrder == order && m_row + 1 == PQntuples(m_window.get());
+    if (onward && windowRepeats() && PQntuples(m_window.get()) < m_windowRows) {
+        // The window held every row there was: the next read would find none, and leave the
+        // cursor as this does.
+        m_window.reset();
+        m_row = -1;
+        return false;
+    }
+    return fetchFrom(m_order, order, onward ? std::min(2 * m_windowRows, kLongestWindow) : kWindow);
 }
 
 void PgCursor::landOn(int row)
@@ -247,12 +277,21 @@ long PgCursor::count()
 
 bool PgCursor::first()
 {
-    return fetchFrom(kBeforeAll, Order::Up);
+    // A set opened and then rewound, as every list is, reads its first rows once.
+    if (windowRepeats() && m_windowOrder == Order::Up && m_windowFromEnd) {
+        landOn(0);
+        return true;
+    }
+    return fetchFrom(kBeforeAll, Order::Up, kWindow);
 }
 
 bool PgCursor::last()
 {
-    return fetchFrom(kAfterAll, Order::Down);
+    if (windowRepeats() && m_windowOrder == Order::Down && m_windowFromEnd) {
+        landOn(0);
+        return true;
+    }
+    return fetchFrom(kAfterAll, Order::Down, kWindow);
 }
 
 bool PgCursor::next()
@@ -261,7 +300,7 @@ bool PgCursor::next()
         landOn(m_row + 1);
         return true;
     }
-    return fetchFrom(m_order, Order::Up);
+    return walkOn(Order::Up);
 }
 
 bool PgCursor::previous()
@@ -270,7 +309,7 @@ bool PgCursor::previous()
         landOn(m_row + 1);
         return true;
     }
-    return fetchFrom(m_order, Order::Down);
+    return walkOn(Order::Down);
 }
 
 const PGresult *PgCursor::currentRow()

@@ -17,7 +17,8 @@ FieldValue readValue(const PGresult *result, int row, int column, FieldValue::Ki
 std::optional<QByteArray> parameterOf(const FieldValue &value);
 
 // The rows of one table on the server, with an optional condition, in the order they were added
-// (the table's hidden order column, which is also the bookmark). Rows are read a window at a time
+// (the table's hidden order column, which is also the bookmark). Rows are read a window at a time,
+// a longer one each time a walk runs past one,
 // and the window serves the moves through it while nothing has changed through the connection
 // and no unit has begun or ended since; otherwise a move reads afresh from the current row's
 // order value, so it sees the table's current rows.
@@ -60,18 +61,26 @@ private:
     Order m_windowOrder = Order::One;
     int m_row = -1; // the current row in the window
     std::uint64_t m_windowVersion = 0;
-    std::int64_t m_order = 0; // the current row's order value
+    int m_windowRows = 0;         // the most rows the window's statement could read
+    bool m_windowFromEnd = false; // read from the first row (Up) or the last (Down)
+    std::int64_t m_order = 0;     // the current row's order value
 
     // " AND (condition)" with its parameters from slot `first` on; empty without a condition.
     QString filter(int first) const;
     // The condition's values after `leading` parameters of the statement's own.
     ServerConnection::Parameters parameters(ServerConnection::Parameters leading) const;
     bool windowUsable() const;
+    // Usable, and read inside the unit that is open now: reading it again would give it again.
+    bool windowRepeats() const;
     // Reads rows of the set's shape into the window and stands on the first; false for none,
     // which leaves the current row's order value as it was. A filtered statement takes the
     // condition's values after its own.
     bool fetch(const QString &sql, ServerConnection::Parameters leading, Order order, bool filtered = true);
-    bool fetchFrom(std::int64_t from, Order order);
+    // Reads up to `rows` rows after (Up) or before (Down) the order value `from`.
+    bool fetchFrom(std::int64_t from, Order order, int rows);
+    // The next row on from the current one, in that order: a walk that ran off the end of a
+    // window reads a longer one.
+    bool walkOn(Order order);
     void landOn(int row);
     const PGresult *currentRow();
     // Runs a write, counting it as a change through the connection.

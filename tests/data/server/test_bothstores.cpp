@@ -242,6 +242,89 @@ private Q_SLOTS:
         QCOMPARE(rest.last(), u"new"_s);
     }
 
+    void aLongWalkSeesEveryRowOnce_data() { bothStores(); }
+    // Walked on and on, a table many screens long gives each row once, in order, both ways; a
+    // row changed through the connection in the middle of the walk shows as changed when reached.
+    void aLongWalkSeesEveryRowOnce()
+    {
+        QFETCH(QByteArray, store);
+        Store db(store);
+        Connection &c = db.connection();
+        constexpr int kRows = 3000;
+        QStringList expected;
+        c.beginUnit();
+        {
+            Recordset set(&c);
+            set.Open(sql::floorAll);
+            for (int i = 0; i < kRows; ++i) {
+                set.AddNew();
+                set.PutCollect(floor::roomNo, QString::number(i));
+                expected.append(QString::number(i));
+            }
+            set.Update();
+        }
+        c.commitUnit();
+        Recordset set(&c);
+        set.Open(sql::floorAll);
+        QCOMPARE(walk(set), expected);
+        QStringList back = expected;
+        std::reverse(back.begin(), back.end());
+        QCOMPARE(walkBack(set), back);
+
+        QStringList seen;
+        set.MoveFirst();
+        for (int i = 0; i < 1000; ++i) {
+            seen.append(set.GetCollect(floor::roomNo).toText());
+            set.MoveNext();
+        }
+        {
+            Recordset later(&c);
+            later.Open(u"select * from floorinfo where 房间号码='2500'"_s);
+            later.PutCollect(floor::roomNo, u"2500 changed"_s);
+            later.Update();
+        }
+        while (!set.adoEOF()) {
+            seen.append(set.GetCollect(floor::roomNo).toText());
+            set.MoveNext();
+        }
+        expected[2500] = u"2500 changed"_s;
+        QCOMPARE(seen, expected);
+    }
+
+    void aUnitSeesTheRowsItAdds_data() { bothStores(); }
+    // Inside a unit a list read once and walked again, or walked past its end, still shows a row
+    // the unit added through another set meanwhile, at the end or at the start.
+    void aUnitSeesTheRowsItAdds()
+    {
+        QFETCH(QByteArray, store);
+        Store db(store);
+        Connection &c = db.connection();
+        for (const QString &room : {u"a"_s, u"b"_s})
+            addRoom(c, room);
+        c.beginUnit();
+        Recordset set(&c);
+        set.Open(sql::floorAll);
+        QCOMPARE(walk(set), (QStringList{u"a"_s, u"b"_s}));
+        addRoom(c, u"c"_s);
+        QCOMPARE(walk(set), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+        set.MoveFirst();
+        set.MoveNext();
+        set.MoveNext();
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"c"_s);
+        addRoom(c, u"d"_s);
+        set.MoveNext();
+        QVERIFY(!set.adoEOF());
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"d"_s);
+        {
+            Recordset first(&c);
+            first.Open(u"select * from floorinfo where 房间号码='a'"_s);
+            first.Delete();
+        }
+        set.MoveFirst();
+        QCOMPARE(set.GetCollect(floor::roomNo).toText(), u"b"_s);
+        c.commitUnit();
+    }
+
     void bookmarksOutliveDeletes_data() { bothStores(); }
     // A bookmark finds its row wherever it stands after rows before it are deleted; a deleted
     // row's bookmark leaves the set at its end; the deleted row stays the position until a move.

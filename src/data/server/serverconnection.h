@@ -85,6 +85,8 @@ public:
 
 private:
     [[noreturn]] void raise(const PGresult *result, const QString &what);
+    // What every session of ours runs with, set again after a reconnect.
+    void settleSession() noexcept;
     PgConnHandle m_conn;
     // A statement found the connection gone, though libpq may still call it open.
     bool m_lost = false;

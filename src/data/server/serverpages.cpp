@@ -32,29 +32,6 @@ const TableDef *tableNamed(const QString &name)
     return nullptr;
 }
 
-// A parameter's type, so a value read back compares exactly with the column it came from.
-QString typeOf(Oid type)
-{
-    switch (type) {
-    case 16:
-        return QStringLiteral("boolean");
-    case 20:
-        return QStringLiteral("bigint");
-    case 21:
-        return QStringLiteral("smallint");
-    case 23:
-        return QStringLiteral("integer");
-    case 700:
-        return QStringLiteral("real");
-    case 701:
-        return QStringLiteral("double precision");
-    case 1700:
-        return QStringLiteral("numeric");
-    default:
-        return QStringLiteral("text");
-    }
-}
-
 } // namespace
 
 ServerPages::ServerPages(ServerStore &store, sql::ListQuery query, int blockRows)
@@ -64,8 +41,9 @@ ServerPages::ServerPages(ServerStore &store, sql::ListQuery query, int blockRows
     QStringList highest;
     for (const QString &table : m_query.keyTables) {
         from.append(orderedView(table.toLower()) + QStringLiteral(" AS ") + table);
-        highest.append(
-            QStringLiteral("(SELECT max(%1) FROM %2)").arg(quoted(kOrderColumn), orderedView(table.toLower())));
+        highest.append(QStringLiteral("(SELECT max(%1) FROM %2) AS b%3")
+                           .arg(quoted(kOrderColumn), orderedView(table.toLower()))
+                           .arg(highest.size()));
     }
     m_from = from.join(QStringLiteral(", "));
 
@@ -98,28 +76,27 @@ ServerPages::ServerPages(ServerStore &store, sql::ListQuery query, int blockRows
         }
     }
 
-    const PgResultHandle bounds =
-        m_store.run(QStringLiteral("SELECT ") + highest.join(QStringLiteral(", ")), {}, kRead);
-    for (int i = 0; i < PQnfields(bounds.get()); ++i)
-        m_bounds.emplace_back(PQgetisnull(bounds.get(), 0, i) ? QByteArray("0")
-                                                              : QByteArray(PQgetvalue(bounds.get(), 0, i)));
+    // The columns' names and kinds, asked once per statement while the program runs.
+    m_columns = m_store.columnsOf(
+        QStringLiteral("SELECT %1 FROM %2").arg(m_selected.join(QStringLiteral(", ")), m_from), store::SelectShape{});
+    for (int i = 0; i < m_columns->size(); ++i)
+        m_kinds.push_back((*m_columns)[i].kind);
 
-    const PgResultHandle shape = m_store.run(
-        QStringLiteral("SELECT %1 FROM %2 WHERE false").arg(m_selected.join(QStringLiteral(", ")), m_from), {}, kRead);
-    for (int i = 0; i < PQnfields(shape.get()); ++i) {
-        m_sortTypes.push_back(typeOf(PQftype(shape.get(), i)));
-        m_kinds.push_back(kindOfType(PQftype(shape.get(), i)));
-    }
-
+    // The highest order values and the rows up to them, in one statement.
     QString counting = QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(m_from);
     if (!m_query.where.isEmpty())
         counting += QLatin1Char('(') + m_query.where + QStringLiteral(") AND ");
     QStringList within;
     for (int i = 0; i < m_query.keyTables.size(); ++i)
-        within.append(QStringLiteral("%1 <= $%2").arg(orderOf(m_query.keyTables.at(i))).arg(i + 1));
-    ServerConnection::Parameters values(m_bounds.begin(), m_bounds.end());
-    const PgResultHandle counted = m_store.run(counting + within.join(QStringLiteral(" AND ")), values, kRead);
+        within.append(QStringLiteral("%1 <= bounds.b%2").arg(orderOf(m_query.keyTables.at(i))).arg(i));
+    const PgResultHandle counted =
+        m_store.run(QStringLiteral("WITH bounds AS (SELECT %1) SELECT (%2), bounds.* FROM bounds")
+                        .arg(highest.join(QStringLiteral(", ")), counting + within.join(QStringLiteral(" AND "))),
+                    {}, kRead);
     m_count = QByteArray(PQgetvalue(counted.get(), 0, 0)).toLong();
+    for (int i = 1; i < PQnfields(counted.get()); ++i)
+        m_bounds.emplace_back(PQgetisnull(counted.get(), 0, i) ? QByteArray("0")
+                                                               : QByteArray(PQgetvalue(counted.get(), 0, i)));
 }
 
 long ServerPages::blockCount() const noexcept
@@ -134,16 +111,9 @@ long ServerPages::rowsIn(long block) const noexcept
 
 void ServerPages::showColumns(const QStringList &columns)
 {
-    const PgResultHandle shape = m_store.run(
-        QStringLiteral("SELECT %1 FROM %2 WHERE false").arg(m_selected.join(QStringLiteral(", ")), m_from), {}, kRead);
-    std::vector<store::Column> known;
-    for (int i = 0; i < PQnfields(shape.get()); ++i)
-        known.push_back({QString::fromUtf8(PQfname(shape.get(), i)), m_kinds[static_cast<size_t>(i)]});
-    store::Columns names;
-    names.assign(known);
     std::vector<int> positions;
     for (const QString &name : columns)
-        positions.push_back(names.indexOf(name));
+        positions.push_back(m_columns->indexOf(name));
     m_positions = std::move(positions);
 }
 
@@ -154,20 +124,19 @@ std::vector<ServerPages::KeyPart> ServerPages::keyParts() const
     if (m_order != Order::Added) {
         const auto at = static_cast<size_t>(m_positions[static_cast<size_t>(m_orderColumn)]);
         const Source &source = m_sources[at];
-        const QString &type = m_sortTypes[at];
-        // Missing values first, as the file has them; texts by their code page 936 bytes (GB18030
+        // Missing values first (last, descending) as the file has them; texts by their code page 936 bytes (GB18030
         // keeps those and places every other character after them).
         const bool reversed = m_order == Order::Descending;
         parts.push_back({QStringLiteral("(%1 IS NOT NULL)").arg(source.expression),
                          QStringLiteral("(%1 IS NOT NULL)").arg(source.expression), QStringLiteral("$%1::boolean"),
                          reversed});
-        if (type == QLatin1String("text"))
+        if (m_kinds[at] == FieldValue::Kind::Text)
             parts.push_back({QStringLiteral("convert_to(coalesce(%1, ''), 'GB18030')").arg(source.expression),
                              QStringLiteral("coalesce(%1, '')").arg(source.expression),
                              QStringLiteral("convert_to($%1::text, 'GB18030')"), reversed});
-        else
+        else // the server gives the value read back the column's own type, so it compares exactly
             parts.push_back({QStringLiteral("coalesce(%1, 0)").arg(source.expression),
-                             QStringLiteral("coalesce(%1, 0)").arg(source.expression), QStringLiteral("$%1::") + type,
+                             QStringLiteral("coalesce(%1, 0)").arg(source.expression), QStringLiteral("$%1"),
                              reversed});
         // Rows of one value in the order their own table got them, then as the list has them,
         // whichever way the values go.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "data/columnvalues.h"
 #include "data/fieldvalue.h"
 #include "data/listpages.h"
 #include "serverconnection.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -85,12 +87,12 @@ private:
     sql::ListQuery m_query;
     int m_blockRows;
     long m_count = 0;
-    QString m_from;                   // the key tables as their ordered views, under their own names
-    QStringList m_selected;           // the select list, a star spelled out
-    std::vector<Source> m_sources;    // per entry of the select list
-    std::vector<QByteArray> m_bounds; // per key table, its highest order value when opened
-    std::vector<int> m_positions;     // the shown columns in the select list
-    std::vector<QString> m_sortTypes; // per entry of the select list, its type for a parameter
+    QString m_from;                                  // the key tables as their ordered views, under their own names
+    QStringList m_selected;                          // the select list, a star spelled out
+    std::vector<Source> m_sources;                   // per entry of the select list
+    std::vector<QByteArray> m_bounds;                // per key table, its highest order value when opened
+    std::vector<int> m_positions;                    // the shown columns in the select list
+    std::shared_ptr<const store::Columns> m_columns; // of the select list
     std::vector<FieldValue::Kind> m_kinds;
     std::map<long, Known> m_known;
     Order m_order = Order::Added;

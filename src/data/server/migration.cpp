@@ -232,6 +232,12 @@ Migrated migrateToServer(Connection &file, ServerConnection &server)
                                      findings.join(QLatin1Char(' ')));
         },
         1);
+    // The server plans the first desks' statements from its statistics of the tables, which it
+    // would otherwise gather only later, on its own; a failure here leaves the rows as they are.
+    try {
+        server.run(QStringLiteral("ANALYZE"));
+    } catch (const StoreError &) {
+    }
     return migrated;
 }
 

@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
-#include <QUuid>
 
 #include <algorithm>
 #include <memory>
@@ -30,14 +29,9 @@ namespace ServerCode = orv::server::ServerCode;
 using orv::server::ServerConnection;
 using orv::server::ServerStore;
 using orv::test::TestServer;
+using orv::test::unique;
 
 namespace {
-
-// Roles belong to the whole cluster, so every test's operators get names of their own.
-QString unique(const QString &name)
-{
-    return name + QUuid::createUuid().toString(QUuid::Id128).left(8);
-}
 
 QString encoded(const QString &text)
 {

@@ -50,4 +50,9 @@ TestServer::~TestServer()
     }
 }
 
+QString unique(const QString &name)
+{
+    return name + QUuid::createUuid().toString(QUuid::Id128).left(8);
+}
+
 } // namespace orv::test

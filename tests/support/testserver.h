@@ -28,4 +28,7 @@ private:
     QString m_uri;
 };
 
+// A name of its own for a role: roles belong to the whole cluster, which every test shares.
+QString unique(const QString &name);
+
 } // namespace orv::test

@@ -120,6 +120,25 @@ void endSessionOf(Connection &connection)
         test::fail(u"the desk's session did not end"_s, __FILE__, __LINE__);
 }
 
+// Rooms numbered 0, 1, ... added through a set in one unit; their numbers in the order added.
+QStringList addNumberedRooms(Connection &c, int rooms)
+{
+    QStringList added;
+    c.beginUnit();
+    {
+        Recordset set(&c);
+        set.Open(sql::floorAll);
+        for (int i = 0; i < rooms; ++i) {
+            set.AddNew();
+            set.PutCollect(floor::roomNo, QString::number(i));
+            added.append(QString::number(i));
+        }
+        set.Update();
+    }
+    c.commitUnit();
+    return added;
+}
+
 } // namespace
 
 class TestBothStores : public QObject {
@@ -203,19 +222,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, store);
         Store db(store);
         Connection &c = db.connection();
-        QStringList expected;
-        c.beginUnit();
-        {
-            Recordset set(&c);
-            set.Open(sql::floorAll);
-            for (int i = 0; i < 450; ++i) {
-                set.AddNew();
-                set.PutCollect(floor::roomNo, QString::number(i));
-                expected.append(QString::number(i));
-            }
-            set.Update();
-        }
-        c.commitUnit();
+        QStringList expected = addNumberedRooms(c, 450);
         Recordset set(&c);
         set.Open(sql::floorAll);
         QCOMPARE(walk(set), expected);
@@ -251,19 +258,7 @@ private Q_SLOTS:
         Store db(store);
         Connection &c = db.connection();
         constexpr int kRows = 3000;
-        QStringList expected;
-        c.beginUnit();
-        {
-            Recordset set(&c);
-            set.Open(sql::floorAll);
-            for (int i = 0; i < kRows; ++i) {
-                set.AddNew();
-                set.PutCollect(floor::roomNo, QString::number(i));
-                expected.append(QString::number(i));
-            }
-            set.Update();
-        }
-        c.commitUnit();
+        QStringList expected = addNumberedRooms(c, kRows);
         Recordset set(&c);
         set.Open(sql::floorAll);
         QCOMPARE(walk(set), expected);

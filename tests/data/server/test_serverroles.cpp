@@ -7,7 +7,6 @@
 #include "support/testserver.h"
 
 #include <QUrl>
-#include <QUuid>
 
 #include <algorithm>
 
@@ -19,14 +18,9 @@ using orv::server::ServerOperator;
 using orv::test::storeErrorOf;
 using orv::test::TestDatabase;
 using orv::test::TestServer;
+using orv::test::unique;
 
 namespace {
-
-// Roles belong to the whole cluster, so every database's operators get names of their own.
-QString unique(const QString &name)
-{
-    return name + QUuid::createUuid().toString(QUuid::Id128).left(8);
-}
 
 // A migrated database with one operator of each kind, the kinds of names a desk may choose.
 struct Office {

@@ -18,10 +18,9 @@ std::optional<QByteArray> parameterOf(const FieldValue &value);
 
 // The rows of one table on the server, with an optional condition, in the order they were added
 // (the table's hidden order column, which is also the bookmark). Rows are read a window at a time,
-// a longer one each time a walk runs past one,
-// and the window serves the moves through it while nothing has changed through the connection
-// and no unit has begun or ended since; otherwise a move reads afresh from the current row's
-// order value, so it sees the table's current rows.
+// a longer one each time a walk runs past one, and the window serves the moves through it while
+// nothing has changed through the connection and no unit has begun or ended since; otherwise a
+// move reads afresh from the current row's order value, so it sees the table's current rows.
 class PgCursor final : public store::Cursor, public store::RowWriter {
 public:
     PgCursor(Connection &connection, const store::Columns &columns, ServerStore &store,

@@ -1,8 +1,10 @@
 #include "data/columns.h"
 #include "data/dbcheck.h"
+#include "data/listpages.h"
 #include "data/residence.h"
 #include "operations/accommodation.h"
 #include "operations/batch.h"
+#include "operations/history.h"
 #include "support/teststore.h"
 
 #include <QDate>
@@ -21,6 +23,21 @@ QStringList stays(const QList<residence::Stay> &list)
         lines.append(
             QStringList{s.staffNo, s.room, s.checkedIn, s.checkedOut, s.checkedInBy, s.checkedOutBy, s.origin}.join(
                 u','));
+    return lines;
+}
+
+// The same, read on demand as the history dialogs read them.
+QStringList listed(const std::unique_ptr<store::ListPages> &pages)
+{
+    pages->showColumns(ops::stayColumns());
+    QStringList lines;
+    pages->readAll([&](const std::vector<QByteArrayView> &cells) {
+        QStringList line;
+        for (const size_t at : {0, 3, 4, 5, 6, 7, 8})
+            line.append(QString::fromUtf8(cells[at]));
+        lines.append(line.join(u','));
+        return true;
+    });
     return lines;
 }
 
@@ -59,6 +76,11 @@ private Q_SLOTS:
         QCOMPARE(residence::onDate(db.connection(), QString(), QDate::currentDate()).size(), 2);
         QCOMPARE(stays(residence::onDate(db.connection(), u"B"_s, QDate(2026, 3, 1))), QStringList());
         QCOMPARE(stays(residence::onDate(db.connection(), QString(), QDate(2026, 3, 1))), expected.mid(0, 1));
+        QCOMPARE(listed(ops::stayPages(db.connection(), {u"P1"_s, {}, {}})), expected);
+        QCOMPARE(listed(ops::stayPages(db.connection(), {{}, {}, u"A"_s})), expected.mid(0, 1));
+        QCOMPARE(listed(ops::livingOnPages(db.connection(), QString(), QDate(2026, 3, 1))), expected.mid(0, 1));
+        // A quote in what was typed is a value, not a statement.
+        QCOMPARE(listed(ops::stayPages(db.connection(), {{}, u"x' OR '1'='1"_s, {}})), QStringList());
         QCOMPARE(checkDatabase(db.connection()), QStringList());
     }
 

@@ -186,6 +186,19 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(second->readBlock(0), 5), (QList<QStringList>{gap, before.at(0), before.at(2), before.at(3)}));
     }
 
+    // A typed value stays a value on a server whose default takes a backslash as an escape.
+    void typedQuotesStayValues()
+    {
+        Fixture f;
+        test::TestServer::admin().run(
+            u"ALTER DATABASE %1 SET standard_conforming_strings = off"_s.arg(f.server.name()));
+        Connection desk;
+        desk.openStore(server::ServerStore::open(f.server.uri()));
+        const QString typed = u"x\\' OR true --"_s;
+        QCOMPARE(store::ListPages::open(desk, sql::personListWhere(db::personinfo::name, typed))->count(), 0L);
+        QCOMPARE(store::ListPages::open(desk, sql::personListWhere(db::personinfo::name, u"李四"_s))->count(), 7L);
+    }
+
     // A column the statement computes cannot be sorted by, and stopping an export stops reading.
     void unsortableColumnAndStoppedExport()
     {

@@ -82,6 +82,24 @@ ServerPages::ServerPages(ServerStore &store, sql::ListQuery query, int blockRows
     for (int i = 0; i < m_columns->size(); ++i)
         m_kinds.push_back((*m_columns)[i].kind);
 
+    // The first block and one row more, in the order added: for a list no longer than a block
+    // they are the whole list, its count and its keys' bounds (a row added later has a higher
+    // order value in its table), and the first block is then shown without reading it again.
+    m_firstRows = runRange({}, {}, true, 0, m_blockRows + 1L);
+    m_firstChanges = m_store.changes();
+    const int read = PQntuples(m_firstRows.get());
+    if (read <= m_blockRows) {
+        m_count = read;
+        const auto keyAt = static_cast<int>(m_selected.size());
+        for (int i = 0; i < m_query.keyTables.size(); ++i) {
+            qint64 top = 0;
+            for (int row = 0; row < read; ++row)
+                top = std::max(top, QByteArray(PQgetvalue(m_firstRows.get(), row, keyAt + i)).toLongLong());
+            m_bounds.push_back(QByteArray::number(top));
+        }
+        return;
+    }
+
     // The highest order values and the rows up to them, in one statement.
     QString counting = QStringLiteral("SELECT count(*) FROM %1 WHERE ").arg(m_from);
     if (!m_query.where.isEmpty())
@@ -156,12 +174,14 @@ PgResultHandle ServerPages::runRange(Edge lower, Edge upper, bool forwards, long
         selected.append(part.selected);
         ordered.append(part.compared + (part.reversed == forwards ? QStringLiteral(" DESC") : QString()));
     }
+    // The bounds, once known: the list's first read is what finds them for a short list.
     ServerConnection::Parameters values(m_bounds.begin(), m_bounds.end());
-    QStringList conditions;
+    QStringList conditions{QStringLiteral("true")};
     if (!m_query.where.isEmpty())
         conditions.append(QLatin1Char('(') + m_query.where + QLatin1Char(')'));
-    for (int i = 0; i < m_query.keyTables.size(); ++i)
-        conditions.append(QStringLiteral("%1 <= $%2").arg(orderOf(m_query.keyTables.at(i))).arg(i + 1));
+    for (size_t i = 0; i < m_bounds.size(); ++i)
+        conditions.append(
+            QStringLiteral("%1 <= $%2").arg(orderOf(m_query.keyTables.at(static_cast<int>(i)))).arg(i + 1));
     // Past an edge in the list's order: key by key, each compared its own way.
     const auto past = [&](Edge edge, bool after) {
         if (!edge.key)
@@ -207,22 +227,26 @@ QString ServerPages::cellText(const PGresult *result, int row, int column) const
     return readValue(result, row, column, kind).toDisplayText();
 }
 
+void ServerPages::takeRows(const PGresult *result, int rows, std::vector<QString> &cells, std::vector<Key> &keys) const
+{
+    const auto keyAt = static_cast<int>(m_selected.size());
+    const int width = PQnfields(result) - keyAt;
+    for (int row = 0; row < rows; ++row) {
+        for (const int at : m_positions)
+            cells.push_back(cellText(result, row, at));
+        Key key;
+        for (int i = 0; i < width; ++i)
+            key.emplace_back(PQgetvalue(result, row, keyAt + i), PQgetlength(result, row, keyAt + i));
+        keys.push_back(std::move(key));
+    }
+}
+
 long ServerPages::readRows(Edge lower, Edge upper, bool forwards, long skip, long rows, std::vector<QString> &cells,
                            std::vector<Key> &keys) const
 {
     const PgResultHandle result = runRange(lower, upper, forwards, skip, rows);
-    const PGresult *got = result.get();
-    const int found = PQntuples(got);
-    const auto keyAt = static_cast<int>(m_selected.size());
-    const int width = PQnfields(got) - keyAt;
-    for (int row = 0; row < found; ++row) {
-        for (const int at : m_positions)
-            cells.push_back(cellText(got, row, at));
-        Key key;
-        for (int i = 0; i < width; ++i)
-            key.emplace_back(PQgetvalue(got, row, keyAt + i), PQgetlength(got, row, keyAt + i));
-        keys.push_back(std::move(key));
-    }
+    const int found = PQntuples(result.get());
+    takeRows(result.get(), found, cells, keys);
     return found;
 }
 
@@ -234,6 +258,14 @@ std::vector<QString> ServerPages::readBlock(long block)
     std::vector<Key> keys;
     if (rows <= 0)
         return cells;
+    // The first block as the list's opening read it, while nothing has changed since.
+    const PgResultHandle opening = std::move(m_firstRows);
+    if (block == 0 && opening && m_order == Order::Added && m_firstChanges == m_store.changes() &&
+        PQntuples(opening.get()) >= rows) {
+        takeRows(opening.get(), static_cast<int>(rows), cells, keys);
+        m_known[0] = {keys.front(), keys.back()};
+        return cells;
+    }
     const long first = block * m_blockRows;
     const long last = first + rows - 1;
     bool forwards = true;

@@ -5,6 +5,7 @@
 #include "data/listpages.h"
 #include "serverconnection.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,6 +81,8 @@ private:
     long readRows(Edge lower, Edge upper, bool forwards, long skip, long rows, std::vector<QString> &cells,
                   std::vector<Key> &keys) const;
     PgResultHandle runRange(Edge lower, Edge upper, bool forwards, long skip, long rows) const;
+    // The cells of the shown columns and the keys of a result's first `rows` rows, appended.
+    void takeRows(const PGresult *result, int rows, std::vector<QString> &cells, std::vector<Key> &keys) const;
     long rowsIn(long block) const noexcept;
     QString cellText(const PGresult *result, int row, int column) const;
 
@@ -95,6 +98,8 @@ private:
     std::shared_ptr<const store::Columns> m_columns; // of the select list
     std::vector<FieldValue::Kind> m_kinds;
     std::map<long, Known> m_known;
+    PgResultHandle m_firstRows; // what opening the list read, until its first block is shown
+    std::uint64_t m_firstChanges = 0;
     Order m_order = Order::Added;
     int m_orderColumn = -1;
 };

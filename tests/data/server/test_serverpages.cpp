@@ -186,6 +186,27 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(second->readBlock(0), 5), (QList<QStringList>{gap, before.at(0), before.at(2), before.at(3)}));
     }
 
+    // A list no longer than a block is read whole as it opens; a row added later stays out of it
+    // when its block is read again.
+    void aShortListIsReadAsItOpens()
+    {
+        Fixture f;
+        const sql::ListQuery query = sql::personListWhere(db::personinfo::name, u"张三"_s);
+        store::FilePages file(f.file.connection(), query, kBlock);
+        file.showColumns(columnsOf(query));
+        const std::unique_ptr<store::ListPages> pages = store::ListPages::open(f.desk, query, kBlock);
+        pages->showColumns(columnsOf(query));
+        QCOMPARE(pages->count(), long{kBlock});
+        const QList<QStringList> first = byBlocks(*pages);
+        QCOMPARE(first, byBlocks(file));
+        f.desk.execute(u"INSERT INTO personinfo VALUES ('张三','男','系','P99','1','2004-01-01','R0')"_s);
+        // Read afresh, newest staff number first: the new row would lead.
+        QVERIFY(pages->setOrder(2, Order::Descending));
+        QVERIFY(file.setOrder(2, Order::Descending));
+        QCOMPARE(byBlocks(*pages), byBlocks(file));
+        QCOMPARE(store::ListPages::open(f.desk, query, kBlock)->count(), kBlock + 1L);
+    }
+
     // A typed value stays a value on a server whose default takes a backslash as an escape.
     void typedQuotesStayValues()
     {

@@ -159,11 +159,11 @@ void ServerConnection::settleSession() noexcept
 {
     // The lists' conditions quote typed values as the file does, doubling quotes alone: a server
     // whose default takes a backslash as an escape would let a typed value end its quotes.
-    PgResultHandle(PQexec(m_conn.get(), "SET standard_conforming_strings = on"));
+    const PgResultHandle quoting(PQexec(m_conn.get(), "SET standard_conforming_strings = on"));
     // A list's statement is costed as big, and compiling it first (0.7 s for the rent list at
     // 100,000 residents) takes far longer than running it. A server without JIT refuses the
     // setting, which changes nothing.
-    PgResultHandle(PQexec(m_conn.get(), "SET jit = off"));
+    const PgResultHandle compiling(PQexec(m_conn.get(), "SET jit = off"));
 }
 
 void ServerConnection::reconnectIfLost()

@@ -50,6 +50,21 @@ TestServer::~TestServer()
     }
 }
 
+bool permits(server::ServerConnection &connection, const QString &statement)
+{
+    connection.run(QStringLiteral("BEGIN"));
+    try {
+        connection.run(statement);
+    } catch (const StoreError &error) {
+        connection.run(QStringLiteral("ROLLBACK"));
+        if (error.code() != server::ServerCode::NotPermitted)
+            throw;
+        return false;
+    }
+    connection.run(QStringLiteral("ROLLBACK"));
+    return true;
+}
+
 QString unique(const QString &name)
 {
     return name + QUuid::createUuid().toString(QUuid::Id128).left(8);

@@ -28,6 +28,10 @@ private:
     QString m_uri;
 };
 
+// Whether the server lets the connection run the statement (refusing it NotPermitted, for want of
+// a right); tried in a transaction of its own and rolled back either way.
+bool permits(server::ServerConnection &connection, const QString &statement);
+
 // A name of its own for a role: roles belong to the whole cluster, which every test shares.
 QString unique(const QString &name);
 

@@ -15,6 +15,7 @@ using namespace Qt::StringLiterals;
 namespace ServerCode = orv::server::ServerCode;
 using orv::server::ServerConnection;
 using orv::server::ServerOperator;
+using orv::test::permits;
 using orv::test::storeErrorOf;
 using orv::test::TestDatabase;
 using orv::test::TestServer;
@@ -71,23 +72,6 @@ QString statementFor(ServerConnection &c, const server::TableDef &table, Write w
         values.append(sampleValue(def.kind));
     }
     return u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(view, columns.join(u", "_s), values.join(u", "_s));
-}
-
-// Whether the server lets the connection run the statement; tried in a transaction rolled back
-// again. Any refusal but one for want of a right fails the test.
-bool permits(ServerConnection &c, const QString &statement)
-{
-    c.run(u"BEGIN"_s);
-    try {
-        c.run(statement);
-    } catch (const StoreError &error) {
-        c.run(u"ROLLBACK"_s);
-        if (error.code() != ServerCode::NotPermitted)
-            throw;
-        return false;
-    }
-    c.run(u"ROLLBACK"_s);
-    return true;
 }
 
 const server::TableDef &tableNamed(const QString &name)
